@@ -1,0 +1,5 @@
+#pragma once
+
+#include "Hasher.h"
+
+std::unique_ptr<Hasher> createOpenSslHasher(HashAlgorithm algorithm);
