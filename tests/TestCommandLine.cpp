@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "TrimSpaces.h"
 
 #include <QRandomGenerator>
 #include <QTest>

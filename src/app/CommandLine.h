@@ -10,6 +10,3 @@ QStringList SplitCLArgs(const QString& text);
 // Linux hands the arguments over already split: rebuild a command tail that SplitCLArgs takes apart again,
 // quoting each argument that holds a space.
 QString JoinCLArgs(const QStringList& arguments);
-
-// Removes leading and trailing U+0020 only; tabs and other blanks are part of the text.
-QString TrimSpaces(const QString& text);

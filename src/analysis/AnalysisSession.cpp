@@ -1,0 +1,114 @@
+#include "AnalysisSession.h"
+
+#include "DigestRun.h"
+#include "FileFacts.h"
+#include "TrimSpaces.h"
+
+AnalysisSession::AnalysisSession(DigestService& digests, ResultView& view, QLocale locale, QObject* parent)
+    : QObject(parent), m_digests(digests), m_view(view), m_locale(std::move(locale))
+{}
+
+AnalysisSession::~AnalysisSession() = default;
+
+void AnalysisSession::takeArguments(const QStringList& arguments)
+{
+    m_argList = arguments.isEmpty() ? QStringList{QString()} : arguments;
+    m_currentPath = m_argList.front();
+    if (!m_currentPath.isEmpty()) {
+        AnalyzeFile();
+    }
+}
+
+void AnalysisSession::TakeInputPath(const QString& text)
+{
+    m_currentPath = TrimSpaces(text);
+    m_argList = QStringList{m_currentPath};
+    if (!m_currentPath.isEmpty()) {
+        AnalyzeFile();
+    }
+}
+
+void AnalysisSession::stop()
+{
+    if (!m_run) {
+        return;
+    }
+    m_run->cancelAndWait();
+    disconnect(m_run.get(), nullptr, this, nullptr);
+    // Deferred: stop() may be reached from one of the run's own signals.
+    m_run.release()->deleteLater();
+}
+
+void AnalysisSession::ClearResults()
+{
+    for (ResultRow row : kAllRows) {
+        m_view.setRowText(row, QString());
+    }
+    m_view.untickAllRows();
+}
+
+void AnalysisSession::AnalyzeFile()
+{
+    stop();
+    ClearResults();
+    const PathKind kind = classifyPath(m_currentPath);
+    if (kind != PathKind::RegularFile) {
+        refuse(kind);
+        return;
+    }
+
+    QString reason;
+    const std::optional<FileFacts> facts = readFileFacts(m_argList.front(), m_locale, &reason);
+    if (!facts) {
+        m_view.showMessage(tr("Cannot read the file %1\n\n%2").arg(m_currentPath, reason));
+        return;
+    }
+    m_view.setRowText(ResultRow::FileName, facts->name);
+    m_view.setRowText(ResultRow::FilePath, facts->path);
+    m_view.setRowText(ResultRow::FileSize, facts->size);
+    m_view.setRowText(ResultRow::CreatedDate, facts->created);
+    m_view.setRowText(ResultRow::LastAccessed, facts->accessed);
+    m_view.setRowText(ResultRow::LastModified, facts->modified);
+    for (DigestKind digest : kDigestOrder) {
+        m_view.setRowText(rowFor(digest), kWaiting);
+    }
+
+    m_run = std::make_unique<DigestRun>(m_digests, m_currentPath);
+    connect(m_run.get(), &DigestRun::digestReady, this, &AnalysisSession::onDigestReady);
+    connect(m_run.get(), &DigestRun::failed, this, &AnalysisSession::onDigestFailed);
+    m_view.setRowText(rowFor(kDigestOrder.front()), kCalculating);
+    m_run->start();
+}
+
+void AnalysisSession::refuse(PathKind kind)
+{
+    if (kind == PathKind::Folder) {
+        m_view.showMessage(tr("Folder selection detected. Analysing a folder is not available; please choose a file."));
+    } else {
+        m_view.showMessage(QStringLiteral("Invalid file path: ") + m_currentPath);
+    }
+}
+
+void AnalysisSession::onDigestReady(DigestKind kind, const QString& digest)
+{
+    m_view.setRowText(rowFor(kind), digest);
+    const auto next = std::find(kDigestOrder.begin(), kDigestOrder.end(), kind) + 1;
+    if (next != kDigestOrder.end()) {
+        m_view.setRowText(rowFor(*next), kCalculating);
+        return;
+    }
+    stop();
+    emit finished();
+}
+
+void AnalysisSession::onDigestFailed(DigestKind kind, const QString& reason)
+{
+    const QString path = m_currentPath;
+    stop();
+    for (auto pending = std::find(kDigestOrder.begin(), kDigestOrder.end(), kind); pending != kDigestOrder.end();
+         ++pending) {
+        m_view.setRowText(rowFor(*pending), QString());
+    }
+    m_view.showMessage(tr("Cannot read the file %1\n\n%2").arg(path, reason));
+    emit finished();
+}

@@ -1,0 +1,123 @@
+#include "frmMain.h"
+
+#include "MessageBox.h"
+#include "ui_frmMain.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QIcon>
+#include <QPointer>
+#include <QProxyStyle>
+
+// At global scope: the resource initialiser is declared in the namespace of the caller.
+static void initAssets()
+{
+    Q_INIT_RESOURCE(assets);
+}
+
+namespace {
+
+// Tick boxes are 13 pixels square; styles with a larger indicator would have it cut off at the box's edge.
+class TickBoxStyle final : public QProxyStyle
+{
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        if (metric == PM_IndicatorWidth || metric == PM_IndicatorHeight) {
+            return std::min(13, QProxyStyle::pixelMetric(metric, option, widget));
+        }
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
+QStyle* tickBoxStyle()
+{
+    // Owned by the application so that it outlives every window that uses it.
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new TickBoxStyle;
+        style->setParent(QCoreApplication::instance());
+    }
+    return style;
+}
+
+} // namespace
+
+frmMain::frmMain(DigestService& digests, MessageBox& messageBox, QWidget* parent)
+    : QWidget(parent), m_ui((initAssets(), std::make_unique<Ui::frmMain>())), m_messageBox(messageBox),
+      m_session(digests, *this)
+{
+    m_ui->setupUi(this);
+    fitFontToLabels();
+    // A normal top-level window keeps its taskbar entry under every window manager; fixed size, close box only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(278, 286);
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 96}) {
+        icon.addFile(QStringLiteral(":/icon-%1.png").arg(size), QSize(size, size));
+    }
+    setWindowIcon(icon);
+
+    m_textBoxes = {m_ui->txtFileName,     m_ui->txtFilePath, m_ui->txtCreateDate, m_ui->txtLastAccessed,
+                   m_ui->txtLastModified, m_ui->txtFileSize, m_ui->txtCRC32,      m_ui->txtMD5,
+                   m_ui->txtSha1,         m_ui->txtSha256};
+    m_tickBoxes = {m_ui->chkFileName, m_ui->chkFilePath, m_ui->chkCreateDate, m_ui->chkLastAccessed, m_ui->chkLastMod,
+                   m_ui->chkFileSize, m_ui->chkCRC32,    m_ui->chkMD5,        m_ui->chkSha1,         m_ui->chkSha256};
+    for (QCheckBox* box : m_tickBoxes) {
+        box->setStyle(tickBoxStyle());
+    }
+    m_ui->txtFileName->setFocus();
+}
+
+// The row labels have 81 pixels left of the text boxes, room made for a narrow dialog font. Where the desktop's
+// font is wider, the window's font is made just small enough that no label is cut.
+void frmMain::fitFontToLabels()
+{
+    static const QStringList captions{
+        "File Name:", "File Path:",     "Created Date:", "Last Accessed:", "Last Modified:",
+        "File Size:", "CRC-32 Digest:", "MD5 Hash:",     "SHA-1 Hash:",    "SHA-256 Hash:"};
+    constexpr int visibleWidth = 81 - 2;
+    constexpr qreal smallestPointSize = 6.5;
+    QFont font = this->font();
+    auto widest = [&] {
+        const QFontMetrics metrics(font);
+        int width = 0;
+        for (const QString& caption : captions) {
+            width = std::max(width, metrics.horizontalAdvance(caption));
+        }
+        return width;
+    };
+    while (widest() > visibleWidth && font.pointSizeF() - 0.5 >= smallestPointSize) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    setFont(font);
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::setRowText(ResultRow row, const QString& text)
+{
+    QLineEdit* box = textBox(row);
+    box->setText(text);
+    // Long values show their beginning; the rest is reached with the caret.
+    box->setCursorPosition(0);
+}
+
+void frmMain::untickAllRows()
+{
+    for (QCheckBox* box : m_tickBoxes) {
+        box->setChecked(false);
+    }
+}
+
+void frmMain::showMessage(const QString& text)
+{
+    m_messageBox.show(kCaption, text);
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    m_session.stop();
+    event->accept();
+    QCoreApplication::quit();
+}

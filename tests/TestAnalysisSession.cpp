@@ -1,0 +1,272 @@
+#include "AnalysisSession.h"
+#include "DigestEngine.h"
+#include "HoldableDigests.h"
+#include "RecordingView.h"
+#include "TempFiles.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
+#include <sys/stat.h>
+
+Q_DECLARE_METATYPE(ResultRow)
+
+namespace {
+
+using Change = QPair<ResultRow, QString>;
+const QString kWaiting = QStringLiteral("Waiting ...");
+const QString kCalculating = QStringLiteral("Calculating ...");
+const std::array<ResultRow, 4> kDigestRows{ResultRow::Crc32, ResultRow::Md5, ResultRow::Sha1, ResultRow::Sha256};
+
+QList<Change> digestRowChanges(const QList<Change>& changes)
+{
+    QList<Change> result;
+    for (const Change& change : changes) {
+        if (std::find(kDigestRows.begin(), kDigestRows.end(), change.first) != kDigestRows.end()) {
+            result.append(change);
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+class TestAnalysisSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void digestRowsPassThroughEveryStateInOrder();
+    void refusalsShowTheirMessageAndLeaveRowsEmpty_data();
+    void refusalsShowTheirMessageAndLeaveRowsEmpty();
+    void newInputSupersedesARunningAnalysis();
+    void newInputDuringAnalysisOfARefusedPathShowsNoDigests();
+    void readFailureEmptiesPendingRowsAndNamesThePath();
+    void stopCancelsTheWorkerAndFreezesTheRows();
+    void realEngineFillsEveryRow();
+    void intakeTrimsSpacesAndIgnoresAnEmptyPath_data();
+    void intakeTrimsSpacesAndIgnoresAnEmptyPath();
+    void startUpAnalysesOnlyTheFirstArgument();
+
+private:
+    TempFiles m_files;
+};
+
+void TestAnalysisSession::digestRowsPassThroughEveryStateInOrder()
+{
+    const QString file = m_files.write(QStringLiteral("states.txt"), "hello");
+    HoldableDigests digests;
+    RecordingView view;
+    view.fillAll(QStringLiteral("old"));
+    view.tickAll();
+    AnalysisSession session(digests, view);
+    session.TakeInputPath(file);
+
+    // Before any digest: facts in, ticks cleared, CRC-32 working and the rest waiting.
+    QCOMPARE(view.row(ResultRow::FileName), QStringLiteral("states.txt"));
+    QCOMPARE(view.row(ResultRow::FilePath), file);
+    QCOMPARE(view.row(ResultRow::FileSize), QStringLiteral("5"));
+    QVERIFY(!view.row(ResultRow::LastModified).isEmpty());
+    QVERIFY(!view.anyTicked());
+    QCOMPARE(view.row(ResultRow::Crc32), kCalculating);
+    QCOMPARE(view.row(ResultRow::Md5), kWaiting);
+
+    for (std::size_t i = 0; i < kDigestRows.size(); ++i) {
+        digests.release();
+        QTRY_COMPARE(view.row(kDigestRows[i]), HoldableDigests::fakeDigest(kDigestOrder[i], file));
+    }
+    QTRY_VERIFY(!session.isRunning());
+
+    QList<Change> expected;
+    for (ResultRow row : kDigestRows) {
+        expected.append({row, QString()});
+    }
+    for (ResultRow row : kDigestRows) {
+        expected.append({row, kWaiting});
+    }
+    for (std::size_t i = 0; i < kDigestRows.size(); ++i) {
+        expected.append({kDigestRows[i], kCalculating});
+        expected.append({kDigestRows[i], HoldableDigests::fakeDigest(kDigestOrder[i], file)});
+    }
+    QCOMPARE(digestRowChanges(view.changes()), expected);
+    QCOMPARE(digests.calls().size(), 4);
+    QCOMPARE(digests.lastReserved(), -1);
+    QVERIFY(view.messages().isEmpty());
+}
+
+void TestAnalysisSession::refusalsShowTheirMessageAndLeaveRowsEmpty_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("message");
+
+    const QString folder = m_files.path(QStringLiteral("a folder"));
+    QDir().mkpath(folder);
+    QTest::newRow("folder") << folder
+                            << "Folder selection detected. Analysing a folder is not available; please choose a file.";
+    const QString missing = m_files.path(QStringLiteral("missing.txt"));
+    QTest::newRow("nothing there") << missing << "Invalid file path: " + missing;
+    const QString fifo = m_files.path(QStringLiteral("fifo"));
+    ::mkfifo(QFile::encodeName(fifo).constData(), 0600);
+    QTest::newRow("fifo is not a file") << fifo << "Invalid file path: " + fifo;
+    QTest::newRow("device is not a file") << "/dev/null"
+                                          << "Invalid file path: /dev/null";
+    QTest::newRow("tab kept in path") << "\t" + missing << "Invalid file path: \t" + missing;
+}
+
+void TestAnalysisSession::refusalsShowTheirMessageAndLeaveRowsEmpty()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, message);
+    HoldableDigests digests;
+    RecordingView view;
+    view.fillAll(QStringLiteral("earlier file"));
+    view.tickAll();
+    AnalysisSession session(digests, view);
+    session.TakeInputPath(path);
+    QCOMPARE(view.messages(), QStringList{message});
+    QVERIFY(view.allRowsEmpty());
+    QVERIFY(!view.anyTicked());
+    QVERIFY(!session.isRunning());
+    QVERIFY(digests.calls().isEmpty());
+    QCOMPARE(session.currentPath(), path);
+    QCOMPARE(session.argList(), QStringList{path});
+}
+
+void TestAnalysisSession::newInputSupersedesARunningAnalysis()
+{
+    const QString first = m_files.write(QStringLiteral("first"), "1");
+    const QString second = m_files.write(QStringLiteral("second"), "22");
+    HoldableDigests digests;
+    RecordingView view;
+    AnalysisSession session(digests, view);
+    session.TakeInputPath(first);
+    digests.release(); // the first file's CRC-32 arrives ...
+    QTRY_COMPARE(view.row(ResultRow::Crc32), HoldableDigests::fakeDigest(DigestKind::Crc32, first));
+    QTRY_COMPARE(digests.calls().size(), 2); // ... and its MD5 is being computed when new input comes
+    view.forgetChanges();
+
+    session.TakeInputPath(second);
+    QCOMPARE(digests.cancelledCalls(), 1);
+    QCOMPARE(view.row(ResultRow::FileSize), QStringLiteral("2"));
+    digests.release(4);
+    QTRY_COMPARE(view.row(ResultRow::Sha256), HoldableDigests::fakeDigest(DigestKind::Sha256, second));
+    for (const Change& change : view.changes()) {
+        QVERIFY2(!change.second.endsWith(first), qPrintable(change.second));
+    }
+}
+
+void TestAnalysisSession::newInputDuringAnalysisOfARefusedPathShowsNoDigests()
+{
+    const QString file = m_files.write(QStringLiteral("before-refusal"), "x");
+    HoldableDigests digests;
+    RecordingView view;
+    AnalysisSession session(digests, view);
+    session.TakeInputPath(file);
+    session.TakeInputPath(m_files.path(QStringLiteral("nothing")));
+    digests.release(8);
+    QTest::qWait(50);
+    QVERIFY(view.allRowsEmpty());
+    QCOMPARE(view.messages().size(), 1);
+}
+
+void TestAnalysisSession::readFailureEmptiesPendingRowsAndNamesThePath()
+{
+    const QString file = m_files.write(QStringLiteral("failing"), "x");
+    HoldableDigests digests;
+    digests.failAt(DigestKind::Md5, QStringLiteral("Input/output error"));
+    RecordingView view;
+    AnalysisSession session(digests, view);
+    QSignalSpy finished(&session, &AnalysisSession::finished);
+    session.TakeInputPath(file);
+    digests.release(4);
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(view.row(ResultRow::Crc32), HoldableDigests::fakeDigest(DigestKind::Crc32, file));
+    for (ResultRow row : {ResultRow::Md5, ResultRow::Sha1, ResultRow::Sha256}) {
+        QCOMPARE(view.row(row), QString());
+    }
+    QCOMPARE(view.messages(), QStringList{"Cannot read the file " + file + "\n\nInput/output error"});
+    QCOMPARE(view.row(ResultRow::FileName), QStringLiteral("failing"));
+    QVERIFY(!session.isRunning());
+}
+
+void TestAnalysisSession::stopCancelsTheWorkerAndFreezesTheRows()
+{
+    const QString file = m_files.write(QStringLiteral("stopped"), "x");
+    HoldableDigests digests;
+    RecordingView view;
+    AnalysisSession session(digests, view);
+    session.TakeInputPath(file);
+    session.stop();
+    QCOMPARE(digests.cancelledCalls(), 1);
+    view.forgetChanges();
+    digests.release(4);
+    QTest::qWait(50);
+    QVERIFY(view.changes().isEmpty());
+    QCOMPARE(view.row(ResultRow::Crc32), kCalculating);
+    QCOMPARE(view.row(ResultRow::Sha256), kWaiting);
+}
+
+void TestAnalysisSession::realEngineFillsEveryRow()
+{
+    const QString file = m_files.write(QStringLiteral("real file.bin"), TempFiles::randomBytes(300'000, 99));
+    DigestEngine engine;
+    RecordingView view;
+    AnalysisSession session(engine, view);
+    QSignalSpy finished(&session, &AnalysisSession::finished);
+    session.TakeInputPath(file);
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(view.row(ResultRow::FileSize), QStringLiteral("300000"));
+    QCOMPARE(view.row(ResultRow::Crc32), firstWordOf("rhash", {"--printf=%c", file}));
+    QCOMPARE(view.row(ResultRow::Md5), firstWordOf("md5sum", {file}));
+    QCOMPARE(view.row(ResultRow::Sha1), firstWordOf("sha1sum", {file}));
+    QCOMPARE(view.row(ResultRow::Sha256), firstWordOf("sha256sum", {file}));
+    QCOMPARE(engine.readCount(), 1);
+}
+
+void TestAnalysisSession::intakeTrimsSpacesAndIgnoresAnEmptyPath_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("currentPath");
+    QTest::addColumn<bool>("analysed");
+    const QString file = m_files.write(QStringLiteral("intake"), "x");
+    QTest::newRow("spaces around") << "  " + file + " " << file << true;
+    QTest::newRow("empty") << ""
+                           << "" << false;
+    QTest::newRow("only spaces") << "   "
+                                 << "" << false;
+}
+
+void TestAnalysisSession::intakeTrimsSpacesAndIgnoresAnEmptyPath()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, currentPath);
+    QFETCH(bool, analysed);
+    HoldableDigests digests;
+    RecordingView view;
+    view.fillAll(QStringLiteral("kept"));
+    AnalysisSession session(digests, view);
+    session.takeArguments({QStringLiteral("/nonexistent-start"), QStringLiteral("second")});
+    view.fillAll(QStringLiteral("kept"));
+    session.TakeInputPath(input);
+    QCOMPARE(session.currentPath(), currentPath);
+    QCOMPARE(session.argList(), QStringList{currentPath});
+    QCOMPARE(view.row(ResultRow::FileName) != QStringLiteral("kept"), analysed);
+    QCOMPARE(view.messages().size(), 1); // only the refused start-up path
+}
+
+void TestAnalysisSession::startUpAnalysesOnlyTheFirstArgument()
+{
+    const QString file = m_files.write(QStringLiteral("first-arg"), "x");
+    HoldableDigests digests;
+    RecordingView view;
+    AnalysisSession session(digests, view);
+    session.takeArguments({file, m_files.path(QStringLiteral("ignored"))});
+    QCOMPARE(session.currentPath(), file);
+    QCOMPARE(session.argList().size(), 2);
+    QCOMPARE(view.row(ResultRow::FileName), QStringLiteral("first-arg"));
+    QVERIFY(view.messages().isEmpty());
+    session.stop();
+}
+
+QTEST_GUILESS_MAIN(TestAnalysisSession)
+#include "TestAnalysisSession.moc"

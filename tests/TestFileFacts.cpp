@@ -1,0 +1,110 @@
+#include "FileFacts.h"
+#include "TempFiles.h"
+
+#include <QDir>
+#include <QTest>
+#include <sys/stat.h>
+
+Q_DECLARE_METATYPE(PathKind)
+
+class TestFileFacts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void dateTimeText_data();
+    void dateTimeText();
+    void sparseFileOverFourGiBShowsItsExactSize();
+    void relativePathIsShownAbsolute();
+    void classifiesPaths_data();
+    void classifiesPaths();
+
+private:
+    TempFiles m_files;
+};
+
+void TestFileFacts::dateTimeText_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QDateTime>("time");
+    QTest::addColumn<QString>("text");
+
+    const QDateTime afternoon(QDate(2026, 3, 5), QTime(14, 7, 9));
+    const QDateTime midnight(QDate(2026, 3, 5), QTime(0, 0, 0));
+    const QDateTime justAfterMidnight(QDate(2026, 3, 5), QTime(0, 0, 1));
+    QTest::newRow("en_US afternoon") << "en_US" << afternoon << "3/5/2026 2:07:09 PM";
+    QTest::newRow("en_US midnight") << "en_US" << midnight << "3/5/2026";
+    QTest::newRow("en_US one second past") << "en_US" << justAfterMidnight << "3/5/2026 12:00:01 AM";
+    QTest::newRow("de_DE afternoon") << "de_DE" << afternoon << "05.03.2026 14:07:09";
+    QTest::newRow("de_DE midnight") << "de_DE" << midnight << "05.03.2026";
+    QTest::newRow("fr_FR four-digit year kept") << "fr_FR" << afternoon << "05/03/2026 14:07:09";
+    QTest::newRow("invalid time") << "en_US" << QDateTime() << "";
+}
+
+void TestFileFacts::dateTimeText()
+{
+    QFETCH(QString, locale);
+    QFETCH(QDateTime, time);
+    QFETCH(QString, text);
+    QCOMPARE(::dateTimeText(time, QLocale(locale)), text);
+}
+
+void TestFileFacts::sparseFileOverFourGiBShowsItsExactSize()
+{
+    const qint64 size = (qint64{5} << 30) + 7;
+    const QString file = m_files.writeSparse(QStringLiteral("five gib"), size);
+    QString reason;
+    const std::optional<FileFacts> facts = readFileFacts(file, QLocale::c(), &reason);
+    QVERIFY2(facts, qPrintable(reason));
+    QCOMPARE(facts->size, QStringLiteral("5368709127"));
+    QCOMPARE(facts->name, QStringLiteral("five gib"));
+}
+
+void TestFileFacts::relativePathIsShownAbsolute()
+{
+    QDir().mkpath(m_files.path(QStringLiteral("sub")));
+    const QString file = m_files.write(QStringLiteral("sub/relative.txt"), "r");
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_files.path(QString())));
+    QString reason;
+    const std::optional<FileFacts> facts = readFileFacts(QStringLiteral("sub/relative.txt"), QLocale::c(), &reason);
+    QDir::setCurrent(previous);
+    QVERIFY(facts);
+    QCOMPARE(facts->path, QFileInfo(file).absoluteFilePath());
+    QCOMPARE(facts->name, QStringLiteral("relative.txt"));
+}
+
+void TestFileFacts::classifiesPaths_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<PathKind>("kind");
+    const QString file = m_files.write(QStringLiteral("plain"), "p");
+    const QString fileLink = m_files.path(QStringLiteral("file-link"));
+    QFile::link(file, fileLink);
+    const QString folderLink = m_files.path(QStringLiteral("folder-link"));
+    QFile::link(QDir::tempPath(), folderLink);
+    const QString fifo = m_files.path(QStringLiteral("fifo"));
+    ::mkfifo(QFile::encodeName(fifo).constData(), 0600);
+    const QString dangling = m_files.path(QStringLiteral("dangling"));
+    QFile::link(m_files.path(QStringLiteral("gone")), dangling);
+
+    QTest::newRow("file") << file << PathKind::RegularFile;
+    QTest::newRow("link to file") << fileLink << PathKind::RegularFile;
+    QTest::newRow("folder") << QDir::tempPath() << PathKind::Folder;
+    QTest::newRow("link to folder") << folderLink << PathKind::Folder;
+    QTest::newRow("fifo") << fifo << PathKind::Other;
+    QTest::newRow("device") << "/dev/null" << PathKind::Other;
+    QTest::newRow("dangling link") << dangling << PathKind::Other;
+    QTest::newRow("nothing") << m_files.path(QStringLiteral("nothing")) << PathKind::Other;
+    QTest::newRow("embedded nul") << file + QChar(0) << PathKind::Other;
+}
+
+void TestFileFacts::classifiesPaths()
+{
+    QFETCH(QString, path);
+    QFETCH(PathKind, kind);
+    QCOMPARE(classifyPath(path), kind);
+}
+
+QTEST_GUILESS_MAIN(TestFileFacts)
+#include "TestFileFacts.moc"

@@ -1,0 +1,277 @@
+#include "DigestEngine.h"
+#include "FakeMessageBox.h"
+#include "frmMain.h"
+#include "HoldableDigests.h"
+#include "StartUp.h"
+#include "TempFiles.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+struct Control
+{
+    QString name;
+    QString kind;
+    QString text;
+    QRect geometry;
+};
+
+// The window's layout at 96 dpi, written out independently of the Designer file it checks.
+QList<Control> expectedControls()
+{
+    const QStringList labels{"File Name:", "File Path:",     "Created Date:", "Last Accessed:", "Last Modified:",
+                             "File Size:", "CRC-32 Digest:", "MD5 Hash:",     "SHA-1 Hash:",    "SHA-256 Hash:"};
+    const QStringList labelNames{"lblFileName", "lblFilePath", "lblCreatedDate", "lblLastAccess", "lblLastModified",
+                                 "lblFileSize", "lblCRC32",    "lblMD5",         "lblSha1",       "lblSha256"};
+    const QStringList textNames{"txtFileName", "txtFilePath", "txtCreateDate", "txtLastAccessed", "txtLastModified",
+                                "txtFileSize", "txtCRC32",    "txtMD5",        "txtSha1",         "txtSha256"};
+    const QStringList tickNames{"chkFileName", "chkFilePath", "chkCreateDate", "chkLastAccessed", "chkLastMod",
+                                "chkFileSize", "chkCRC32",    "chkMD5",        "chkSha1",         "chkSha256"};
+    const QStringList copyNames{"cmdCopyFileName", "cmdCopyFilePath", "cmdCopyCreatedDate", "cmdCopyLastAccessed",
+                                "cmdCopyLastMod",  "cmdCopyFileSize", "cmdCopyCRC32",       "cmdCopyMD5",
+                                "cmdCopySha1",     "cmdCopySha256"};
+    const QList<int> labelLefts{-16, -8, -16, -16, -16, -16, -24, -16, -16, -16};
+
+    QList<Control> controls{{"imgTitle", "QLabel", QString(), QRect(0, 0, 278, 49)}};
+    for (int i = 0; i < 10; ++i) {
+        const int left = labelLefts[i];
+        controls.append({labelNames[i], "QLabel", labels[i], QRect(left, 56 + 20 * i, 81 - left, 17)});
+        controls.append({textNames[i], "QLineEdit", QString(), QRect(88, 52 + 20 * i, 145, 19)});
+        controls.append({copyNames[i], "QPushButton", QString(), QRect(236, 51 + 20 * i, 21, 20)});
+        controls.append({tickNames[i], "QCheckBox", QString(), QRect(260, 55 + 20 * i, 13, 13)});
+    }
+    controls.append({"cmdBrowse", "QPushButton", "Browse...", QRect(8, 256, 73, 25)});
+    controls.append({"cmdCopyAll", "QPushButton", "Copy All", QRect(88, 256, 89, 25)});
+    controls.append({"cmdCopySel", "QPushButton", "Copy Selected", QRect(184, 256, 89, 25)});
+    return controls;
+}
+
+QString textOf(const QWidget* widget)
+{
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+        return label->text();
+    }
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+        return button->text();
+    }
+    if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) {
+        return edit->text();
+    }
+    return QStringLiteral("<unknown kind>");
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void everyControlIsWhereItBelongs();
+    void windowIsFixedWithACloseBoxOnly();
+    void focusMovesThroughTheControlsInOrder();
+    void labelsFitAndButtonsAreNotDefault();
+    void focusedButtonIsPressedByEnterAndSpace();
+    void startUpShowsTheFileAndItsDigests();
+    void refusedStartUpPathShowsTheMessageWithTheCaption();
+    void typedTextStaysUntilTheNextAnalysis();
+    void closingDuringAnalysisStopsTheDigests();
+
+private:
+    TempFiles m_files;
+    FakeMessageBox* m_messages = nullptr;
+    DigestEngine* m_engine = nullptr;
+    frmMain* m_window = nullptr;
+};
+
+void TestMainWindow::init()
+{
+    m_messages = new FakeMessageBox;
+    m_engine = new DigestEngine;
+    m_window = new frmMain(*m_engine, *m_messages);
+}
+
+void TestMainWindow::cleanup()
+{
+    delete m_window;
+    delete m_engine;
+    delete m_messages;
+}
+
+void TestMainWindow::everyControlIsWhereItBelongs()
+{
+    const QList<Control> controls = expectedControls();
+    QCOMPARE(controls.size(), 44);
+    for (const Control& control : controls) {
+        const auto* widget = m_window->findChild<QWidget*>(control.name);
+        QVERIFY2(widget, qPrintable(control.name));
+        QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), control.kind);
+        QCOMPARE(textOf(widget), control.text);
+        QCOMPARE(widget->geometry(), control.geometry);
+        QVERIFY2(widget->isVisibleTo(m_window) && widget->isEnabled(), qPrintable(control.name));
+        QVERIFY2(widget->toolTip().isEmpty(), qPrintable(control.name));
+    }
+    const auto* banner = m_window->findChild<QLabel*>(QStringLiteral("imgTitle"));
+    QCOMPARE(banner->pixmap().deviceIndependentSize().toSize(), QSize(278, 49));
+    const auto* copy = m_window->findChild<QPushButton*>(QStringLiteral("cmdCopyMD5"));
+    QVERIFY(!copy->icon().isNull());
+    QCOMPARE(copy->iconSize(), QSize(16, 16));
+    for (const auto* edit : m_window->findChildren<QLineEdit*>()) {
+        QVERIFY(!edit->isReadOnly());
+        QVERIFY(edit->text().isEmpty());
+    }
+    for (const auto* box : m_window->findChildren<QCheckBox*>()) {
+        QVERIFY(!box->isChecked());
+    }
+}
+
+void TestMainWindow::windowIsFixedWithACloseBoxOnly()
+{
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Keswin Hash"));
+    QCOMPARE(m_window->size(), QSize(278, 286));
+    QCOMPARE(m_window->minimumSize(), QSize(278, 286));
+    QCOMPARE(m_window->maximumSize(), QSize(278, 286));
+    const Qt::WindowFlags flags = m_window->windowFlags();
+    QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+    QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
+    QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Window); // a normal window keeps its taskbar entry
+    QVERIFY(!m_window->windowIcon().isNull());
+}
+
+void TestMainWindow::focusMovesThroughTheControlsInOrder()
+{
+    const QStringList order{"txtFileName",
+                            "txtFilePath",
+                            "txtCreateDate",
+                            "txtLastAccessed",
+                            "txtLastModified",
+                            "txtFileSize",
+                            "txtCRC32",
+                            "txtMD5",
+                            "txtSha1",
+                            "txtSha256",
+                            "cmdCopyAll",
+                            "cmdCopySel",
+                            "cmdCopyFileName",
+                            "cmdCopyFilePath",
+                            "cmdCopyCreatedDate",
+                            "cmdCopyLastAccessed",
+                            "cmdCopyLastMod",
+                            "cmdCopyFileSize",
+                            "cmdCopyCRC32",
+                            "cmdCopyMD5",
+                            "cmdCopySha1",
+                            "cmdCopySha256",
+                            "chkFileName",
+                            "chkFilePath",
+                            "chkCreateDate",
+                            "chkLastAccessed",
+                            "chkLastMod",
+                            "chkFileSize",
+                            "chkCRC32",
+                            "chkMD5",
+                            "chkSha1",
+                            "chkSha256",
+                            "cmdBrowse"};
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    QTRY_COMPARE(QApplication::focusWidget()->objectName(), order.front());
+    for (qsizetype i = 1; i <= order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), order[i % order.size()]);
+    }
+    for (const auto* label : m_window->findChildren<QLabel*>()) {
+        QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+    }
+}
+
+void TestMainWindow::labelsFitAndButtonsAreNotDefault()
+{
+    for (const auto* label : m_window->findChildren<QLabel*>()) {
+        if (label->objectName().startsWith(QStringLiteral("lbl"))) {
+            // Right-aligned text must begin inside the window, which starts at x = 0.
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->geometry().right(),
+                     qPrintable(label->text()));
+        }
+    }
+    for (const auto* button : m_window->findChildren<QPushButton*>()) {
+        QVERIFY2(!button->isDefault(), qPrintable(button->objectName()));
+    }
+}
+
+void TestMainWindow::focusedButtonIsPressedByEnterAndSpace()
+{
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    auto* button = m_window->findChild<QPushButton*>(QStringLiteral("cmdCopyAll"));
+    QSignalSpy clicked(button, &QPushButton::clicked);
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Return);
+    QTest::keyClick(button, Qt::Key_Space);
+    QCOMPARE(clicked.size(), 2);
+    QTest::keyClick(m_window->textBox(ResultRow::Md5), Qt::Key_Escape);
+    QVERIFY(m_window->isVisible());
+}
+
+void TestMainWindow::startUpShowsTheFileAndItsDigests()
+{
+    const QString file = m_files.write(QStringLiteral("shown file.txt"), "The quick brown fox");
+    Form_Load(m_window->session(), {file, QStringLiteral("ignored")});
+    // Facts are in before the window is shown; the digests follow without blocking.
+    QCOMPARE(m_window->textBox(ResultRow::FileName)->text(), QStringLiteral("shown file.txt"));
+    m_window->show();
+    QTRY_COMPARE(m_window->textBox(ResultRow::Sha256)->text(), firstWordOf("sha256sum", {file}));
+    QCOMPARE(m_window->textBox(ResultRow::FilePath)->text(), file);
+    QCOMPARE(m_window->textBox(ResultRow::FileSize)->text(), QStringLiteral("19"));
+    QCOMPARE(m_window->textBox(ResultRow::Crc32)->text(), firstWordOf("rhash", {"--printf=%c", file}));
+    QCOMPARE(m_window->textBox(ResultRow::Md5)->text(), firstWordOf("md5sum", {file}));
+    QCOMPARE(m_window->textBox(ResultRow::Sha1)->text(), firstWordOf("sha1sum", {file}));
+    QVERIFY(m_messages->texts.isEmpty());
+}
+
+void TestMainWindow::refusedStartUpPathShowsTheMessageWithTheCaption()
+{
+    m_window->tickBox(ResultRow::Md5)->setChecked(true);
+    Form_Load(m_window->session(), {m_files.path(QStringLiteral("no such file"))});
+    QCOMPARE(m_messages->captions, QStringList{"Keswin Hash"});
+    QCOMPARE(m_messages->texts, QStringList{"Invalid file path: " + m_files.path(QStringLiteral("no such file"))});
+    QVERIFY(!m_window->tickBox(ResultRow::Md5)->isChecked());
+    QVERIFY(!m_window->isVisible());
+}
+
+void TestMainWindow::typedTextStaysUntilTheNextAnalysis()
+{
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    QLineEdit* md5 = m_window->textBox(ResultRow::Md5);
+    md5->setFocus();
+    QTest::keyClicks(md5, QStringLiteral("typed by hand"));
+    QCOMPARE(md5->text(), QStringLiteral("typed by hand"));
+    m_window->session().TakeInputPath(m_files.write(QStringLiteral("next"), "n"));
+    QVERIFY(md5->text() != QStringLiteral("typed by hand"));
+}
+
+void TestMainWindow::closingDuringAnalysisStopsTheDigests()
+{
+    const QString big = m_files.writeSparse(QStringLiteral("huge"), qint64{64} << 30);
+    Form_Load(m_window->session(), {big});
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    QVERIFY(m_window->session().isRunning());
+    QVERIFY(m_window->close());
+    QVERIFY(!m_window->session().isRunning());
+    QCOMPARE(m_window->textBox(ResultRow::Crc32)->text(), QStringLiteral("Calculating ..."));
+    QCOMPARE(m_window->textBox(ResultRow::Sha256)->text(), QStringLiteral("Waiting ..."));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "TestMainWindow.moc"
