@@ -25,8 +25,6 @@ public:
     // Returns once the worker has stopped; nothing more is emitted after it.
     void cancelAndWait();
 
-    quint64 bytesDone() const { return m_job.bytesDone(); }
-
 signals:
     void digestReady(DigestKind kind, const QString& digest);
     void failed(DigestKind kind, const QString& reason);

@@ -29,7 +29,6 @@ public:
     ~frmMain() override;
 
     AnalysisSession& session() { return m_session; }
-    void AnalyzeFile() { m_session.AnalyzeFile(); }
 
     QLineEdit* textBox(ResultRow row) const { return m_textBoxes[static_cast<std::size_t>(row)]; }
     QCheckBox* tickBox(ResultRow row) const { return m_tickBoxes[static_cast<std::size_t>(row)]; }
