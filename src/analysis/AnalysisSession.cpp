@@ -60,7 +60,7 @@ void AnalysisSession::AnalyzeFile()
     QString reason;
     const std::optional<FileFacts> facts = readFileFacts(m_argList.front(), m_locale, &reason);
     if (!facts) {
-        m_view.showMessage(tr("Cannot read the file %1\n\n%2").arg(m_currentPath, reason));
+        reportReadFailure(m_currentPath, reason);
         return;
     }
     m_view.setRowText(ResultRow::FileName, facts->name);
@@ -89,6 +89,11 @@ void AnalysisSession::refuse(PathKind kind)
     }
 }
 
+void AnalysisSession::reportReadFailure(const QString& path, const QString& reason)
+{
+    m_view.showMessage(tr("Cannot read the file %1\n\n%2").arg(path, reason));
+}
+
 void AnalysisSession::onDigestReady(DigestKind kind, const QString& digest)
 {
     m_view.setRowText(rowFor(kind), digest);
@@ -109,6 +114,6 @@ void AnalysisSession::onDigestFailed(DigestKind kind, const QString& reason)
          ++pending) {
         m_view.setRowText(rowFor(*pending), QString());
     }
-    m_view.showMessage(tr("Cannot read the file %1\n\n%2").arg(path, reason));
+    reportReadFailure(path, reason);
     emit finished();
 }

@@ -50,6 +50,7 @@ private:
     void onDigestReady(DigestKind kind, const QString& digest);
     void onDigestFailed(DigestKind kind, const QString& reason);
     void refuse(PathKind kind);
+    void reportReadFailure(const QString& path, const QString& reason);
 
     DigestService& m_digests;
     ResultView& m_view;
