@@ -29,6 +29,14 @@ QList<Change> digestRowChanges(const QList<Change>& changes)
     return result;
 }
 
+// A session over a digest service the test releases by hand and a view that records every change.
+struct Rig
+{
+    HoldableDigests digests;
+    RecordingView view;
+    AnalysisSession session{digests, view};
+};
+
 } // namespace
 
 class TestAnalysisSession : public QObject
@@ -55,11 +63,10 @@ private:
 void TestAnalysisSession::digestRowsPassThroughEveryStateInOrder()
 {
     const QString file = m_files.write(QStringLiteral("states.txt"), "hello");
-    HoldableDigests digests;
-    RecordingView view;
+    Rig rig;
+    auto& [digests, view, session] = rig;
     view.fillAll(QStringLiteral("old"));
     view.tickAll();
-    AnalysisSession session(digests, view);
     session.TakeInputPath(file);
 
     // Before any digest: facts in, ticks cleared, CRC-32 working and the rest waiting.
@@ -117,11 +124,10 @@ void TestAnalysisSession::refusalsShowTheirMessageAndLeaveRowsEmpty()
 {
     QFETCH(QString, path);
     QFETCH(QString, message);
-    HoldableDigests digests;
-    RecordingView view;
+    Rig rig;
+    auto& [digests, view, session] = rig;
     view.fillAll(QStringLiteral("earlier file"));
     view.tickAll();
-    AnalysisSession session(digests, view);
     session.TakeInputPath(path);
     QCOMPARE(view.messages(), QStringList{message});
     QVERIFY(view.allRowsEmpty());
@@ -136,9 +142,8 @@ void TestAnalysisSession::newInputSupersedesARunningAnalysis()
 {
     const QString first = m_files.write(QStringLiteral("first"), "1");
     const QString second = m_files.write(QStringLiteral("second"), "22");
-    HoldableDigests digests;
-    RecordingView view;
-    AnalysisSession session(digests, view);
+    Rig rig;
+    auto& [digests, view, session] = rig;
     session.TakeInputPath(first);
     digests.release(); // the first file's CRC-32 arrives ...
     QTRY_COMPARE(view.row(ResultRow::Crc32), HoldableDigests::fakeDigest(DigestKind::Crc32, first));
@@ -158,9 +163,8 @@ void TestAnalysisSession::newInputSupersedesARunningAnalysis()
 void TestAnalysisSession::newInputDuringAnalysisOfARefusedPathShowsNoDigests()
 {
     const QString file = m_files.write(QStringLiteral("before-refusal"), "x");
-    HoldableDigests digests;
-    RecordingView view;
-    AnalysisSession session(digests, view);
+    Rig rig;
+    auto& [digests, view, session] = rig;
     session.TakeInputPath(file);
     session.TakeInputPath(m_files.path(QStringLiteral("nothing")));
     digests.release(8);
@@ -172,10 +176,9 @@ void TestAnalysisSession::newInputDuringAnalysisOfARefusedPathShowsNoDigests()
 void TestAnalysisSession::readFailureEmptiesPendingRowsAndNamesThePath()
 {
     const QString file = m_files.write(QStringLiteral("failing"), "x");
-    HoldableDigests digests;
+    Rig rig;
+    auto& [digests, view, session] = rig;
     digests.failAt(DigestKind::Md5, QStringLiteral("Input/output error"));
-    RecordingView view;
-    AnalysisSession session(digests, view);
     QSignalSpy finished(&session, &AnalysisSession::finished);
     session.TakeInputPath(file);
     digests.release(4);
@@ -192,9 +195,8 @@ void TestAnalysisSession::readFailureEmptiesPendingRowsAndNamesThePath()
 void TestAnalysisSession::stopCancelsTheWorkerAndFreezesTheRows()
 {
     const QString file = m_files.write(QStringLiteral("stopped"), "x");
-    HoldableDigests digests;
-    RecordingView view;
-    AnalysisSession session(digests, view);
+    Rig rig;
+    auto& [digests, view, session] = rig;
     session.TakeInputPath(file);
     session.stop();
     QCOMPARE(digests.cancelledCalls(), 1);
@@ -241,10 +243,9 @@ void TestAnalysisSession::intakeTrimsSpacesAndIgnoresAnEmptyPath()
     QFETCH(QString, input);
     QFETCH(QString, currentPath);
     QFETCH(bool, analysed);
-    HoldableDigests digests;
-    RecordingView view;
+    Rig rig;
+    auto& [digests, view, session] = rig;
     view.fillAll(QStringLiteral("kept"));
-    AnalysisSession session(digests, view);
     session.takeArguments({QStringLiteral("/nonexistent-start"), QStringLiteral("second")});
     view.fillAll(QStringLiteral("kept"));
     session.TakeInputPath(input);
@@ -257,9 +258,8 @@ void TestAnalysisSession::intakeTrimsSpacesAndIgnoresAnEmptyPath()
 void TestAnalysisSession::startUpAnalysesOnlyTheFirstArgument()
 {
     const QString file = m_files.write(QStringLiteral("first-arg"), "x");
-    HoldableDigests digests;
-    RecordingView view;
-    AnalysisSession session(digests, view);
+    Rig rig;
+    auto& [digests, view, session] = rig;
     session.takeArguments({file, m_files.path(QStringLiteral("ignored"))});
     QCOMPARE(session.currentPath(), file);
     QCOMPARE(session.argList().size(), 2);
