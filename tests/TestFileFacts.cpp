@@ -1,3 +1,4 @@
+#include "DateTimeText.h"
 #include "FileFacts.h"
 #include "TempFiles.h"
 

@@ -27,8 +27,3 @@ struct FileFacts
 
 // Nothing when the file vanished since it was classified; reason then says why.
 std::optional<FileFacts> readFileFacts(const QString& path, const QLocale& locale, QString* reason);
-
-// The locale's short date with a four-digit year, a blank, and the time with seconds but no time zone.
-QString dateTimeFormat(const QLocale& locale);
-// Midnight exactly shows the date alone; an invalid time shows nothing.
-QString dateTimeText(const QDateTime& time, const QLocale& locale);

@@ -38,6 +38,9 @@ struct OpenedFile
     QString error;
 };
 
+// The path as the file system's native bytes, or nothing when it has no faithful native form.
+std::optional<QByteArray> nativePathFor(const QString& path);
+
 namespace RegularFile {
 
 // Follows symbolic links. Anything but a regular file is refused with a reason and never opened, so a FIFO

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <QCoreApplication>
+#include <QFile>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,6 +76,16 @@ private:
 };
 
 } // namespace
+
+std::optional<QByteArray> nativePathFor(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    // A NUL would silently cut the path short, and a lossy encoding would name some other file.
+    if (native.contains('\0') || QFile::decodeName(native) != path) {
+        return std::nullopt;
+    }
+    return native;
+}
 
 namespace RegularFile {
 

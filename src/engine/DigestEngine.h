@@ -38,6 +38,3 @@ private:
     std::optional<CachedDigests> m_cache;
     int m_readCount = 0;
 };
-
-// The path as the file system's native bytes, or nothing when it has no faithful native form.
-std::optional<QByteArray> nativePathFor(const QString& path);

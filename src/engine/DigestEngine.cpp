@@ -3,7 +3,6 @@
 #include "Hasher.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 namespace {
 
@@ -29,16 +28,6 @@ bool isKnown(DigestKind kind)
 }
 
 } // namespace
-
-std::optional<QByteArray> nativePathFor(const QString& path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    // A NUL would silently cut the path short, and a lossy encoding would name some other file.
-    if (native.contains('\0') || QFile::decodeName(native) != path) {
-        return std::nullopt;
-    }
-    return native;
-}
 
 DigestEngine::DigestEngine(Opener opener, ParallelDigestOptions options)
     : m_opener(std::move(opener)), m_options(options)
