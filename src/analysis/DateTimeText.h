@@ -8,3 +8,5 @@
 QString dateTimeFormat(const QLocale& locale);
 // Midnight exactly shows the date alone; an invalid time shows nothing.
 QString dateTimeText(const QDateTime& time, const QLocale& locale);
+// A QLocale time format without its time-zone field, the brackets around it and the separator that joined it.
+QString timeFormatWithoutZone(const QString& timeFormat);
