@@ -1,9 +1,12 @@
 #include "AnalysisSession.h"
 #include "DigestEngine.h"
+#include "DigestRun.h"
+#include "GatedReader.h"
 #include "HoldableDigests.h"
 #include "RecordingView.h"
 #include "TempFiles.h"
 
+#include <fcntl.h>
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
@@ -32,10 +35,16 @@ QList<Change> digestRowChanges(const QList<Change>& changes)
 // A session over a digest service the test releases by hand and a view that records every change.
 struct Rig
 {
-    HoldableDigests digests;
+    std::shared_ptr<HoldableDigests> held = std::make_shared<HoldableDigests>();
+    HoldableDigests& digests = *held;
     RecordingView view;
-    AnalysisSession session{digests, view};
+    AnalysisSession session{held, view};
 };
+
+QString digestOf(const QString& tool, const QString& file)
+{
+    return tool == QStringLiteral("rhash") ? firstWordOf("rhash", {"--printf=%c", file}) : firstWordOf(tool, {file});
+}
 
 } // namespace
 
@@ -55,6 +64,9 @@ private slots:
     void intakeTrimsSpacesAndIgnoresAnEmptyPath_data();
     void intakeTrimsSpacesAndIgnoresAnEmptyPath();
     void startUpAnalysesOnlyTheFirstArgument();
+    void supersededReadThatHangsIsNeverWaitedFor();
+    void changeBetweenFactsAndDigestsFails();
+    void threadThatCannotStartFailsTheAnalysis();
 
 private:
     TempFiles m_files;
@@ -64,7 +76,7 @@ void TestAnalysisSession::digestRowsPassThroughEveryStateInOrder()
 {
     const QString file = m_files.write(QStringLiteral("states.txt"), "hello");
     Rig rig;
-    auto& [digests, view, session] = rig;
+    auto& [held, digests, view, session] = rig;
     view.fillAll(QStringLiteral("old"));
     view.tickAll();
     session.TakeInputPath(file);
@@ -125,7 +137,7 @@ void TestAnalysisSession::refusalsShowTheirMessageAndLeaveRowsEmpty()
     QFETCH(QString, path);
     QFETCH(QString, message);
     Rig rig;
-    auto& [digests, view, session] = rig;
+    auto& [held, digests, view, session] = rig;
     view.fillAll(QStringLiteral("earlier file"));
     view.tickAll();
     session.TakeInputPath(path);
@@ -143,7 +155,7 @@ void TestAnalysisSession::newInputSupersedesARunningAnalysis()
     const QString first = m_files.write(QStringLiteral("first"), "1");
     const QString second = m_files.write(QStringLiteral("second"), "22");
     Rig rig;
-    auto& [digests, view, session] = rig;
+    auto& [held, digests, view, session] = rig;
     session.TakeInputPath(first);
     digests.release(); // the first file's CRC-32 arrives ...
     QTRY_COMPARE(view.row(ResultRow::Crc32), HoldableDigests::fakeDigest(DigestKind::Crc32, first));
@@ -151,7 +163,7 @@ void TestAnalysisSession::newInputSupersedesARunningAnalysis()
     view.forgetChanges();
 
     session.TakeInputPath(second);
-    QCOMPARE(digests.cancelledCalls(), 1);
+    QTRY_COMPARE(digests.cancelledCalls(), 1); // the abandoned worker stops at its next check
     QCOMPARE(view.row(ResultRow::FileSize), QStringLiteral("2"));
     digests.release(4);
     QTRY_COMPARE(view.row(ResultRow::Sha256), HoldableDigests::fakeDigest(DigestKind::Sha256, second));
@@ -164,7 +176,7 @@ void TestAnalysisSession::newInputDuringAnalysisOfARefusedPathShowsNoDigests()
 {
     const QString file = m_files.write(QStringLiteral("before-refusal"), "x");
     Rig rig;
-    auto& [digests, view, session] = rig;
+    auto& [held, digests, view, session] = rig;
     session.TakeInputPath(file);
     session.TakeInputPath(m_files.path(QStringLiteral("nothing")));
     digests.release(8);
@@ -177,7 +189,7 @@ void TestAnalysisSession::readFailureEmptiesPendingRowsAndNamesThePath()
 {
     const QString file = m_files.write(QStringLiteral("failing"), "x");
     Rig rig;
-    auto& [digests, view, session] = rig;
+    auto& [held, digests, view, session] = rig;
     digests.failAt(DigestKind::Md5, QStringLiteral("Input/output error"));
     QSignalSpy finished(&session, &AnalysisSession::finished);
     session.TakeInputPath(file);
@@ -196,10 +208,10 @@ void TestAnalysisSession::stopCancelsTheWorkerAndFreezesTheRows()
 {
     const QString file = m_files.write(QStringLiteral("stopped"), "x");
     Rig rig;
-    auto& [digests, view, session] = rig;
+    auto& [held, digests, view, session] = rig;
     session.TakeInputPath(file);
     session.stop();
-    QCOMPARE(digests.cancelledCalls(), 1);
+    QTRY_COMPARE(digests.cancelledCalls(), 1); // the abandoned worker stops at its next check
     view.forgetChanges();
     digests.release(4);
     QTest::qWait(50);
@@ -211,9 +223,13 @@ void TestAnalysisSession::stopCancelsTheWorkerAndFreezesTheRows()
 void TestAnalysisSession::realEngineFillsEveryRow()
 {
     const QString file = m_files.write(QStringLiteral("real file.bin"), TempFiles::randomBytes(300'000, 99));
-    DigestEngine engine;
+    int opens = 0;
     RecordingView view;
-    AnalysisSession session(engine, view);
+    AnalysisSession session(std::make_shared<DigestEngine>([&](const QByteArray& path) {
+                                ++opens;
+                                return RegularFile::open(path);
+                            }),
+                            view);
     QSignalSpy finished(&session, &AnalysisSession::finished);
     session.TakeInputPath(file);
     QTRY_COMPARE(finished.size(), 1);
@@ -222,7 +238,7 @@ void TestAnalysisSession::realEngineFillsEveryRow()
     QCOMPARE(view.row(ResultRow::Md5), firstWordOf("md5sum", {file}));
     QCOMPARE(view.row(ResultRow::Sha1), firstWordOf("sha1sum", {file}));
     QCOMPARE(view.row(ResultRow::Sha256), firstWordOf("sha256sum", {file}));
-    QCOMPARE(engine.readCount(), 1);
+    QCOMPARE(opens, 1);
 }
 
 void TestAnalysisSession::intakeTrimsSpacesAndIgnoresAnEmptyPath_data()
@@ -244,7 +260,7 @@ void TestAnalysisSession::intakeTrimsSpacesAndIgnoresAnEmptyPath()
     QFETCH(QString, currentPath);
     QFETCH(bool, analysed);
     Rig rig;
-    auto& [digests, view, session] = rig;
+    auto& [held, digests, view, session] = rig;
     view.fillAll(QStringLiteral("kept"));
     session.takeArguments({QStringLiteral("/nonexistent-start"), QStringLiteral("second")});
     view.fillAll(QStringLiteral("kept"));
@@ -259,13 +275,93 @@ void TestAnalysisSession::startUpAnalysesOnlyTheFirstArgument()
 {
     const QString file = m_files.write(QStringLiteral("first-arg"), "x");
     Rig rig;
-    auto& [digests, view, session] = rig;
+    auto& [held, digests, view, session] = rig;
     session.takeArguments({file, m_files.path(QStringLiteral("ignored"))});
     QCOMPARE(session.currentPath(), file);
     QCOMPARE(session.argList().size(), 2);
     QCOMPARE(view.row(ResultRow::FileName), QStringLiteral("first-arg"));
     QVERIFY(view.messages().isEmpty());
     session.stop();
+}
+
+// A read that hangs (a failing disk, a hard-mounted share) must cost a thread, never the window: new input is taken
+// at once, analysed in full, and the hung run reaches no row when it finally returns.
+void TestAnalysisSession::supersededReadThatHangsIsNeverWaitedFor()
+{
+    const QString hanging = m_files.write(QStringLiteral("first.hang"), TempFiles::randomBytes(100'000, 1));
+    const QString next = m_files.write(QStringLiteral("second.bin"), TempFiles::randomBytes(100'000, 2));
+    auto gate = std::make_shared<Gate>();
+    RecordingView view;
+    AnalysisSession session(std::make_shared<DigestEngine>(gatedOpener(gate, ".hang")), view);
+    QSignalSpy finished(&session, &AnalysisSession::finished);
+
+    session.TakeInputPath(hanging);
+    QTRY_COMPARE(gate->arrivals(), 1); // the worker is stuck inside its first read
+    session.TakeInputPath(next);       // would never return if it waited for that worker
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(view.row(ResultRow::FileName), QStringLiteral("second.bin"));
+    QCOMPARE(view.row(ResultRow::Md5), digestOf("md5sum", next));
+
+    view.forgetChanges();
+    gate->open();
+    QTRY_COMPARE(DigestRun::liveWorkers(), 0); // the abandoned worker ends by itself once its read returns
+    QCoreApplication::processEvents();
+    QVERIFY(view.changes().isEmpty());
+    QCOMPARE(finished.size(), 1);
+}
+
+// The size and dates on screen are those of the version the facts were read from; if the file changes before the
+// digests open it, showing their digests would describe a file that is not on screen.
+void TestAnalysisSession::changeBetweenFactsAndDigestsFails()
+{
+    const QString file = m_files.write(QStringLiteral("edited.txt"), "before the edit");
+    auto gate = std::make_shared<Gate>();
+    RecordingView view;
+    AnalysisSession session(std::make_shared<DigestEngine>([gate](const QByteArray& path) {
+                                gate->wait(); // holds the open until the test has changed the file
+                                return RegularFile::open(path);
+                            }),
+                            view);
+    QSignalSpy finished(&session, &AnalysisSession::finished);
+    session.TakeInputPath(file);
+    QCOMPARE(view.row(ResultRow::FileSize), QStringLiteral("15"));
+
+    QTest::qWait(20); // past the clock tick of the first write, so the change time moves
+    struct stat before
+    {
+    };
+    QCOMPARE(::stat(QFile::encodeName(file).constData(), &before), 0);
+    m_files.write(QStringLiteral("edited.txt"), "AFTER the edit!");
+    struct timespec times[2] = {before.st_atim, before.st_mtim};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0), 0);
+    gate->open();
+
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(view.messages(),
+             QStringList{"Cannot read the file " + file + "\n\nThe file changed while it was being read."});
+    for (ResultRow row : kDigestRows) {
+        QCOMPARE(view.row(row), QString());
+    }
+}
+
+void TestAnalysisSession::threadThatCannotStartFailsTheAnalysis()
+{
+    const QString file = m_files.write(QStringLiteral("no thread"), "x");
+    RecordingView view;
+    AnalysisSession session(
+        std::make_shared<HoldableDigests>(), view, QLocale::system(), [](std::function<void()>) -> std::thread {
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        });
+    QSignalSpy finished(&session, &AnalysisSession::finished);
+    session.TakeInputPath(file);
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(view.messages().size(), 1);
+    QVERIFY2(view.messages().front().contains(QStringLiteral("Cannot start a thread: ")),
+             qPrintable(view.messages().front()));
+    for (ResultRow row : kDigestRows) {
+        QCOMPARE(view.row(row), QString());
+    }
+    QVERIFY(!session.isRunning());
 }
 
 QTEST_GUILESS_MAIN(TestAnalysisSession)

@@ -1,4 +1,5 @@
 #include "DigestEngine.h"
+#include "LanePlan.h"
 #include "TempFiles.h"
 
 #include <fcntl.h>
@@ -9,6 +10,9 @@
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(DigestKind)
+Q_DECLARE_METATYPE(HashAlgorithm)
+Q_DECLARE_METATYPE(LanePlan)
+Q_DECLARE_METATYPE(DigestCosts)
 
 namespace {
 
@@ -37,6 +41,7 @@ public:
     }
     QString errorString() const override { return QStringLiteral("Input/output error"); }
     FileIdentity identity() const override { return {}; }
+    std::optional<FileIdentity> currentIdentity() override { return FileIdentity{}; }
 
 private:
     qint64 m_reads = 0;
@@ -66,6 +71,98 @@ bool isHexDigest(const QString& text)
     return hex.match(text).hasMatch();
 }
 
+QByteArray nativeOf(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+// Puts a file's modification time back a day, so that a rewrite in the same clock tick still changes it.
+void backdate(const QString& path)
+{
+    struct timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 86'400, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, nativeOf(path).constData(), times, 0), 0);
+}
+
+FileIdentity identityOf(const QString& path)
+{
+    QString error;
+    const std::optional<FileStatus> status = RegularFile::status(nativeOf(path), &error);
+    if (!status) {
+        qFatal("cannot stat %s: %s", qPrintable(path), qPrintable(error));
+    }
+    return status->identity;
+}
+
+// Overwrites the first bytes in place: same file, same size.
+void overwriteStart(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// The real reader, with something done to the file after a given number of reads.
+class MeddlingReader final : public FileReader
+{
+public:
+    MeddlingReader(std::unique_ptr<FileReader> inner, int afterReads, std::function<void()> meddle)
+        : m_inner(std::move(inner)), m_afterReads(afterReads), m_meddle(std::move(meddle))
+    {}
+    qint64 read(std::span<std::byte> buffer) override
+    {
+        if (++m_reads == m_afterReads) {
+            m_meddle();
+        }
+        return m_inner->read(buffer);
+    }
+    QString errorString() const override { return m_inner->errorString(); }
+    FileIdentity identity() const override { return m_inner->identity(); }
+    std::optional<FileIdentity> currentIdentity() override { return m_inner->currentIdentity(); }
+
+private:
+    std::unique_ptr<FileReader> m_inner;
+    int m_reads = 0;
+    int m_afterReads;
+    std::function<void()> m_meddle;
+};
+
+// A real hasher that the library stops serving at a chosen point.
+class FailingHasher final : public Hasher
+{
+public:
+    FailingHasher(std::unique_ptr<Hasher> inner, int failAtUpdate, bool failResult)
+        : m_inner(std::move(inner)), m_failAtUpdate(failAtUpdate), m_failResult(failResult)
+    {}
+    bool addData(std::span<const std::byte> data) override
+    {
+        return ++m_updates != m_failAtUpdate && m_inner->addData(data);
+    }
+    std::optional<QByteArray> result() override { return m_failResult ? std::nullopt : m_inner->result(); }
+    QString errorString() const override { return QStringLiteral("library failure injected by the test"); }
+
+private:
+    std::unique_ptr<Hasher> m_inner;
+    int m_updates = 0;
+    int m_failAtUpdate;
+    bool m_failResult;
+};
+
+// Lanes sorted and named, so that plans compare whatever order the planner lists them in.
+QString describe(const LanePlan& plan)
+{
+    QStringList lanes;
+    for (const auto& lane : plan) {
+        QStringList names;
+        for (HashAlgorithm algorithm : lane) {
+            names.append(algorithmName(algorithm));
+        }
+        names.sort();
+        lanes.append(names.join(QStringLiteral(", ")));
+    }
+    lanes.sort();
+    return lanes.join(QStringLiteral(" | "));
+}
+
 } // namespace
 
 class TestDigestEngine : public QObject
@@ -77,8 +174,13 @@ private slots:
     void matchesIndependentTools_data();
     void matchesIndependentTools();
     void sparseFileOverFourGiB();
-    void fourSelectorsReadTheFileOnce();
-    void changedFileIsReadAgain();
+    void fourSelectorsOfOneJobReadTheFileOnce();
+    void everyJobReadsTheFileAgain();
+    void changeDuringTheReadFails_data();
+    void changeDuringTheReadFails();
+    void changeSinceTheShownVersionFails_data();
+    void changeSinceTheShownVersionFails();
+    void modificationTimeAfter2262();
     void refusesWhatIsNotARegularFile_data();
     void refusesWhatIsNotARegularFile();
     void fifoIsRefusedAtOnce();
@@ -87,6 +189,14 @@ private slots:
     void shortReadsGiveTheSameDigests();
     void cancelStopsAnEndlessRead();
     void symbolicLinkIsFollowed();
+    void hasherFailuresFailTheDigest_data();
+    void hasherFailuresFailTheDigest();
+    void laneThatCannotStartFailsTheDigest_data();
+    void laneThatCannotStartFailsTheDigest();
+    void lanesFitTheDigestCosts_data();
+    void lanesFitTheDigestCosts();
+    void everyPlanGivesTheSameDigests_data();
+    void everyPlanGivesTheSameDigests();
 
 private:
     TempFiles m_files;
@@ -117,13 +227,13 @@ void TestDigestEngine::matchesIndependentTools()
     QFETCH(qsizetype, size);
     const QString file = m_files.write(QStringLiteral("random-%1").arg(size),
                                        TempFiles::randomBytes(size, static_cast<quint32>(size) + 1));
-    DigestEngine engine(RegularFile::open, {kSmallBlock, 3});
+    DigestEngine engine(RegularFile::open, {kSmallBlock, 3, {}, {}, {}});
+    DigestJob job;
     for (DigestKind kind : kDigestOrder) {
-        const DigestOutcome outcome = engine.DigestFile(kind, file, -1);
+        const DigestOutcome outcome = engine.DigestFile(kind, file, -1, &job);
         QVERIFY2(outcome.isOk(), qPrintable(outcome.reason));
         QCOMPARE(outcome.digest, expectedBy(kind, file));
     }
-    QCOMPARE(engine.readCount(), 1);
 }
 
 void TestDigestEngine::sparseFileOverFourGiB()
@@ -138,7 +248,7 @@ void TestDigestEngine::sparseFileOverFourGiB()
     }
 }
 
-void TestDigestEngine::fourSelectorsReadTheFileOnce()
+void TestDigestEngine::fourSelectorsOfOneJobReadTheFileOnce()
 {
     const QString file = m_files.write(QStringLiteral("once"), TempFiles::randomBytes(100'000, 7));
     int opens = 0;
@@ -146,28 +256,136 @@ void TestDigestEngine::fourSelectorsReadTheFileOnce()
         ++opens;
         return RegularFile::open(path);
     });
+    DigestJob job;
     for (DigestKind kind : kDigestOrder) {
-        QVERIFY(engine.DigestFile(kind, file, -1).isOk());
+        QVERIFY(engine.DigestFile(kind, file, -1, &job).isOk());
     }
     QCOMPARE(opens, 1);
 }
 
-void TestDigestEngine::changedFileIsReadAgain()
+// A same-size rewrite with the modification time put back (cp -p, touch -r, rsync -t) looks unchanged to
+// anything that keys on size and time; a new analysis must read the file again all the same.
+void TestDigestEngine::everyJobReadsTheFileAgain()
 {
-    const QString file = m_files.write(QStringLiteral("changing"), "first");
-    DigestEngine engine;
-    QCOMPARE(engine.DigestFile(DigestKind::Md5, file).digest, expectedBy(DigestKind::Md5, file));
-    // Same size, same second: only the nanoseconds of the modification time tell the versions apart.
+    const QString file = m_files.write(QStringLiteral("rewritten"), "first version");
+    int opens = 0;
+    DigestEngine engine([&](const QByteArray& path) {
+        ++opens;
+        return RegularFile::open(path);
+    });
+    DigestJob first;
+    QCOMPARE(engine.DigestFile(DigestKind::Md5, file, -1, &first).digest, expectedBy(DigestKind::Md5, file));
+
     struct stat before
     {
     };
-    QCOMPARE(::stat(QFile::encodeName(file).constData(), &before), 0);
-    m_files.write(QStringLiteral("changing"), "again");
+    QCOMPARE(::stat(nativeOf(file).constData(), &before), 0);
+    m_files.write(QStringLiteral("rewritten"), "later version");
     struct timespec times[2] = {before.st_atim, before.st_mtim};
-    times[1].tv_nsec = (before.st_mtim.tv_nsec + 1) % 1'000'000'000;
-    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0), 0);
-    QCOMPARE(engine.DigestFile(DigestKind::Md5, file).digest, expectedBy(DigestKind::Md5, file));
-    QCOMPARE(engine.readCount(), 2);
+    QCOMPARE(::utimensat(AT_FDCWD, nativeOf(file).constData(), times, 0), 0);
+
+    DigestJob second;
+    QCOMPARE(engine.DigestFile(DigestKind::Md5, file, -1, &second).digest, expectedBy(DigestKind::Md5, file));
+    QCOMPARE(opens, 2);
+}
+
+void TestDigestEngine::changeDuringTheReadFails_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("first block overwritten") << "overwrite";
+    QTest::newRow("grown") << "append";
+    QTest::newRow("truncated") << "truncate";
+    QTest::newRow("metadata changed") << "chmod";
+}
+
+// The bytes digested must all belong to one version of the file: a change seen when the read ends fails the digest
+// rather than give the digest of a mix of old and new bytes.
+void TestDigestEngine::changeDuringTheReadFails()
+{
+    QFETCH(QString, change);
+    const QString file = m_files.write(QStringLiteral("changing-") + change, TempFiles::randomBytes(64 * 1024, 3));
+    backdate(file);
+    const std::function<void()> meddle = [&] {
+        QFile target(file);
+        if (change == QStringLiteral("overwrite")) {
+            overwriteStart(file, QByteArray(4096, 'x'));
+        } else if (change == QStringLiteral("append")) {
+            QVERIFY(target.open(QIODevice::Append));
+            target.write("more");
+        } else if (change == QStringLiteral("truncate")) {
+            QVERIFY(target.resize(1000));
+        } else {
+            QVERIFY(target.setPermissions(QFileDevice::ReadOwner));
+        }
+    };
+    DigestEngine engine(
+        [&](const QByteArray& path) {
+            OpenedFile opened = RegularFile::open(path);
+            opened.reader = std::make_unique<MeddlingReader>(std::move(opened.reader), 2, meddle);
+            return opened;
+        },
+        {kSmallBlock, 2, {}, {}, {}});
+    DigestJob job;
+    const DigestOutcome outcome = engine.DigestFile(DigestKind::Crc32, file, -1, &job);
+    QCOMPARE(outcome.status, DigestOutcome::Status::Failed);
+    QCOMPARE(outcome.reason, DigestEngine::changedWhileReadReason());
+    QVERIFY(outcome.digest.isEmpty());
+    // Nothing of the failed read is kept for the job's other digests.
+    QCOMPARE(engine.DigestFile(DigestKind::Md5, file, -1, &job).status, DigestOutcome::Status::Failed);
+}
+
+void TestDigestEngine::changeSinceTheShownVersionFails_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("same size, modification time put back") << "restore-time";
+    QTest::newRow("replaced by another file") << "replace";
+    QTest::newRow("grown") << "append";
+}
+
+// The size and dates on screen describe the version the analysis looked at; digests of any other version would
+// contradict them.
+void TestDigestEngine::changeSinceTheShownVersionFails()
+{
+    QFETCH(QString, change);
+    const QString file = m_files.write(QStringLiteral("shown-") + change, "shown version");
+    DigestJob job(identityOf(file));
+    // The change time moves in clock ticks of a few milliseconds; step past the one the file was written in.
+    QTest::qWait(20);
+    if (change == QStringLiteral("restore-time")) {
+        struct stat before
+        {
+        };
+        QCOMPARE(::stat(nativeOf(file).constData(), &before), 0);
+        overwriteStart(file, "SHOWN");
+        struct timespec times[2] = {before.st_atim, before.st_mtim};
+        QCOMPARE(::utimensat(AT_FDCWD, nativeOf(file).constData(), times, 0), 0);
+    } else if (change == QStringLiteral("replace")) {
+        const QString other = m_files.write(QStringLiteral("other-") + change, "other version");
+        QCOMPARE(::rename(nativeOf(other).constData(), nativeOf(file).constData()), 0);
+    } else {
+        QFile target(file);
+        QVERIFY(target.open(QIODevice::Append));
+        target.write("!");
+    }
+    const DigestOutcome outcome = DigestEngine().DigestFile(DigestKind::Sha256, file, -1, &job);
+    QCOMPARE(outcome.status, DigestOutcome::Status::Failed);
+    QCOMPARE(outcome.reason, DigestEngine::changedWhileReadReason());
+
+    DigestJob unchanged(identityOf(file));
+    QCOMPARE(DigestEngine().DigestFile(DigestKind::Sha256, file, -1, &unchanged).digest,
+             expectedBy(DigestKind::Sha256, file));
+}
+
+// Nanoseconds since 1970 overflow 64 bits in 2262; the time fields must still compare.
+void TestDigestEngine::modificationTimeAfter2262()
+{
+    const QString file = m_files.write(QStringLiteral("far future"), "from the future");
+    struct timespec times[2] = {{0, UTIME_OMIT}, {10'413'792'000, 999'999'999}}; // 2300-01-01
+    QCOMPARE(::utimensat(AT_FDCWD, nativeOf(file).constData(), times, 0), 0);
+    const FileIdentity identity = identityOf(file);
+    QCOMPARE(identity.modified.seconds, qint64{10'413'792'000});
+    DigestJob job(identity);
+    QCOMPARE(DigestEngine().DigestFile(DigestKind::Md5, file, -1, &job).digest, expectedBy(DigestKind::Md5, file));
 }
 
 void TestDigestEngine::refusesWhatIsNotARegularFile_data()
@@ -205,7 +423,6 @@ void TestDigestEngine::fifoIsRefusedAtOnce()
     const DigestOutcome outcome = engine.DigestFile(DigestKind::Md5, fifo);
     QCOMPARE(outcome.status, DigestOutcome::Status::Failed);
     QVERIFY2(outcome.reason.contains(QStringLiteral("FIFO")), qPrintable(outcome.reason));
-    QCOMPARE(engine.readCount(), 0);
 }
 
 void TestDigestEngine::unreadableFileFails()
@@ -227,7 +444,7 @@ void TestDigestEngine::readErrorMidwayFails()
         [](const QByteArray&) {
             return OpenedFile{std::make_unique<ScriptedReader>(5, -1, 4096), {}};
         },
-        {kSmallBlock, 2});
+        {kSmallBlock, 2, {}, {}, {}});
     const DigestOutcome outcome = engine.DigestFile(DigestKind::Crc32, file);
     QCOMPARE(outcome.status, DigestOutcome::Status::Failed);
     QCOMPARE(outcome.reason, QStringLiteral("Input/output error"));
@@ -245,9 +462,10 @@ void TestDigestEngine::shortReadsGiveTheSameDigests()
         [](const QByteArray&) {
             return OpenedFile{std::make_unique<ScriptedReader>(-1, 29, 443), {}};
         },
-        {4096, 2});
+        {4096, 2, {}, {}, {}});
+    DigestJob job;
     for (DigestKind kind : kDigestOrder) {
-        QCOMPARE(engine.DigestFile(kind, expected).digest, expectedBy(kind, expected));
+        QCOMPARE(engine.DigestFile(kind, expected, -1, &job).digest, expectedBy(kind, expected));
     }
 }
 
@@ -258,7 +476,7 @@ void TestDigestEngine::cancelStopsAnEndlessRead()
         [](const QByteArray&) {
             return OpenedFile{std::make_unique<ScriptedReader>(-1, -1, 1 << 16), {}};
         },
-        {1 << 16, 4});
+        {1 << 16, 4, {}, {}, {}});
     DigestJob job;
     std::jthread canceller([&] {
         while (job.bytesDone() < (quint64{8} << 20)) {
@@ -279,6 +497,131 @@ void TestDigestEngine::symbolicLinkIsFollowed()
     QVERIFY(QFile::link(target, link));
     DigestEngine engine;
     QCOMPARE(engine.DigestFile(DigestKind::Sha1, link).digest, expectedBy(DigestKind::Sha1, target));
+}
+
+void TestDigestEngine::hasherFailuresFailTheDigest_data()
+{
+    QTest::addColumn<HashAlgorithm>("algorithm");
+    QTest::addColumn<int>("failAtUpdate"); // 0: set-up refused
+    QTest::addColumn<bool>("failResult");
+    QTest::addColumn<QString>("reason");
+    const QString injected = QStringLiteral("library failure injected by the test");
+    QTest::newRow("md5 set-up refused") << HashAlgorithm::Md5 << 0 << false << "set-up refused by the test";
+    QTest::newRow("sha256 fails on the first block") << HashAlgorithm::Sha256 << 1 << false << injected;
+    QTest::newRow("sha1 fails on the third block") << HashAlgorithm::Sha1 << 3 << false << injected;
+    QTest::newRow("crc32 fails on the last block") << HashAlgorithm::Crc32 << 5 << false << injected;
+    QTest::newRow("md5 fails to finish") << HashAlgorithm::Md5 << -1 << true << injected;
+}
+
+// Whatever the library refuses, and wherever, the digest fails with its reason: no crash, no hang, no value.
+void TestDigestEngine::hasherFailuresFailTheDigest()
+{
+    QFETCH(HashAlgorithm, algorithm);
+    QFETCH(int, failAtUpdate);
+    QFETCH(bool, failResult);
+    QFETCH(QString, reason);
+    const QString file = m_files.write(QStringLiteral("hasher-fault"), TempFiles::randomBytes(5 * 4096, 11));
+    ParallelDigestOptions options{kSmallBlock, 2, {}, {}, {}};
+    options.createHasher = [&](HashAlgorithm which, QString* error) -> std::unique_ptr<Hasher> {
+        std::unique_ptr<Hasher> real = Hasher::create(which, error);
+        if (which != algorithm) {
+            return real;
+        }
+        if (failAtUpdate == 0) {
+            *error = QStringLiteral("set-up refused by the test");
+            return nullptr;
+        }
+        return std::make_unique<FailingHasher>(std::move(real), failAtUpdate, failResult);
+    };
+    DigestEngine engine(RegularFile::open, options);
+    DigestJob job;
+    for (DigestKind kind : kDigestOrder) {
+        const DigestOutcome outcome = engine.DigestFile(kind, file, -1, &job);
+        QCOMPARE(outcome.status, DigestOutcome::Status::Failed);
+        QCOMPARE(outcome.reason, reason);
+        QVERIFY(outcome.digest.isEmpty());
+    }
+}
+
+void TestDigestEngine::laneThatCannotStartFailsTheDigest_data()
+{
+    QTest::addColumn<LanePlan>("plan");
+    QTest::addColumn<int>("refusedStart");
+    const LanePlan two{{HashAlgorithm::Md5}, {HashAlgorithm::Sha1, HashAlgorithm::Sha256, HashAlgorithm::Crc32}};
+    const LanePlan four{{HashAlgorithm::Md5}, {HashAlgorithm::Sha1}, {HashAlgorithm::Sha256}, {HashAlgorithm::Crc32}};
+    QTest::newRow("first of two") << two << 1;
+    QTest::newRow("second of two") << two << 2;
+    QTest::newRow("last of four") << four << 4;
+}
+
+// The lanes already running would wait for blocks for ever if the failure to start another were not reported.
+void TestDigestEngine::laneThatCannotStartFailsTheDigest()
+{
+    QFETCH(LanePlan, plan);
+    QFETCH(int, refusedStart);
+    const QString file = m_files.write(QStringLiteral("no-thread"), TempFiles::randomBytes(50'000, 5));
+    int starts = 0;
+    ParallelDigestOptions options{kSmallBlock, 2, plan, {}, {}};
+    options.startThread = [&](std::function<void()> work) {
+        if (++starts == refusedStart) {
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        }
+        return std::thread(std::move(work));
+    };
+    DigestEngine engine(RegularFile::open, options);
+    const DigestOutcome outcome = engine.DigestFile(DigestKind::Md5, file);
+    QCOMPARE(outcome.status, DigestOutcome::Status::Failed);
+    QVERIFY2(outcome.reason.startsWith(QStringLiteral("Cannot start a thread: ")), qPrintable(outcome.reason));
+}
+
+void TestDigestEngine::lanesFitTheDigestCosts_data()
+{
+    QTest::addColumn<DigestCosts>("costs");
+    QTest::addColumn<int>("cores");
+    QTest::addColumn<QString>("plan");
+    // Seconds per GiB on one machine, indexed CRC-32, MD5, SHA-1, SHA-256.
+    const DigestCosts withSha{0.03, 1.42, 0.57, 0.80};
+    const DigestCosts withoutSha{0.03, 1.42, 0.90, 2.00};
+    QTest::newRow("sha instructions, two cores") << withSha << 2 << "CRC-32, SHA-1, SHA-256 | MD5";
+    QTest::newRow("no sha instructions, two cores") << withoutSha << 2 << "CRC-32, SHA-256 | MD5, SHA-1";
+    // SHA-256 alone sets the pace; of the three-lane plans that keep up with it, the most even one.
+    QTest::newRow("no sha instructions, four cores") << withoutSha << 4 << "CRC-32, SHA-1 | MD5 | SHA-256";
+    QTest::newRow("three cores") << DigestCosts{0.03, 1.42, 0.90, 1.40} << 3 << "CRC-32, SHA-1 | MD5 | SHA-256";
+    QTest::newRow("equal costs, four cores") << DigestCosts{1, 1, 1, 1} << 4 << "CRC-32 | MD5 | SHA-1 | SHA-256";
+    // No more lanes than it takes to keep up with the slowest digest.
+    QTest::newRow("more cores than digests") << withSha << 16 << "CRC-32, SHA-1, SHA-256 | MD5";
+    QTest::newRow("one core") << withSha << 1 << "CRC-32, MD5, SHA-1, SHA-256";
+    QTest::newRow("no core count") << withSha << 0 << "CRC-32, MD5, SHA-1, SHA-256";
+}
+
+void TestDigestEngine::lanesFitTheDigestCosts()
+{
+    QFETCH(DigestCosts, costs);
+    QFETCH(int, cores);
+    QFETCH(QString, plan);
+    QCOMPARE(describe(planLanes(costs, cores)), plan);
+}
+
+void TestDigestEngine::everyPlanGivesTheSameDigests_data()
+{
+    QTest::addColumn<LanePlan>("plan");
+    using A = HashAlgorithm;
+    QTest::newRow("one lane") << LanePlan{{A::Crc32, A::Md5, A::Sha1, A::Sha256}};
+    QTest::newRow("md5 alone") << LanePlan{{A::Md5}, {A::Sha1, A::Sha256, A::Crc32}};
+    QTest::newRow("pairs") << LanePlan{{A::Md5, A::Sha1}, {A::Sha256, A::Crc32}};
+    QTest::newRow("one lane each") << LanePlan{{A::Sha256}, {A::Crc32}, {A::Md5}, {A::Sha1}};
+    QTest::newRow("fitted to this machine") << fittedLanePlan();
+}
+
+void TestDigestEngine::everyPlanGivesTheSameDigests()
+{
+    QFETCH(LanePlan, plan);
+    const QString file = m_files.write(QStringLiteral("plans"), TempFiles::randomBytes(300'007, 13));
+    DigestEngine engine(RegularFile::open, {kSmallBlock, 3, plan, {}, {}});
+    DigestJob job;
+    for (DigestKind kind : kDigestOrder) {
+        QCOMPARE(engine.DigestFile(kind, file, -1, &job).digest, expectedBy(kind, file));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDigestEngine)

@@ -2,6 +2,7 @@
 #include "FileFacts.h"
 #include "TempFiles.h"
 
+#include <fcntl.h>
 #include <QDir>
 #include <QTest>
 #include <sys/stat.h>
@@ -17,6 +18,7 @@ private slots:
     void dateTimeText();
     void sparseFileOverFourGiBShowsItsExactSize();
     void relativePathIsShownAbsolute();
+    void datesAfter2262AreShownRight();
     void classifiesPaths_data();
     void classifiesPaths();
 
@@ -73,6 +75,21 @@ void TestFileFacts::relativePathIsShownAbsolute()
     QVERIFY(facts);
     QCOMPARE(facts->path, QFileInfo(file).absoluteFilePath());
     QCOMPARE(facts->name, QStringLiteral("relative.txt"));
+}
+
+void TestFileFacts::datesAfter2262AreShownRight()
+{
+    const QString file = m_files.write(QStringLiteral("far future"), "f");
+    const qint64 midnight = QDateTime(QDate(2300, 1, 1), QTime(0, 0)).toSecsSinceEpoch();
+    const qint64 afternoon = QDateTime(QDate(2300, 1, 2), QTime(15, 4, 5)).toSecsSinceEpoch();
+    struct timespec times[2] = {{static_cast<time_t>(afternoon), 0}, {static_cast<time_t>(midnight), 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0), 0);
+    QString reason;
+    const std::optional<FileFacts> facts = readFileFacts(file, QLocale(QStringLiteral("en_US")), &reason);
+    QVERIFY2(facts, qPrintable(reason));
+    QCOMPARE(facts->modified, QStringLiteral("1/1/2300"));
+    QCOMPARE(facts->accessed, QStringLiteral("1/2/2300 3:04:05 PM"));
+    QCOMPARE(facts->version.modified.seconds, midnight);
 }
 
 void TestFileFacts::classifiesPaths_data()

@@ -1,16 +1,20 @@
 #include "DigestEngine.h"
+#include "DigestRun.h"
 #include "FakeMessageBox.h"
 #include "frmMain.h"
-#include "HoldableDigests.h"
+#include "GatedReader.h"
+#include "QtMessageBox.h"
 #include "StartUp.h"
 #include "TempFiles.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -84,26 +88,31 @@ private slots:
     void refusedStartUpPathShowsTheMessageWithTheCaption();
     void typedTextStaysUntilTheNextAnalysis();
     void closingDuringAnalysisStopsTheDigests();
+    void quotesInANameArriveWhole();
+    void windowAnswersWhileAReadHangs();
+    void messagesArePlainTextAndBelongToTheShownWindow();
 
 private:
     TempFiles m_files;
+    std::shared_ptr<Gate> m_gate;
     FakeMessageBox* m_messages = nullptr;
-    DigestEngine* m_engine = nullptr;
     frmMain* m_window = nullptr;
 };
 
 void TestMainWindow::init()
 {
+    m_gate = std::make_shared<Gate>();
     m_messages = new FakeMessageBox;
-    m_engine = new DigestEngine;
-    m_window = new frmMain(*m_engine, *m_messages);
+    m_window = new frmMain(std::make_shared<DigestEngine>(gatedOpener(m_gate, ".hang")), *m_messages);
 }
 
 void TestMainWindow::cleanup()
 {
     delete m_window;
-    delete m_engine;
     delete m_messages;
+    // Reads held at the gate end now; their workers must be gone before the next test or the process's end.
+    m_gate->open();
+    QTRY_COMPARE(DigestRun::liveWorkers(), 0);
 }
 
 void TestMainWindow::everyControlIsWhereItBelongs()
@@ -243,6 +252,7 @@ void TestMainWindow::refusedStartUpPathShowsTheMessageWithTheCaption()
     m_window->tickBox(ResultRow::Md5)->setChecked(true);
     Form_Load(m_window->session(), {m_files.path(QStringLiteral("no such file"))});
     QCOMPARE(m_messages->captions, QStringList{"Keswin Hash"});
+    QCOMPARE(m_messages->owners, QList<QWidget*>{m_window});
     QCOMPARE(m_messages->texts, QStringList{"Invalid file path: " + m_files.path(QStringLiteral("no such file"))});
     QVERIFY(!m_window->tickBox(ResultRow::Md5)->isChecked());
     QVERIFY(!m_window->isVisible());
@@ -271,6 +281,74 @@ void TestMainWindow::closingDuringAnalysisStopsTheDigests()
     QVERIFY(!m_window->session().isRunning());
     QCOMPARE(m_window->textBox(ResultRow::Crc32)->text(), QStringLiteral("Calculating ..."));
     QCOMPARE(m_window->textBox(ResultRow::Sha256)->text(), QStringLiteral("Waiting ..."));
+}
+
+// The system hands each argument over whole; a double quote is part of the name, not a quoting mark.
+void TestMainWindow::quotesInANameArriveWhole()
+{
+    const QString file = m_files.write(QStringLiteral(R"(say "hi".txt)"), "hi");
+    Form_Load(m_window->session(), {file, QStringLiteral(R"(a"b)"), QStringLiteral("c")});
+    QVERIFY(m_messages->texts.isEmpty());
+    QCOMPARE(m_window->textBox(ResultRow::FileName)->text(), QStringLiteral(R"(say "hi".txt)"));
+    QTRY_COMPARE(m_window->textBox(ResultRow::Md5)->text(), firstWordOf("md5sum", {file}));
+}
+
+void TestMainWindow::windowAnswersWhileAReadHangs()
+{
+    const QString hanging = m_files.write(QStringLiteral("stuck.hang"), TempFiles::randomBytes(50'000, 4));
+    Form_Load(m_window->session(), {hanging});
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    QTRY_COMPARE(m_gate->arrivals(), 1);
+
+    QCheckBox* tick = m_window->tickBox(ResultRow::Sha1);
+    QTest::mouseClick(tick, Qt::LeftButton);
+    QVERIFY(tick->isChecked());
+    QLineEdit* name = m_window->textBox(ResultRow::FileName);
+    name->setFocus();
+    QTest::keyClick(name, Qt::Key_End);
+    QTest::keyClicks(name, QStringLiteral("!"));
+    QCOMPARE(name->text(), QStringLiteral("stuck.hang!"));
+
+    const QString next = m_files.write(QStringLiteral("next.bin"), "next");
+    m_window->session().TakeInputPath(next);
+    QTRY_COMPARE(m_window->textBox(ResultRow::Sha256)->text(), firstWordOf("sha256sum", {next}));
+    QCOMPARE(m_gate->arrivals(), 1);
+
+    // Closing returns at once although the first read is still stuck; the worker is left to end by itself.
+    QVERIFY(m_window->close());
+    QVERIFY(DigestRun::liveWorkers() > 0);
+}
+
+// A message quotes a path, and a path may hold anything: it is shown as plain text. Once the window is shown the
+// box belongs to it; before that (the start-up refusal) it stands alone.
+void TestMainWindow::messagesArePlainTextAndBelongToTheShownWindow()
+{
+    const QString markup = QStringLiteral("Invalid file path: t/<b>bold</b> &amp; <a href=\"x\">link</a>");
+    QtMessageBox real;
+    for (const bool shown : {false, true}) {
+        if (shown) {
+            m_window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        }
+        QWidget* parent = reinterpret_cast<QWidget*>(1);
+        Qt::TextFormat format = Qt::AutoText;
+        QString text;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                return;
+            }
+            parent = box->parentWidget();
+            format = box->textFormat();
+            text = box->text();
+            box->accept();
+        });
+        real.show(m_window, QStringLiteral("Keswin Hash"), markup);
+        QCOMPARE(format, Qt::PlainText);
+        QCOMPARE(text, markup);
+        QCOMPARE(parent, shown ? m_window : nullptr);
+    }
 }
 
 QTEST_MAIN(TestMainWindow)

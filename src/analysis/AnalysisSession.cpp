@@ -4,8 +4,10 @@
 #include "FileFacts.h"
 #include "TrimSpaces.h"
 
-AnalysisSession::AnalysisSession(DigestService& digests, ResultView& view, QLocale locale, QObject* parent)
-    : QObject(parent), m_digests(digests), m_view(view), m_locale(std::move(locale))
+AnalysisSession::AnalysisSession(std::shared_ptr<DigestService> digests, ResultView& view, QLocale locale,
+                                 ThreadStarter startThread, QObject* parent)
+    : QObject(parent), m_digests(std::move(digests)), m_view(view), m_locale(std::move(locale)),
+      m_startThread(std::move(startThread))
 {}
 
 AnalysisSession::~AnalysisSession() = default;
@@ -33,7 +35,7 @@ void AnalysisSession::stop()
     if (!m_run) {
         return;
     }
-    m_run->cancelAndWait();
+    m_run->abandon();
     disconnect(m_run.get(), nullptr, this, nullptr);
     // Deferred: stop() may be reached from one of the run's own signals.
     m_run.release()->deleteLater();
@@ -73,7 +75,7 @@ void AnalysisSession::AnalyzeFile()
         m_view.setRowText(rowFor(digest), kWaiting);
     }
 
-    m_run = std::make_unique<DigestRun>(m_digests, m_currentPath);
+    m_run = std::make_unique<DigestRun>(m_digests, m_currentPath, facts->version, m_startThread);
     connect(m_run.get(), &DigestRun::digestReady, this, &AnalysisSession::onDigestReady);
     connect(m_run.get(), &DigestRun::failed, this, &AnalysisSession::onDigestFailed);
     m_view.setRowText(rowFor(kDigestOrder.front()), kCalculating);

@@ -2,6 +2,7 @@
 
 #include "DigestKind.h"
 #include "FileFacts.h"
+#include "ParallelDigest.h"
 #include "ResultView.h"
 
 #include <memory>
@@ -14,7 +15,10 @@ class DigestService;
 
 // The main window's input state and the analysis of its current path. Facts are read at once; the digests come
 // from a worker and fill their rows one by one, so the window stays responsive. New input supersedes a running
-// analysis: its worker stops and nothing of it reaches the rows.
+// analysis: its worker is abandoned, never waited for, and nothing of it reaches the rows.
+//
+// TakeInputPath, AnalyzeFile, ClearResults, CurrentPath and ArgList are the window's named operations and state;
+// the rest follows Qt's naming.
 class AnalysisSession : public QObject
 {
     Q_OBJECT
@@ -23,11 +27,11 @@ public:
     static inline const QString kWaiting = QStringLiteral("Waiting ...");
     static inline const QString kCalculating = QStringLiteral("Calculating ...");
 
-    AnalysisSession(DigestService& digests, ResultView& view, QLocale locale = QLocale::system(),
-                    QObject* parent = nullptr);
+    AnalysisSession(std::shared_ptr<DigestService> digests, ResultView& view, QLocale locale = QLocale::system(),
+                    ThreadStarter startThread = {}, QObject* parent = nullptr);
     ~AnalysisSession() override;
 
-    // Start-up: the arguments split from the command line; the first is the path to analyse.
+    // Start-up: the program's arguments as the system handed them over; the first is the path to analyse.
     void takeArguments(const QStringList& arguments);
     // A path from a drop or the file dialog: trimmed, made the only argument, analysed unless empty.
     void TakeInputPath(const QString& text);
@@ -35,7 +39,7 @@ public:
     // Analyses CurrentPath; the caller has set CurrentPath and ArgList and CurrentPath is not empty.
     void AnalyzeFile();
     void ClearResults();
-    // Stops a running analysis; rows keep what they show.
+    // Abandons a running analysis without waiting for it; rows keep what they show.
     void stop();
 
     bool isRunning() const { return m_run != nullptr; }
@@ -52,9 +56,10 @@ private:
     void refuse(PathKind kind);
     void reportReadFailure(const QString& path, const QString& reason);
 
-    DigestService& m_digests;
+    std::shared_ptr<DigestService> m_digests;
     ResultView& m_view;
     QLocale m_locale;
+    ThreadStarter m_startThread;
     QString m_currentPath;
     QStringList m_argList;
     std::unique_ptr<DigestRun> m_run;

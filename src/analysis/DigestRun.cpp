@@ -2,52 +2,138 @@
 
 #include "DigestService.h"
 
-DigestRun::DigestRun(DigestService& service, QString path, QObject* parent)
-    : QObject(parent), m_service(service), m_path(std::move(path))
-{}
+#include <atomic>
+#include <mutex>
+#include <QCoreApplication>
+
+namespace {
+
+std::atomic<int> g_liveWorkers{0};
+
+// Counts a worker from before its thread starts until it has let go of everything it holds.
+class LiveWorker
+{
+public:
+    LiveWorker() { g_liveWorkers.fetch_add(1); }
+    ~LiveWorker() { g_liveWorkers.fetch_sub(1); }
+    LiveWorker(const LiveWorker&) = delete;
+    LiveWorker& operator=(const LiveWorker&) = delete;
+};
+
+} // namespace
+
+// What the worker and the owner share. The receiver is set and cleared on the owner's thread; the worker posts to it
+// only under the mutex, so a post can never race with the receiver's destruction, and posted events die with it.
+struct DigestRun::Shared
+{
+    explicit Shared(std::optional<FileIdentity> shownVersion) : job(shownVersion) {}
+
+    DigestJob job;
+    std::mutex mutex;
+    DigestRun* receiver = nullptr;
+
+    template <typename Deliver> void post(Deliver deliver)
+    {
+        std::lock_guard lock(mutex);
+        if (!receiver || job.isCancelled()) {
+            return;
+        }
+        DigestRun* target = receiver;
+        QMetaObject::invokeMethod(
+            target,
+            [this, target, deliver = std::move(deliver)] {
+                // Checked again on the owner's thread: a result queued just before abandon() must not be shown.
+                if (!job.isCancelled()) {
+                    deliver(*target);
+                }
+            },
+            Qt::QueuedConnection);
+    }
+};
+
+DigestRun::DigestRun(std::shared_ptr<DigestService> service, QString path, std::optional<FileIdentity> shownVersion,
+                     ThreadStarter startThread, QObject* parent)
+    : QObject(parent), m_shared(std::make_shared<Shared>(shownVersion)), m_service(std::move(service)),
+      m_path(std::move(path)), m_startThread(std::move(startThread))
+{
+    m_shared->receiver = this;
+}
 
 DigestRun::~DigestRun()
 {
-    cancelAndWait();
+    abandon();
 }
+
+int DigestRun::liveWorkers()
+{
+    return g_liveWorkers.load();
+}
+
+void DigestRun::abandon()
+{
+    std::lock_guard lock(m_shared->mutex);
+    m_shared->job.cancel();
+    m_shared->receiver = nullptr;
+}
+
+namespace {
+
+QString unexpectedFailure(const char* what)
+{
+    return QCoreApplication::translate("DigestRun", "Unexpected failure while digesting: %1")
+        .arg(QString::fromLocal8Bit(what));
+}
+
+} // namespace
 
 void DigestRun::start()
 {
-    m_worker = std::thread(&DigestRun::work, this);
-}
-
-void DigestRun::cancelAndWait()
-{
-    m_job.cancel();
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
-}
-
-void DigestRun::deliver(std::function<void()> emitter)
-{
-    // Checked again on the owner's thread: a result queued just before a cancel must not be shown.
-    QMetaObject::invokeMethod(
-        this,
-        [this, emitter = std::move(emitter)] {
-            if (!m_job.isCancelled()) {
-                emitter();
+    auto reportUnexpected = [](Shared& shared, DigestKind kind, const char* what) noexcept {
+        try {
+            shared.post([kind, reason = unexpectedFailure(what)](DigestRun& run) { emit run.failed(kind, reason); });
+        } catch (...) {
+            // Out of memory even for the message: the row keeps "Calculating ..." rather than the process ending.
+        }
+    };
+    // The worker owns copies of all it uses, so it may outlive this run, the session and the window.
+    auto work = [shared = m_shared, service = m_service, path = m_path, live = std::make_shared<LiveWorker>(),
+                 reportUnexpected]() mutable {
+        // The body of a thread of ours: nothing may leave it.
+        DigestKind current = kDigestOrder.front();
+        try {
+            for (DigestKind kind : kDigestOrder) {
+                current = kind;
+                const DigestOutcome outcome = service->DigestFile(kind, path, -1, &shared->job);
+                if (outcome.status == DigestOutcome::Status::Cancelled || shared->job.isCancelled()) {
+                    break;
+                }
+                if (!outcome.isOk()) {
+                    shared->post([kind, reason = outcome.reason](DigestRun& run) { emit run.failed(kind, reason); });
+                    break;
+                }
+                shared->post([kind, digest = outcome.digest](DigestRun& run) { emit run.digestReady(kind, digest); });
             }
-        },
-        Qt::QueuedConnection);
-}
+        } catch (const std::exception& error) {
+            reportUnexpected(*shared, current, error.what());
+        } catch (...) {
+            reportUnexpected(*shared, current, "unknown");
+        }
+        // Let go of the engine and the job before the worker stops counting as live.
+        shared.reset();
+        service.reset();
+        live.reset();
+    };
 
-void DigestRun::work()
-{
-    for (DigestKind kind : kDigestOrder) {
-        const DigestOutcome outcome = m_service.DigestFile(kind, m_path, -1, &m_job);
-        if (outcome.status == DigestOutcome::Status::Cancelled || m_job.isCancelled()) {
-            return;
+    try {
+        if (m_startThread) {
+            m_startThread(std::move(work)).detach();
+        } else {
+            std::thread(std::move(work)).detach();
         }
-        if (!outcome.isOk()) {
-            deliver([this, kind, reason = outcome.reason] { emit failed(kind, reason); });
-            return;
-        }
-        deliver([this, kind, digest = outcome.digest] { emit digestReady(kind, digest); });
+    } catch (const std::exception& error) {
+        const QString reason = QCoreApplication::translate("DigestRun", "Cannot start a thread: %1")
+                                   .arg(QString::fromLocal8Bit(error.what()));
+        // Reported like any other failure, and after start() has returned, as a worker's would be.
+        m_shared->post([reason](DigestRun& run) { emit run.failed(kDigestOrder.front(), reason); });
     }
 }

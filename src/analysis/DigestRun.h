@@ -1,40 +1,45 @@
 #pragma once
 
-#include "DigestJob.h"
 #include "DigestKind.h"
+#include "FileReader.h"
+#include "ParallelDigest.h"
 
-#include <functional>
+#include <memory>
+#include <optional>
 #include <QObject>
 #include <QString>
-#include <thread>
 
 class DigestService;
 
-// The four digests of one analysis, asked for in display order on a worker thread. Results arrive as signals on
-// the thread that owns the run; destroying the run cancels the work, waits for the worker, and drops results
-// still queued, so a superseded analysis can never write into the rows.
+// The four digests of one analysis, asked for in display order on a worker thread. Results arrive as signals on the
+// thread that owns the run. The owner never waits for the worker: abandoning the run (or destroying it) stops
+// every delivery at once and tells the worker to stop at its next check; the worker then frees what it holds by
+// itself, so a read that hangs costs a thread, never the window.
 class DigestRun : public QObject
 {
     Q_OBJECT
 
 public:
-    DigestRun(DigestService& service, QString path, QObject* parent = nullptr);
+    DigestRun(std::shared_ptr<DigestService> service, QString path, std::optional<FileIdentity> shownVersion,
+              ThreadStarter startThread = {}, QObject* parent = nullptr);
     ~DigestRun() override;
 
     void start();
-    // Returns once the worker has stopped; nothing more is emitted after it.
-    void cancelAndWait();
+    // Nothing is emitted after this returns; the worker is not waited for.
+    void abandon();
+
+    // Workers still running, abandoned ones included: the process must not tear down what they use.
+    static int liveWorkers();
 
 signals:
     void digestReady(DigestKind kind, const QString& digest);
     void failed(DigestKind kind, const QString& reason);
 
 private:
-    void work();
-    void deliver(std::function<void()> emitter);
+    struct Shared;
 
-    DigestService& m_service;
+    std::shared_ptr<Shared> m_shared;
+    std::shared_ptr<DigestService> m_service;
     const QString m_path;
-    DigestJob m_job;
-    std::thread m_worker;
+    ThreadStarter m_startThread;
 };

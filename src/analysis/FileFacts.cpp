@@ -1,7 +1,6 @@
 #include "FileFacts.h"
 
 #include "DateTimeText.h"
-#include "FileReader.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -13,25 +12,41 @@ PathKind classifyPath(const QString& path)
         return PathKind::Other;
     }
     QString ignored;
-    if (RegularFile::identify(*native, &ignored)) {
+    if (RegularFile::status(*native, &ignored)) {
         return PathKind::RegularFile;
     }
     return QFileInfo(path).isDir() ? PathKind::Folder : PathKind::Other;
 }
 
+namespace {
+
+QDateTime localTimeOf(const FileTime& time)
+{
+    return QDateTime::fromSecsSinceEpoch(time.seconds).addMSecs(time.nanoseconds / 1'000'000);
+}
+
+} // namespace
+
 std::optional<FileFacts> readFileFacts(const QString& path, const QLocale& locale, QString* reason)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        *reason = QCoreApplication::translate("FileFacts", "The file no longer exists.");
+    const std::optional<QByteArray> native = nativePathFor(path);
+    if (!native) {
+        *reason = QCoreApplication::translate("FileFacts", "The path cannot be represented as a file name.");
         return std::nullopt;
     }
+    const std::optional<FileStatus> status = RegularFile::status(*native, reason);
+    if (!status) {
+        return std::nullopt;
+    }
+    // Name and absolute path come from the path as given, so a link shows its own name, not its target's.
+    const QFileInfo info(path);
     return FileFacts{
         info.fileName(),
         info.absoluteFilePath(),
-        QString::number(info.size()),
-        dateTimeText(info.birthTime(), locale),
-        dateTimeText(info.lastRead(), locale),
-        dateTimeText(info.lastModified(), locale),
+        QString::number(status->identity.size),
+        status->born ? dateTimeText(localTimeOf(*status->born), locale) : QString(),
+        dateTimeText(localTimeOf(status->accessed), locale),
+        dateTimeText(localTimeOf(status->identity.modified), locale),
+        status->identity,
     };
 }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "FileReader.h"
+
 #include <optional>
-#include <QDateTime>
 #include <QLocale>
 #include <QString>
 
@@ -14,7 +15,7 @@ enum class PathKind
 
 PathKind classifyPath(const QString& path);
 
-// The six facts shown above the digests, as text.
+// The six facts shown above the digests, as text, and the version of the file they describe.
 struct FileFacts
 {
     QString name;
@@ -23,7 +24,8 @@ struct FileFacts
     QString created; // empty where the file system keeps no birth time
     QString accessed;
     QString modified;
+    FileIdentity version;
 };
 
-// Nothing when the file vanished since it was classified; reason then says why.
+// Nothing when the file vanished or stopped being a regular file since it was classified; reason then says why.
 std::optional<FileFacts> readFileFacts(const QString& path, const QLocale& locale, QString* reason);

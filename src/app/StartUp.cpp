@@ -1,11 +1,19 @@
 #include "StartUp.h"
 
 #include "AnalysisSession.h"
-#include "CommandLine.h"
-#include "TrimSpaces.h"
+
+#include <QFile>
+
+QStringList programArguments(int argc, const char* const* argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc && argv[i]; ++i) {
+        arguments.append(QFile::decodeName(argv[i]));
+    }
+    return arguments;
+}
 
 void Form_Load(AnalysisSession& session, const QStringList& arguments)
 {
-    const QString commandTail = TrimSpaces(JoinCLArgs(arguments));
-    session.takeArguments(SplitCLArgs(commandTail));
+    session.takeArguments(arguments);
 }

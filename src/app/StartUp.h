@@ -4,6 +4,10 @@
 
 class AnalysisSession;
 
-// The start-up sequence run before the main window is first shown: the command line becomes the current path,
+// The program's arguments as the system split them, decoded from argv[1..argc-1]. Each arrives whole: quotes and
+// spaces inside a file name are part of it.
+QStringList programArguments(int argc, const char* const* argv);
+
+// The start-up sequence run before the main window is first shown: the first argument becomes the current path,
 // which is analysed when there is one. A refusal message therefore comes before the window.
 void Form_Load(AnalysisSession& session, const QStringList& arguments);

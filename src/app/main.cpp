@@ -1,28 +1,38 @@
 #include "DigestEngine.h"
+#include "DigestRun.h"
 #include "frmMain.h"
 #include "QtMessageBox.h"
 #include "StartUp.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <QApplication>
-#include <QFile>
 
 int main(int argc, char** argv)
 {
-    // Taken before QApplication, which would swallow arguments that look like its own options (-style, -display).
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments.append(QFile::decodeName(argv[i]));
-    }
+    const QStringList arguments = programArguments(argc, argv);
 
-    QApplication application(argc, argv);
+    // Qt sees the program's name alone, so that a file called -reverse or -platform is a file to analyse and never
+    // one of Qt's own options.
+    static char fallbackName[] = "keswin-hash";
+    int qtArgc = 1;
+    char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
+    QApplication application(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("Keswin Hash"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
 
-    DigestEngine engine;
     QtMessageBox messageBox;
-    frmMain window(engine, messageBox);
+    frmMain window(std::make_shared<DigestEngine>(), messageBox);
     QApplication::setWindowIcon(window.windowIcon());
     Form_Load(window.session(), arguments);
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+
+    // A worker abandoned inside a read that hangs must neither hold the process up nor see the libraries it uses
+    // torn down under it: end at once, as closing the window promises.
+    if (DigestRun::liveWorkers() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -6,42 +6,41 @@
 
 namespace {
 
-std::size_t slotFor(DigestKind kind)
+std::optional<HashAlgorithm> algorithmFor(DigestKind kind)
 {
     switch (kind) {
     case DigestKind::Crc32:
-        return static_cast<std::size_t>(HashAlgorithm::Crc32);
+        return HashAlgorithm::Crc32;
     case DigestKind::Md5:
-        return static_cast<std::size_t>(HashAlgorithm::Md5);
+        return HashAlgorithm::Md5;
     case DigestKind::Sha1:
-        return static_cast<std::size_t>(HashAlgorithm::Sha1);
+        return HashAlgorithm::Sha1;
     case DigestKind::Sha256:
-        return static_cast<std::size_t>(HashAlgorithm::Sha256);
+        return HashAlgorithm::Sha256;
     }
-    return 0;
+    return std::nullopt;
 }
 
-bool isKnown(DigestKind kind)
+DigestOutcome fromRead(const DigestJob::Read& read, HashAlgorithm algorithm)
 {
-    return kind == DigestKind::Crc32 || kind == DigestKind::Md5 || kind == DigestKind::Sha1 ||
-           kind == DigestKind::Sha256;
+    return DigestOutcome::ok(read.hex[static_cast<std::size_t>(algorithm)]);
 }
 
 } // namespace
 
 DigestEngine::DigestEngine(Opener opener, ParallelDigestOptions options)
-    : m_opener(std::move(opener)), m_options(options)
+    : m_opener(std::move(opener)), m_options(std::move(options))
 {}
 
-int DigestEngine::readCount() const
+QString DigestEngine::changedWhileReadReason()
 {
-    std::lock_guard lock(m_mutex);
-    return m_readCount;
+    return QCoreApplication::translate("DigestEngine", "The file changed while it was being read.");
 }
 
 DigestOutcome DigestEngine::DigestFile(DigestKind kind, const QString& path, qint32 /*reserved*/, DigestJob* job)
 {
-    if (!isKnown(kind)) {
+    const std::optional<HashAlgorithm> algorithm = algorithmFor(kind);
+    if (!algorithm) {
         return DigestOutcome::failed(QCoreApplication::translate("DigestEngine", "Unknown digest selector."));
     }
     const std::optional<QByteArray> native = nativePathFor(path);
@@ -49,27 +48,33 @@ DigestOutcome DigestEngine::DigestFile(DigestKind kind, const QString& path, qin
         return DigestOutcome::failed(
             QCoreApplication::translate("DigestEngine", "The path cannot be represented as a file name."));
     }
+    DigestJob ownJob;
+    DigestJob& activeJob = job ? *job : ownJob;
 
-    QString reason;
-    const std::optional<FileIdentity> identity = RegularFile::identify(*native, &reason);
-    if (!identity) {
-        return DigestOutcome::failed(reason);
+    // The four digests of one read describe one version of the file, the one whose facts are shown, even if the
+    // file changes after the read: later calls of the same analysis take them from the job.
+    if (const std::optional<DigestJob::Read> read = activeJob.read(); read && read->nativePath == *native) {
+        return fromRead(*read, *algorithm);
     }
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_cache && m_cache->identity == *identity) {
-            return DigestOutcome::ok(m_cache->hex[slotFor(kind)]);
-        }
-        ++m_readCount;
+    const DigestOutcome outcome = readAllDigests(*native, activeJob);
+    if (!outcome.isOk()) {
+        return outcome;
     }
+    return fromRead(*activeJob.read(), *algorithm);
+}
 
-    OpenedFile opened = m_opener(*native);
+DigestOutcome DigestEngine::readAllDigests(const QByteArray& nativePath, DigestJob& job)
+{
+    OpenedFile opened = m_opener(nativePath);
     if (!opened.reader) {
         return DigestOutcome::failed(opened.error);
     }
-    DigestJob ownJob;
-    DigestJob& activeJob = job ? *job : ownJob;
-    const ParallelDigestResult result = digestInParallel(*opened.reader, activeJob, m_options);
+    const FileIdentity atOpen = opened.reader->identity();
+    if (job.shownVersion() && *job.shownVersion() != atOpen) {
+        return DigestOutcome::failed(changedWhileReadReason());
+    }
+
+    const ParallelDigestResult result = digestInParallel(*opened.reader, job, m_options);
     switch (result.status) {
     case ParallelDigestResult::Status::Cancelled:
         return DigestOutcome::cancelled();
@@ -79,11 +84,17 @@ DigestOutcome DigestEngine::DigestFile(DigestKind kind, const QString& path, qin
         break;
     }
 
-    CachedDigests digests{opened.reader->identity(), {}};
-    for (std::size_t i = 0; i < digests.hex.size(); ++i) {
-        digests.hex[i] = QString::fromLatin1(result.digests[i].toHex());
+    const std::optional<FileIdentity> atEnd = opened.reader->currentIdentity();
+    if (!atEnd) {
+        return DigestOutcome::failed(opened.reader->errorString());
     }
-    std::lock_guard lock(m_mutex);
-    m_cache = digests;
-    return DigestOutcome::ok(m_cache->hex[slotFor(kind)]);
+    if (*atEnd != atOpen) {
+        return DigestOutcome::failed(changedWhileReadReason());
+    }
+    DigestJob::Read read{nativePath, atOpen, {}};
+    for (std::size_t i = 0; i < read.hex.size(); ++i) {
+        read.hex[i] = QString::fromLatin1(result.digests[i].toHex());
+    }
+    job.keepRead(std::move(read));
+    return DigestOutcome::ok(QString());
 }

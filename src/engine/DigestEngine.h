@@ -4,14 +4,12 @@
 #include "FileReader.h"
 #include "ParallelDigest.h"
 
-#include <array>
 #include <functional>
-#include <mutex>
-#include <optional>
 
-// Computes all four digests of a file in one read and keeps them for the file's other selectors: an analysis
-// asks for each digest in turn, and only the first request reads the file. A file that changed in between
-// (device, inode, size or modification time) is read again.
+// Computes all four digests of a file in one read. An analysis asks for each digest in turn with the same job:
+// the first request reads the file and the job keeps all four for the others. The file's identity is checked
+// against the version shown, when it is opened and again when the read ends; any change fails the digest rather
+// than give the digest of a mix of versions. Holds no state between calls: safe to share between threads.
 class DigestEngine final : public DigestService
 {
 public:
@@ -22,19 +20,11 @@ public:
     DigestOutcome DigestFile(DigestKind kind, const QString& path, qint32 reserved = -1,
                              DigestJob* job = nullptr) override;
 
-    // How many times a file was opened for reading; lets callers see that a cache hit read nothing.
-    int readCount() const;
+    static QString changedWhileReadReason();
 
 private:
-    struct CachedDigests
-    {
-        FileIdentity identity;
-        std::array<QString, 4> hex;
-    };
+    DigestOutcome readAllDigests(const QByteArray& nativePath, DigestJob& job);
 
     Opener m_opener;
     ParallelDigestOptions m_options;
-    mutable std::mutex m_mutex;
-    std::optional<CachedDigests> m_cache;
-    int m_readCount = 0;
 };

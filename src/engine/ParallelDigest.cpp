@@ -7,14 +7,11 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <QCoreApplication>
 #include <thread>
 #include <vector>
 
 namespace {
-
-constexpr std::array<HashAlgorithm, 4> kAlgorithms{HashAlgorithm::Crc32, HashAlgorithm::Md5, HashAlgorithm::Sha1,
-                                                   HashAlgorithm::Sha256};
-constexpr int kLaneCount = 2;
 
 struct Block
 {
@@ -27,8 +24,8 @@ struct Block
 class BlockRing
 {
 public:
-    BlockRing(const ParallelDigestOptions& options, DigestJob& job)
-        : m_blocks(std::max<std::size_t>(options.blocksInFlight, 1)), m_job(job)
+    BlockRing(const ParallelDigestOptions& options, DigestJob& job, int laneCount)
+        : m_blocks(std::max<std::size_t>(options.blocksInFlight, 1)), m_job(job), m_laneCount(laneCount)
     {
         for (Block& block : m_blocks) {
             block.bytes.resize(std::max<std::size_t>(options.blockSize, 1));
@@ -49,7 +46,7 @@ public:
         {
             std::lock_guard lock(m_mutex);
             block.length = length;
-            block.lanesPending = kLaneCount;
+            block.lanesPending = m_laneCount;
             ++m_published;
         }
         m_filled.notify_all();
@@ -116,6 +113,7 @@ public:
 private:
     std::vector<Block> m_blocks;
     DigestJob& m_job;
+    const int m_laneCount;
     std::mutex m_mutex;
     std::condition_variable m_filled;
     std::condition_variable m_freed;
@@ -126,8 +124,15 @@ private:
     QString m_stopReason;
 };
 
+QString unexpectedFailure(const char* what)
+{
+    return QCoreApplication::translate("ParallelDigest", "Unexpected failure while digesting: %1")
+        .arg(QString::fromLocal8Bit(what));
+}
+
 void runLane(BlockRing& ring, DigestJob& job, const std::vector<Hasher*>& hashers)
 {
+    // The body of a thread of ours: nothing may leave it, or the process ends.
     try {
         for (quint64 sequence = 0;; ++sequence) {
             Block* block = ring.waitForFilled(sequence);
@@ -140,64 +145,133 @@ void runLane(BlockRing& ring, DigestJob& job, const std::vector<Hasher*>& hasher
             }
             const std::span<const std::byte> data(block->bytes.data(), block->length);
             for (Hasher* hasher : hashers) {
-                hasher->addData(data);
+                if (!hasher->addData(data)) {
+                    ring.stop(ParallelDigestResult::Status::Failed, hasher->errorString());
+                    return;
+                }
             }
             ring.release(*block);
         }
     } catch (const std::exception& error) {
-        ring.stop(ParallelDigestResult::Status::Failed, QString::fromUtf8(error.what()));
+        ring.stop(ParallelDigestResult::Status::Failed, unexpectedFailure(error.what()));
+    } catch (...) {
+        ring.stop(ParallelDigestResult::Status::Failed, unexpectedFailure("unknown"));
     }
 }
 
 void readAll(BlockRing& ring, FileReader& reader, DigestJob& job)
 {
-    for (quint64 sequence = 0;; ++sequence) {
-        Block* block = ring.waitForFree(sequence);
-        if (!block) {
-            return;
+    // Between the lanes' start and their join nothing may throw past here, or a joinable thread would be destroyed.
+    try {
+        for (quint64 sequence = 0;; ++sequence) {
+            Block* block = ring.waitForFree(sequence);
+            if (!block) {
+                return;
+            }
+            if (job.isCancelled()) {
+                ring.stop(ParallelDigestResult::Status::Cancelled);
+                return;
+            }
+            const qint64 count = reader.read(block->bytes);
+            if (count < 0) {
+                ring.stop(ParallelDigestResult::Status::Failed, reader.errorString());
+                return;
+            }
+            if (count == 0) {
+                ring.finish();
+                return;
+            }
+            ring.publish(*block, static_cast<std::size_t>(count));
         }
-        if (job.isCancelled()) {
-            ring.stop(ParallelDigestResult::Status::Cancelled);
-            return;
-        }
-        const qint64 count = reader.read(block->bytes);
-        if (count < 0) {
-            ring.stop(ParallelDigestResult::Status::Failed, reader.errorString());
-            return;
-        }
-        if (count == 0) {
-            ring.finish();
-            return;
-        }
-        ring.publish(*block, static_cast<std::size_t>(count));
+    } catch (const std::exception& error) {
+        ring.stop(ParallelDigestResult::Status::Failed, unexpectedFailure(error.what()));
+    } catch (...) {
+        ring.stop(ParallelDigestResult::Status::Failed, unexpectedFailure("unknown"));
     }
 }
 
-} // namespace
-
-ParallelDigestResult digestInParallel(FileReader& reader, DigestJob& job, const ParallelDigestOptions& options)
+std::thread startRealThread(std::function<void()> work)
 {
-    std::array<std::unique_ptr<Hasher>, 4> hashers;
-    for (std::size_t i = 0; i < kAlgorithms.size(); ++i) {
-        hashers[i] = Hasher::create(kAlgorithms[i]);
-    }
-    const std::vector<Hasher*> md5Lane{hashers[1].get()};
-    const std::vector<Hasher*> otherLane{hashers[2].get(), hashers[3].get(), hashers[0].get()};
+    return std::thread(std::move(work));
+}
 
-    BlockRing ring(options, job);
-    {
-        std::jthread first(runLane, std::ref(ring), std::ref(job), std::cref(md5Lane));
-        std::jthread second(runLane, std::ref(ring), std::ref(job), std::cref(otherLane));
+ParallelDigestResult failure(QString reason)
+{
+    ParallelDigestResult result;
+    result.status = ParallelDigestResult::Status::Failed;
+    result.reason = std::move(reason);
+    return result;
+}
+
+ParallelDigestResult digestWithLanes(FileReader& reader, DigestJob& job, const ParallelDigestOptions& options)
+{
+    const LanePlan& plan = options.lanes.empty() ? fittedLanePlan() : options.lanes;
+    const HasherFactory createHasher = options.createHasher ? options.createHasher : HasherFactory(Hasher::create);
+    const ThreadStarter startThread = options.startThread ? options.startThread : ThreadStarter(startRealThread);
+
+    std::array<std::unique_ptr<Hasher>, 4> hashers;
+    for (HashAlgorithm algorithm : kAllAlgorithms) {
+        QString error;
+        auto& hasher = hashers[static_cast<std::size_t>(algorithm)];
+        hasher = createHasher(algorithm, &error);
+        if (!hasher) {
+            return failure(error);
+        }
+    }
+    std::vector<std::vector<Hasher*>> lanes;
+    for (const std::vector<HashAlgorithm>& group : plan) {
+        auto& lane = lanes.emplace_back();
+        for (HashAlgorithm algorithm : group) {
+            lane.push_back(hashers[static_cast<std::size_t>(algorithm)].get());
+        }
+    }
+
+    BlockRing ring(options, job, static_cast<int>(lanes.size()));
+    std::vector<std::thread> threads;
+    threads.reserve(lanes.size()); // no allocation may fail once a thread runs
+    for (const std::vector<Hasher*>& lane : lanes) {
+        try {
+            threads.push_back(startThread([&ring, &job, &lane] { runLane(ring, job, lane); }));
+        } catch (const std::exception& error) {
+            // The lanes already running would otherwise wait for blocks for ever.
+            ring.stop(ParallelDigestResult::Status::Failed,
+                      QCoreApplication::translate("ParallelDigest", "Cannot start a thread: %1")
+                          .arg(QString::fromLocal8Bit(error.what())));
+            break;
+        }
+    }
+    if (threads.size() == lanes.size()) {
         readAll(ring, reader, job);
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
     }
 
     ParallelDigestResult result;
     if (ring.stopped(&result.status, &result.reason)) {
         return result;
     }
-    result.status = ParallelDigestResult::Status::Ok;
-    for (std::size_t i = 0; i < hashers.size(); ++i) {
-        result.digests[i] = hashers[i]->result();
+    for (HashAlgorithm algorithm : kAllAlgorithms) {
+        const std::size_t slot = static_cast<std::size_t>(algorithm);
+        std::optional<QByteArray> digest = hashers[slot]->result();
+        if (!digest) {
+            return failure(hashers[slot]->errorString());
+        }
+        result.digests[slot] = std::move(*digest);
     }
+    result.status = ParallelDigestResult::Status::Ok;
     return result;
+}
+
+} // namespace
+
+ParallelDigestResult digestInParallel(FileReader& reader, DigestJob& job, const ParallelDigestOptions& options)
+{
+    try {
+        return digestWithLanes(reader, job, options);
+    } catch (const std::exception& error) {
+        return failure(unexpectedFailure(error.what()));
+    } catch (...) {
+        return failure(unexpectedFailure("unknown"));
+    }
 }

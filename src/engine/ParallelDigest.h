@@ -1,18 +1,31 @@
 #pragma once
 
 #include "DigestJob.h"
+#include "Hasher.h"
+#include "LanePlan.h"
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <QByteArray>
 #include <QString>
+#include <thread>
 
 class FileReader;
+
+using HasherFactory = std::function<std::unique_ptr<Hasher>(HashAlgorithm, QString* error)>;
+// Starts a thread running the given work; throws std::system_error when the system has none to give.
+using ThreadStarter = std::function<std::thread(std::function<void()>)>;
 
 struct ParallelDigestOptions
 {
     std::size_t blockSize = std::size_t{1} << 20;
     std::size_t blocksInFlight = 6;
+    // Empty: the plan fitted to this machine.
+    LanePlan lanes;
+    // Seams for faults that cannot be made to happen on demand; empty means the real thing.
+    HasherFactory createHasher;
+    ThreadStarter startThread;
 };
 
 // All four raw digests of one pass over a reader, indexed by HashAlgorithm.
@@ -29,7 +42,7 @@ struct ParallelDigestResult
     std::array<QByteArray, 4> digests;
 };
 
-// Reads the file once on the calling thread while two lanes digest the blocks: MD5, which cannot be split and is
-// the slowest, alone on one core, and SHA-1, SHA-256 and CRC-32 on the other. Memory stays at a fixed number of
-// blocks whatever the file's size.
+// Reads the file once on the calling thread while the lanes digest the blocks in parallel. Memory stays at a fixed
+// number of blocks whatever the file's size. Never throws: every failure, a thread that cannot be started
+// included, comes back as a result.
 ParallelDigestResult digestInParallel(FileReader& reader, DigestJob& job, const ParallelDigestOptions& options = {});

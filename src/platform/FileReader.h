@@ -1,6 +1,5 @@
 #pragma once
 
-#include <compare>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -9,15 +8,34 @@
 #include <QtGlobal>
 #include <span>
 
-// What tells one version of a file from another without reading it.
+// A time stamp as the file system keeps it. Compared field by field: nanoseconds since 1970 overflow 64 bits in 2262.
+struct FileTime
+{
+    qint64 seconds = 0;
+    qint64 nanoseconds = 0;
+
+    friend bool operator==(const FileTime&, const FileTime&) = default;
+};
+
+// What tells one version of a file from another without reading it. The change time moves on every write and on
+// every change of the other fields, even when the modification time is put back afterwards.
 struct FileIdentity
 {
     quint64 device = 0;
     quint64 inode = 0;
     qint64 size = 0;
-    qint64 modifiedNs = 0;
+    FileTime modified;
+    FileTime changed;
 
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// One look at a regular file: its identity and the times shown beside it.
+struct FileStatus
+{
+    FileIdentity identity;
+    FileTime accessed;
+    std::optional<FileTime> born; // not every file system keeps a birth time
 };
 
 // Sequential reads from one open regular file.
@@ -29,7 +47,10 @@ public:
     // Fills as much of buffer as the file still holds; 0 at the end, -1 on failure (see errorString()).
     virtual qint64 read(std::span<std::byte> buffer) = 0;
     virtual QString errorString() const = 0;
+    // The identity of the open file when it was opened.
     virtual FileIdentity identity() const = 0;
+    // The identity of the open file now; nothing on failure (see errorString()).
+    virtual std::optional<FileIdentity> currentIdentity() = 0;
 };
 
 struct OpenedFile
@@ -45,7 +66,7 @@ namespace RegularFile {
 
 // Follows symbolic links. Anything but a regular file is refused with a reason and never opened, so a FIFO
 // cannot block and a device cannot stream forever.
-std::optional<FileIdentity> identify(const QByteArray& nativePath, QString* error);
+std::optional<FileStatus> status(const QByteArray& nativePath, QString* error);
 
 OpenedFile open(const QByteArray& nativePath);
 

@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <QByteArray>
+#include <QString>
 #include <span>
 
 // The four checksum algorithms this program computes. The libraries behind them stay out of every other header.
@@ -15,14 +17,20 @@ enum class HashAlgorithm
 };
 
 // One running checksum: feed it blocks in order with addData(), then take the raw digest bytes from result().
+// Nothing here throws: a library that refuses (a host that forbids MD5, say) answers false or nothing, and
+// errorString() gives its reason.
 class Hasher
 {
 public:
     virtual ~Hasher() = default;
 
-    virtual void addData(std::span<const std::byte> data) = 0;
+    [[nodiscard]] virtual bool addData(std::span<const std::byte> data) = 0;
     // Raw digest, big-endian for CRC-32 so that its hex form reads like the usual check value.
-    virtual QByteArray result() = 0;
+    virtual std::optional<QByteArray> result() = 0;
+    virtual QString errorString() const = 0;
 
-    static std::unique_ptr<Hasher> create(HashAlgorithm algorithm);
+    // Null when the library will not set the algorithm up; error then holds its reason.
+    static std::unique_ptr<Hasher> create(HashAlgorithm algorithm, QString* error);
 };
+
+QString algorithmName(HashAlgorithm algorithm);

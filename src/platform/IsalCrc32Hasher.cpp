@@ -9,12 +9,13 @@ namespace {
 class IsalCrc32Hasher final : public Hasher
 {
 public:
-    void addData(std::span<const std::byte> data) override
+    bool addData(std::span<const std::byte> data) override
     {
         m_crc = crc32_gzip_refl(m_crc, reinterpret_cast<const unsigned char*>(data.data()), data.size());
+        return true;
     }
 
-    QByteArray result() override
+    std::optional<QByteArray> result() override
     {
         QByteArray bytes(4, '\0');
         for (int i = 0; i < 4; ++i) {
@@ -22,6 +23,8 @@ public:
         }
         return bytes;
     }
+
+    QString errorString() const override { return QString(); }
 
 private:
     std::uint32_t m_crc = 0;

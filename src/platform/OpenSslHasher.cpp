@@ -1,7 +1,9 @@
 #include "OpenSslHasher.h"
 
+#include <openssl/err.h>
 #include <openssl/evp.h>
-#include <stdexcept>
+#include <QCoreApplication>
+#include <QStringList>
 
 namespace {
 
@@ -17,47 +19,74 @@ const EVP_MD* messageDigestFor(HashAlgorithm algorithm)
     case HashAlgorithm::Crc32:
         break;
     }
-    throw std::invalid_argument("not an OpenSSL message digest");
+    return nullptr;
+}
+
+// The library's own words for what it just refused, oldest first; its error queue is per thread, and is left
+// empty for the next call.
+QString libraryReason(HashAlgorithm algorithm, const char* step)
+{
+    QStringList reasons;
+    for (unsigned long code = ERR_get_error(); code != 0; code = ERR_get_error()) {
+        const char* reason = ERR_reason_error_string(code);
+        const QString text = reason ? QString::fromUtf8(reason) : QStringLiteral("error %1").arg(code, 0, 16);
+        if (!reasons.contains(text)) {
+            reasons.append(text);
+        }
+    }
+    if (reasons.isEmpty()) {
+        reasons.append(QCoreApplication::translate("Hasher", "no reason given"));
+    }
+    return QCoreApplication::translate("Hasher", "The cryptographic library refused to %1 %2: %3.")
+        .arg(QString::fromLatin1(step), algorithmName(algorithm), reasons.join(QStringLiteral("; ")));
 }
 
 class OpenSslHasher final : public Hasher
 {
 public:
-    explicit OpenSslHasher(HashAlgorithm algorithm) : m_context(EVP_MD_CTX_new())
-    {
-        if (!m_context || EVP_DigestInit_ex(m_context, messageDigestFor(algorithm), nullptr) != 1) {
-            EVP_MD_CTX_free(m_context);
-            throw std::runtime_error("cannot initialise message digest");
-        }
-    }
+    OpenSslHasher(HashAlgorithm algorithm, EVP_MD_CTX* context) : m_algorithm(algorithm), m_context(context) {}
     ~OpenSslHasher() override { EVP_MD_CTX_free(m_context); }
     OpenSslHasher(const OpenSslHasher&) = delete;
     OpenSslHasher& operator=(const OpenSslHasher&) = delete;
 
-    void addData(std::span<const std::byte> data) override
+    bool addData(std::span<const std::byte> data) override
     {
         if (EVP_DigestUpdate(m_context, data.data(), data.size()) != 1) {
-            throw std::runtime_error("message digest update failed");
+            m_error = libraryReason(m_algorithm, "compute");
+            return false;
         }
+        return true;
     }
 
-    QByteArray result() override
+    std::optional<QByteArray> result() override
     {
         unsigned char digest[EVP_MAX_MD_SIZE];
         unsigned int length = 0;
         if (EVP_DigestFinal_ex(m_context, digest, &length) != 1) {
-            throw std::runtime_error("message digest final failed");
+            m_error = libraryReason(m_algorithm, "finish");
+            return std::nullopt;
         }
         return QByteArray(reinterpret_cast<const char*>(digest), static_cast<qsizetype>(length));
     }
 
+    QString errorString() const override { return m_error; }
+
 private:
+    HashAlgorithm m_algorithm;
     EVP_MD_CTX* m_context;
+    QString m_error;
 };
 
 } // namespace
 
-std::unique_ptr<Hasher> createOpenSslHasher(HashAlgorithm algorithm)
+std::unique_ptr<Hasher> createOpenSslHasher(HashAlgorithm algorithm, QString* error)
 {
-    return std::make_unique<OpenSslHasher>(algorithm);
+    const EVP_MD* type = messageDigestFor(algorithm);
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    if (!type || !context || EVP_DigestInit_ex(context, type, nullptr) != 1) {
+        EVP_MD_CTX_free(context);
+        *error = libraryReason(algorithm, "set up");
+        return nullptr;
+    }
+    return std::make_unique<OpenSslHasher>(algorithm, context);
 }

@@ -2,4 +2,4 @@
 
 #include "Hasher.h"
 
-std::unique_ptr<Hasher> createOpenSslHasher(HashAlgorithm algorithm);
+std::unique_ptr<Hasher> createOpenSslHasher(HashAlgorithm algorithm, QString* error);

@@ -5,9 +5,16 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+// Files of 2 GiB and more must open and stat on 32-bit architectures too.
+static_assert(sizeof(off_t) == 8, "build with large-file support (_FILE_OFFSET_BITS=64)");
+
 namespace {
+
+constexpr unsigned kStatusMask =
+    STATX_TYPE | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME;
 
 QString systemReason(int errorCode)
 {
@@ -31,11 +38,28 @@ QString refusalFor(mode_t mode)
     return QCoreApplication::translate("RegularFile", "It is not a regular file.");
 }
 
-FileIdentity identityOf(const struct stat& info)
+FileTime timeOf(const struct statx_timestamp& stamp)
 {
-    return FileIdentity{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
-                        static_cast<qint64>(info.st_size),
-                        static_cast<qint64>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+    return FileTime{static_cast<qint64>(stamp.tv_sec), static_cast<qint64>(stamp.tv_nsec)};
+}
+
+FileStatus statusOf(const struct statx& info)
+{
+    FileStatus status;
+    status.identity = FileIdentity{makedev(info.stx_dev_major, info.stx_dev_minor), static_cast<quint64>(info.stx_ino),
+                                   static_cast<qint64>(info.stx_size), timeOf(info.stx_mtime), timeOf(info.stx_ctime)};
+    status.accessed = timeOf(info.stx_atime);
+    if (info.stx_mask & STATX_BTIME) {
+        status.born = timeOf(info.stx_btime);
+    }
+    return status;
+}
+
+// statx on a path (following links) or, with an empty path, on the open descriptor.
+int statusCall(int descriptor, const char* path, struct statx* info)
+{
+    const int flags = *path ? AT_STATX_SYNC_AS_STAT : AT_STATX_SYNC_AS_STAT | AT_EMPTY_PATH;
+    return ::statx(descriptor, path, flags, kStatusMask, info) == 0 ? 0 : errno;
 }
 
 class PosixFileReader final : public FileReader
@@ -69,6 +93,18 @@ public:
     QString errorString() const override { return m_error; }
     FileIdentity identity() const override { return m_identity; }
 
+    std::optional<FileIdentity> currentIdentity() override
+    {
+        struct statx info
+        {
+        };
+        if (const int code = statusCall(m_descriptor, "", &info)) {
+            m_error = systemReason(code);
+            return std::nullopt;
+        }
+        return statusOf(info).identity;
+    }
+
 private:
     int m_descriptor;
     FileIdentity m_identity;
@@ -89,26 +125,30 @@ std::optional<QByteArray> nativePathFor(const QString& path)
 
 namespace RegularFile {
 
-std::optional<FileIdentity> identify(const QByteArray& nativePath, QString* error)
+std::optional<FileStatus> status(const QByteArray& nativePath, QString* error)
 {
-    struct stat info
+    struct statx info
     {
     };
-    if (::stat(nativePath.constData(), &info) != 0) {
-        *error = systemReason(errno);
+    if (nativePath.isEmpty()) {
+        *error = systemReason(ENOENT);
         return std::nullopt;
     }
-    if (!S_ISREG(info.st_mode)) {
-        *error = refusalFor(info.st_mode);
+    if (const int code = statusCall(AT_FDCWD, nativePath.constData(), &info)) {
+        *error = systemReason(code);
         return std::nullopt;
     }
-    return identityOf(info);
+    if (!S_ISREG(info.stx_mode)) {
+        *error = refusalFor(info.stx_mode);
+        return std::nullopt;
+    }
+    return statusOf(info);
 }
 
 OpenedFile open(const QByteArray& nativePath)
 {
     QString error;
-    if (!identify(nativePath, &error)) {
+    if (!status(nativePath, &error)) {
         return {nullptr, error};
     }
     // O_NONBLOCK: should the path have been swapped for a FIFO since the check, open() must not hang on it.
@@ -116,21 +156,20 @@ OpenedFile open(const QByteArray& nativePath)
     if (descriptor < 0) {
         return {nullptr, systemReason(errno)};
     }
-    struct stat info
+    struct statx info
     {
     };
-    if (::fstat(descriptor, &info) != 0) {
-        const int code = errno;
+    if (const int code = statusCall(descriptor, "", &info)) {
         ::close(descriptor);
         return {nullptr, systemReason(code)};
     }
-    if (!S_ISREG(info.st_mode)) {
+    if (!S_ISREG(info.stx_mode)) {
         ::close(descriptor);
-        return {nullptr, refusalFor(info.st_mode)};
+        return {nullptr, refusalFor(info.stx_mode)};
     }
     ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
     ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return {std::make_unique<PosixFileReader>(descriptor, identityOf(info)), QString()};
+    return {std::make_unique<PosixFileReader>(descriptor, statusOf(info).identity), QString()};
 }
 
 } // namespace RegularFile

@@ -43,9 +43,9 @@ QStyle* tickBoxStyle()
 
 } // namespace
 
-frmMain::frmMain(DigestService& digests, MessageBox& messageBox, QWidget* parent)
+frmMain::frmMain(std::shared_ptr<DigestService> digests, MessageBox& messageBox, QWidget* parent)
     : QWidget(parent), m_ui((initAssets(), std::make_unique<Ui::frmMain>())), m_messageBox(messageBox),
-      m_session(digests, *this)
+      m_session(std::move(digests), *this)
 {
     m_ui->setupUi(this);
     fitFontToLabels();
@@ -112,7 +112,7 @@ void frmMain::untickAllRows()
 
 void frmMain::showMessage(const QString& text)
 {
-    m_messageBox.show(kCaption, text);
+    m_messageBox.show(this, kCaption, text);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

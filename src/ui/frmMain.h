@@ -25,7 +25,7 @@ class frmMain : public QWidget, public ResultView
 public:
     static inline const QString kCaption = QStringLiteral("Keswin Hash");
 
-    frmMain(DigestService& digests, MessageBox& messageBox, QWidget* parent = nullptr);
+    frmMain(std::shared_ptr<DigestService> digests, MessageBox& messageBox, QWidget* parent = nullptr);
     ~frmMain() override;
 
     AnalysisSession& session() { return m_session; }
@@ -48,5 +48,5 @@ private:
     MessageBox& m_messageBox;
     std::array<QLineEdit*, 10> m_textBoxes{};
     std::array<QCheckBox*, 10> m_tickBoxes{};
-    AnalysisSession m_session; // last: destroyed first, stopping its worker before the rows go
+    AnalysisSession m_session; // last: destroyed first, abandoning its worker before the rows go
 };
