@@ -85,26 +85,13 @@ double bestSecondsOf(const std::function<void()>& work)
     return best;
 }
 
-QString describe(const LanePlan& plan)
-{
-    QStringList lanes;
-    for (const auto& lane : plan) {
-        QStringList names;
-        for (HashAlgorithm algorithm : lane) {
-            names.append(algorithmName(algorithm));
-        }
-        lanes.append(u'{' + names.join(QStringLiteral(", ")) + u'}');
-    }
-    return lanes.join(QStringLiteral(" | "));
-}
-
 int runCase(const QString& path)
 {
     const double mib = static_cast<double>(QFile(path).size()) / (1024.0 * 1024.0);
     const int cores = QThread::idealThreadCount();
     digestAlone(HashAlgorithm::Crc32, path); // warms the page cache so every side reads from memory
 
-    std::printf("  lanes chosen: %s (%d cores)\n", qPrintable(describe(fittedLanePlan())), cores);
+    std::printf("  lanes chosen: %s (%d cores)\n", qPrintable(describeLanes(fittedLanePlan())), cores);
     DigestCosts seconds{};
     for (HashAlgorithm algorithm : kAllAlgorithms) {
         const double alone = bestSecondsOf([&] { digestAlone(algorithm, path); });

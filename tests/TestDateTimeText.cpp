@@ -89,7 +89,9 @@ void TestDateTimeText::knownAnswers_data()
     QTest::newRow("en_US last second of a century")
         << "en_US" << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59)) << "12/31/1999 11:59:59 PM";
     QTest::newRow("en_US midnight") << "en_US" << midnight << "3/5/2026";
+    QTest::newRow("en_US one second past midnight") << "en_US" << justAfterMidnight << "3/5/2026 12:00:01 AM";
     QTest::newRow("de_DE") << "de_DE" << afternoon << "05.03.2026 14:07:09";
+    QTest::newRow("de_DE midnight") << "de_DE" << midnight << "05.03.2026";
     QTest::newRow("fr_FR") << "fr_FR" << afternoon << "05/03/2026 14:07:09";
     QTest::newRow("ca_ES zone in parentheses") << "ca_ES" << afternoon << "5/3/2026 14:07:09";
     QTest::newRow("ca_ES one second past midnight") << "ca_ES" << justAfterMidnight << "5/3/2026 0:00:01";

@@ -1,4 +1,5 @@
 #include "DigestEngine.h"
+#include "GatedReader.h"
 #include "LanePlan.h"
 #include "TempFiles.h"
 
@@ -102,25 +103,21 @@ void overwriteStart(const QString& path, const QByteArray& bytes)
 }
 
 // The real reader, with something done to the file after a given number of reads.
-class MeddlingReader final : public FileReader
+class MeddlingReader final : public ForwardingReader
 {
 public:
     MeddlingReader(std::unique_ptr<FileReader> inner, int afterReads, std::function<void()> meddle)
-        : m_inner(std::move(inner)), m_afterReads(afterReads), m_meddle(std::move(meddle))
+        : ForwardingReader(std::move(inner)), m_afterReads(afterReads), m_meddle(std::move(meddle))
     {}
     qint64 read(std::span<std::byte> buffer) override
     {
         if (++m_reads == m_afterReads) {
             m_meddle();
         }
-        return m_inner->read(buffer);
+        return ForwardingReader::read(buffer);
     }
-    QString errorString() const override { return m_inner->errorString(); }
-    FileIdentity identity() const override { return m_inner->identity(); }
-    std::optional<FileIdentity> currentIdentity() override { return m_inner->currentIdentity(); }
 
 private:
-    std::unique_ptr<FileReader> m_inner;
     int m_reads = 0;
     int m_afterReads;
     std::function<void()> m_meddle;
@@ -146,22 +143,6 @@ private:
     int m_failAtUpdate;
     bool m_failResult;
 };
-
-// Lanes sorted and named, so that plans compare whatever order the planner lists them in.
-QString describe(const LanePlan& plan)
-{
-    QStringList lanes;
-    for (const auto& lane : plan) {
-        QStringList names;
-        for (HashAlgorithm algorithm : lane) {
-            names.append(algorithmName(algorithm));
-        }
-        names.sort();
-        lanes.append(names.join(QStringLiteral(", ")));
-    }
-    lanes.sort();
-    return lanes.join(QStringLiteral(" | "));
-}
 
 } // namespace
 
@@ -599,7 +580,7 @@ void TestDigestEngine::lanesFitTheDigestCosts()
     QFETCH(DigestCosts, costs);
     QFETCH(int, cores);
     QFETCH(QString, plan);
-    QCOMPARE(describe(planLanes(costs, cores)), plan);
+    QCOMPARE(describeLanes(planLanes(costs, cores)), plan);
 }
 
 void TestDigestEngine::everyPlanGivesTheSameDigests_data()

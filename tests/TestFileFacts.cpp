@@ -1,4 +1,3 @@
-#include "DateTimeText.h"
 #include "FileFacts.h"
 #include "TempFiles.h"
 
@@ -14,8 +13,6 @@ class TestFileFacts : public QObject
     Q_OBJECT
 
 private slots:
-    void dateTimeText_data();
-    void dateTimeText();
     void sparseFileOverFourGiBShowsItsExactSize();
     void relativePathIsShownAbsolute();
     void datesAfter2262AreShownRight();
@@ -25,32 +22,6 @@ private slots:
 private:
     TempFiles m_files;
 };
-
-void TestFileFacts::dateTimeText_data()
-{
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QDateTime>("time");
-    QTest::addColumn<QString>("text");
-
-    const QDateTime afternoon(QDate(2026, 3, 5), QTime(14, 7, 9));
-    const QDateTime midnight(QDate(2026, 3, 5), QTime(0, 0, 0));
-    const QDateTime justAfterMidnight(QDate(2026, 3, 5), QTime(0, 0, 1));
-    QTest::newRow("en_US afternoon") << "en_US" << afternoon << "3/5/2026 2:07:09 PM";
-    QTest::newRow("en_US midnight") << "en_US" << midnight << "3/5/2026";
-    QTest::newRow("en_US one second past") << "en_US" << justAfterMidnight << "3/5/2026 12:00:01 AM";
-    QTest::newRow("de_DE afternoon") << "de_DE" << afternoon << "05.03.2026 14:07:09";
-    QTest::newRow("de_DE midnight") << "de_DE" << midnight << "05.03.2026";
-    QTest::newRow("fr_FR four-digit year kept") << "fr_FR" << afternoon << "05/03/2026 14:07:09";
-    QTest::newRow("invalid time") << "en_US" << QDateTime() << "";
-}
-
-void TestFileFacts::dateTimeText()
-{
-    QFETCH(QString, locale);
-    QFETCH(QDateTime, time);
-    QFETCH(QString, text);
-    QCOMPARE(::dateTimeText(time, QLocale(locale)), text);
-}
 
 void TestFileFacts::sparseFileOverFourGiBShowsItsExactSize()
 {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
+#include <QStringList>
 #include <QThread>
 #include <tuple>
 
@@ -88,6 +89,21 @@ DigestCosts measureDigestCosts()
         costs[static_cast<std::size_t>(algorithm)] = fastest / static_cast<double>(kSampleBytes);
     }
     return costs;
+}
+
+QString describeLanes(const LanePlan& plan)
+{
+    QStringList lanes;
+    for (const auto& lane : plan) {
+        QStringList names;
+        for (HashAlgorithm algorithm : lane) {
+            names.append(algorithmName(algorithm));
+        }
+        names.sort();
+        lanes.append(names.join(QStringLiteral(", ")));
+    }
+    lanes.sort();
+    return lanes.join(QStringLiteral(" | "));
 }
 
 const LanePlan& fittedLanePlan()

@@ -3,6 +3,7 @@
 #include "Hasher.h"
 
 #include <array>
+#include <QString>
 #include <vector>
 
 // Which digests each lane (thread) computes. Every digest must see every block in order, so one digest cannot be
@@ -22,6 +23,9 @@ LanePlan planLanes(const DigestCosts& costs, int maxLanes);
 // Each digest's cost on this machine, timed on a short buffer: whether the processor has instructions for SHA
 // changes the best grouping.
 DigestCosts measureDigestCosts();
+
+// "CRC-32, SHA-1 | MD5": lanes and the names in each sorted, so that equal plans read the same.
+QString describeLanes(const LanePlan& plan);
 
 // The plan for this machine, made once per process: measured costs, one lane per available core, at most four.
 const LanePlan& fittedLanePlan();

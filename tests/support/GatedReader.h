@@ -41,25 +41,36 @@ private:
     int m_arrivals = 0;
 };
 
-// The real reader of a file, whose reads wait at the gate first.
-class GatedReader final : public FileReader
+// A real reader with something of the test's put in its way; subclasses override what they meddle with.
+class ForwardingReader : public FileReader
 {
 public:
-    GatedReader(std::unique_ptr<FileReader> inner, std::shared_ptr<Gate> gate)
-        : m_inner(std::move(inner)), m_gate(std::move(gate))
-    {}
+    explicit ForwardingReader(std::unique_ptr<FileReader> inner) : m_inner(std::move(inner)) {}
 
-    qint64 read(std::span<std::byte> buffer) override
-    {
-        m_gate->wait();
-        return m_inner->read(buffer);
-    }
+    qint64 read(std::span<std::byte> buffer) override { return m_inner->read(buffer); }
     QString errorString() const override { return m_inner->errorString(); }
     FileIdentity identity() const override { return m_inner->identity(); }
     std::optional<FileIdentity> currentIdentity() override { return m_inner->currentIdentity(); }
 
 private:
     std::unique_ptr<FileReader> m_inner;
+};
+
+// The real reader of a file, whose reads wait at the gate first.
+class GatedReader final : public ForwardingReader
+{
+public:
+    GatedReader(std::unique_ptr<FileReader> inner, std::shared_ptr<Gate> gate)
+        : ForwardingReader(std::move(inner)), m_gate(std::move(gate))
+    {}
+
+    qint64 read(std::span<std::byte> buffer) override
+    {
+        m_gate->wait();
+        return ForwardingReader::read(buffer);
+    }
+
+private:
     std::shared_ptr<Gate> m_gate;
 };
 
