@@ -61,8 +61,8 @@ private slots:
     void readFailureEmptiesPendingRowsAndNamesThePath();
     void stopCancelsTheWorkerAndFreezesTheRows();
     void realEngineFillsEveryRow();
-    void intakeTrimsSpacesAndIgnoresAnEmptyPath_data();
-    void intakeTrimsSpacesAndIgnoresAnEmptyPath();
+    void intakeTakesThePathAsGiven_data();
+    void intakeTakesThePathAsGiven();
     void startUpAnalysesOnlyTheFirstArgument();
     void supersededReadThatHangsIsNeverWaitedFor();
     void changeBetweenFactsAndDigestsFails();
@@ -241,34 +241,41 @@ void TestAnalysisSession::realEngineFillsEveryRow()
     QCOMPARE(opens, 1);
 }
 
-void TestAnalysisSession::intakeTrimsSpacesAndIgnoresAnEmptyPath_data()
+void TestAnalysisSession::intakeTakesThePathAsGiven_data()
 {
     QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("currentPath");
-    QTest::addColumn<bool>("analysed");
-    const QString file = m_files.write(QStringLiteral("intake"), "x");
-    QTest::newRow("spaces around") << "  " + file + " " << file << true;
-    QTest::newRow("empty") << ""
-                           << "" << false;
-    QTest::newRow("only spaces") << "   "
-                                 << "" << false;
+    QTest::addColumn<QString>("fileName"); // the row after the intake; "kept" when nothing was analysed
+    QTest::addColumn<QStringList>("messages");
+    // Namesakes with and without the blanks, so that trimming would show the wrong file.
+    m_files.write(QStringLiteral("report.txt"), "without the blank");
+    const QString trailing = m_files.write(QStringLiteral("report.txt "), "with a trailing blank");
+    const QString leading = m_files.write(QStringLiteral(" report.txt"), "with a leading blank");
+    QTest::newRow("trailing blank") << trailing << "report.txt " << QStringList{};
+    QTest::newRow("leading blank") << leading << " report.txt" << QStringList{};
+    QTest::newRow("empty: nothing happens") << ""
+                                            << "kept" << QStringList{};
+    QTest::newRow("only blanks: a path like any other") << "   "
+                                                        << "" << QStringList{"Invalid file path:    "};
 }
 
-void TestAnalysisSession::intakeTrimsSpacesAndIgnoresAnEmptyPath()
+void TestAnalysisSession::intakeTakesThePathAsGiven()
 {
     QFETCH(QString, input);
-    QFETCH(QString, currentPath);
-    QFETCH(bool, analysed);
+    QFETCH(QString, fileName);
+    QFETCH(QStringList, messages);
     Rig rig;
     auto& [held, digests, view, session] = rig;
-    view.fillAll(QStringLiteral("kept"));
     session.takeArguments({QStringLiteral("/nonexistent-start"), QStringLiteral("second")});
     view.fillAll(QStringLiteral("kept"));
     session.TakeInputPath(input);
-    QCOMPARE(session.currentPath(), currentPath);
-    QCOMPARE(session.argList(), QStringList{currentPath});
-    QCOMPARE(view.row(ResultRow::FileName) != QStringLiteral("kept"), analysed);
-    QCOMPARE(view.messages().size(), 1); // only the refused start-up path
+    QCOMPARE(session.currentPath(), input);
+    QCOMPARE(session.argList(), QStringList{input});
+    QCOMPARE(view.row(ResultRow::FileName), fileName);
+    QCOMPARE(view.messages().mid(1), messages); // after the refused start-up path
+    if (fileName == QStringLiteral("report.txt ")) {
+        QCOMPARE(view.row(ResultRow::FileSize), QStringLiteral("21"));
+    }
+    session.stop();
 }
 
 void TestAnalysisSession::startUpAnalysesOnlyTheFirstArgument()

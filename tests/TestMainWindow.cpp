@@ -1,11 +1,7 @@
-#include "DigestEngine.h"
-#include "DigestRun.h"
-#include "FakeMessageBox.h"
-#include "frmMain.h"
-#include "GatedReader.h"
 #include "QtMessageBox.h"
 #include "StartUp.h"
 #include "TempFiles.h"
+#include "WindowRig.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -94,25 +90,24 @@ private slots:
 
 private:
     TempFiles m_files;
-    std::shared_ptr<Gate> m_gate;
+    std::unique_ptr<WindowRig> m_rig;
     FakeMessageBox* m_messages = nullptr;
     frmMain* m_window = nullptr;
+    Gate* m_gate = nullptr;
 };
 
 void TestMainWindow::init()
 {
-    m_gate = std::make_shared<Gate>();
-    m_messages = new FakeMessageBox;
-    m_window = new frmMain(std::make_shared<DigestEngine>(gatedOpener(m_gate, ".hang")), *m_messages);
+    m_rig = std::make_unique<WindowRig>();
+    m_messages = &m_rig->messages;
+    m_window = &m_rig->window;
+    m_gate = m_rig->gate.get();
 }
 
 void TestMainWindow::cleanup()
 {
-    delete m_window;
-    delete m_messages;
-    // Reads held at the gate end now; their workers must be gone before the next test or the process's end.
-    m_gate->open();
-    QTRY_COMPARE(DigestRun::liveWorkers(), 0);
+    m_rig.reset();
+    QCOMPARE(DigestRun::liveWorkers(), 0);
 }
 
 void TestMainWindow::everyControlIsWhereItBelongs()

@@ -1,5 +1,4 @@
 #include "StartUp.h"
-#include "TrimSpaces.h"
 
 #include <QTest>
 
@@ -10,8 +9,6 @@ class TestStartUp : public QObject
 private slots:
     void argumentsArriveAsTheSystemSplitThem_data();
     void argumentsArriveAsTheSystemSplitThem();
-    void trimsOnlySpaces_data();
-    void trimsOnlySpaces();
 };
 
 void TestStartUp::argumentsArriveAsTheSystemSplitThem_data()
@@ -42,29 +39,6 @@ void TestStartUp::argumentsArriveAsTheSystemSplitThem()
     }
     vector.push_back(nullptr);
     QCOMPARE(programArguments(static_cast<int>(argv.size()), vector.data()), arguments);
-}
-
-void TestStartUp::trimsOnlySpaces_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("trimmed");
-    QTest::newRow("spaces both ends") << "  /a b  "
-                                      << "/a b";
-    QTest::newRow("tab stays") << "\t/a "
-                               << "\t/a";
-    QTest::newRow("newline stays") << " /a\n"
-                                   << "/a\n";
-    QTest::newRow("all spaces") << "    "
-                                << "";
-    QTest::newRow("empty") << ""
-                           << "";
-}
-
-void TestStartUp::trimsOnlySpaces()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, trimmed);
-    QCOMPARE(TrimSpaces(text), trimmed);
 }
 
 QTEST_APPLESS_MAIN(TestStartUp)

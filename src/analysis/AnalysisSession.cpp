@@ -2,7 +2,6 @@
 
 #include "DigestRun.h"
 #include "FileFacts.h"
-#include "TrimSpaces.h"
 
 AnalysisSession::AnalysisSession(std::shared_ptr<DigestService> digests, ResultView& view, QLocale locale,
                                  ThreadStarter startThread, QObject* parent)
@@ -23,7 +22,9 @@ void AnalysisSession::takeArguments(const QStringList& arguments)
 
 void AnalysisSession::TakeInputPath(const QString& text)
 {
-    m_currentPath = TrimSpaces(text);
+    // Taken exactly as given: on Linux a name may begin or end with a space, and trimming it would name another
+    // file or none.
+    m_currentPath = text;
     m_argList = QStringList{m_currentPath};
     if (!m_currentPath.isEmpty()) {
         AnalyzeFile();

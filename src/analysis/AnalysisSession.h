@@ -33,7 +33,7 @@ public:
 
     // Start-up: the program's arguments as the system handed them over; the first is the path to analyse.
     void takeArguments(const QStringList& arguments);
-    // A path from a drop or the file dialog: trimmed, made the only argument, analysed unless empty.
+    // A path from a drop or the file dialog: made the only argument, as it is, and analysed unless empty.
     void TakeInputPath(const QString& text);
 
     // Analyses CurrentPath; the caller has set CurrentPath and ArgList and CurrentPath is not empty.

@@ -1,6 +1,8 @@
 #include "DigestEngine.h"
 #include "DigestRun.h"
 #include "frmMain.h"
+#include "QtClipboard.h"
+#include "QtFileDialog.h"
 #include "QtMessageBox.h"
 #include "StartUp.h"
 
@@ -22,7 +24,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
 
     QtMessageBox messageBox;
-    frmMain window(std::make_shared<DigestEngine>(), messageBox);
+    QtFileDialog fileDialog;
+    QtClipboard clipboard;
+    frmMain window(std::make_shared<DigestEngine>(), messageBox, fileDialog, clipboard);
     QApplication::setWindowIcon(window.windowIcon());
     Form_Load(window.session(), arguments);
     window.show();

@@ -1,6 +1,10 @@
 #include "frmMain.h"
 
+#include "Clipboard.h"
+#include "DropFilter.h"
+#include "FileDialog.h"
 #include "MessageBox.h"
+#include "Report.h"
 #include "ui_frmMain.h"
 
 #include <QCloseEvent>
@@ -8,6 +12,7 @@
 #include <QIcon>
 #include <QPointer>
 #include <QProxyStyle>
+#include <QPushButton>
 
 // At global scope: the resource initialiser is declared in the namespace of the caller.
 static void initAssets()
@@ -43,9 +48,10 @@ QStyle* tickBoxStyle()
 
 } // namespace
 
-frmMain::frmMain(std::shared_ptr<DigestService> digests, MessageBox& messageBox, QWidget* parent)
+frmMain::frmMain(std::shared_ptr<DigestService> digests, MessageBox& messageBox, FileDialog& fileDialog,
+                 Clipboard& clipboard, QWidget* parent)
     : QWidget(parent), m_ui((initAssets(), std::make_unique<Ui::frmMain>())), m_messageBox(messageBox),
-      m_session(std::move(digests), *this)
+      m_fileDialog(fileDialog), m_clipboard(clipboard), m_session(std::move(digests), *this)
 {
     m_ui->setupUi(this);
     fitFontToLabels();
@@ -63,9 +69,19 @@ frmMain::frmMain(std::shared_ptr<DigestService> digests, MessageBox& messageBox,
                    m_ui->txtSha1,         m_ui->txtSha256};
     m_tickBoxes = {m_ui->chkFileName, m_ui->chkFilePath, m_ui->chkCreateDate, m_ui->chkLastAccessed, m_ui->chkLastMod,
                    m_ui->chkFileSize, m_ui->chkCRC32,    m_ui->chkMD5,        m_ui->chkSha1,         m_ui->chkSha256};
+    m_copyButtons = {m_ui->cmdCopyFileName, m_ui->cmdCopyFilePath, m_ui->cmdCopyCreatedDate, m_ui->cmdCopyLastAccessed,
+                     m_ui->cmdCopyLastMod,  m_ui->cmdCopyFileSize, m_ui->cmdCopyCRC32,       m_ui->cmdCopyMD5,
+                     m_ui->cmdCopySha1,     m_ui->cmdCopySha256};
     for (QCheckBox* box : m_tickBoxes) {
         box->setStyle(tickBoxStyle());
     }
+    for (ResultRow row : kAllRows) {
+        connect(copyButton(row), &QPushButton::clicked, this, [this, row] { copyRow(row); });
+    }
+    connect(m_ui->cmdCopyAll, &QPushButton::clicked, this, [this] { copyReport(ReportScope::AllRows); });
+    connect(m_ui->cmdCopySel, &QPushButton::clicked, this, [this] { copyReport(ReportScope::TickedRows); });
+    connect(m_ui->cmdBrowse, &QPushButton::clicked, this, &frmMain::cmdBrowse_Click);
+    new DropFilter(this, [this](const QString& path) { m_session.TakeInputPath(path); });
     m_ui->txtFileName->setFocus();
 }
 
@@ -113,6 +129,26 @@ void frmMain::untickAllRows()
 void frmMain::showMessage(const QString& text)
 {
     m_messageBox.show(this, kCaption, text);
+}
+
+void frmMain::cmdBrowse_Click()
+{
+    // A cancel gives the empty text, which the intake ignores: the rows keep what they show.
+    m_session.TakeInputPath(m_fileDialog.chooseFile(this, kBrowseTitle));
+}
+
+void frmMain::copyRow(ResultRow row)
+{
+    m_clipboard.setText(textBox(row)->text());
+}
+
+void frmMain::copyReport(ReportScope scope)
+{
+    QList<ReportRow> rows;
+    for (ResultRow row : kAllRows) {
+        rows.append({kReportLabels[static_cast<std::size_t>(row)], textBox(row)->text(), tickBox(row)->isChecked()});
+    }
+    m_clipboard.setText(buildReport(rows, scope));
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

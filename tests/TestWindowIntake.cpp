@@ -1,0 +1,283 @@
+// Files handed to the window by a drop on any of its targets or through "Browse...".
+
+#include "TempFiles.h"
+#include "WindowRig.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+
+namespace {
+
+const QStringList kDropTargets{"frmMain",
+                               "imgTitle",
+                               "lblFileName",
+                               "lblFilePath",
+                               "lblCreatedDate",
+                               "lblLastAccess",
+                               "lblLastModified",
+                               "lblFileSize",
+                               "lblCRC32",
+                               "lblMD5",
+                               "lblSha1",
+                               "lblSha256",
+                               "txtFileName",
+                               "txtFilePath",
+                               "txtCreateDate",
+                               "txtLastAccessed",
+                               "txtLastModified",
+                               "txtFileSize",
+                               "txtCRC32",
+                               "txtMD5",
+                               "txtSha1",
+                               "txtSha256",
+                               "cmdCopyFileName",
+                               "cmdCopyFilePath",
+                               "cmdCopyCreatedDate",
+                               "cmdCopyLastAccessed",
+                               "cmdCopyLastMod",
+                               "cmdCopyFileSize",
+                               "cmdCopyCRC32",
+                               "cmdCopyMD5",
+                               "cmdCopySha1",
+                               "cmdCopySha256",
+                               "chkFileName",
+                               "chkFilePath",
+                               "chkCreateDate",
+                               "chkLastAccessed",
+                               "chkLastMod",
+                               "chkFileSize",
+                               "chkCRC32",
+                               "chkMD5",
+                               "chkSha1",
+                               "chkSha256",
+                               "cmdBrowse",
+                               "cmdCopyAll",
+                               "cmdCopySel"};
+
+QMimeData* filesData(const QStringList& paths)
+{
+    auto* data = new QMimeData;
+    QList<QUrl> urls;
+    for (const QString& path : paths) {
+        urls.append(QUrl::fromLocalFile(path));
+    }
+    data->setUrls(urls);
+    return data;
+}
+
+// Drags the data over the target and drops it there, as a file manager does; true when the drag was accepted.
+bool dropOn(QWidget* target, QMimeData* data)
+{
+    const std::unique_ptr<QMimeData> owned(data);
+    const QPoint position = target->rect().center();
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(position, actions, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(position), actions, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return enter.isAccepted();
+}
+
+} // namespace
+
+class TestWindowIntake : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void dropOnAnyTargetAnalysesAndDoesNothingElse_data();
+    void dropOnAnyTargetAnalysesAndDoesNothingElse();
+    void onlyTheFirstLocalFileIsTaken();
+    void droppedFolderGetsTheFolderMessage();
+    void dropWithoutALocalFileIsIgnored_data();
+    void dropWithoutALocalFileIsIgnored();
+    void droppedNameWithATrailingBlankIsThatFile();
+    void dropDuringAnAnalysisSupersedesIt();
+    void browseAnalysesTheChosenFile();
+    void cancelledBrowseKeepsWhatIsShown();
+
+private:
+    frmMain& window() { return m_rig->window; }
+    QString row(ResultRow row) { return window().textBox(row)->text(); }
+
+    TempFiles m_files;
+    std::unique_ptr<WindowRig> m_rig;
+};
+
+void TestWindowIntake::init()
+{
+    m_rig = std::make_unique<WindowRig>();
+    window().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window()));
+}
+
+void TestWindowIntake::cleanup()
+{
+    m_rig.reset();
+}
+
+void TestWindowIntake::dropOnAnyTargetAnalysesAndDoesNothingElse_data()
+{
+    QTest::addColumn<QString>("target");
+    for (const QString& target : kDropTargets) {
+        QTest::newRow(qPrintable(target)) << target;
+    }
+}
+
+void TestWindowIntake::dropOnAnyTargetAnalysesAndDoesNothingElse()
+{
+    QFETCH(QString, target);
+    QCOMPARE(kDropTargets.size(), 45);
+    QWidget* widget = target == u"frmMain" ? &window() : window().findChild<QWidget*>(target);
+    QVERIFY(widget);
+    const QString file = m_files.write(QStringLiteral("dropped on ") + target, "dropped");
+    QGuiApplication::clipboard()->setText(QStringLiteral("the user's own clipboard"));
+    const qsizetype windowsBefore = QApplication::topLevelWidgets().size();
+    auto* edit = qobject_cast<QLineEdit*>(widget);
+    auto* button = qobject_cast<QAbstractButton*>(widget);
+    QSignalSpy edited(edit ? static_cast<QObject*>(edit) : this,
+                      edit ? SIGNAL(textEdited(QString)) : SIGNAL(destroyed()));
+    QSignalSpy clicked(button ? static_cast<QObject*>(button) : this, button ? SIGNAL(clicked()) : SIGNAL(destroyed()));
+
+    QVERIFY(dropOn(widget, filesData({file})));
+    QTRY_COMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {file}));
+    QCOMPARE(row(ResultRow::FileName), QStringLiteral("dropped on ") + target);
+    QCOMPARE(window().session().currentPath(), file);
+    QCOMPARE(edited.size(), 0);  // no text inserted into a text box
+    QCOMPARE(clicked.size(), 0); // no button pressed, no tick changed
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("the user's own clipboard"));
+    QCOMPARE(QApplication::topLevelWidgets().size(), windowsBefore); // no dialog, no About window
+    QVERIFY(m_rig->messages.texts.isEmpty());
+    QVERIFY(m_rig->fileDialog.titles.isEmpty());
+}
+
+void TestWindowIntake::onlyTheFirstLocalFileIsTaken()
+{
+    const QString first = m_files.write(QStringLiteral("first of three"), "1");
+    const QString second = m_files.write(QStringLiteral("second of three"), "22");
+    const QString third = m_files.write(QStringLiteral("third of three"), "333");
+    dropOn(window().textBox(ResultRow::Md5), filesData({first, second, third}));
+    QTRY_COMPARE(row(ResultRow::FileName), QStringLiteral("first of three"));
+    QCOMPARE(window().session().argList(), QStringList{first});
+
+    // A web link ahead of the file is passed over: the first local file is what the user dragged.
+    auto* mixed = new QMimeData;
+    mixed->setUrls({QUrl(QStringLiteral("https://example.org/page.html")), QUrl::fromLocalFile(third)});
+    dropOn(&window(), mixed);
+    QTRY_COMPARE(row(ResultRow::FileName), QStringLiteral("third of three"));
+}
+
+void TestWindowIntake::droppedFolderGetsTheFolderMessage()
+{
+    const QString folder = m_files.path(QStringLiteral("a folder"));
+    QVERIFY(QDir().mkpath(folder));
+    window().tickBox(ResultRow::Md5)->setChecked(true);
+    dropOn(window().findChild<QWidget*>(QStringLiteral("lblMD5")), filesData({folder}));
+    QTRY_COMPARE(m_rig->messages.texts.size(), 1);
+    QVERIFY(m_rig->messages.texts.front().startsWith(QStringLiteral("Folder selection detected.")));
+    QCOMPARE(window().session().currentPath(), folder);
+    QVERIFY(!window().tickBox(ResultRow::Md5)->isChecked());
+}
+
+void TestWindowIntake::dropWithoutALocalFileIsIgnored_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("text from an editor") << "text";
+    QTest::newRow("a web link") << "link";
+    QTest::newRow("an empty list") << "empty";
+    QTest::newRow("a list of comments only") << "comments";
+}
+
+void TestWindowIntake::dropWithoutALocalFileIsIgnored()
+{
+    QFETCH(QString, kind);
+    const QString file = m_files.write(QStringLiteral("shown before"), "shown");
+    window().session().TakeInputPath(file);
+    QTRY_COMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {file}));
+    window().tickBox(ResultRow::Sha1)->setChecked(true);
+
+    auto* data = new QMimeData;
+    if (kind == u"text") {
+        data->setText(file); // a path as text is still text, not a file handed over
+    } else if (kind == u"link") {
+        data->setUrls({QUrl(QStringLiteral("https://example.org/file.txt"))});
+    } else if (kind == u"empty") {
+        data->setUrls({});
+    } else {
+        data->setData(QStringLiteral("text/uri-list"), "# nothing but a comment\r\n");
+    }
+    QLineEdit* box = window().textBox(ResultRow::FileName);
+    QVERIFY(!dropOn(box, data));
+    QTest::qWait(20);
+    QCOMPARE(row(ResultRow::FileName), QStringLiteral("shown before"));
+    QCOMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {file}));
+    QVERIFY(window().tickBox(ResultRow::Sha1)->isChecked());
+    QVERIFY(m_rig->messages.texts.isEmpty());
+}
+
+// On Linux a name may end in a blank; trimming it would show the namesake's digests.
+void TestWindowIntake::droppedNameWithATrailingBlankIsThatFile()
+{
+    const QString plain = m_files.write(QStringLiteral("report.txt"), "the namesake");
+    const QString blank = m_files.write(QStringLiteral("report.txt "), "the file dropped");
+    dropOn(window().textBox(ResultRow::FilePath), filesData({blank}));
+    QTRY_COMPARE(row(ResultRow::Md5), firstWordOf("md5sum", {blank}));
+    QCOMPARE(row(ResultRow::FileName), QStringLiteral("report.txt "));
+    QCOMPARE(row(ResultRow::FileSize), QStringLiteral("16"));
+    QVERIFY(row(ResultRow::Md5) != firstWordOf("md5sum", {plain}));
+}
+
+void TestWindowIntake::dropDuringAnAnalysisSupersedesIt()
+{
+    const QString hanging = m_files.write(QStringLiteral("slow.hang"), "never read");
+    const QString next = m_files.write(QStringLiteral("next"), "next one");
+    window().session().TakeInputPath(hanging);
+    QTRY_COMPARE(m_rig->gate->arrivals(), 1);
+    dropOn(window().copyButton(ResultRow::Crc32), filesData({next}));
+    QTRY_COMPARE(row(ResultRow::Sha1), firstWordOf("sha1sum", {next}));
+    QCOMPARE(row(ResultRow::FileName), QStringLiteral("next"));
+}
+
+void TestWindowIntake::browseAnalysesTheChosenFile()
+{
+    const QString file = m_files.write(QStringLiteral("chosen one.txt"), "chosen");
+    m_rig->fileDialog.answers = {file};
+    QTest::mouseClick(window().findChild<QWidget*>(QStringLiteral("cmdBrowse")), Qt::LeftButton);
+    QCOMPARE(m_rig->fileDialog.titles, QStringList{"Select a File to Hash"});
+    QCOMPARE(m_rig->fileDialog.owners, QList<QWidget*>{&window()});
+    QCOMPARE(row(ResultRow::FileName), QStringLiteral("chosen one.txt"));
+    QTRY_COMPARE(row(ResultRow::Crc32), firstWordOf("rhash", {"--printf=%c", file}));
+    QCOMPARE(window().session().argList(), QStringList{file});
+}
+
+void TestWindowIntake::cancelledBrowseKeepsWhatIsShown()
+{
+    const QString file = m_files.write(QStringLiteral("chosen before"), "before");
+    m_rig->fileDialog.answers = {file, QString()};
+    QWidget* browse = window().findChild<QWidget*>(QStringLiteral("cmdBrowse"));
+    QTest::mouseClick(browse, Qt::LeftButton);
+    QTRY_COMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {file}));
+    window().tickBox(ResultRow::FileSize)->setChecked(true);
+
+    QTest::mouseClick(browse, Qt::LeftButton); // cancelled
+    QTest::qWait(20);
+    QCOMPARE(m_rig->fileDialog.titles.size(), 2);
+    QCOMPARE(row(ResultRow::FileName), QStringLiteral("chosen before"));
+    QCOMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {file}));
+    QVERIFY(window().tickBox(ResultRow::FileSize)->isChecked());
+    QVERIFY(m_rig->messages.texts.isEmpty());
+}
+
+QTEST_MAIN(TestWindowIntake)
+#include "TestWindowIntake.moc"
