@@ -1,3 +1,4 @@
+#include "ControlNames.h"
 #include "QtMessageBox.h"
 #include "StartUp.h"
 #include "TempFiles.h"
@@ -27,15 +28,10 @@ QList<Control> expectedControls()
 {
     const QStringList labels{"File Name:", "File Path:",     "Created Date:", "Last Accessed:", "Last Modified:",
                              "File Size:", "CRC-32 Digest:", "MD5 Hash:",     "SHA-1 Hash:",    "SHA-256 Hash:"};
-    const QStringList labelNames{"lblFileName", "lblFilePath", "lblCreatedDate", "lblLastAccess", "lblLastModified",
-                                 "lblFileSize", "lblCRC32",    "lblMD5",         "lblSha1",       "lblSha256"};
-    const QStringList textNames{"txtFileName", "txtFilePath", "txtCreateDate", "txtLastAccessed", "txtLastModified",
-                                "txtFileSize", "txtCRC32",    "txtMD5",        "txtSha1",         "txtSha256"};
-    const QStringList tickNames{"chkFileName", "chkFilePath", "chkCreateDate", "chkLastAccessed", "chkLastMod",
-                                "chkFileSize", "chkCRC32",    "chkMD5",        "chkSha1",         "chkSha256"};
-    const QStringList copyNames{"cmdCopyFileName", "cmdCopyFilePath", "cmdCopyCreatedDate", "cmdCopyLastAccessed",
-                                "cmdCopyLastMod",  "cmdCopyFileSize", "cmdCopyCRC32",       "cmdCopyMD5",
-                                "cmdCopySha1",     "cmdCopySha256"};
+    const QStringList& labelNames = ControlNames::labels;
+    const QStringList& textNames = ControlNames::textBoxes;
+    const QStringList& tickNames = ControlNames::tickBoxes;
+    const QStringList& copyNames = ControlNames::copyButtons;
     const QList<int> labelLefts{-16, -8, -16, -16, -16, -16, -24, -16, -16, -16};
 
     QList<Control> controls{{"imgTitle", "QLabel", QString(), QRect(0, 0, 278, 49)}};
@@ -153,39 +149,9 @@ void TestMainWindow::windowIsFixedWithACloseBoxOnly()
 
 void TestMainWindow::focusMovesThroughTheControlsInOrder()
 {
-    const QStringList order{"txtFileName",
-                            "txtFilePath",
-                            "txtCreateDate",
-                            "txtLastAccessed",
-                            "txtLastModified",
-                            "txtFileSize",
-                            "txtCRC32",
-                            "txtMD5",
-                            "txtSha1",
-                            "txtSha256",
-                            "cmdCopyAll",
-                            "cmdCopySel",
-                            "cmdCopyFileName",
-                            "cmdCopyFilePath",
-                            "cmdCopyCreatedDate",
-                            "cmdCopyLastAccessed",
-                            "cmdCopyLastMod",
-                            "cmdCopyFileSize",
-                            "cmdCopyCRC32",
-                            "cmdCopyMD5",
-                            "cmdCopySha1",
-                            "cmdCopySha256",
-                            "chkFileName",
-                            "chkFilePath",
-                            "chkCreateDate",
-                            "chkLastAccessed",
-                            "chkLastMod",
-                            "chkFileSize",
-                            "chkCRC32",
-                            "chkMD5",
-                            "chkSha1",
-                            "chkSha256",
-                            "cmdBrowse"};
+    // Text boxes, the two copy-report buttons, the row copy buttons, the tick boxes, then Browse.
+    const QStringList order = ControlNames::textBoxes + QStringList{"cmdCopyAll", "cmdCopySel"} +
+                              ControlNames::copyButtons + ControlNames::tickBoxes + QStringList{"cmdBrowse"};
     m_window->show();
     QVERIFY(QTest::qWaitForWindowActive(m_window));
     QTRY_COMPARE(QApplication::focusWidget()->objectName(), order.front());

@@ -1,5 +1,6 @@
 // Files handed to the window by a drop on any of its targets or through "Browse...".
 
+#include "ControlNames.h"
 #include "TempFiles.h"
 #include "WindowRig.h"
 
@@ -17,51 +18,9 @@
 
 namespace {
 
-const QStringList kDropTargets{"frmMain",
-                               "imgTitle",
-                               "lblFileName",
-                               "lblFilePath",
-                               "lblCreatedDate",
-                               "lblLastAccess",
-                               "lblLastModified",
-                               "lblFileSize",
-                               "lblCRC32",
-                               "lblMD5",
-                               "lblSha1",
-                               "lblSha256",
-                               "txtFileName",
-                               "txtFilePath",
-                               "txtCreateDate",
-                               "txtLastAccessed",
-                               "txtLastModified",
-                               "txtFileSize",
-                               "txtCRC32",
-                               "txtMD5",
-                               "txtSha1",
-                               "txtSha256",
-                               "cmdCopyFileName",
-                               "cmdCopyFilePath",
-                               "cmdCopyCreatedDate",
-                               "cmdCopyLastAccessed",
-                               "cmdCopyLastMod",
-                               "cmdCopyFileSize",
-                               "cmdCopyCRC32",
-                               "cmdCopyMD5",
-                               "cmdCopySha1",
-                               "cmdCopySha256",
-                               "chkFileName",
-                               "chkFilePath",
-                               "chkCreateDate",
-                               "chkLastAccessed",
-                               "chkLastMod",
-                               "chkFileSize",
-                               "chkCRC32",
-                               "chkMD5",
-                               "chkSha1",
-                               "chkSha256",
-                               "cmdBrowse",
-                               "cmdCopyAll",
-                               "cmdCopySel"};
+// The window's bare background and its 44 visible controls.
+const QStringList kDropTargets = QStringList{"frmMain", "imgTitle"} + ControlNames::labels + ControlNames::textBoxes +
+                                 ControlNames::copyButtons + ControlNames::tickBoxes + ControlNames::bottomButtons;
 
 QMimeData* filesData(const QStringList& paths)
 {
