@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end: the real program in a real X server with a window manager.
-#   window_e2e.sh PROGRAM OUTPUT_DIR STALL_READ_LIBRARY
+#   window_e2e.sh PROGRAM OUTPUT_DIR STALL_READ_LIBRARY DRAG_SOURCE
 # STALL_READ_LIBRARY is the preload library built from StallRead.cpp: reads of *.stall files hang.
+# DRAG_SOURCE is the program built from DragSource.cpp: another X client that drags files, as a file manager does.
 set -euo pipefail
 started=$SECONDS
 here=$(cd "$(dirname "$0")" && pwd)
@@ -18,8 +19,10 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # Absolute paths: some cases start the program from another folder.
 [ -x "$1" ] || fail "no program at $1"
 [ -f "${3:-}" ] || fail "no stall-read library at ${3:-(not given)}"
+[ -x "${4:-}" ] || fail "no drag source at ${4:-(not given)}"
 program=$(realpath "$1")
 stall_read=$(realpath "$3")
+drag_source=$(realpath "$4")
 refuse_digests="$here/../data/refuse-digests.cnf"
 [ -f "$refuse_digests" ] || fail "missing $refuse_digests"
 
@@ -258,5 +261,296 @@ expect_message_then_main "$app" markup-message.png
 wmctrl -c 'Keswin Hash'
 ended_cleanly "$app" "closing after a refusal did not end the program"
 
+# The cases below drive the window as a user does: real clicks at the controls' places, and the real
+# clipboard, read with xclip. Client coordinates of the controls; rows from the top, 20 pixels apart.
+row_name=0 row_path=1 row_size=5 row_md5=7 row_sha256=9
+click_at() { xdotool mousemove --sync --window "$1" "$2" "$3" click 1; }
+click_copy_button() { click_at "$1" 246 $((61 + 20 * $2)); }
+click_tick_box() { click_at "$1" 266 $((61 + 20 * $2)); }
+click_browse() { click_at "$1" 44 268; }
+click_copy_all() { click_at "$1" 132 268; }
+click_copy_selected() { click_at "$1" 228 268; }
+# Absolute x, y, width and height of a window's client area.
+geometry_of() { xwininfo -id "$1" | awk '/Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4}
+    /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}'; }
+main_window() {
+    local id
+    for id in $(windows); do is_main "$id" && echo "$id"; done
+}
+
+# A text of ours on the clipboard, served by an xclip of ours that ends as soon as another client takes the clipboard:
+# so a read after a click cannot see what the clipboard held before the click, and an untouched clipboard shows.
+clipboard_marker='put there by the test, not by the program'
+mark_clipboard() {
+    printf '%s' "$clipboard_marker" | xclip -quiet -selection clipboard >/dev/null 2>&1 &
+    marker=$!
+    pids+=($marker)
+    for _ in $(seq 50); do
+        [ "$(xclip -selection clipboard -o 2>/dev/null || true)" = "$clipboard_marker" ] && return 0
+        sleep 0.05
+    done
+    fail "could not put a text of the test's on the clipboard"
+}
+# Runs the command (a click), which must put a text on the clipboard, and writes that text to FILE.
+copy_into() {
+    local file=$1
+    shift
+    mark_clipboard
+    "$@"
+    wait_for_exit "$marker" "the clipboard was not taken after: $*"
+    reap "$marker"
+    xclip -selection clipboard -o >"$file" 2>/dev/null || fail "nothing to read on the clipboard after: $*"
+}
+# The text a row shows, through its copy button.
+row_text() {
+    copy_into "$work/row" click_copy_button "$1" "$2"
+    cat "$work/row"
+}
+# Waits until the SHA-256 row of WINDOW shows a digest (the last row filled), or the given digest.
+wait_for_sha256() {
+    local shown
+    for _ in $(seq 100); do
+        shown=$(row_text "$1" $row_sha256)
+        if [ -n "${2:-}" ]; then
+            [ "$shown" = "$2" ] && return 0
+        elif [[ $shown =~ ^[0-9a-f]{64}$ ]]; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    fail "the SHA-256 row shows \"$shown\", expected ${2:-a digest}"
+}
+# Fails loudly, with both texts and their line ends made visible, unless FILE holds exactly the EXPECTED bytes.
+expect_bytes() {
+    if ! cmp -s "$1" "$2"; then
+        echo "--- < expected, > on the clipboard (^M is CR, \$ a line end)" >&2
+        diff <(cat -A "$1") <(cat -A "$2") >&2 || true
+        fail "$3"
+    fi
+}
+# A local date-time as the window shows it: the short date with the full year and the time with seconds, or the date
+# alone at midnight. The formats are those of the locales the cases start the program in.
+date_text() {
+    local date_format time_format
+    case $1 in
+    en_US) date_format='%-m/%-d/%Y' time_format='%-I:%M:%S %p' ;;
+    C) date_format='%-d %b %Y' time_format='%H:%M:%S' ;;
+    esac
+    if [ "$(date -d "@$2" +%H%M%S)" = 000000 ]; then
+        LC_ALL=C date -d "@$2" "+$date_format"
+    else
+        LC_ALL=C date -d "@$2" "+$date_format $time_format"
+    fi
+}
+# FILE's bytes, read without moving its access time: the window must show the one from before it read the file.
+untouched() { dd if="$1" iflag=noatime status=none; }
+# The report "Copy All" must give for FILE, from coreutils and rhash alone. The file system may keep no birth time.
+expected_report() {
+    local style=$1 file=$2 born
+    born=$(stat -c %W "$file")
+    printf 'File Name: %s\r\n' "$(basename "$file")"
+    printf 'File Path: %s\r\n' "$file"
+    printf 'Created Date: %s\r\n' "$(if [ "$born" != 0 ]; then date_text "$style" "$born"; fi)"
+    printf 'Last Accessed: %s\r\n' "$(date_text "$style" "$(stat -c %X "$file")")"
+    printf 'Last Modified: %s\r\n' "$(date_text "$style" "$(stat -c %Y "$file")")"
+    printf 'File Size: %s\r\n' "$(stat -c %s "$file")"
+    printf 'CRC32 Digest: %s\r\n' "$(untouched "$file" | rhash --printf=%c -)"
+    printf 'MD5 Hash: %s\r\n' "$(untouched "$file" | md5sum | cut -d' ' -f1)"
+    printf 'SHA-1 Hash: %s\r\n' "$(untouched "$file" | sha1sum | cut -d' ' -f1)"
+    printf 'SHA-256 Hash: %s\r\n' "$(untouched "$file" | sha256sum | cut -d' ' -f1)"
+}
+# A zone half an hour off whole hours: dates shown in UTC, or off by the zone's hours alone, cannot pass.
+export TZ=Asia/Kolkata
+
+echo "Case 9: Copy All puts the report of every row on the clipboard, byte for byte"
+report_file="$work/copy all é.bin"
+head -c 1000003 /dev/urandom >"$report_file"
+# Modified at local midnight, which shows the date alone; accessed in the afternoon.
+touch -m -d '2021-03-14 00:00:00' "$report_file"
+touch -a -d '2021-03-14 13:05:09' "$report_file"
+expected_report en_US "$report_file" >"$work/expected"
+LC_ALL=en_US.UTF-8 "$program" "$report_file" &
+app=$!
+pids+=($app)
+expect_main_window_first "$app"
+main=$(main_window)
+wait_for_sha256 "$main"
+copy_into "$work/copied" click_copy_all "$main"
+expect_bytes "$work/expected" "$work/copied" "Copy All did not give the expected report"
+import -window root "$out/copy-all.png"
+wmctrl -c 'Keswin Hash'
+ended_cleanly "$app" "closing the main window did not end the program"
+
+echo "Case 10: Copy Selected gives the ticked rows in row order; a copy button its bare row; the selection is left alone"
+selected_file="$work/selected rows.txt"
+printf 'tick the size and the MD5' >"$selected_file"
+LC_ALL=en_US.UTF-8 "$program" "$selected_file" &
+app=$!
+pids+=($app)
+expect_main_window_first "$app"
+main=$(main_window)
+wait_for_sha256 "$main"
+# What a middle click pastes is the user's own: no copy of the program's may replace it.
+printf 'the selection of the test' | xclip -quiet -selection primary >/dev/null 2>&1 &
+selection_owner=$!
+pids+=($selection_owner)
+sleep 0.2
+copy_into "$work/copied" click_copy_selected "$main"
+[ ! -s "$work/copied" ] || fail "Copy Selected with no row ticked gave: $(cat -A "$work/copied")"
+click_tick_box "$main" $row_md5
+click_tick_box "$main" $row_size
+copy_into "$work/copied" click_copy_selected "$main"
+printf 'File Size: %s\r\nMD5 Hash: %s\r\n' "$(stat -c %s "$selected_file")" \
+    "$(md5sum <"$selected_file" | cut -d' ' -f1)" >"$work/expected"
+expect_bytes "$work/expected" "$work/copied" "Copy Selected did not give the size and MD5 rows"
+copy_into "$work/copied" click_copy_button "$main" $row_path
+printf '%s' "$selected_file" >"$work/expected"
+expect_bytes "$work/expected" "$work/copied" "the path row's copy button did not give the bare path"
+kill -0 "$selection_owner" 2>/dev/null || fail "a copy took the primary selection"
+[ "$(xclip -selection primary -o)" = 'the selection of the test' ] || fail "a copy changed the primary selection"
+kill "$selection_owner"
+reap "$selection_owner"
+wmctrl -c 'Keswin Hash'
+ended_cleanly "$app" "closing the main window did not end the program"
+
+echo "Case 11: the copied text stays on the clipboard while the program runs"
+# In the C locale this time: the report's dates follow the locale the program is started in.
+kept_file="$work/kept report.txt"
+printf 'kept' >"$kept_file"
+touch -m -d '2022-11-05 21:07:08' "$kept_file"
+expected_report C "$kept_file" >"$work/expected"
+LC_ALL=C.UTF-8 "$program" "$kept_file" &
+app=$!
+pids+=($app)
+expect_main_window_first "$app"
+main=$(main_window)
+wait_for_sha256 "$main"
+copy_into "$work/copied" click_copy_all "$main"
+expect_bytes "$work/expected" "$work/copied" "Copy All in the C locale did not give the expected report"
+sleep 1
+xclip -selection clipboard -o >"$work/later" 2>/dev/null || fail "the clipboard was empty a second after Copy All"
+expect_bytes "$work/expected" "$work/later" "the clipboard did not keep the report"
+still_running "$app" "after Copy All"
+wmctrl -c 'Keswin Hash'
+ended_cleanly "$app" "closing the main window did not end the program"
+
+# Drags the files from a drag source of ours, placed beside WINDOW, onto point X Y of WINDOW's client area, with the
+# real pointer: press on the source, move over in steps, release. The drop must be taken and reported finished.
+drag_onto() {
+    local window=$1 x=$2 y=$3 source_window step
+    shift 3
+    "$drag_source" "$@" >"$work/drag.out" &
+    local source_pid=$!
+    pids+=($source_pid)
+    for _ in $(seq 100); do
+        source_window=$(xdotool search --onlyvisible --name '^Drag Source$' 2>/dev/null || true)
+        [ -n "$source_window" ] && break
+        still_running "$source_pid" "(the drag source) before showing a window"
+        sleep 0.1
+    done
+    [ -n "$source_window" ] || fail "the drag source showed no window"
+    local main_x main_y main_w source_x source_y source_w source_h
+    read -r main_x main_y main_w _ <<<"$(geometry_of "$window")"
+    xdotool windowmove "$source_window" $((main_x > 200 ? main_x - 180 : main_x + main_w + 40)) "$main_y"
+    # Frames included: the source must not cover any part of the window it drops on.
+    for _ in $(seq 50); do
+        read -r source_x source_y source_w source_h <<<"$(geometry_of "$source_window")"
+        [ $((source_x + source_w + 20)) -lt "$main_x" ] || [ "$source_x" -gt $((main_x + main_w + 20)) ] && break
+        sleep 0.1
+    done
+    [ $((source_x + source_w + 20)) -lt "$main_x" ] || [ "$source_x" -gt $((main_x + main_w + 20)) ] ||
+        fail "the drag source at $source_x,$source_y overlaps the main window at $main_x,$main_y"
+    local from_x=$((source_x + source_w / 2)) from_y=$((source_y + source_h / 2))
+    local to_x=$((main_x + x)) to_y=$((main_y + y))
+    xdotool mousemove --sync "$from_x" "$from_y"
+    sleep 0.2
+    xdotool mousedown 1
+    sleep 0.2
+    for step in $(seq 12); do
+        xdotool mousemove --sync $((from_x + (to_x - from_x) * step / 12)) $((from_y + (to_y - from_y) * step / 12))
+        sleep 0.05
+    done
+    sleep 0.2
+    xdotool mouseup 1
+    wait_for_exit "$source_pid" "the drag source did not end after the drop"
+    reap "$source_pid"
+    [ "$status" -eq 0 ] || fail "the drag source ended with status $status"
+    grep -qx finished "$work/drag.out" || fail "the drop was not taken; the drag source printed: $(cat "$work/drag.out")"
+}
+
+echo "Case 12: a file dragged from another program and dropped on the window is analysed"
+printf 'dropped first' >"$work/drop one.txt"
+printf 'dropped second' >"$work/drop two.txt"
+printf 'shown before the drops' >"$work/before drops.txt"
+"$program" "$work/before drops.txt" &
+app=$!
+pids+=($app)
+expect_main_window_first "$app"
+main=$(main_window)
+wait_for_sha256 "$main"
+# On the MD5 box: a text box would take a dropped text as typing; here the file is analysed instead.
+drag_onto "$main" 160 201 "$work/drop one.txt" "$work/drop two.txt"
+wait_for_sha256 "$main" "$(sha256sum <"$work/drop one.txt" | cut -d' ' -f1)"
+[ "$(row_text "$main" $row_name)" = "drop one.txt" ] || fail "the name row shows \"$(cat "$work/row")\" after the drop"
+[ "$(row_text "$main" $row_path)" = "$work/drop one.txt" ] || fail "the path row shows \"$(cat "$work/row")\""
+[ "$(row_text "$main" $row_md5)" = "$(md5sum <"$work/drop one.txt" | cut -d' ' -f1)" ] ||
+    fail "the MD5 row shows \"$(cat "$work/row")\" after a drop on it"
+# On "Copy All": released over the button, but never pressed there, so nothing is copied.
+mark_clipboard
+drag_onto "$main" 132 268 "$work/drop two.txt" "$work/drop one.txt"
+sleep 0.5
+kill -0 "$marker" 2>/dev/null && [ "$(xclip -selection clipboard -o)" = "$clipboard_marker" ] ||
+    fail "a drop on Copy All changed the clipboard to: $(xclip -selection clipboard -o 2>&1 | cat -A)"
+kill "$marker"
+reap "$marker"
+wait_for_sha256 "$main" "$(sha256sum <"$work/drop two.txt" | cut -d' ' -f1)"
+[ "$(row_text "$main" $row_name)" = "drop two.txt" ] || fail "the name row shows \"$(cat "$work/row")\" after the drop"
+wmctrl -c 'Keswin Hash'
+ended_cleanly "$app" "closing after drops did not end the program"
+
+echo "Case 13: Browse... analyses the file chosen in the dialog; a cancel changes nothing"
+printf 'chosen in the dialog' >"$work/chosen file.txt"
+printf 'shown before browsing' >"$work/before browsing.txt"
+"$program" "$work/before browsing.txt" &
+app=$!
+pids+=($app)
+expect_main_window_first "$app"
+main=$(main_window)
+wait_for_sha256 "$main"
+dialog_ids() { xdotool search --onlyvisible --name '^Select a File to Hash$' 2>/dev/null || true; }
+# Opens the dialog and waits until it has the keyboard: its file name field takes the typing.
+open_dialog() {
+    click_browse "$main"
+    for _ in $(seq 100); do
+        dialog=$(dialog_ids)
+        [ -n "$dialog" ] && [ "$(xdotool getwindowfocus)" = "$dialog" ] && return 0
+        sleep 0.1
+    done
+    fail "no focused dialog titled \"Select a File to Hash\" after a click on Browse..."
+}
+close_dialog_with() {
+    xdotool key "$1"
+    for _ in $(seq 50); do
+        [ -z "$(dialog_ids)" ] && return 0
+        sleep 0.1
+    done
+    fail "the dialog stayed open after $1"
+}
+open_dialog
+sleep 0.3
+xdotool type --delay 10 "$work/chosen file.txt"
+close_dialog_with Return
+wait_for_sha256 "$main" "$(sha256sum <"$work/chosen file.txt" | cut -d' ' -f1)"
+[ "$(row_text "$main" $row_path)" = "$work/chosen file.txt" ] || fail "the path row shows \"$(cat "$work/row")\""
+open_dialog
+close_dialog_with Escape
+sleep 0.3
+[ "$(row_text "$main" $row_path)" = "$work/chosen file.txt" ] ||
+    fail "after a cancel the path row shows \"$(cat "$work/row")\""
+[ "$(row_text "$main" $row_sha256)" = "$(sha256sum <"$work/chosen file.txt" | cut -d' ' -f1)" ] ||
+    fail "after a cancel the SHA-256 row shows \"$(cat "$work/row")\""
+wmctrl -c 'Keswin Hash'
+ended_cleanly "$app" "closing after browsing did not end the program"
+
 echo "Run time: $((SECONDS - started)) s"
-echo "PASS: 8 cases; screenshots in $out"
+echo "PASS: 13 cases; screenshots in $out"
