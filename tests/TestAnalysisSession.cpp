@@ -6,11 +6,13 @@
 #include "RecordingView.h"
 #include "TempFiles.h"
 
+#include <cstring>
 #include <fcntl.h>
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 #include <sys/stat.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(ResultRow)
 
@@ -67,6 +69,7 @@ private slots:
     void supersededReadThatHangsIsNeverWaitedFor();
     void changeBetweenFactsAndDigestsFails();
     void threadThatCannotStartFailsTheAnalysis();
+    void nameThatIsNotUtf8IsThatFile();
 
 private:
     TempFiles m_files;
@@ -369,6 +372,36 @@ void TestAnalysisSession::threadThatCannotStartFailsTheAnalysis()
         QCOMPARE(view.row(row), QString());
     }
     QVERIFY(!session.isRunning());
+}
+
+// A Latin-1 name beside its lossy UTF-8 reading: the one named must be the one analysed, never its namesake.
+void TestAnalysisSession::nameThatIsNotUtf8IsThatFile()
+{
+    const QByteArray folder = QFile::encodeName(m_files.path(QString()));
+    const QByteArray latin1 = folder + "/caf\xe9.txt";
+    const QByteArray namesake = folder + "/caf\xef\xbf\xbd.txt";
+    for (const auto& [path, content] : {std::pair{latin1, "latin-1 name"}, std::pair{namesake, "its namesake"}}) {
+        const int descriptor = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        QVERIFY(descriptor >= 0);
+        QCOMPARE(::write(descriptor, content, std::strlen(content)), static_cast<ssize_t>(std::strlen(content)));
+        ::close(descriptor);
+    }
+    RecordingView view;
+    AnalysisSession session(std::make_shared<DigestEngine>(), view);
+    QSignalSpy finished(&session, &AnalysisSession::finished);
+    session.TakeInputPath(textForNativePath(latin1));
+    QTRY_COMPARE(finished.size(), 1);
+    QVERIFY(view.messages().isEmpty());
+    QCOMPARE(view.row(ResultRow::FileSize), QStringLiteral("12"));
+    QCOMPARE(view.row(ResultRow::FileName), QStringLiteral("caf\xdce9.txt"));
+    QProcess md5;
+    md5.start(QStringLiteral("md5sum"), {});
+    md5.write("latin-1 name");
+    md5.closeWriteChannel();
+    QVERIFY(md5.waitForFinished());
+    QCOMPARE(view.row(ResultRow::Md5), QString::fromLatin1(md5.readAllStandardOutput()).section(u' ', 0, 0));
+    // Qt's own file functions cannot name the Latin-1 file, so the temporary folder could not remove it.
+    ::unlink(latin1.constData());
 }
 
 QTEST_GUILESS_MAIN(TestAnalysisSession)

@@ -27,6 +27,9 @@ void TestStartUp::argumentsArriveAsTheSystemSplitThem_data()
         << QByteArrayList{"keswin-hash", "-reverse", "-platform", "foo"} << QStringList{"-reverse", "-platform", "foo"};
     QTest::newRow("utf-8") << QByteArrayList{"keswin-hash", "/tmp/\xc3\xa9t\xc3\xa9.txt"}
                            << QStringList{QStringLiteral("/tmp/\u00e9t\u00e9.txt")};
+    // Kept so that it names the same file again, not the UTF-8 "caf\uFFFD.txt".
+    QTest::newRow("not utf-8") << QByteArrayList{"keswin-hash", "caf\xe9.txt"}
+                               << QStringList{QStringLiteral("caf\xdce9.txt")};
 }
 
 void TestStartUp::argumentsArriveAsTheSystemSplitThem()

@@ -4,6 +4,7 @@
 #include "TempFiles.h"
 #include "WindowRig.h"
 
+#include <fcntl.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -15,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
+#include <unistd.h>
 
 namespace {
 
@@ -62,6 +64,7 @@ private slots:
     void dropWithoutALocalFileIsIgnored_data();
     void dropWithoutALocalFileIsIgnored();
     void droppedNameWithATrailingBlankIsThatFile();
+    void droppedNameThatIsNotUtf8IsThatFile();
     void dropDuringAnAnalysisSupersedesIt();
     void browseAnalysesTheChosenFile();
     void cancelledBrowseKeepsWhatIsShown();
@@ -195,6 +198,28 @@ void TestWindowIntake::droppedNameWithATrailingBlankIsThatFile()
     QCOMPARE(row(ResultRow::FileName), QStringLiteral("report.txt "));
     QCOMPARE(row(ResultRow::FileSize), QStringLiteral("16"));
     QVERIFY(row(ResultRow::Md5) != firstWordOf("md5sum", {plain}));
+}
+
+// File managers percent-encode a Latin-1 name's bytes in the URL; decoded as text they would name its namesake.
+void TestWindowIntake::droppedNameThatIsNotUtf8IsThatFile()
+{
+    m_files.write(QStringLiteral("caf\ufffd.txt"), "the namesake");
+    const QByteArray latin1 = QFile::encodeName(m_files.path(QString())) + "/caf\xe9.txt";
+    const int descriptor = ::open(latin1.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    QVERIFY(descriptor >= 0);
+    QCOMPARE(::write(descriptor, "latin-1 name", 12), ssize_t{12});
+    ::close(descriptor);
+
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("text/uri-list"),
+                  "file://" +
+                      QUrl::toPercentEncoding(QFile::decodeName(QFile::encodeName(m_files.path(QString()))), "/") +
+                      "/caf%E9.txt\r\n");
+    QVERIFY(dropOn(window().textBox(ResultRow::Sha1), data));
+    QTRY_COMPARE(row(ResultRow::FileSize), QStringLiteral("12"));
+    QCOMPARE(row(ResultRow::FileName), QStringLiteral("caf\xdce9.txt"));
+    QTRY_COMPARE(row(ResultRow::Md5), QStringLiteral("09fb6100cf8bb621424254d6420d2540")); // md5sum's answer
+    ::unlink(latin1.constData()); // Qt's own file functions cannot name it to clean up
 }
 
 void TestWindowIntake::dropDuringAnAnalysisSupersedesIt()

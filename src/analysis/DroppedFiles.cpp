@@ -1,5 +1,7 @@
 #include "DroppedFiles.h"
 
+#include "NativePath.h"
+
 #include <QUrl>
 
 std::optional<QString> firstDroppedFile(const QMimeData& data)
@@ -8,8 +10,14 @@ std::optional<QString> firstDroppedFile(const QMimeData& data)
         return std::nullopt;
     }
     for (const QUrl& url : data.urls()) {
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) {
-            return url.toLocalFile();
+        // A file on another host is no local file, whatever its scheme says.
+        if (!url.isLocalFile() || !(url.host().isEmpty() || url.host() == QStringLiteral("localhost"))) {
+            continue;
+        }
+        // The path's bytes, percent-decoded by hand: decoding to text first would lose those that are not UTF-8.
+        const QByteArray native = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        if (!native.isEmpty()) {
+            return textForNativePath(native);
         }
     }
     return std::nullopt;

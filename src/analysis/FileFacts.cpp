@@ -15,7 +15,7 @@ PathKind classifyPath(const QString& path)
     if (RegularFile::status(*native, &ignored)) {
         return PathKind::RegularFile;
     }
-    return QFileInfo(path).isDir() ? PathKind::Folder : PathKind::Other;
+    return RegularFile::isFolder(*native) ? PathKind::Folder : PathKind::Other;
 }
 
 namespace {

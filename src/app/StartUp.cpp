@@ -1,14 +1,13 @@
 #include "StartUp.h"
 
 #include "AnalysisSession.h"
-
-#include <QFile>
+#include "NativePath.h"
 
 QStringList programArguments(int argc, const char* const* argv)
 {
     QStringList arguments;
     for (int i = 1; i < argc && argv[i]; ++i) {
-        arguments.append(QFile::decodeName(argv[i]));
+        arguments.append(textForNativePath(QByteArray(argv[i])));
     }
     return arguments;
 }

@@ -4,8 +4,8 @@
 
 class AnalysisSession;
 
-// The program's arguments as the system split them, decoded from argv[1..argc-1]. Each arrives whole: quotes and
-// spaces inside a file name are part of it.
+// The program's arguments as the system split them, from argv[1..argc-1]. Each arrives whole: quotes and spaces
+// inside a file name are part of it, and bytes that are not UTF-8 survive to name the same file.
 QStringList programArguments(int argc, const char* const* argv);
 
 // The start-up sequence run before the main window is first shown: the first argument becomes the current path,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NativePath.h"
+
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -59,9 +61,6 @@ struct OpenedFile
     QString error;
 };
 
-// The path as the file system's native bytes, or nothing when it has no faithful native form.
-std::optional<QByteArray> nativePathFor(const QString& path);
-
 namespace RegularFile {
 
 // Follows symbolic links. Anything but a regular file is refused with a reason and never opened, so a FIFO
@@ -69,5 +68,8 @@ namespace RegularFile {
 std::optional<FileStatus> status(const QByteArray& nativePath, QString* error);
 
 OpenedFile open(const QByteArray& nativePath);
+
+// A folder, links followed.
+bool isFolder(const QByteArray& nativePath);
 
 } // namespace RegularFile

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <QCoreApplication>
-#include <QFile>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -113,16 +112,6 @@ private:
 
 } // namespace
 
-std::optional<QByteArray> nativePathFor(const QString& path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    // A NUL would silently cut the path short, and a lossy encoding would name some other file.
-    if (native.contains('\0') || QFile::decodeName(native) != path) {
-        return std::nullopt;
-    }
-    return native;
-}
-
 namespace RegularFile {
 
 std::optional<FileStatus> status(const QByteArray& nativePath, QString* error)
@@ -170,6 +159,14 @@ OpenedFile open(const QByteArray& nativePath)
     ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
     ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
     return {std::make_unique<PosixFileReader>(descriptor, statusOf(info).identity), QString()};
+}
+
+bool isFolder(const QByteArray& nativePath)
+{
+    struct statx info
+    {
+    };
+    return !nativePath.isEmpty() && statusCall(AT_FDCWD, nativePath.constData(), &info) == 0 && S_ISDIR(info.stx_mode);
 }
 
 } // namespace RegularFile

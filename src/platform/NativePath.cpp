@@ -1,0 +1,82 @@
+#include "NativePath.h"
+
+namespace {
+
+constexpr char16_t kEscapeBase = 0xDC00;
+
+// The length of the valid UTF-8 sequence at position i, or 0 when the byte there starts none.
+qsizetype validSequenceAt(const QByteArray& bytes, qsizetype i)
+{
+    const auto byte = [&](qsizetype at) { return static_cast<unsigned char>(bytes[at]); };
+    const unsigned char lead = byte(i);
+    if (lead < 0x80) {
+        return 1;
+    }
+    qsizetype length = 0;
+    unsigned char low = 0x80; // bounds of the second byte, which rule out overlong forms, surrogates and > U+10FFFF
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (i + length > bytes.size() || byte(i + 1) < low || byte(i + 1) > high) {
+        return 0;
+    }
+    for (qsizetype k = 2; k < length; ++k) {
+        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+} // namespace
+
+QString textForNativePath(const QByteArray& native)
+{
+    QString text;
+    text.reserve(native.size());
+    for (qsizetype i = 0; i < native.size();) {
+        const qsizetype length = validSequenceAt(native, i);
+        if (length == 0) {
+            text.append(QChar(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(native[i]))));
+            ++i;
+            continue;
+        }
+        text.append(QString::fromUtf8(native.constData() + i, length));
+        i += length;
+    }
+    return text;
+}
+
+std::optional<QByteArray> nativePathFor(const QString& path)
+{
+    QByteArray native;
+    native.reserve(path.size());
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const QChar c = path[i];
+        if (c.isHighSurrogate() && i + 1 < path.size() && path[i + 1].isLowSurrogate()) {
+            native.append(QStringView(path).sliced(i, 2).toUtf8());
+            ++i;
+            continue;
+        }
+        if (c.isLowSurrogate() && c.unicode() >= kEscapeBase + 0x80 && c.unicode() <= kEscapeBase + 0xFF) {
+            native.append(static_cast<char>(c.unicode() - kEscapeBase));
+            continue;
+        }
+        if (c.isSurrogate() || c.isNull()) {
+            return std::nullopt;
+        }
+        native.append(QStringView(path).sliced(i, 1).toUtf8());
+    }
+    return native;
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <optional>
+#include <QByteArray>
+#include <QString>
+
+// File names on Linux are bytes, mostly but not always UTF-8 (old archives hold Latin-1 names). A name is carried
+// as text with each byte that is not part of valid UTF-8 kept as one of the lone surrogates U+DC80..U+DCFF, so that
+// the text names the very same file when turned back into bytes; shown, such a byte reads as a replacement mark.
+// Decoding lossily instead would turn "caf\xe9.txt" into "caf\uFFFD.txt", a different file that may exist.
+QString textForNativePath(const QByteArray& native);
+
+// The bytes a text names, or nothing when it names no file: a NUL would cut the path short, and a lone surrogate
+// outside the byte range stands for no byte at all.
+std::optional<QByteArray> nativePathFor(const QString& path);

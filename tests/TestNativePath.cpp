@@ -1,0 +1,59 @@
+#include "NativePath.h"
+
+#include <QTest>
+
+class TestNativePath : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void namesSurviveTheRoundTrip_data();
+    void namesSurviveTheRoundTrip();
+    void textsThatNameNoFile_data();
+    void textsThatNameNoFile();
+};
+
+void TestNativePath::namesSurviveTheRoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("native");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ascii") << QByteArray("/tmp/a b.txt") << QStringLiteral("/tmp/a b.txt");
+    QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9") << QStringLiteral("caf\u00e9");
+    QTest::newRow("utf-8 outside the basic plane") << QByteArray("\xf0\x9f\x98\x80") << QStringLiteral("\U0001F600");
+    QTest::newRow("latin-1 byte") << QByteArray("caf\xe9.txt") << QStringLiteral("caf\xdce9.txt");
+    QTest::newRow("replacement character is itself")
+        << QByteArray("caf\xef\xbf\xbd.txt") << QStringLiteral("caf\ufffd.txt");
+    QTest::newRow("lone continuation byte") << QByteArray("\x80x") << QStringLiteral("\xdc80x");
+    QTest::newRow("sequence cut short at the end") << QByteArray("a\xe2\x82") << QStringLiteral("a\xdce2\xdc82");
+    QTest::newRow("sequence cut short by ascii") << QByteArray("\xe2\x82z") << QStringLiteral("\xdce2\xdc82z");
+    QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << QStringLiteral("\xdcc0\xdcaf");
+    QTest::newRow("encoded surrogate") << QByteArray("\xed\xa0\x80") << QStringLiteral("\xdced\xdca0\xdc80");
+    QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << QStringLiteral("\xdcf4\xdc90\xdc80\xdc80");
+    QTest::newRow("highest code point") << QByteArray("\xf4\x8f\xbf\xbf") << QStringLiteral("\U0010FFFF");
+    QTest::newRow("byte 0xff") << QByteArray("\xff") << QStringLiteral("\xdcff");
+}
+
+void TestNativePath::namesSurviveTheRoundTrip()
+{
+    QFETCH(QByteArray, native);
+    QFETCH(QString, text);
+    QCOMPARE(textForNativePath(native), text);
+    QCOMPARE(nativePathFor(text), std::optional<QByteArray>(native));
+}
+
+void TestNativePath::textsThatNameNoFile_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("NUL") << QStringLiteral("/etc/hostname") + QChar(0) + QStringLiteral("x");
+    QTest::newRow("lone high surrogate") << QStringLiteral("/tmp/a") + QChar(0xd800);
+    QTest::newRow("low surrogate below the byte range") << QStringLiteral("/tmp/a") + QChar(0xdc41);
+}
+
+void TestNativePath::textsThatNameNoFile()
+{
+    QFETCH(QString, text);
+    QCOMPARE(nativePathFor(text), std::nullopt);
+}
+
+QTEST_APPLESS_MAIN(TestNativePath)
+#include "TestNativePath.moc"
