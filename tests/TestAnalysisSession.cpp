@@ -61,6 +61,7 @@ private slots:
     void newInputSupersedesARunningAnalysis();
     void newInputDuringAnalysisOfARefusedPathShowsNoDigests();
     void readFailureEmptiesPendingRowsAndNamesThePath();
+    void unavailableDigestsLeaveTheirRowsEmptyAndTheOthersGoOn();
     void stopCancelsTheWorkerAndFreezesTheRows();
     void realEngineFillsEveryRow();
     void intakeTakesThePathAsGiven_data();
@@ -204,6 +205,28 @@ void TestAnalysisSession::readFailureEmptiesPendingRowsAndNamesThePath()
     }
     QCOMPARE(view.messages(), QStringList{"Cannot read the file " + file + "\n\nInput/output error"});
     QCOMPARE(view.row(ResultRow::FileName), QStringLiteral("failing"));
+    QVERIFY(!session.isRunning());
+}
+
+void TestAnalysisSession::unavailableDigestsLeaveTheirRowsEmptyAndTheOthersGoOn()
+{
+    const QString file = m_files.write(QStringLiteral("fips host"), "x");
+    Rig rig;
+    auto& [held, digests, view, session] = rig;
+    digests.unavailableAt(DigestKind::Md5, QStringLiteral("MD5 is refused here."));
+    digests.unavailableAt(DigestKind::Sha256, QStringLiteral("SHA-256 is refused here."));
+    QSignalSpy finished(&session, &AnalysisSession::finished);
+    session.TakeInputPath(file);
+    digests.release(4);
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(view.row(ResultRow::Crc32), HoldableDigests::fakeDigest(DigestKind::Crc32, file));
+    QCOMPARE(view.row(ResultRow::Md5), QString());
+    QCOMPARE(view.row(ResultRow::Sha1), HoldableDigests::fakeDigest(DigestKind::Sha1, file));
+    QCOMPARE(view.row(ResultRow::Sha256), QString());
+    // One message, after the last row, naming both.
+    QCOMPARE(view.messages(), QStringList{"Not every digest of " + file +
+                                          " can be computed on this system.\n\nMD5 is refused here.\nSHA-256 is "
+                                          "refused here."});
     QVERIFY(!session.isRunning());
 }
 

@@ -53,6 +53,7 @@ void AnalysisSession::ClearResults()
 void AnalysisSession::AnalyzeFile()
 {
     stop();
+    m_unavailable.clear();
     ClearResults();
     const PathKind kind = classifyPath(m_currentPath);
     if (kind != PathKind::RegularFile) {
@@ -78,6 +79,7 @@ void AnalysisSession::AnalyzeFile()
 
     m_run = std::make_unique<DigestRun>(m_digests, m_currentPath, facts->version, m_startThread);
     connect(m_run.get(), &DigestRun::digestReady, this, &AnalysisSession::onDigestReady);
+    connect(m_run.get(), &DigestRun::unavailable, this, &AnalysisSession::onDigestUnavailable);
     connect(m_run.get(), &DigestRun::failed, this, &AnalysisSession::onDigestFailed);
     m_view.setRowText(rowFor(kDigestOrder.front()), kCalculating);
     m_run->start();
@@ -100,12 +102,30 @@ void AnalysisSession::reportReadFailure(const QString& path, const QString& reas
 void AnalysisSession::onDigestReady(DigestKind kind, const QString& digest)
 {
     m_view.setRowText(rowFor(kind), digest);
+    moveOnFrom(kind);
+}
+
+void AnalysisSession::onDigestUnavailable(DigestKind kind, const QString& reason)
+{
+    m_view.setRowText(rowFor(kind), QString());
+    m_unavailable.append(reason);
+    moveOnFrom(kind);
+}
+
+void AnalysisSession::moveOnFrom(DigestKind kind)
+{
     const auto next = std::find(kDigestOrder.begin(), kDigestOrder.end(), kind) + 1;
     if (next != kDigestOrder.end()) {
         m_view.setRowText(rowFor(*next), kCalculating);
         return;
     }
+    const QString path = m_currentPath;
     stop();
+    if (!m_unavailable.isEmpty()) {
+        // One message for all of them, once every row that can be filled is.
+        m_view.showMessage(
+            tr("Not every digest of %1 can be computed on this system.\n\n%2").arg(path, m_unavailable.join(u'\n')));
+    }
     emit finished();
 }
 

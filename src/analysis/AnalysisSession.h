@@ -52,7 +52,10 @@ signals:
 
 private:
     void onDigestReady(DigestKind kind, const QString& digest);
+    void onDigestUnavailable(DigestKind kind, const QString& reason);
     void onDigestFailed(DigestKind kind, const QString& reason);
+    // Moves "Calculating ..." on past a digest row, or ends the analysis after the last.
+    void moveOnFrom(DigestKind kind);
     void refuse(PathKind kind);
     void reportReadFailure(const QString& path, const QString& reason);
 
@@ -63,4 +66,5 @@ private:
     QString m_currentPath;
     QStringList m_argList;
     std::unique_ptr<DigestRun> m_run;
+    QStringList m_unavailable; // the reasons of this analysis's digests that cannot be computed here
 };

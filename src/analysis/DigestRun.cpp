@@ -107,6 +107,11 @@ void DigestRun::start()
                 if (outcome.status == DigestOutcome::Status::Cancelled || shared->job.isCancelled()) {
                     break;
                 }
+                if (outcome.status == DigestOutcome::Status::Unavailable) {
+                    shared->post(
+                        [kind, reason = outcome.reason](DigestRun& run) { emit run.unavailable(kind, reason); });
+                    continue;
+                }
                 if (!outcome.isOk()) {
                     shared->post([kind, reason = outcome.reason](DigestRun& run) { emit run.failed(kind, reason); });
                     break;

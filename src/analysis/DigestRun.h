@@ -33,7 +33,10 @@ public:
 
 signals:
     void digestReady(DigestKind kind, const QString& digest);
+    // The file could not be read; no digest follows.
     void failed(DigestKind kind, const QString& reason);
+    // This one digest cannot be computed here; the others follow.
+    void unavailable(DigestKind kind, const QString& reason);
 
 private:
     struct Shared;

@@ -23,7 +23,7 @@ std::optional<HashAlgorithm> algorithmFor(DigestKind kind)
 
 DigestOutcome fromRead(const DigestJob::Read& read, HashAlgorithm algorithm)
 {
-    return DigestOutcome::ok(read.hex[static_cast<std::size_t>(algorithm)]);
+    return read.outcomes[static_cast<std::size_t>(algorithm)];
 }
 
 } // namespace
@@ -92,8 +92,10 @@ DigestOutcome DigestEngine::readAllDigests(const QByteArray& nativePath, DigestJ
         return DigestOutcome::failed(changedWhileReadReason());
     }
     DigestJob::Read read{nativePath, atOpen, {}};
-    for (std::size_t i = 0; i < read.hex.size(); ++i) {
-        read.hex[i] = QString::fromLatin1(result.digests[i].toHex());
+    for (std::size_t i = 0; i < read.outcomes.size(); ++i) {
+        read.outcomes[i] = result.refusals[i].isEmpty()
+                               ? DigestOutcome::ok(QString::fromLatin1(result.digests[i].toHex()))
+                               : DigestOutcome::unavailable(result.refusals[i]);
     }
     job.keepRead(std::move(read));
     return DigestOutcome::ok(QString());

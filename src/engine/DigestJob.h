@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DigestOutcome.h"
 #include "FileReader.h"
 
 #include <array>
@@ -28,12 +29,13 @@ public:
     // The version whose size and dates are on screen; digests of any other version are refused.
     const std::optional<FileIdentity>& shownVersion() const { return m_shownVersion; }
 
-    // The four lowercase hex digests of one read, indexed by HashAlgorithm, and what they describe.
+    // The four outcomes of one read, indexed by HashAlgorithm (a digest or why it is unavailable), and what they
+    // describe.
     struct Read
     {
         QByteArray nativePath;
         FileIdentity version;
-        std::array<QString, 4> hex;
+        std::array<DigestOutcome, 4> outcomes;
     };
     std::optional<Read> read() const
     {

@@ -130,7 +130,20 @@ QString unexpectedFailure(const char* what)
         .arg(QString::fromLocal8Bit(what));
 }
 
-void runLane(BlockRing& ring, DigestJob& job, const std::vector<Hasher*>& hashers)
+// One digest of the run: its running state, or the library's reason for refusing it.
+struct DigestSlot
+{
+    std::unique_ptr<Hasher> hasher;
+    QString refusal;
+
+    void refuse(QString reason)
+    {
+        refusal = std::move(reason);
+        hasher.reset();
+    }
+};
+
+void runLane(BlockRing& ring, DigestJob& job, const std::vector<DigestSlot*>& digestSlots)
 {
     // The body of a thread of ours: nothing may leave it, or the process ends.
     try {
@@ -144,10 +157,10 @@ void runLane(BlockRing& ring, DigestJob& job, const std::vector<Hasher*>& hasher
                 return;
             }
             const std::span<const std::byte> data(block->bytes.data(), block->length);
-            for (Hasher* hasher : hashers) {
-                if (!hasher->addData(data)) {
-                    ring.stop(ParallelDigestResult::Status::Failed, hasher->errorString());
-                    return;
+            // Only this lane touches its digestSlots until the lanes are joined.
+            for (DigestSlot* slot : digestSlots) {
+                if (slot->hasher && !slot->hasher->addData(data)) {
+                    slot->refuse(slot->hasher->errorString());
                 }
             }
             ring.release(*block);
@@ -209,27 +222,23 @@ ParallelDigestResult digestWithLanes(FileReader& reader, DigestJob& job, const P
     const HasherFactory createHasher = options.createHasher ? options.createHasher : HasherFactory(Hasher::create);
     const ThreadStarter startThread = options.startThread ? options.startThread : ThreadStarter(startRealThread);
 
-    std::array<std::unique_ptr<Hasher>, 4> hashers;
+    std::array<DigestSlot, 4> digestSlots;
     for (HashAlgorithm algorithm : kAllAlgorithms) {
-        QString error;
-        auto& hasher = hashers[static_cast<std::size_t>(algorithm)];
-        hasher = createHasher(algorithm, &error);
-        if (!hasher) {
-            return failure(error);
-        }
+        DigestSlot& slot = digestSlots[static_cast<std::size_t>(algorithm)];
+        slot.hasher = createHasher(algorithm, &slot.refusal);
     }
-    std::vector<std::vector<Hasher*>> lanes;
+    std::vector<std::vector<DigestSlot*>> lanes;
     for (const std::vector<HashAlgorithm>& group : plan) {
         auto& lane = lanes.emplace_back();
         for (HashAlgorithm algorithm : group) {
-            lane.push_back(hashers[static_cast<std::size_t>(algorithm)].get());
+            lane.push_back(&digestSlots[static_cast<std::size_t>(algorithm)]);
         }
     }
 
     BlockRing ring(options, job, static_cast<int>(lanes.size()));
     std::vector<std::thread> threads;
     threads.reserve(lanes.size()); // no allocation may fail once a thread runs
-    for (const std::vector<Hasher*>& lane : lanes) {
+    for (const std::vector<DigestSlot*>& lane : lanes) {
         try {
             threads.push_back(startThread([&ring, &job, &lane] { runLane(ring, job, lane); }));
         } catch (const std::exception& error) {
@@ -251,13 +260,15 @@ ParallelDigestResult digestWithLanes(FileReader& reader, DigestJob& job, const P
     if (ring.stopped(&result.status, &result.reason)) {
         return result;
     }
-    for (HashAlgorithm algorithm : kAllAlgorithms) {
-        const std::size_t slot = static_cast<std::size_t>(algorithm);
-        std::optional<QByteArray> digest = hashers[slot]->result();
-        if (!digest) {
-            return failure(hashers[slot]->errorString());
+    for (std::size_t i = 0; i < digestSlots.size(); ++i) {
+        if (digestSlots[i].hasher) {
+            if (std::optional<QByteArray> digest = digestSlots[i].hasher->result()) {
+                result.digests[i] = std::move(*digest);
+            } else {
+                digestSlots[i].refuse(digestSlots[i].hasher->errorString());
+            }
         }
-        result.digests[slot] = std::move(*digest);
+        result.refusals[i] = digestSlots[i].refusal;
     }
     result.status = ParallelDigestResult::Status::Ok;
     return result;

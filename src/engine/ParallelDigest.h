@@ -28,7 +28,9 @@ struct ParallelDigestOptions
     ThreadStarter startThread;
 };
 
-// All four raw digests of one pass over a reader, indexed by HashAlgorithm.
+// The raw digests of one pass over a reader, indexed by HashAlgorithm. Status is that of the read as a whole; a
+// digest the crypto library refuses (to set up, to take a block or to finish) is left out with the library's
+// reason, and the others go on.
 struct ParallelDigestResult
 {
     enum class Status
@@ -40,6 +42,7 @@ struct ParallelDigestResult
     Status status = Status::Failed;
     QString reason;
     std::array<QByteArray, 4> digests;
+    std::array<QString, 4> refusals; // empty where the digest was computed
 };
 
 // Reads the file once on the calling thread while the lanes digest the blocks in parallel. Memory stays at a fixed

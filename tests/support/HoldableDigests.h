@@ -41,6 +41,9 @@ public:
         if (m_failAt && *m_failAt == kind) {
             return DigestOutcome::failed(m_failReason);
         }
+        if (m_unavailable.contains(kind)) {
+            return DigestOutcome::unavailable(m_unavailable.value(kind));
+        }
         return DigestOutcome::ok(fakeDigest(kind, path));
     }
 
@@ -58,6 +61,12 @@ public:
         std::lock_guard lock(m_mutex);
         m_failAt = kind;
         m_failReason = reason;
+    }
+
+    void unavailableAt(DigestKind kind, const QString& reason)
+    {
+        std::lock_guard lock(m_mutex);
+        m_unavailable.insert(kind, reason);
     }
 
     QList<QPair<DigestKind, QString>> calls() const
@@ -84,5 +93,6 @@ private:
     qint32 m_reserved = 0;
     std::optional<DigestKind> m_failAt;
     QString m_failReason;
+    QHash<DigestKind, QString> m_unavailable;
     QList<QPair<DigestKind, QString>> m_calls;
 };
