@@ -162,6 +162,7 @@ private slots:
     void changeDuringTheReadFails();
     void changeSinceTheShownVersionFails_data();
     void changeSinceTheShownVersionFails();
+    void changeEarlyInALongReadStopsItEarly();
     void modificationTimeAfter2262();
     void refusesWhatIsNotARegularFile_data();
     void refusesWhatIsNotARegularFile();
@@ -356,6 +357,26 @@ void TestDigestEngine::changeSinceTheShownVersionFails()
     DigestJob unchanged(identityOf(file));
     QCOMPARE(DigestEngine().DigestFile(DigestKind::Sha256, file, -1, &unchanged).digest,
              expectedBy(DigestKind::Sha256, file));
+}
+
+// A change early in the read of a large file is reported within a few blocks, not after the whole file.
+void TestDigestEngine::changeEarlyInALongReadStopsItEarly()
+{
+    const qint64 size = qint64{256} << 20;
+    const QString file = m_files.writeSparse(QStringLiteral("long read"), size, "end");
+    backdate(file);
+    DigestEngine engine(
+        [&](const QByteArray& path) {
+            OpenedFile opened = RegularFile::open(path);
+            opened.reader =
+                std::make_unique<MeddlingReader>(std::move(opened.reader), 2, [&] { overwriteStart(file, "changed"); });
+            return opened;
+        },
+        {kSmallBlock, 2, {}, {}, {}});
+    DigestJob job;
+    const DigestOutcome outcome = engine.DigestFile(DigestKind::Md5, file, -1, &job);
+    QCOMPARE(outcome.reason, DigestEngine::changedWhileReadReason());
+    QVERIFY2(job.bytesDone() < quint64{1} << 20, qPrintable(QString::number(job.bytesDone())));
 }
 
 // Nanoseconds since 1970 overflow 64 bits in 2262; the time fields must still compare.

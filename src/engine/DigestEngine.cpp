@@ -26,6 +26,36 @@ DigestOutcome fromRead(const DigestJob::Read& read, HashAlgorithm algorithm)
     return read.outcomes[static_cast<std::size_t>(algorithm)];
 }
 
+// Looks at the open file's identity every so many reads, so that a file changed early in a long read is reported
+// then, not only when the read ends.
+class WatchedReader final : public FileReader
+{
+public:
+    static constexpr int kReadsBetweenLooks = 64;
+
+    explicit WatchedReader(std::unique_ptr<FileReader> inner) : m_inner(std::move(inner)) {}
+
+    qint64 read(std::span<std::byte> buffer) override
+    {
+        if (++m_reads % kReadsBetweenLooks == 0) {
+            const std::optional<FileIdentity> now = m_inner->currentIdentity();
+            if (!now || *now != m_inner->identity()) {
+                m_error = now ? DigestEngine::changedWhileReadReason() : m_inner->errorString();
+                return -1;
+            }
+        }
+        return m_inner->read(buffer);
+    }
+    QString errorString() const override { return m_error.isEmpty() ? m_inner->errorString() : m_error; }
+    FileIdentity identity() const override { return m_inner->identity(); }
+    std::optional<FileIdentity> currentIdentity() override { return m_inner->currentIdentity(); }
+
+private:
+    std::unique_ptr<FileReader> m_inner;
+    int m_reads = 0;
+    QString m_error;
+};
+
 } // namespace
 
 DigestEngine::DigestEngine(Opener opener, ParallelDigestOptions options)
@@ -74,7 +104,8 @@ DigestOutcome DigestEngine::readAllDigests(const QByteArray& nativePath, DigestJ
         return DigestOutcome::failed(changedWhileReadReason());
     }
 
-    const ParallelDigestResult result = digestInParallel(*opened.reader, job, m_options);
+    WatchedReader reader(std::move(opened.reader));
+    const ParallelDigestResult result = digestInParallel(reader, job, m_options);
     switch (result.status) {
     case ParallelDigestResult::Status::Cancelled:
         return DigestOutcome::cancelled();
@@ -84,9 +115,9 @@ DigestOutcome DigestEngine::readAllDigests(const QByteArray& nativePath, DigestJ
         break;
     }
 
-    const std::optional<FileIdentity> atEnd = opened.reader->currentIdentity();
+    const std::optional<FileIdentity> atEnd = reader.currentIdentity();
     if (!atEnd) {
-        return DigestOutcome::failed(opened.reader->errorString());
+        return DigestOutcome::failed(reader.errorString());
     }
     if (*atEnd != atOpen) {
         return DigestOutcome::failed(changedWhileReadReason());
