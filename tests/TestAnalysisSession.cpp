@@ -292,6 +292,7 @@ void TestAnalysisSession::intakeTakesThePathAsGiven()
     Rig rig;
     auto& [held, digests, view, session] = rig;
     session.takeArguments({QStringLiteral("/nonexistent-start"), QStringLiteral("second")});
+    session.AnalyzeFile();
     view.fillAll(QStringLiteral("kept"));
     session.TakeInputPath(input);
     QCOMPARE(session.currentPath(), input);
@@ -310,6 +311,7 @@ void TestAnalysisSession::startUpAnalysesOnlyTheFirstArgument()
     Rig rig;
     auto& [held, digests, view, session] = rig;
     session.takeArguments({file, m_files.path(QStringLiteral("ignored"))});
+    session.AnalyzeFile();
     QCOMPARE(session.currentPath(), file);
     QCOMPARE(session.argList().size(), 2);
     QCOMPARE(view.row(ResultRow::FileName), QStringLiteral("first-arg"));

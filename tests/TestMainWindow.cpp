@@ -81,6 +81,7 @@ private slots:
     void typedTextStaysUntilTheNextAnalysis();
     void closingDuringAnalysisStopsTheDigests();
     void quotesInANameArriveWhole();
+    void bulletinReminderRunsAfterTheArgumentsBeforeTheAnalysis();
     void windowAnswersWhileAReadHangs();
     void messagesArePlainTextAndBelongToTheShownWindow();
 
@@ -252,6 +253,21 @@ void TestMainWindow::quotesInANameArriveWhole()
     QVERIFY(m_messages->texts.isEmpty());
     QCOMPARE(m_window->textBox(ResultRow::FileName)->text(), QStringLiteral(R"(say "hi".txt)"));
     QTRY_COMPARE(m_window->textBox(ResultRow::Md5)->text(), firstWordOf("md5sum", {file}));
+}
+
+void TestMainWindow::bulletinReminderRunsAfterTheArgumentsBeforeTheAnalysis()
+{
+    const QString file = m_files.write(QStringLiteral("after the reminder"), "r");
+    QStringList seen;
+    Form_Load(m_window->session(), {file}, [&] {
+        seen = {m_window->session().currentPath(), m_window->textBox(ResultRow::FileName)->text()};
+    });
+    QCOMPARE(seen, (QStringList{file, QString()})); // the path taken, nothing analysed yet
+    QCOMPARE(m_window->textBox(ResultRow::FileName)->text(), QStringLiteral("after the reminder"));
+
+    seen.clear();
+    Form_Load(m_window->session(), {}, [&] { seen = {QStringLiteral("ran")}; });
+    QCOMPARE(seen, QStringList{"ran"}); // on every start, a path or not
 }
 
 void TestMainWindow::windowAnswersWhileAReadHangs()

@@ -15,9 +15,6 @@ void AnalysisSession::takeArguments(const QStringList& arguments)
 {
     m_argList = arguments.isEmpty() ? QStringList{QString()} : arguments;
     m_currentPath = m_argList.front();
-    if (!m_currentPath.isEmpty()) {
-        AnalyzeFile();
-    }
 }
 
 void AnalysisSession::TakeInputPath(const QString& text)

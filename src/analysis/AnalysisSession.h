@@ -31,7 +31,8 @@ public:
                     ThreadStarter startThread = {}, QObject* parent = nullptr);
     ~AnalysisSession() override;
 
-    // Start-up: the program's arguments as the system handed them over; the first is the path to analyse.
+    // Start-up: the program's arguments as the system handed them over; the first becomes the current path, which
+    // start-up then analyses unless it is empty.
     void takeArguments(const QStringList& arguments);
     // A path from a drop or the file dialog: made the only argument, as it is, and analysed unless empty.
     void TakeInputPath(const QString& text);

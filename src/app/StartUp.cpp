@@ -12,7 +12,13 @@ QStringList programArguments(int argc, const char* const* argv)
     return arguments;
 }
 
-void Form_Load(AnalysisSession& session, const QStringList& arguments)
+void Form_Load(AnalysisSession& session, const QStringList& arguments, const std::function<void()>& bulletinReminder)
 {
     session.takeArguments(arguments);
+    if (bulletinReminder) {
+        bulletinReminder();
+    }
+    if (!session.currentPath().isEmpty()) {
+        session.AnalyzeFile();
+    }
 }

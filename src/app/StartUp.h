@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <QStringList>
 
 class AnalysisSession;
@@ -9,5 +10,7 @@ class AnalysisSession;
 QStringList programArguments(int argc, const char* const* argv);
 
 // The start-up sequence run before the main window is first shown: the first argument becomes the current path,
-// which is analysed when there is one. A refusal message therefore comes before the window.
-void Form_Load(AnalysisSession& session, const QStringList& arguments);
+// the bulletin reminder runs, and then the path is analysed when there is one. A refusal message therefore comes
+// before the window.
+void Form_Load(AnalysisSession& session, const QStringList& arguments,
+               const std::function<void()>& bulletinReminder = {});

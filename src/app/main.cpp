@@ -1,10 +1,15 @@
+#include "BulletinReminder.h"
+#include "Clock.h"
 #include "DigestEngine.h"
 #include "DigestRun.h"
 #include "frmMain.h"
 #include "QtClipboard.h"
 #include "QtFileDialog.h"
 #include "QtMessageBox.h"
+#include "QtSettingsStore.h"
+#include "QtWebLauncher.h"
 #include "StartUp.h"
+#include "WebAddresses.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,7 +33,10 @@ int main(int argc, char** argv)
     QtClipboard clipboard;
     frmMain window(std::make_shared<DigestEngine>(), messageBox, fileDialog, clipboard);
     QApplication::setWindowIcon(window.windowIcon());
-    Form_Load(window.session(), arguments);
+    QtSettingsStore settings;
+    SystemClock clock;
+    QtWebLauncher launcher;
+    Form_Load(window.session(), arguments, [&] { runBulletinReminder(settings, clock, launcher, kBulletinPage); });
     window.show();
     const int status = QApplication::exec();
 

@@ -34,6 +34,16 @@ export DISPLAY=":$(cat "$work/display")"
 export QT_QPA_PLATFORM=xcb
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+# The program's settings go to a folder of the test's, never the user's; the desktop's opener is a stand-in that
+# logs what it was asked to open instead of starting a browser.
+export XDG_CONFIG_HOME="$work/config"
+mkdir -p "$XDG_CONFIG_HOME" "$work/bin"
+cat >"$work/bin/xdg-open" <<OPENER
+#!/bin/sh
+printf '%s\n' "\$*" >>"$work/opened.log"
+OPENER
+chmod +x "$work/bin/xdg-open"
+export PATH="$work/bin:$PATH"
 openbox >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
@@ -552,5 +562,30 @@ sleep 0.3
 wmctrl -c 'Keswin Hash'
 ended_cleanly "$app" "closing after browsing did not end the program"
 
+echo "Case 14: with the bulletin last opened 31 days ago, start-up opens it again and stores the new date"
+printf '[Checkup]\nSite=%s\n' "$(date -d '31 days ago' +%Y-%m-%dT%H:%M:%S)" >"$XDG_CONFIG_HOME/QDX.conf"
+rm -f "$work/opened.log"
+"$program" &
+app=$!
+pids+=($app)
+expect_main_window_first "$app"
+for _ in $(seq 50); do [ -s "$work/opened.log" ] && break; sleep 0.1; done
+[ "$(cat "$work/opened.log" 2>/dev/null)" = "https://www.keswin.example/bulletin.php" ] ||
+    fail "the opener was asked for: $(cat "$work/opened.log" 2>/dev/null || echo nothing)"
+grep -qx "Site=$(date +%Y-%m-%d)T[0-9:]*" "$XDG_CONFIG_HOME/QDX.conf" ||
+    fail "the setting was not rewritten: $(cat "$XDG_CONFIG_HOME/QDX.conf")"
+wmctrl -c 'Keswin Hash'
+ended_cleanly "$app" "closing after the bulletin did not end the program"
+# Started again the same day, it opens nothing.
+rm -f "$work/opened.log"
+"$program" &
+app=$!
+pids+=($app)
+expect_main_window_first "$app"
+sleep 0.5
+[ ! -e "$work/opened.log" ] || fail "the bulletin opened twice: $(cat "$work/opened.log")"
+wmctrl -c 'Keswin Hash'
+ended_cleanly "$app" "closing the second start did not end the program"
+
 echo "Run time: $((SECONDS - started)) s"
-echo "PASS: 13 cases; screenshots in $out"
+echo "PASS: 14 cases; screenshots in $out"
