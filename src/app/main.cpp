@@ -3,6 +3,7 @@
 #include "DigestEngine.h"
 #include "DigestRun.h"
 #include "frmMain.h"
+#include "modWebLaunch.h"
 #include "QtClipboard.h"
 #include "QtFileDialog.h"
 #include "QtMessageBox.h"
@@ -31,11 +32,12 @@ int main(int argc, char** argv)
     QtMessageBox messageBox;
     QtFileDialog fileDialog;
     QtClipboard clipboard;
-    frmMain window(std::make_shared<DigestEngine>(), messageBox, fileDialog, clipboard);
+    QtWebLauncher launcher;
+    frmMain window(std::make_shared<DigestEngine>(), messageBox, fileDialog, clipboard,
+                   [&] { LaunchWebPage(launcher, kHomePage, kShowNormal); });
     QApplication::setWindowIcon(window.windowIcon());
     QtSettingsStore settings;
     SystemClock clock;
-    QtWebLauncher launcher;
     Form_Load(window.session(), arguments, [&] { runBulletinReminder(settings, clock, launcher, kBulletinPage); });
     window.show();
     const int status = QApplication::exec();

@@ -3,6 +3,7 @@
 #include "Clipboard.h"
 #include "DropFilter.h"
 #include "FileDialog.h"
+#include "frmAbout.h"
 #include "MessageBox.h"
 #include "Report.h"
 #include "ui_frmMain.h"
@@ -10,6 +11,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QIcon>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
@@ -49,9 +51,10 @@ QStyle* tickBoxStyle()
 } // namespace
 
 frmMain::frmMain(std::shared_ptr<DigestService> digests, MessageBox& messageBox, FileDialog& fileDialog,
-                 Clipboard& clipboard, QWidget* parent)
+                 Clipboard& clipboard, std::function<void()> openHomePage, QWidget* parent)
     : QWidget(parent), m_ui((initAssets(), std::make_unique<Ui::frmMain>())), m_messageBox(messageBox),
-      m_fileDialog(fileDialog), m_clipboard(clipboard), m_session(std::move(digests), *this)
+      m_fileDialog(fileDialog), m_clipboard(clipboard), m_openHomePage(std::move(openHomePage)),
+      m_session(std::move(digests), *this)
 {
     m_ui->setupUi(this);
     fitFontToLabels();
@@ -82,6 +85,7 @@ frmMain::frmMain(std::shared_ptr<DigestService> digests, MessageBox& messageBox,
     connect(m_ui->cmdCopySel, &QPushButton::clicked, this, [this] { copyReport(ReportScope::TickedRows); });
     connect(m_ui->cmdBrowse, &QPushButton::clicked, this, &frmMain::cmdBrowse_Click);
     new DropFilter(this, [this](const QString& path) { m_session.TakeInputPath(path); });
+    m_ui->imgTitle->installEventFilter(this);
     m_ui->txtFileName->setFocus();
 }
 
@@ -129,6 +133,28 @@ void frmMain::untickAllRows()
 void frmMain::showMessage(const QString& text)
 {
     m_messageBox.show(this, kCaption, text);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_ui->imgTitle && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        imgTitle_Click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::imgTitle_Click()
+{
+    if (!m_about) {
+        m_about = new frmAbout(this, [this] {
+            if (m_openHomePage) {
+                m_openHomePage();
+            }
+        });
+    }
+    m_about->showOrRaise();
 }
 
 void frmMain::cmdBrowse_Click()

@@ -587,5 +587,35 @@ sleep 0.5
 wmctrl -c 'Keswin Hash'
 ended_cleanly "$app" "closing the second start did not end the program"
 
+echo "Case 15: the banner opens the one About window; its picture opens the home page"
+"$program" &
+app=$!
+pids+=($app)
+expect_main_window_first "$app"
+main=$(windows)
+about_windows() { xdotool search --onlyvisible --name '^About Keswin Hash$' 2>/dev/null || true; }
+for _ in 1 2 3; do
+    xdotool mousemove --window "$main" 100 20 click 1
+    sleep 0.3
+done
+about=$(about_windows)
+[ "$(count "$about")" -eq 1 ] || fail "expected one About window after three banner clicks, got: $about"
+[ "$(size_of "$about")" = "300x301" ] || fail "the About window is $(size_of "$about"), expected 300x301"
+import -window root "$out/about-window.png"
+rm -f "$work/opened.log"
+xdotool mousemove --window "$about" 150 60 click 1
+for _ in $(seq 50); do [ -s "$work/opened.log" ] && break; sleep 0.1; done
+[ "$(cat "$work/opened.log" 2>/dev/null)" = "https://www.keswin.example/" ] ||
+    fail "a click on the picture asked the opener for: $(cat "$work/opened.log" 2>/dev/null || echo nothing)"
+xdotool mousemove --window "$about" 248 284 click 1 # Close
+sleep 0.3
+[ -z "$(about_windows)" ] || fail "Close did not hide the About window"
+[ "$(cat "$work/opened.log")" = "https://www.keswin.example/" ] || fail "Close opened a page"
+xdotool mousemove --window "$main" 100 20 click 1
+sleep 0.3
+[ "$(count "$(about_windows)")" -eq 1 ] || fail "the banner did not show the About window again"
+wmctrl -c 'Keswin Hash'
+ended_cleanly "$app" "closing the main window with the About window open did not end the program"
+
 echo "Run time: $((SECONDS - started)) s"
-echo "PASS: 14 cases; screenshots in $out"
+echo "PASS: 15 cases; screenshots in $out"

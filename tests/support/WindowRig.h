@@ -20,7 +20,9 @@ struct WindowRig
     FakeMessageBox messages;
     FakeFileDialog fileDialog;
     QtClipboard clipboard;
-    frmMain window{std::make_shared<DigestEngine>(gatedOpener(gate, ".hang")), messages, fileDialog, clipboard};
+    int homePageOpenings = 0; // counted instead of opening a browser
+    frmMain window{std::make_shared<DigestEngine>(gatedOpener(gate, ".hang")), messages, fileDialog, clipboard,
+                   [this] { ++homePageOpenings; }};
 
     ~WindowRig()
     {
