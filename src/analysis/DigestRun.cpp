@@ -3,6 +3,8 @@
 #include "DigestService.h"
 
 #include <atomic>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <QCoreApplication>
 
@@ -22,8 +24,10 @@ public:
 
 } // namespace
 
-// What the worker and the owner share. The receiver is set and cleared on the owner's thread; the worker posts to it
-// only under the mutex, so a post can never race with the receiver's destruction, and posted events die with it.
+// What the worker and the owner share. The receiver is set and cleared on the owner's thread; the worker queues its
+// results and posts to the receiver only under the mutex, so a post can never race with the receiver's destruction,
+// and posted events die with it. The results travel in the queue, under the same mutex, rather than inside the
+// posted event: the owner takes them under a lock that the sanitizers can see.
 struct DigestRun::Shared
 {
     explicit Shared(std::optional<FileIdentity> shownVersion) : job(shownVersion) {}
@@ -31,25 +35,34 @@ struct DigestRun::Shared
     DigestJob job;
     std::mutex mutex;
     DigestRun* receiver = nullptr;
+    std::deque<std::function<void(DigestRun&)>> pending;
 
-    template <typename Deliver> void post(Deliver deliver)
+    void post(std::function<void(DigestRun&)> deliver)
     {
         std::lock_guard lock(mutex);
         if (!receiver || job.isCancelled()) {
             return;
         }
-        DigestRun* target = receiver;
-        QMetaObject::invokeMethod(
-            target,
-            [this, target, deliver = std::move(deliver)] {
-                // Checked again on the owner's thread: a result queued just before abandon() must not be shown.
-                if (!job.isCancelled()) {
-                    deliver(*target);
-                }
-            },
-            Qt::QueuedConnection);
+        pending.push_back(std::move(deliver));
+        QMetaObject::invokeMethod(receiver, "deliverPending", Qt::QueuedConnection);
     }
 };
+
+void DigestRun::deliverPending()
+{
+    std::deque<std::function<void(DigestRun&)>> ready;
+    {
+        std::lock_guard lock(m_shared->mutex);
+        ready.swap(m_shared->pending);
+    }
+    for (const auto& deliver : ready) {
+        // Checked before each: a result queued just before abandon() must not be shown.
+        if (m_shared->job.isCancelled()) {
+            return;
+        }
+        deliver(*this);
+    }
+}
 
 DigestRun::DigestRun(std::shared_ptr<DigestService> service, QString path, std::optional<FileIdentity> shownVersion,
                      ThreadStarter startThread, QObject* parent)

@@ -41,6 +41,9 @@ signals:
 private:
     struct Shared;
 
+    // Runs on the owner's thread, posted by the worker: hands on what it has queued.
+    Q_INVOKABLE void deliverPending();
+
     std::shared_ptr<Shared> m_shared;
     std::shared_ptr<DigestService> m_service;
     const QString m_path;
