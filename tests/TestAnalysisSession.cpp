@@ -62,6 +62,7 @@ private slots:
     void newInputDuringAnalysisOfARefusedPathShowsNoDigests();
     void readFailureEmptiesPendingRowsAndNamesThePath();
     void unavailableDigestsLeaveTheirRowsEmptyAndTheOthersGoOn();
+    void messageNamesTheFileAnalysedEvenAfterAnEmptyIntake();
     void stopCancelsTheWorkerAndFreezesTheRows();
     void realEngineFillsEveryRow();
     void intakeTakesThePathAsGiven_data();
@@ -228,6 +229,22 @@ void TestAnalysisSession::unavailableDigestsLeaveTheirRowsEmptyAndTheOthersGoOn(
                                           " can be computed on this system.\n\nMD5 is refused here.\nSHA-256 is "
                                           "refused here."});
     QVERIFY(!session.isRunning());
+}
+
+// A cancelled Browse empties CurrentPath while the analysis goes on; its message must still name its file.
+void TestAnalysisSession::messageNamesTheFileAnalysedEvenAfterAnEmptyIntake()
+{
+    const QString file = m_files.write(QStringLiteral("still analysed"), "x");
+    Rig rig;
+    auto& [held, digests, view, session] = rig;
+    digests.failAt(DigestKind::Sha1, QStringLiteral("Input/output error"));
+    QSignalSpy finished(&session, &AnalysisSession::finished);
+    session.TakeInputPath(file);
+    session.TakeInputPath(QString());
+    QCOMPARE(session.currentPath(), QString());
+    digests.release(4);
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(view.messages(), QStringList{"Cannot read the file " + file + "\n\nInput/output error"});
 }
 
 void TestAnalysisSession::stopCancelsTheWorkerAndFreezesTheRows()
@@ -418,7 +435,7 @@ void TestAnalysisSession::nameThatIsNotUtf8IsThatFile()
     QTRY_COMPARE(finished.size(), 1);
     QVERIFY(view.messages().isEmpty());
     QCOMPARE(view.row(ResultRow::FileSize), QStringLiteral("12"));
-    QCOMPARE(view.row(ResultRow::FileName), QStringLiteral("caf\xdce9.txt"));
+    QCOMPARE(view.row(ResultRow::FileName), QStringLiteral("caf\ufffd.txt")); // shown, and copied, as valid text
     QProcess md5;
     md5.start(QStringLiteral("md5sum"), {});
     md5.write("latin-1 name");

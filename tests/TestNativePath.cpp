@@ -39,6 +39,9 @@ void TestNativePath::namesSurviveTheRoundTrip()
     QFETCH(QString, text);
     QCOMPARE(textForNativePath(native), text);
     QCOMPARE(nativePathFor(text), std::optional<QByteArray>(native));
+    // Shown as valid text: the carried bytes as replacement characters, everything else as it is.
+    const QString shown = displayTextForPath(text);
+    QCOMPARE(shown.toUtf8(), QString::fromUtf8(native).toUtf8());
 }
 
 void TestNativePath::textsThatNameNoFile_data()

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 Q_DECLARE_METATYPE(ResultRow)
@@ -85,8 +86,10 @@ void TestWindowClipboard::copyButtonCopiesTheBareValue()
     QFETCH(QString, button);
     QFETCH(QString, value);
     window().textBox(row)->setText(value);
+    QSignalSpy changes(QGuiApplication::clipboard(), &QClipboard::dataChanged);
     click(button);
     QCOMPARE(clipboardText(), value);
+    QCOMPARE(changes.size(), 1); // replaced in one change, never emptied on the way
     // Plain text alone: the earlier owner's other format was cleared with it.
     QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasHtml());
 }
@@ -137,6 +140,7 @@ void TestWindowClipboard::copyAllAndCopySelectedOfAnAnalysedFile()
         window().tickBox(row)->setChecked(true);
     }
     const QString all = clipboardText();
+    QGuiApplication::clipboard()->setText(QStringLiteral("something else"));
     click(QStringLiteral("cmdCopySel"));
     QCOMPARE(clipboardText(), all);
 }

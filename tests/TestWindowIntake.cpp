@@ -36,16 +36,24 @@ QMimeData* filesData(const QStringList& paths)
 }
 
 // Drags the data over the target and drops it there, as a file manager does; true when the drag was accepted.
-bool dropOn(QWidget* target, QMimeData* data)
+// The source offers every action and proposes the one given (a Shift-drag proposes a move).
+bool dropOn(QWidget* target, QMimeData* data, Qt::DropAction proposed = Qt::CopyAction,
+            Qt::DropAction* agreed = nullptr)
 {
     const std::unique_ptr<QMimeData> owned(data);
     const QPoint position = target->rect().center();
     const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
-    QDragEnterEvent enter(position, actions, data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(position, actions, data, Qt::LeftButton,
+                          proposed == Qt::MoveAction ? Qt::ShiftModifier : Qt::NoModifier);
+    enter.setDropAction(proposed);
     QCoreApplication::sendEvent(target, &enter);
     QDropEvent drop(QPointF(position), actions, data, Qt::LeftButton, Qt::NoModifier);
+    drop.setDropAction(proposed);
     QCoreApplication::sendEvent(target, &drop);
-    return enter.isAccepted();
+    if (agreed) {
+        *agreed = drop.dropAction();
+    }
+    return enter.isAccepted() && enter.dropAction() == Qt::CopyAction;
 }
 
 } // namespace
@@ -65,6 +73,8 @@ private slots:
     void dropWithoutALocalFileIsIgnored();
     void droppedNameWithATrailingBlankIsThatFile();
     void droppedNameThatIsNotUtf8IsThatFile();
+    void dropIsACopyWhateverTheSourceProposes_data();
+    void dropIsACopyWhateverTheSourceProposes();
     void dropDuringAnAnalysisSupersedesIt();
     void browseAnalysesTheChosenFile();
     void cancelledBrowseKeepsWhatIsShown();
@@ -159,6 +169,7 @@ void TestWindowIntake::dropWithoutALocalFileIsIgnored_data()
     QTest::newRow("a web link") << "link";
     QTest::newRow("an empty list") << "empty";
     QTest::newRow("a list of comments only") << "comments";
+    QTest::newRow("a relative file URL") << "relative";
 }
 
 void TestWindowIntake::dropWithoutALocalFileIsIgnored()
@@ -176,11 +187,13 @@ void TestWindowIntake::dropWithoutALocalFileIsIgnored()
         data->setUrls({QUrl(QStringLiteral("https://example.org/file.txt"))});
     } else if (kind == u"empty") {
         data->setUrls({});
+    } else if (kind == u"relative") {
+        data->setData(QStringLiteral("text/uri-list"), "file:shown%20before\r\n");
     } else {
         data->setData(QStringLiteral("text/uri-list"), "# nothing but a comment\r\n");
     }
-    QLineEdit* box = window().textBox(ResultRow::FileName);
-    QVERIFY(!dropOn(box, data));
+    // Dropped on the ticked box itself: its tick must stay.
+    QVERIFY(!dropOn(window().tickBox(ResultRow::Sha1), data));
     QTest::qWait(20);
     QCOMPARE(row(ResultRow::FileName), QStringLiteral("shown before"));
     QCOMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {file}));
@@ -217,9 +230,28 @@ void TestWindowIntake::droppedNameThatIsNotUtf8IsThatFile()
                       "/caf%E9.txt\r\n");
     QVERIFY(dropOn(window().textBox(ResultRow::Sha1), data));
     QTRY_COMPARE(row(ResultRow::FileSize), QStringLiteral("12"));
-    QCOMPARE(row(ResultRow::FileName), QStringLiteral("caf\xdce9.txt"));
+    QCOMPARE(row(ResultRow::FileName), QStringLiteral("caf\ufffd.txt"));
     QTRY_COMPARE(row(ResultRow::Md5), QStringLiteral("09fb6100cf8bb621424254d6420d2540")); // md5sum's answer
     ::unlink(latin1.constData()); // Qt's own file functions cannot name it to clean up
+}
+
+void TestWindowIntake::dropIsACopyWhateverTheSourceProposes_data()
+{
+    QTest::addColumn<Qt::DropAction>("proposed");
+    QTest::newRow("copy") << Qt::CopyAction;
+    QTest::newRow("move") << Qt::MoveAction;
+    QTest::newRow("link") << Qt::LinkAction;
+}
+
+// The file is only read: a source told "move" might delete it once the drop is done.
+void TestWindowIntake::dropIsACopyWhateverTheSourceProposes()
+{
+    QFETCH(Qt::DropAction, proposed);
+    const QString file = m_files.write(QStringLiteral("keep me"), "kept");
+    Qt::DropAction agreed = Qt::IgnoreAction;
+    QVERIFY(dropOn(window().textBox(ResultRow::Md5), filesData({file}), proposed, &agreed));
+    QCOMPARE(agreed, Qt::CopyAction);
+    QTRY_COMPARE(row(ResultRow::FileName), QStringLiteral("keep me"));
 }
 
 void TestWindowIntake::dropDuringAnAnalysisSupersedesIt()
@@ -231,6 +263,12 @@ void TestWindowIntake::dropDuringAnAnalysisSupersedesIt()
     dropOn(window().copyButton(ResultRow::Crc32), filesData({next}));
     QTRY_COMPARE(row(ResultRow::Sha1), firstWordOf("sha1sum", {next}));
     QCOMPARE(row(ResultRow::FileName), QStringLiteral("next"));
+    // The superseded read ends now; nothing of it may reach the rows.
+    m_rig->gate->open();
+    QTRY_COMPARE(DigestRun::liveWorkers(), 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(row(ResultRow::FileName), QStringLiteral("next"));
+    QCOMPARE(row(ResultRow::Md5), firstWordOf("md5sum", {next}));
 }
 
 void TestWindowIntake::browseAnalysesTheChosenFile()

@@ -2,6 +2,7 @@
 
 #include "DigestRun.h"
 #include "FileFacts.h"
+#include "NativePath.h"
 
 AnalysisSession::AnalysisSession(std::shared_ptr<DigestService> digests, ResultView& view, QLocale locale,
                                  ThreadStarter startThread, QObject* parent)
@@ -51,6 +52,7 @@ void AnalysisSession::AnalyzeFile()
 {
     stop();
     m_unavailable.clear();
+    m_analysedPath = m_currentPath;
     ClearResults();
     const PathKind kind = classifyPath(m_currentPath);
     if (kind != PathKind::RegularFile) {
@@ -61,7 +63,7 @@ void AnalysisSession::AnalyzeFile()
     QString reason;
     const std::optional<FileFacts> facts = readFileFacts(m_argList.front(), m_locale, &reason);
     if (!facts) {
-        reportReadFailure(m_currentPath, reason);
+        reportReadFailure(m_analysedPath, reason);
         return;
     }
     m_view.setRowText(ResultRow::FileName, facts->name);
@@ -87,13 +89,13 @@ void AnalysisSession::refuse(PathKind kind)
     if (kind == PathKind::Folder) {
         m_view.showMessage(tr("Folder selection detected. Analysing a folder is not available; please choose a file."));
     } else {
-        m_view.showMessage(QStringLiteral("Invalid file path: ") + m_currentPath);
+        m_view.showMessage(QStringLiteral("Invalid file path: ") + displayTextForPath(m_analysedPath));
     }
 }
 
 void AnalysisSession::reportReadFailure(const QString& path, const QString& reason)
 {
-    m_view.showMessage(tr("Cannot read the file %1\n\n%2").arg(path, reason));
+    m_view.showMessage(tr("Cannot read the file %1\n\n%2").arg(displayTextForPath(path), reason));
 }
 
 void AnalysisSession::onDigestReady(DigestKind kind, const QString& digest)
@@ -116,7 +118,7 @@ void AnalysisSession::moveOnFrom(DigestKind kind)
         m_view.setRowText(rowFor(*next), kCalculating);
         return;
     }
-    const QString path = m_currentPath;
+    const QString path = m_analysedPath;
     stop();
     if (!m_unavailable.isEmpty()) {
         // One message for all of them, once every row that can be filled is.
@@ -128,7 +130,7 @@ void AnalysisSession::moveOnFrom(DigestKind kind)
 
 void AnalysisSession::onDigestFailed(DigestKind kind, const QString& reason)
 {
-    const QString path = m_currentPath;
+    const QString path = m_analysedPath;
     stop();
     for (auto pending = std::find(kDigestOrder.begin(), kDigestOrder.end(), kind); pending != kDigestOrder.end();
          ++pending) {

@@ -65,6 +65,7 @@ private:
     QLocale m_locale;
     ThreadStarter m_startThread;
     QString m_currentPath;
+    QString m_analysedPath; // what the running analysis works on: new input may change CurrentPath meanwhile
     QStringList m_argList;
     std::unique_ptr<DigestRun> m_run;
     QStringList m_unavailable; // the reasons of this analysis's digests that cannot be computed here

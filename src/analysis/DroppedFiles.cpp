@@ -16,7 +16,8 @@ std::optional<QString> firstDroppedFile(const QMimeData& data)
         }
         // The path's bytes, percent-decoded by hand: decoding to text first would lose those that are not UTF-8.
         const QByteArray native = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-        if (!native.isEmpty()) {
+        // Only a full path: a relative one would be taken against wherever this program happens to run.
+        if (native.startsWith('/')) {
             return textForNativePath(native);
         }
     }

@@ -41,8 +41,8 @@ std::optional<FileFacts> readFileFacts(const QString& path, const QLocale& local
     // Name and absolute path come from the path as given, so a link shows its own name, not its target's.
     const QFileInfo info(path);
     return FileFacts{
-        info.fileName(),
-        info.absoluteFilePath(),
+        displayTextForPath(info.fileName()),
+        displayTextForPath(info.absoluteFilePath()),
         QString::number(status->identity.size),
         status->born ? dateTimeText(localTimeOf(*status->born), locale) : QString(),
         dateTimeText(localTimeOf(status->accessed), locale),

@@ -58,6 +58,20 @@ QString textForNativePath(const QByteArray& native)
     return text;
 }
 
+QString displayTextForPath(const QString& path)
+{
+    QString text = path;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool paired = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        if (paired) {
+            ++i;
+        } else if (text[i].isSurrogate()) {
+            text[i] = QChar::ReplacementCharacter;
+        }
+    }
+    return text;
+}
+
 std::optional<QByteArray> nativePathFor(const QString& path)
 {
     QByteArray native;

@@ -10,6 +10,10 @@
 // Decoding lossily instead would turn "caf\xe9.txt" into "caf\uFFFD.txt", a different file that may exist.
 QString textForNativePath(const QByteArray& native);
 
+// The text to show a person: each byte carried as a lone surrogate reads as U+FFFD, the replacement character, so
+// that what is shown and what is copied from it are the same valid text.
+QString displayTextForPath(const QString& path);
+
 // The bytes a text names, or nothing when it names no file: a NUL would cut the path short, and a lone surrogate
 // outside the byte range stands for no byte at all.
 std::optional<QByteArray> nativePathFor(const QString& path);

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <QMimeData>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class QWidget;
@@ -20,5 +23,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::optional<QString> fileOf(const QMimeData* data);
+
     std::function<void(const QString&)> m_takeFile;
+    // The data of the drag in progress and what it carries; the pointer empties when the data goes.
+    QPointer<const QMimeData> m_seen;
+    std::optional<QString> m_seenFile;
 };
