@@ -90,6 +90,25 @@ ended_cleanly() {
     [ "$status" -eq 0 ] || fail "the program ended with status $status"
 }
 # The main window appears directly: no message box comes first.
+# Starts a program in the background as $app, to be stopped at the end whatever happens.
+launch() {
+    "$@" &
+    app=$!
+    pids+=("$app")
+}
+# The same, started in the given folder.
+launch_in() {
+    local folder=$1
+    shift
+    (cd "$folder" && exec "$@") &
+    app=$!
+    pids+=("$app")
+}
+# Closes the main window by its close box; the program must end with status 0.
+close_main() {
+    wmctrl -c 'Keswin Hash'
+    ended_cleanly "$app" "$1"
+}
 expect_main_window_first() {
     wait_for_windows "$1"
     sleep 0.5
@@ -118,22 +137,17 @@ expect_message_then_main() {
 
 echo "Case 1: started with a file, the window shows it"
 printf 'end to end' >"$work/sample file.txt"
-"$program" "$work/sample file.txt" &
-app=$!
-pids+=($app)
+launch "$program" "$work/sample file.txt"
 wait_for_windows "$app"
 ids=$(windows)
 [ "$(echo "$ids" | wc -l)" -eq 1 ] || fail "expected one window, got: $ids"
 [ "$(size_of "$ids")" = "278x286" ] || fail "main window is $(size_of "$ids"), expected 278x286"
 sleep 1
 import -window root "$out/main-window.png"
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing the main window did not end the program"
+close_main "closing the main window did not end the program"
 
 echo "Case 2: started with a folder, the message comes before the main window"
-"$program" "$work" &
-app=$!
-pids+=($app)
+launch "$program" "$work"
 wait_for_windows "$app"
 sleep 0.5
 ids=$(windows)
@@ -147,14 +161,11 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 [ "$(size_of "$(echo "$ids" | head -n1)")" = "278x286" ] || fail "the main window did not follow the message box"
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing after a refusal did not end the program"
+close_main "closing after a refusal did not end the program"
 
 echo "Case 3: closing during the analysis of a very large file ends the program"
 truncate -s 64G "$work/huge.bin"
-"$program" "$work/huge.bin" &
-app=$!
-pids+=($app)
+launch "$program" "$work/huge.bin"
 wait_for_windows "$app"
 sleep 0.5
 kill -0 "$app" 2>/dev/null || fail "the program ended on its own"
@@ -164,51 +175,34 @@ ended_cleanly "$app" "the program kept running after its window was closed durin
 
 echo "Case 4: quotes in a file name arrive whole"
 printf 'quoted' >"$work/say \"hi\".txt"
-"$program" "$work/say \"hi\".txt" &
-app=$!
-pids+=($app)
+launch "$program" "$work/say \"hi\".txt"
 expect_main_window_first "$app"
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing the main window did not end the program"
+close_main "closing the main window did not end the program"
 # An unmatched quote, and a second argument that names nothing: only the first one is the file.
 printf 'unmatched' >"$work/a\"b.txt"
-"$program" "$work/a\"b.txt" "$work/not there" &
-app=$!
-pids+=($app)
+launch "$program" "$work/a\"b.txt" "$work/not there"
 expect_main_window_first "$app"
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing the main window did not end the program"
+close_main "closing the main window did not end the program"
 
 echo "Case 5: Qt's own options are file names"
 mkdir "$work/title" "$work/platform" "$work/reverse"
 touch "$work/title/-qwindowtitle" "$work/title/Foo" "$work/platform/-platform"
-(cd "$work/title" && exec "$program" -qwindowtitle Foo) &
-app=$!
-pids+=($app)
+launch_in "$work/title" "$program" -qwindowtitle Foo
 expect_main_window_first "$app"
 [ -z "$(xdotool search --name '^Foo$' 2>/dev/null || true)" ] || fail "-qwindowtitle Foo renamed a window"
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing the main window did not end the program"
+close_main "closing the main window did not end the program"
 # An unknown platform plugin would make Qt abort (status 134) before any window.
-(cd "$work/platform" && exec "$program" -platform foo) &
-app=$!
-pids+=($app)
+launch_in "$work/platform" "$program" -platform foo
 expect_main_window_first "$app"
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing the main window did not end the program"
+close_main "closing the main window did not end the program"
 # No file -reverse here: the refusal proves the argument was taken as a path.
-(cd "$work/reverse" && exec "$program" -reverse) &
-app=$!
-pids+=($app)
+launch_in "$work/reverse" "$program" -reverse
 expect_message_then_main "$app"
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing after a refusal did not end the program"
+close_main "closing after a refusal did not end the program"
 
 echo "Case 6: digests the crypto library refuses are reported, not fatal"
 printf 'refused' >"$work/refused.txt"
-OPENSSL_CONF="$refuse_digests" "$program" "$work/refused.txt" &
-app=$!
-pids+=($app)
+launch env OPENSSL_CONF="$refuse_digests" "$program" "$work/refused.txt"
 wait_for_windows "$app"
 # The report may follow within the same poll, but the main window must be there: the box must not come first.
 main=
@@ -239,16 +233,13 @@ for _ in $(seq 50); do
     sleep 0.1
 done
 [ "$ids" = "$main" ] || fail "after Return, expected the main window alone, got: $ids"
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing after refused digests did not end the program"
+close_main "closing after refused digests did not end the program"
 
 echo "Case 7: closing while a read hangs ends the program at once"
 head -c $((4 << 20)) /dev/zero >"$work/big.stall"
 # In the sanitizer build the sanitizer's runtime is not first in the preload list; let it start all the same.
-ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" LD_PRELOAD="$stall_read" \
-    "$program" "$work/big.stall" 2>"$work/stall.err" &
-app=$!
-pids+=($app)
+launch env ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" LD_PRELOAD="$stall_read" \
+    "$program" "$work/big.stall" 2>"$work/stall.err"
 expect_main_window_first "$app"
 sleep 1
 grep -q '^stall-read: holding a read' "$work/stall.err" || fail "no read of big.stall was held; is $stall_read loaded?"
@@ -264,12 +255,9 @@ fi
 ended_cleanly "$app" "the program kept running after its window was closed during a hung read"
 
 echo "Case 8: markup in a name is shown as text"
-"$program" "$work/<b>bold</b> &amp; x" &
-app=$!
-pids+=($app)
+launch "$program" "$work/<b>bold</b> &amp; x"
 expect_message_then_main "$app" markup-message.png
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing after a refusal did not end the program"
+close_main "closing after a refusal did not end the program"
 
 # The cases below drive the window as a user does: real clicks at the controls' places, and the real
 # clipboard, read with xclip. Client coordinates of the controls; rows from the top, 20 pixels apart.
@@ -379,24 +367,19 @@ head -c 1000003 /dev/urandom >"$report_file"
 touch -m -d '2021-03-14 00:00:00' "$report_file"
 touch -a -d '2021-03-14 13:05:09' "$report_file"
 expected_report en_US "$report_file" >"$work/expected"
-LC_ALL=en_US.UTF-8 "$program" "$report_file" &
-app=$!
-pids+=($app)
+launch env LC_ALL=en_US.UTF-8 "$program" "$report_file"
 expect_main_window_first "$app"
 main=$(main_window)
 wait_for_sha256 "$main"
 copy_into "$work/copied" click_copy_all "$main"
 expect_bytes "$work/expected" "$work/copied" "Copy All did not give the expected report"
 import -window root "$out/copy-all.png"
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing the main window did not end the program"
+close_main "closing the main window did not end the program"
 
 echo "Case 10: Copy Selected gives the ticked rows in row order; a copy button its bare row; the selection is left alone"
 selected_file="$work/selected rows.txt"
 printf 'tick the size and the MD5' >"$selected_file"
-LC_ALL=en_US.UTF-8 "$program" "$selected_file" &
-app=$!
-pids+=($app)
+launch env LC_ALL=en_US.UTF-8 "$program" "$selected_file"
 expect_main_window_first "$app"
 main=$(main_window)
 wait_for_sha256 "$main"
@@ -420,8 +403,7 @@ kill -0 "$selection_owner" 2>/dev/null || fail "a copy took the primary selectio
 [ "$(xclip -selection primary -o)" = 'the selection of the test' ] || fail "a copy changed the primary selection"
 kill "$selection_owner"
 reap "$selection_owner"
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing the main window did not end the program"
+close_main "closing the main window did not end the program"
 
 echo "Case 11: the copied text stays on the clipboard while the program runs"
 # In the C locale this time: the report's dates follow the locale the program is started in.
@@ -429,9 +411,7 @@ kept_file="$work/kept report.txt"
 printf 'kept' >"$kept_file"
 touch -m -d '2022-11-05 21:07:08' "$kept_file"
 expected_report C "$kept_file" >"$work/expected"
-LC_ALL=C.UTF-8 "$program" "$kept_file" &
-app=$!
-pids+=($app)
+launch env LC_ALL=C.UTF-8 "$program" "$kept_file"
 expect_main_window_first "$app"
 main=$(main_window)
 wait_for_sha256 "$main"
@@ -441,8 +421,7 @@ sleep 1
 xclip -selection clipboard -o >"$work/later" 2>/dev/null || fail "the clipboard was empty a second after Copy All"
 expect_bytes "$work/expected" "$work/later" "the clipboard did not keep the report"
 still_running "$app" "after Copy All"
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing the main window did not end the program"
+close_main "closing the main window did not end the program"
 
 # Drags the files from a drag source of ours, placed beside WINDOW, onto point X Y of WINDOW's client area, with the
 # real pointer: press on the source, move over in steps, release. The drop must be taken and reported finished.
@@ -492,9 +471,7 @@ echo "Case 12: a file dragged from another program and dropped on the window is 
 printf 'dropped first' >"$work/drop one.txt"
 printf 'dropped second' >"$work/drop two.txt"
 printf 'shown before the drops' >"$work/before drops.txt"
-"$program" "$work/before drops.txt" &
-app=$!
-pids+=($app)
+launch "$program" "$work/before drops.txt"
 expect_main_window_first "$app"
 main=$(main_window)
 wait_for_sha256 "$main"
@@ -515,15 +492,12 @@ kill "$marker"
 reap "$marker"
 wait_for_sha256 "$main" "$(sha256sum <"$work/drop two.txt" | cut -d' ' -f1)"
 [ "$(row_text "$main" $row_name)" = "drop two.txt" ] || fail "the name row shows \"$(cat "$work/row")\" after the drop"
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing after drops did not end the program"
+close_main "closing after drops did not end the program"
 
 echo "Case 13: Browse... analyses the file chosen in the dialog; a cancel changes nothing"
 printf 'chosen in the dialog' >"$work/chosen file.txt"
 printf 'shown before browsing' >"$work/before browsing.txt"
-"$program" "$work/before browsing.txt" &
-app=$!
-pids+=($app)
+launch "$program" "$work/before browsing.txt"
 expect_main_window_first "$app"
 main=$(main_window)
 wait_for_sha256 "$main"
@@ -559,38 +533,29 @@ sleep 0.3
     fail "after a cancel the path row shows \"$(cat "$work/row")\""
 [ "$(row_text "$main" $row_sha256)" = "$(sha256sum <"$work/chosen file.txt" | cut -d' ' -f1)" ] ||
     fail "after a cancel the SHA-256 row shows \"$(cat "$work/row")\""
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing after browsing did not end the program"
+close_main "closing after browsing did not end the program"
 
 echo "Case 14: with the bulletin last opened 31 days ago, start-up opens it again and stores the new date"
 printf '[Checkup]\nSite=%s\n' "$(date -d '31 days ago' +%Y-%m-%dT%H:%M:%S)" >"$XDG_CONFIG_HOME/QDX.conf"
 rm -f "$work/opened.log"
-"$program" &
-app=$!
-pids+=($app)
+launch "$program"
 expect_main_window_first "$app"
 for _ in $(seq 50); do [ -s "$work/opened.log" ] && break; sleep 0.1; done
 [ "$(cat "$work/opened.log" 2>/dev/null)" = "https://www.keswin.example/bulletin.php" ] ||
     fail "the opener was asked for: $(cat "$work/opened.log" 2>/dev/null || echo nothing)"
 grep -qx "Site=$(date +%Y-%m-%d)T[0-9:]*" "$XDG_CONFIG_HOME/QDX.conf" ||
     fail "the setting was not rewritten: $(cat "$XDG_CONFIG_HOME/QDX.conf")"
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing after the bulletin did not end the program"
+close_main "closing after the bulletin did not end the program"
 # Started again the same day, it opens nothing.
 rm -f "$work/opened.log"
-"$program" &
-app=$!
-pids+=($app)
+launch "$program"
 expect_main_window_first "$app"
 sleep 0.5
 [ ! -e "$work/opened.log" ] || fail "the bulletin opened twice: $(cat "$work/opened.log")"
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing the second start did not end the program"
+close_main "closing the second start did not end the program"
 
 echo "Case 15: the banner opens the one About window; its picture opens the home page"
-"$program" &
-app=$!
-pids+=($app)
+launch "$program"
 expect_main_window_first "$app"
 main=$(windows)
 about_windows() { xdotool search --onlyvisible --name '^About Keswin Hash$' 2>/dev/null || true; }
@@ -614,8 +579,7 @@ sleep 0.3
 xdotool mousemove --window "$main" 100 20 click 1
 sleep 0.3
 [ "$(count "$(about_windows)")" -eq 1 ] || fail "the banner did not show the About window again"
-wmctrl -c 'Keswin Hash'
-ended_cleanly "$app" "closing the main window with the About window open did not end the program"
+close_main "closing the main window with the About window open did not end the program"
 
 echo "Run time: $((SECONDS - started)) s"
 echo "PASS: 15 cases; screenshots in $out"
