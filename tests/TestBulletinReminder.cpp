@@ -4,6 +4,7 @@
 #include "TempFiles.h"
 #include "WebLauncher.h"
 
+#include <ctime>
 #include <QTest>
 
 namespace {
@@ -65,6 +66,8 @@ private slots:
     void opensAfterMoreThanThirtyCalendarDays_data();
     void opensAfterMoreThanThirtyCalendarDays();
     void storeThatCannotBeWrittenNeverOpensThePage();
+    void whatTheFileHoldsAsItIs_data();
+    void whatTheFileHoldsAsItIs();
     void settingsFileOfItsOwn();
     void emptyAddressTurnsTheReminderOff();
 
@@ -129,6 +132,45 @@ void TestBulletinReminder::storeThatCannotBeWrittenNeverOpensThePage()
     RecordingLauncher second(readOnly);
     runBulletinReminder(readOnly, FixedClock(at("2026-12-07T09:30:00")), second, kAddress);
     QVERIFY(second.addresses.isEmpty());
+}
+
+void TestBulletinReminder::whatTheFileHoldsAsItIs_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<bool>("opened");
+    // A malformed line elsewhere leaves a format error from reading, which must not pass for a failed write.
+    QTest::newRow("malformed line elsewhere")
+        << QByteArray("[Other\nx=1\n[Checkup]\nSite=2020-01-01T00:00:00\n") << "UTC" << true;
+    QTest::newRow("a line without =") << QByteArray("junk\n[Checkup]\nSite=2020-01-01T00:00:00\n") << "UTC" << true;
+    // 02:30 on the last Sunday of March does not exist in Berlin; it is still a date eight months back.
+    QTest::newRow("in the hour skipped in spring")
+        << QByteArray("[Checkup]\nSite=2026-03-29T02:30:00\n") << "Europe/Berlin" << true;
+    // Never written by the program: unreadable, so a first start, whatever the zone would make of the date.
+    QTest::newRow("with a zone") << QByteArray("[Checkup]\nSite=2026-11-06T23:30:00Z\n") << "UTC" << false;
+    QTest::newRow("date alone") << QByteArray("[Checkup]\nSite=2020-01-01\n") << "UTC" << false;
+    QTest::newRow("year one") << QByteArray("[Checkup]\nSite=0001-01-01T00:00:00\n") << "UTC" << true;
+    QTest::newRow("markup and quotes") << QByteArray("[Checkup]\nSite=<b>\"2020\"</b>\n") << "UTC" << false;
+}
+
+// Files as a person or another program may have left them, written byte for byte.
+void TestBulletinReminder::whatTheFileHoldsAsItIs()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, zone);
+    QFETCH(bool, opened);
+    const QByteArray before = qgetenv("TZ");
+    qputenv("TZ", zone.toLatin1());
+    tzset();
+    const QString path = m_files.write(QStringLiteral("raw-%1.conf").arg(QTest::currentDataTag()), file);
+    QtSettingsStore settings(path);
+    RecordingLauncher launcher(settings);
+    runBulletinReminder(settings, FixedClock(QDateTime(QDate(2026, 12, 7), QTime(9, 30))), launcher, kAddress);
+    qputenv("TZ", before);
+    tzset();
+    QCOMPARE(launcher.addresses.size(), opened ? 1 : 0);
+    // Either way the date of this start is what the file holds now.
+    QCOMPARE(settings.read(QStringLiteral("Checkup"), QStringLiteral("Site")), QStringLiteral("2026-12-07T09:30:00"));
 }
 
 // The file the program's own store writes, with its group and key, under the user's configuration folder.

@@ -4,24 +4,28 @@
 #include "modWebLaunch.h"
 #include "SettingsStore.h"
 
+#include <optional>
+#include <QRegularExpression>
+
 namespace {
+
+// The calendar date of a stored text of the form the reminder writes; nothing for any other text. Only the form
+// of the time is checked: a local time that does not exist (the hour skipped in spring) is still the date it says,
+// and a text with a zone is none that the reminder wrote.
+std::optional<QDate> storedDate(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^(\\d{4}-\\d{2}-\\d{2})T([01]\\d|2[0-3]):[0-5]\\d:[0-5]\\d$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch()) {
+        return std::nullopt;
+    }
+    const QDate date = QDate::fromString(match.captured(1), Qt::ISODate);
+    return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
+}
 
 const QString kSection = QStringLiteral("Checkup");
 const QString kKey = QStringLiteral("Site");
 constexpr qint64 kDaysBetweenOpenings = 30;
-
-QString withoutOuterSpaces(const QString& text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first] == u' ') {
-        ++first;
-    }
-    while (last > first && text[last - 1] == u' ') {
-        --last;
-    }
-    return text.mid(first, last - first);
-}
 
 } // namespace
 
@@ -37,14 +41,14 @@ void runBulletinReminder(SettingsStore& settings, const Clock& clock, WebLaunche
         return;
     }
     const QDateTime now = clock.now();
-    const QString stored = withoutOuterSpaces(settings.read(kSection, kKey));
-    const QDateTime last = QDateTime::fromString(stored, Qt::ISODate);
-    if (stored.isEmpty() || !last.isValid()) {
+    const std::optional<QDate> last = storedDate(settings.read(kSection, kKey).trimmed());
+    if (!last) {
+        // Blank, absent or unreadable: a first start.
         settings.write(kSection, kKey, bulletinDateText(now));
         return;
     }
     // Calendar days: midnights passed, whatever the time of day; negative when the clock was set back.
-    if (last.date().daysTo(now.date()) <= kDaysBetweenOpenings) {
+    if (last->daysTo(now.date()) <= kDaysBetweenOpenings) {
         return;
     }
     if (settings.write(kSection, kKey, bulletinDateText(now))) {

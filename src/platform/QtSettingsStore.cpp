@@ -13,11 +13,8 @@ bool QtSettingsStore::write(const QString& section, const QString& key, const QS
 {
     m_settings.setValue(section + u'/' + key, value);
     // Written through at once: the process may end without running destructors, and a store that cannot be
-    // written (a read-only file or folder) shows it only here.
+    // written (a read-only file or folder) shows it only here. A malformed line elsewhere in the file leaves a
+    // format error from reading it, which is no failure to write.
     m_settings.sync();
-    if (m_settings.status() != QSettings::NoError) {
-        return false;
-    }
-    QSettings reread(m_settings.fileName(), m_settings.format());
-    return reread.value(section + u'/' + key).toString() == value;
+    return m_settings.status() != QSettings::AccessError;
 }

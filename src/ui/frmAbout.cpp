@@ -2,7 +2,10 @@
 
 #include "ui_frmAbout.h"
 
+#include <QApplication>
+#include <QIcon>
 #include <QMouseEvent>
+#include <utility>
 
 frmAbout::frmAbout(QWidget* owner, std::function<void()> openHomePage)
     : QWidget(owner), m_ui(std::make_unique<Ui::frmAbout>()), m_openHomePage(std::move(openHomePage))
@@ -12,6 +15,8 @@ frmAbout::frmAbout(QWidget* owner, std::function<void()> openHomePage)
     // QDialog, Escape does not close it.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(300, 301);
+    // Through QIcon, which picks the @2x rendering on a high-density screen; a plain pixmap would be scaled up.
+    m_ui->imgAbout->setPixmap(QIcon(QStringLiteral(":/about.png")).pixmap(QSize(300, 300), devicePixelRatioF()));
     m_ui->imgAbout->lower();
     m_ui->imgAbout->installEventFilter(this);
     connect(m_ui->cmdExit, &QPushButton::clicked, this, &QWidget::hide);
@@ -24,8 +29,11 @@ void frmAbout::showOrRaise()
 {
     if (!m_placed && parentWidget()) {
         m_placed = true;
-        move(parentWidget()->geometry().center() - rect().center());
+        // The client areas centred on each other; move() would place the frame there instead.
+        setGeometry(QRect(parentWidget()->geometry().center() - rect().center(), size()));
     }
+    // The window opens over the banner that was clicked: the rest of a double click must not land on the picture.
+    m_shown.start();
     show();
     raise();
     activateWindow();
@@ -34,12 +42,21 @@ void frmAbout::showOrRaise()
 bool frmAbout::eventFilter(QObject* watched, QEvent* event)
 {
     // The labels and the button lie over the picture and take their own clicks, so only the picture's bare part
-    // reaches here.
-    if (watched == m_ui->imgAbout && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
-        m_ui->imgAbout->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
-        m_openHomePage();
+    // reaches here. A click counts when it is both pressed and released there.
+    if (watched != m_ui->imgAbout ||
+        (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease)) {
+        return QWidget::eventFilter(watched, event);
+    }
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton) {
+        return false;
+    }
+    if (event->type() == QEvent::MouseButtonPress) {
+        m_pressedOnPicture = m_shown.hasExpired(QApplication::doubleClickInterval());
         return true;
     }
-    return QWidget::eventFilter(watched, event);
+    if (std::exchange(m_pressedOnPicture, false) && m_ui->imgAbout->rect().contains(mouse->position().toPoint())) {
+        m_openHomePage();
+    }
+    return true;
 }

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <QElapsedTimer>
 #include <QWidget>
 
 namespace Ui {
@@ -29,4 +30,6 @@ private:
     std::unique_ptr<Ui::frmAbout> m_ui;
     std::function<void()> m_openHomePage;
     bool m_placed = false;
+    QElapsedTimer m_shown;
+    bool m_pressedOnPicture = false;
 };

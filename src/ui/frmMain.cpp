@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <utility>
 
 // At global scope: the resource initialiser is declared in the namespace of the caller.
 static void initAssets()
@@ -85,6 +86,7 @@ frmMain::frmMain(std::shared_ptr<DigestService> digests, MessageBox& messageBox,
     connect(m_ui->cmdCopySel, &QPushButton::clicked, this, [this] { copyReport(ReportScope::TickedRows); });
     connect(m_ui->cmdBrowse, &QPushButton::clicked, this, &frmMain::cmdBrowse_Click);
     new DropFilter(this, [this](const QString& path) { m_session.TakeInputPath(path); });
+    m_ui->imgTitle->setPixmap(QIcon(QStringLiteral(":/banner.png")).pixmap(QSize(278, 49), devicePixelRatioF()));
     m_ui->imgTitle->installEventFilter(this);
     m_ui->txtFileName->setFocus();
 }
@@ -137,12 +139,21 @@ void frmMain::showMessage(const QString& text)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_ui->imgTitle && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        imgTitle_Click();
-        return true;
+    // A click on the banner: pressed and released on it with the left button.
+    if (watched != m_ui->imgTitle ||
+        (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease)) {
+        return QWidget::eventFilter(watched, event);
     }
-    return QWidget::eventFilter(watched, event);
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton) {
+        return false;
+    }
+    if (event->type() == QEvent::MouseButtonPress) {
+        m_bannerPressed = true;
+    } else if (std::exchange(m_bannerPressed, false) && m_ui->imgTitle->rect().contains(mouse->position().toPoint())) {
+        imgTitle_Click();
+    }
+    return true;
 }
 
 void frmMain::imgTitle_Click()

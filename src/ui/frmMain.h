@@ -70,5 +70,6 @@ private:
     std::array<QPushButton*, 10> m_copyButtons{};
     std::function<void()> m_openHomePage;
     frmAbout* m_about = nullptr;
+    bool m_bannerPressed = false;
     AnalysisSession m_session; // last: destroyed first, abandoning its worker before the rows go
 };
