@@ -1,11 +1,10 @@
 #include "frmAbout.h"
 
+#include "ClickFilter.h"
 #include "ui_frmAbout.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QMouseEvent>
-#include <utility>
 
 frmAbout::frmAbout(QWidget* owner, std::function<void()> openHomePage)
     : QWidget(owner), m_ui(std::make_unique<Ui::frmAbout>()), m_openHomePage(std::move(openHomePage))
@@ -18,7 +17,11 @@ frmAbout::frmAbout(QWidget* owner, std::function<void()> openHomePage)
     // Through QIcon, which picks the @2x rendering on a high-density screen; a plain pixmap would be scaled up.
     m_ui->imgAbout->setPixmap(QIcon(QStringLiteral(":/about.png")).pixmap(QSize(300, 300), devicePixelRatioF()));
     m_ui->imgAbout->lower();
-    m_ui->imgAbout->installEventFilter(this);
+    // The labels and the button lie over the picture and take their own clicks, so only its bare part opens the
+    // page. The window opens over the banner that was clicked: the rest of a double click must not land here.
+    new ClickFilter(
+        m_ui->imgAbout, [this] { m_openHomePage(); },
+        [this] { return m_shown.hasExpired(QApplication::doubleClickInterval()); });
     connect(m_ui->cmdExit, &QPushButton::clicked, this, &QWidget::hide);
     m_ui->cmdExit->setFocus();
 }
@@ -32,31 +35,8 @@ void frmAbout::showOrRaise()
         // The client areas centred on each other; move() would place the frame there instead.
         setGeometry(QRect(parentWidget()->geometry().center() - rect().center(), size()));
     }
-    // The window opens over the banner that was clicked: the rest of a double click must not land on the picture.
     m_shown.start();
     show();
     raise();
     activateWindow();
-}
-
-bool frmAbout::eventFilter(QObject* watched, QEvent* event)
-{
-    // The labels and the button lie over the picture and take their own clicks, so only the picture's bare part
-    // reaches here. A click counts when it is both pressed and released there.
-    if (watched != m_ui->imgAbout ||
-        (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease)) {
-        return QWidget::eventFilter(watched, event);
-    }
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (mouse->button() != Qt::LeftButton) {
-        return false;
-    }
-    if (event->type() == QEvent::MouseButtonPress) {
-        m_pressedOnPicture = m_shown.hasExpired(QApplication::doubleClickInterval());
-        return true;
-    }
-    if (std::exchange(m_pressedOnPicture, false) && m_ui->imgAbout->rect().contains(mouse->position().toPoint())) {
-        m_openHomePage();
-    }
-    return true;
 }

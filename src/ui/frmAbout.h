@@ -23,13 +23,9 @@ public:
     // Shows the window, centred over its owner the first time, or brings it forward when it is already shown.
     void showOrRaise();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     std::unique_ptr<Ui::frmAbout> m_ui;
     std::function<void()> m_openHomePage;
     bool m_placed = false;
     QElapsedTimer m_shown;
-    bool m_pressedOnPicture = false;
 };

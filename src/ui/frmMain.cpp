@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "ClickFilter.h"
 #include "Clipboard.h"
 #include "DropFilter.h"
 #include "FileDialog.h"
@@ -11,7 +12,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QIcon>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
@@ -87,7 +87,7 @@ frmMain::frmMain(std::shared_ptr<DigestService> digests, MessageBox& messageBox,
     connect(m_ui->cmdBrowse, &QPushButton::clicked, this, &frmMain::cmdBrowse_Click);
     new DropFilter(this, [this](const QString& path) { m_session.TakeInputPath(path); });
     m_ui->imgTitle->setPixmap(QIcon(QStringLiteral(":/banner.png")).pixmap(QSize(278, 49), devicePixelRatioF()));
-    m_ui->imgTitle->installEventFilter(this);
+    new ClickFilter(m_ui->imgTitle, [this] { imgTitle_Click(); });
     m_ui->txtFileName->setFocus();
 }
 
@@ -135,25 +135,6 @@ void frmMain::untickAllRows()
 void frmMain::showMessage(const QString& text)
 {
     m_messageBox.show(this, kCaption, text);
-}
-
-bool frmMain::eventFilter(QObject* watched, QEvent* event)
-{
-    // A click on the banner: pressed and released on it with the left button.
-    if (watched != m_ui->imgTitle ||
-        (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease)) {
-        return QWidget::eventFilter(watched, event);
-    }
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (mouse->button() != Qt::LeftButton) {
-        return false;
-    }
-    if (event->type() == QEvent::MouseButtonPress) {
-        m_bannerPressed = true;
-    } else if (std::exchange(m_bannerPressed, false) && m_ui->imgTitle->rect().contains(mouse->position().toPoint())) {
-        imgTitle_Click();
-    }
-    return true;
 }
 
 void frmMain::imgTitle_Click()

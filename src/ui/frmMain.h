@@ -50,7 +50,6 @@ public:
     void showMessage(const QString& text) override;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     // Form_Unload: closing the window ends the program at once, also in the middle of an analysis.
     void closeEvent(QCloseEvent* event) override;
 
@@ -70,6 +69,5 @@ private:
     std::array<QPushButton*, 10> m_copyButtons{};
     std::function<void()> m_openHomePage;
     frmAbout* m_about = nullptr;
-    bool m_bannerPressed = false;
     AnalysisSession m_session; // last: destroyed first, abandoning its worker before the rows go
 };
