@@ -143,10 +143,22 @@ struct DigestSlot
     }
 };
 
+// Runs work so that nothing it throws gets past: the run stops with the reason instead.
+template <typename Work> void stoppingOnException(BlockRing& ring, Work work)
+{
+    try {
+        work();
+    } catch (const std::exception& error) {
+        ring.stop(ParallelDigestResult::Status::Failed, unexpectedFailure(error.what()));
+    } catch (...) {
+        ring.stop(ParallelDigestResult::Status::Failed, unexpectedFailure("unknown"));
+    }
+}
+
 void runLane(BlockRing& ring, DigestJob& job, const std::vector<DigestSlot*>& digestSlots)
 {
     // The body of a thread of ours: nothing may leave it, or the process ends.
-    try {
+    stoppingOnException(ring, [&] {
         for (quint64 sequence = 0;; ++sequence) {
             Block* block = ring.waitForFilled(sequence);
             if (!block) {
@@ -165,17 +177,13 @@ void runLane(BlockRing& ring, DigestJob& job, const std::vector<DigestSlot*>& di
             }
             ring.release(*block);
         }
-    } catch (const std::exception& error) {
-        ring.stop(ParallelDigestResult::Status::Failed, unexpectedFailure(error.what()));
-    } catch (...) {
-        ring.stop(ParallelDigestResult::Status::Failed, unexpectedFailure("unknown"));
-    }
+    });
 }
 
 void readAll(BlockRing& ring, FileReader& reader, DigestJob& job)
 {
     // Between the lanes' start and their join nothing may throw past here, or a joinable thread would be destroyed.
-    try {
+    stoppingOnException(ring, [&] {
         for (quint64 sequence = 0;; ++sequence) {
             Block* block = ring.waitForFree(sequence);
             if (!block) {
@@ -196,11 +204,7 @@ void readAll(BlockRing& ring, FileReader& reader, DigestJob& job)
             }
             ring.publish(*block, static_cast<std::size_t>(count));
         }
-    } catch (const std::exception& error) {
-        ring.stop(ParallelDigestResult::Status::Failed, unexpectedFailure(error.what()));
-    } catch (...) {
-        ring.stop(ParallelDigestResult::Status::Failed, unexpectedFailure("unknown"));
-    }
+    });
 }
 
 std::thread startRealThread(std::function<void()> work)
