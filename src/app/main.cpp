@@ -10,6 +10,7 @@
 #include "QtSettingsStore.h"
 #include "QtWebLauncher.h"
 #include "StartUp.h"
+#include "TerminationRequests.h"
 #include "WebAddresses.h"
 
 #include <cstdio>
@@ -28,6 +29,12 @@ int main(int argc, char** argv)
     QApplication application(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("Keswin Hash"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    // The installed desktop entry's name: Wayland compositors match the window to its entry and icon by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("keswin-hash"));
+
+    // A session ending or a `kill` closes every window as its close box would, message boxes included.
+    TerminationRequests termination;
+    QObject::connect(&termination, &TerminationRequests::requested, [] { QApplication::closeAllWindows(); });
 
     QtMessageBox messageBox;
     QtFileDialog fileDialog;
@@ -39,8 +46,12 @@ int main(int argc, char** argv)
     QtSettingsStore settings;
     SystemClock clock;
     Form_Load(window.session(), arguments, [&] { runBulletinReminder(settings, clock, launcher, kBulletinPage); });
-    window.show();
-    const int status = QApplication::exec();
+    // A request that came while a start-up message box was open has closed it; the window is then never shown.
+    int status = 0;
+    if (!termination.wasRequested()) {
+        window.show();
+        status = QApplication::exec();
+    }
 
     // A worker abandoned inside a read that hangs must neither hold the process up nor see the libraries it uses
     // torn down under it: end at once, as closing the window promises.

@@ -585,5 +585,19 @@ sleep 0.3
 [ "$(about_windows)" = "$about" ] || fail "the banner did not show the same About window again"
 close_main "closing the main window with the About window open did not end the program"
 
+echo "Case 16: a termination signal closes every window and ends the program cleanly"
+launch "$program" "$work/sample file.txt"
+expect_main_window_first "$app"
+xdotool mousemove --window "$(windows)" 100 20 click 1
+for _ in $(seq 50); do [ -n "$(about_windows)" ] && break; sleep 0.1; done
+[ -n "$(about_windows)" ] || fail "the banner did not open the About window"
+kill -TERM "$app"
+ended_cleanly "$app" "SIGTERM with the About window open did not end the program"
+# During the start-up message box: the box closes and the main window never shows.
+launch "$program" "$work"
+wait_for_windows "$app"
+kill -INT "$app"
+ended_cleanly "$app" "SIGINT during the start-up message did not end the program"
+
 echo "Run time: $((SECONDS - started)) s"
-echo "PASS: 15 cases; screenshots in $out"
+echo "PASS: 16 cases; screenshots in $out"
