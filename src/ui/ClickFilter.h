@@ -6,13 +6,16 @@
 class QWidget;
 
 // Gives a widget without a click of its own (a picture) one: the left button pressed and released on it. A press
-// refused by acceptPress (the rest of a double click that opened the window, say) starts no click.
+// refused by acceptPress (the rest of a double click that opened the window, say) starts no click. To assistive
+// technology the widget is a button whose press action is the same click.
 class ClickFilter final : public QObject
 {
     Q_OBJECT
 
 public:
     ClickFilter(QWidget* target, std::function<void()> clicked, std::function<bool()> acceptPress = {});
+
+    void click() { m_clicked(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
