@@ -83,7 +83,7 @@ const QStringList kRowNames{"File Name", "File Path",     "Created Date", "Last 
 
 QList<Expected> expectedControls()
 {
-    QList<Expected> table{{"frmMain", "Keswin Hash", QAccessible::Client},
+    QList<Expected> table{{"frmMain", "Keswin Hash", QAccessible::Window},
                           {"imgTitle", "About Keswin Hash", QAccessible::Button}};
     for (qsizetype row = 0; row < kRowNames.size(); ++row) {
         const QString& rowName = kRowNames[row];
@@ -95,7 +95,7 @@ QList<Expected> expectedControls()
     table.append({{"cmdBrowse", "Browse...", QAccessible::Button},
                   {"cmdCopyAll", "Copy All", QAccessible::Button},
                   {"cmdCopySel", "Copy Selected", QAccessible::Button},
-                  {"frmAbout", "About Keswin Hash", QAccessible::Client},
+                  {"frmAbout", "About Keswin Hash", QAccessible::Dialog},
                   {"imgAbout", "Keswin Hash home page", QAccessible::Button},
                   {"lblVersion", "Version:", QAccessible::StaticText},
                   {"lblVersionVal", "1.00", QAccessible::StaticText},

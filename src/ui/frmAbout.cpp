@@ -1,5 +1,6 @@
 #include "frmAbout.h"
 
+#include "AccessibleRoles.h"
 #include "ClickFilter.h"
 #include "ui_frmAbout.h"
 
@@ -7,7 +8,8 @@
 #include <QIcon>
 
 frmAbout::frmAbout(QWidget* owner, std::function<void()> openHomePage)
-    : QWidget(owner), m_ui(std::make_unique<Ui::frmAbout>()), m_openHomePage(std::move(openHomePage))
+    : QWidget(owner), m_ui((useAccessibleRoles(), std::make_unique<Ui::frmAbout>())),
+      m_openHomePage(std::move(openHomePage))
 {
     m_ui->setupUi(this);
     // A dialog of its owner's: no taskbar entry, a close box only, fixed size. Being a plain widget rather than a

@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "AccessibleRoles.h"
 #include "ClickFilter.h"
 #include "Clipboard.h"
 #include "DropFilter.h"
@@ -53,9 +54,9 @@ QStyle* tickBoxStyle()
 
 frmMain::frmMain(std::shared_ptr<DigestService> digests, MessageBox& messageBox, FileDialog& fileDialog,
                  Clipboard& clipboard, std::function<void()> openHomePage, QWidget* parent)
-    : QWidget(parent), m_ui((initAssets(), std::make_unique<Ui::frmMain>())), m_messageBox(messageBox),
-      m_fileDialog(fileDialog), m_clipboard(clipboard), m_openHomePage(std::move(openHomePage)),
-      m_session(std::move(digests), *this)
+    : QWidget(parent), m_ui((initAssets(), useAccessibleRoles(), std::make_unique<Ui::frmMain>())),
+      m_messageBox(messageBox), m_fileDialog(fileDialog), m_clipboard(clipboard),
+      m_openHomePage(std::move(openHomePage)), m_session(std::move(digests), *this)
 {
     m_ui->setupUi(this);
     fitFontToLabels();

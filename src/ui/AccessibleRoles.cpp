@@ -1,0 +1,66 @@
+#include "AccessibleRoles.h"
+
+#include "ClickFilter.h"
+
+#include <QAccessibleWidget>
+#include <QWidget>
+
+namespace {
+
+class ClickableAccessible final : public QAccessibleWidget
+{
+public:
+    ClickableAccessible(QWidget* widget, ClickFilter* filter)
+        : QAccessibleWidget(widget, QAccessible::Button), m_filter(filter)
+    {}
+
+    QStringList actionNames() const override { return {pressAction()}; }
+
+    void doAction(const QString& actionName) override
+    {
+        if (actionName == pressAction() && widget()->isEnabled()) {
+            m_filter->click();
+        }
+    }
+
+private:
+    ClickFilter* m_filter;
+};
+
+// Decided when asked: a window's flags may be set after its face is made.
+class WindowAccessible final : public QAccessibleWidget
+{
+public:
+    using QAccessibleWidget::QAccessibleWidget;
+
+    QAccessible::Role role() const override
+    {
+        if (!widget()->isWindow()) {
+            return QAccessible::Client;
+        }
+        return widget()->windowType() == Qt::Dialog ? QAccessible::Dialog : QAccessible::Window;
+    }
+};
+
+QAccessibleInterface* accessibleFace(const QString&, QObject* object)
+{
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (!widget) {
+        return nullptr;
+    }
+    if (auto* filter = widget->findChild<ClickFilter*>(QString(), Qt::FindDirectChildrenOnly)) {
+        return new ClickableAccessible(widget, filter);
+    }
+    if (widget->inherits("frmMain") || widget->inherits("frmAbout")) {
+        return new WindowAccessible(widget);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void useAccessibleRoles()
+{
+    static const bool installed = (QAccessible::installFactory(accessibleFace), true);
+    Q_UNUSED(installed);
+}
