@@ -15,4 +15,5 @@ install_missing() {
 
 BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev libisal-dev
     fonts-dejavu-core)
-TEST_PACKAGES=(coreutils rhash xvfb xdotool xclip x11-utils wmctrl openbox imagemagick clang-format weston qt6-wayland)
+TEST_PACKAGES=(coreutils rhash xvfb xdotool xclip x11-utils wmctrl openbox imagemagick clang-format weston qt6-wayland
+    dbus at-spi2-core python3-pyatspi)
