@@ -1,0 +1,195 @@
+#!/usr/bin/env bash
+# The install rules and the Debian package: exactly the expected files, each accepted by its own validator, the
+# configured addresses carried into them (odd ones included), and a DEB whose dependencies dpkg-shlibdeps computed.
+# Usage: packaging_test.sh BUILD_DIR SOURCE_DIR PROGRAM
+set -uo pipefail
+build=$1
+source=$2
+program=$3
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+# Runs one named check: the command's status decides, its output is shown only when it fails.
+check() {
+    local name=$1
+    shift
+    local output
+    if output=$("$@" 2>&1); then
+        passed=$((passed + 1))
+        echo "PASS $name"
+    else
+        failed=$((failed + 1))
+        echo "FAIL $name"
+        [ -z "$output" ] || sed 's/^/    /' <<<"$output"
+    fi
+}
+# Succeeds when the command succeeds and prints nothing at all, warnings included.
+silent() {
+    local output
+    output=$("$@" 2>&1) || { echo "$output"; return 1; }
+    [ -z "$output" ] || { echo "$output"; return 1; }
+}
+same_lines() { diff <(printf '%s\n' "$1") <(printf '%s\n' "$2"); }
+contains() { grep -qF -- "$2" <<<"$1" || { echo "no \"$2\" in: $1"; return 1; }; }
+# The value of KEY in [GROUP] of a desktop entry file.
+entry_value() {
+    awk -v group="[$2]" -v key="$3" '
+        /^\[/ { inside = ($0 == group); next }
+        inside && index($0, key "=") == 1 { print substr($0, length(key) + 2); exit }' "$1"
+}
+cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+
+[ -x "$program" ] || { echo "the program is not built: $program"; exit 1; }
+version=$(sed -n 's/.*setApplicationVersion(QStringLiteral("\([^"]*\)")).*/\1/p' "$source/src/app/main.cpp")
+[ -n "$version" ] || { echo "no version found in src/app/main.cpp"; exit 1; }
+home_page=$(cache_value KESWIN_HOME_PAGE)
+bulletin_page=$(cache_value KESWIN_BULLETIN_PAGE)
+component_id=example.keswin.hash
+
+expected_files=$(sort <<EOF
+bin/keswin-hash
+share/applications/keswin-hash.desktop
+share/icons/hicolor/16x16/apps/keswin-hash.png
+share/icons/hicolor/24x24/apps/keswin-hash.png
+share/icons/hicolor/32x32/apps/keswin-hash.png
+share/icons/hicolor/48x48/apps/keswin-hash.png
+share/icons/hicolor/96x96/apps/keswin-hash.png
+share/icons/hicolor/scalable/apps/keswin-hash.svg
+share/kio/servicemenus/keswin-hash-identify.desktop
+share/man/man1/keswin-hash.1
+share/metainfo/$component_id.metainfo.xml
+EOF
+)
+
+# ---- cmake --install ----
+prefix=$work/prefix
+if ! cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
+    cat "$work/install.log"
+    echo "cmake --install failed"
+    exit 1
+fi
+check "install: exactly the expected files" \
+    same_lines "$expected_files" "$(find "$prefix" -mindepth 1 ! -type d -printf '%P\n' | sort)"
+check "install: no empty folder" silent find "$prefix" -mindepth 1 -type d -empty
+check "install: the program is the one built" cmp "$program" "$prefix/bin/keswin-hash"
+for size in 16 24 32 48 96; do
+    check "install: the ${size}x$size icon is $size pixels square" \
+        contains "$(file -b "$prefix/share/icons/hicolor/${size}x$size/apps/keswin-hash.png")" "PNG image data, $size x $size"
+done
+unfilled() { ! grep -rlE '@[A-Z_]+@' "$1"; }
+check "install: no placeholder left unfilled" unfilled "$prefix/share"
+
+# ---- desktop entry ----
+desktop=$prefix/share/applications/keswin-hash.desktop
+check "desktop entry: desktop-file-validate, no error nor warning" silent desktop-file-validate "$desktop"
+while IFS='|' read -r key wanted; do
+    check "desktop entry: $key has $wanted" contains "$(entry_value "$desktop" "Desktop Entry" "$key")" "$wanted"
+done <<'EOF'
+Exec|keswin-hash %f
+Icon|keswin-hash
+Terminal|false
+Type|Application
+MimeType|application/octet-stream;
+MimeType|text/plain;
+Keywords|hash;
+Keywords|checksum;
+Keywords|digest;
+Keywords|CRC;
+Keywords|MD5;
+Keywords|SHA;
+EOF
+check "desktop entry: Exec names the installed program" \
+    test -x "$prefix/bin/$(entry_value "$desktop" "Desktop Entry" Exec | cut -d' ' -f1)"
+
+# ---- AppStream metainfo ----
+metainfo=$prefix/share/metainfo/$component_id.metainfo.xml
+validate_metainfo() {
+    local output
+    output=$(appstreamcli validate --pedantic --no-net "$1" 2>&1) || { echo "$output"; return 1; }
+    ! grep -E '^[EWP]:' <<<"$output"
+}
+check "metainfo: appstreamcli validate --pedantic --no-net" validate_metainfo "$metainfo"
+metainfo_text=$(cat "$metainfo")
+check "metainfo: home page is the configured one" contains "$metainfo_text" "<url type=\"homepage\">$home_page</url>"
+check "metainfo: launches the installed desktop entry" \
+    contains "$metainfo_text" '<launchable type="desktop-id">keswin-hash.desktop</launchable>'
+check "metainfo: release is the program's version" contains "$metainfo_text" "<release version=\"$version\" date="
+
+# ---- man page ----
+manpage=$prefix/share/man/man1/keswin-hash.1
+check "man page: groff -man -ww, no warning" silent groff -man -ww -z "$manpage"
+check "man page: man --warnings, no warning" silent sh -c "man --warnings -l '$manpage' >/dev/null"
+check "man page: NAME line indexed by lexgrog" contains "$(lexgrog "$manpage")" "keswin-hash - identify a file"
+rendered=$(MANWIDTH=250 man -l "$manpage" 2>/dev/null)
+for wanted in "SYNOPSIS" "EXIT STATUS" "ENVIRONMENT" "FILES" "XDG_CONFIG_HOME" "QDX.conf" "Keswin Hash $version" \
+    "home page is $home_page;"; do
+    check "man page: shows \"$wanted\"" contains "$rendered" "$wanted"
+done
+if [ -n "$bulletin_page" ]; then
+    check "man page: names the configured bulletin page" contains "$rendered" "bulletin page, $bulletin_page,"
+else
+    check "man page: says there is no bulletin page" contains "$rendered" "This build has no bulletin address"
+fi
+
+# ---- Dolphin service menu ----
+menu=$prefix/share/kio/servicemenus/keswin-hash-identify.desktop
+action=$(entry_value "$menu" "Desktop Entry" Actions | cut -d';' -f1)
+while IFS='|' read -r group key wanted; do
+    check "service menu: [$group] $key has $wanted" contains "$(entry_value "$menu" "$group" "$key")" "$wanted"
+done <<EOF
+Desktop Entry|Type|Service
+Desktop Entry|X-KDE-ServiceTypes|KonqPopupMenu/Plugin
+Desktop Entry|MimeType|all/allfiles;
+Desktop Action $action|Name|Identify with Keswin Hash
+Desktop Action $action|Exec|keswin-hash %f
+Desktop Action $action|Icon|keswin-hash
+EOF
+
+# ---- odd addresses: escaped for XML and roff, and no bulletin page ----
+odd_home='https://keswin-hash.example/a-b?c=1&d=<2>\x'
+odd=$work/odd
+if cmake -S "$source" -B "$odd" -DBUILD_TESTING=OFF "-DKESWIN_HOME_PAGE=$odd_home" -DKESWIN_BULLETIN_PAGE= \
+    >"$work/odd.log" 2>&1; then
+    check "odd addresses: metainfo still validates" validate_metainfo "$odd/packaging/$component_id.metainfo.xml"
+    check "odd addresses: metainfo escapes the home page" contains "$(cat "$odd/packaging/$component_id.metainfo.xml")" \
+        '<url type="homepage">https://keswin-hash.example/a-b?c=1&amp;d=&lt;2&gt;\x</url>'
+    check "odd addresses: man page renders without warning" silent groff -man -ww -z "$odd/packaging/keswin-hash.1"
+    odd_rendered=$(MANWIDTH=250 man -l "$odd/packaging/keswin-hash.1" 2>/dev/null)
+    check "odd addresses: man page shows the home page as given" contains "$odd_rendered" "home page is $odd_home;"
+    check "odd addresses: man page says there is no bulletin page" \
+        contains "$odd_rendered" "This build has no bulletin address"
+else
+    cat "$work/odd.log"
+    check "odd addresses: configure" false
+fi
+
+# ---- Debian package ----
+if cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/deb" >"$work/cpack.log" 2>&1; then
+    deb=$work/deb/keswin-hash_${version}_$(dpkg --print-architecture).deb
+    check "deb: named keswin-hash_${version}_<arch>.deb" test -f "$deb"
+    while IFS='|' read -r field wanted; do
+        check "deb: $field has $wanted" contains "$(dpkg-deb -f "$deb" "$field")" "$wanted"
+    done <<EOF
+Package|keswin-hash
+Version|$version
+Section|utils
+Homepage|$home_page
+Maintainer|@
+Recommends|qt6-wayland
+Depends|libqt6widgets6 (>=
+Depends|libssl3 (>=
+Depends|libc6 (>=
+EOF
+    check "deb: the same files as the install, under /usr" same_lines "$expected_files" \
+        "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed -n 's|^\./usr/||p' | sort)"
+    check "deb: the program is executable and owned by root" \
+        contains "$(dpkg-deb -c "$deb" | grep ' ./usr/bin/keswin-hash$')" "-rwxr-xr-x root/root"
+else
+    cat "$work/cpack.log"
+    check "deb: cpack -G DEB" false
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
