@@ -21,17 +21,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
-export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-export XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/config"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-mkdir -p "$XDG_CONFIG_HOME"
-# The bulletin counts as opened today, so no browser is asked for.
-printf '[Checkup]\nSite=%s\n' "$(date +%Y-%m-%dT%H:%M:%S)" >"$XDG_CONFIG_HOME/QDX.conf"
+. "$here/private_desktop.sh"
+start_xvfb
+private_desktop
+bulletin_seen_today
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 # Asking for the accessibility bus's address starts it.
 for _ in $(seq 50); do
     dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1 && break

@@ -33,8 +33,8 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
 command -v weston >/dev/null || skip "weston is not installed (Debian package weston)"
-export XDG_RUNTIME_DIR="$work/runtime"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+. "$(dirname "$0")/private_desktop.sh"
+private_desktop
 socket="keswin-smoke-$$"
 # Pixman draws on the CPU, so no GPU is needed; --debug lets weston-screenshooter take the screenshot.
 setsid weston --backend=headless-backend.so --use-pixman --width=1024 --height=640 --socket="$socket" --idle-time=0 \
@@ -46,16 +46,6 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 [ -S "$XDG_RUNTIME_DIR/$socket" ] || skip "the headless weston made no socket in 10 s: $(tail -n 5 "$work/weston.log")"
-
-# Settings in a folder of the test's, never the user's; the desktop's opener only logs, so no browser starts.
-export XDG_CONFIG_HOME="$work/config"
-mkdir -p "$XDG_CONFIG_HOME" "$work/bin"
-cat >"$work/bin/xdg-open" <<OPENER
-#!/bin/sh
-printf '%s\n' "\$*" >>"$work/opened.log"
-OPENER
-chmod +x "$work/bin/xdg-open"
-export PATH="$work/bin:$PATH"
 
 # No X display to fall back on: the window is Wayland's or there is none. The protocol log goes to stderr.
 client_log="$work/client.log"

@@ -26,24 +26,9 @@ drag_source=$(realpath "$4")
 refuse_digests="$here/../data/refuse-digests.cnf"
 [ -f "$refuse_digests" ] || fail "missing $refuse_digests"
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
-export QT_QPA_PLATFORM=xcb
-export XDG_RUNTIME_DIR="$work/runtime"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-# The program's settings go to a folder of the test's, never the user's; the desktop's opener is a stand-in that
-# logs what it was asked to open instead of starting a browser.
-export XDG_CONFIG_HOME="$work/config"
-mkdir -p "$XDG_CONFIG_HOME" "$work/bin"
-cat >"$work/bin/xdg-open" <<OPENER
-#!/bin/sh
-printf '%s\n' "\$*" >>"$work/opened.log"
-OPENER
-chmod +x "$work/bin/xdg-open"
-export PATH="$work/bin:$PATH"
+. "$here/private_desktop.sh"
+start_xvfb
+private_desktop
 openbox >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
@@ -51,7 +36,9 @@ sleep 1
 # Window ids of visible top-level windows titled exactly "Keswin Hash".
 windows() { xdotool search --onlyvisible --name '^Keswin Hash$' 2>/dev/null || true; }
 size_of() { xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'; }
-is_main() { [ "$(size_of "$1")" = "278x286" ]; }
+is_main() { [ "$(size_of "$1")" = "${2:-278x286}" ]; }
+# A length in device pixels at a scale factor, rounded as Qt rounds window sizes.
+scaled() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%d", n * s + 0.5 }'; }
 centre_of() { xwininfo -id "$1" | awk '/Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4}
     /Width:/ {w=$2} /Height:/ {h=$2} END {print int(x + w / 2), int(y + h / 2)}'; }
 count() { if [ -z "$1" ]; then echo 0; else echo "$1" | wc -l; fi; }
@@ -109,13 +96,14 @@ close_main() {
     wmctrl -c 'Keswin Hash'
     ended_cleanly "$app" "$1"
 }
-expect_main_window_first() {
+expect_main_window_first() { expect_main_window_first_at "$1" 278x286; }
+expect_main_window_first_at() {
     wait_for_windows "$1"
     sleep 0.5
     local ids
     ids=$(windows)
     [ "$(count "$ids")" -eq 1 ] || fail "expected the main window alone, got: $ids"
-    is_main "$ids" || fail "a $(size_of "$ids") window came first, expected the 278x286 main window"
+    is_main "$ids" "$2" || fail "a $(size_of "$ids") window came first, expected the $2 main window"
 }
 # A message box comes first; Return closes it and the main window follows. With a file name, a screenshot of the box.
 expect_message_then_main() {
@@ -599,5 +587,23 @@ wait_for_windows "$app"
 kill -INT "$app"
 ended_cleanly "$app" "SIGINT during the start-up message did not end the program"
 
+echo "Case 17: at scale factors 2 and 1.5 both windows are drawn at that scale; screenshots for the eye"
+printf 'seen on a dense screen' >"$work/dense screen.txt"
+for scale in 2 1.5; do
+    launch env QT_SCALE_FACTOR=$scale "$program" "$work/dense screen.txt"
+    expect_main_window_first_at "$app" "$(scaled 278 $scale)x$(scaled 286 $scale)"
+    main=$(windows)
+    sleep 1
+    import -window "$main" "$out/main-window-scale$scale.png"
+    xdotool mousemove --window "$main" "$(scaled 100 $scale)" "$(scaled 20 $scale)" click 1
+    for _ in $(seq 50); do [ -n "$(about_windows)" ] && break; sleep 0.1; done
+    about=$(about_windows)
+    [ "$(size_of "$about")" = "$(scaled 300 $scale)x$(scaled 301 $scale)" ] ||
+        fail "at scale $scale the About window is $(size_of "$about")"
+    sleep 0.3
+    import -window "$about" "$out/about-window-scale$scale.png"
+    close_main "closing at scale $scale did not end the program"
+done
+
 echo "Run time: $((SECONDS - started)) s"
-echo "PASS: 16 cases; screenshots in $out"
+echo "PASS: 17 cases; screenshots in $out"
