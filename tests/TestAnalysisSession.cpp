@@ -8,7 +8,9 @@
 
 #include <cstring>
 #include <fcntl.h>
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <sys/stat.h>
@@ -65,6 +67,7 @@ private slots:
     void messageNamesTheFileAnalysedEvenAfterAnEmptyIntake();
     void stopCancelsTheWorkerAndFreezesTheRows();
     void realEngineFillsEveryRow();
+    void sizeRowOwnsUpToBytesTheFileSystemDidNotCount();
     void intakeTakesThePathAsGiven_data();
     void intakeTakesThePathAsGiven();
     void startUpAnalysesOnlyTheFirstArgument();
@@ -282,6 +285,29 @@ void TestAnalysisSession::realEngineFillsEveryRow()
     QCOMPARE(view.row(ResultRow::Sha1), firstWordOf("sha1sum", {file}));
     QCOMPARE(view.row(ResultRow::Sha256), firstWordOf("sha256sum", {file}));
     QCOMPARE(opens, 1);
+}
+
+// /proc/version says it is empty, has content, and reads the same every time.
+void TestAnalysisSession::sizeRowOwnsUpToBytesTheFileSystemDidNotCount()
+{
+    const QString file = QStringLiteral("/proc/version");
+    QFile content(file);
+    QVERIFY(content.open(QIODevice::ReadOnly));
+    const QByteArray bytes = content.readAll();
+    QVERIFY(!bytes.isEmpty());
+    QCOMPARE(QFileInfo(file).size(), 0);
+
+    RecordingView view;
+    AnalysisSession session(std::make_shared<DigestEngine>(), view);
+    QSignalSpy finished(&session, &AnalysisSession::finished);
+    session.TakeInputPath(file);
+    QTRY_COMPARE(finished.size(), 1);
+    QVERIFY(view.messages().isEmpty());
+    QCOMPARE(view.row(ResultRow::FileSize), QStringLiteral("0 (%1 bytes read)").arg(bytes.size()));
+    QCOMPARE(view.row(ResultRow::Md5),
+             QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex()));
+    QCOMPARE(view.row(ResultRow::Sha256),
+             QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()));
 }
 
 void TestAnalysisSession::intakeTakesThePathAsGiven_data()

@@ -69,6 +69,7 @@ void AnalysisSession::AnalyzeFile()
     m_view.setRowText(ResultRow::FileName, facts->name);
     m_view.setRowText(ResultRow::FilePath, facts->path);
     m_view.setRowText(ResultRow::FileSize, facts->size);
+    m_shownSize = facts->version.size;
     m_view.setRowText(ResultRow::CreatedDate, facts->created);
     m_view.setRowText(ResultRow::LastAccessed, facts->accessed);
     m_view.setRowText(ResultRow::LastModified, facts->modified);
@@ -78,6 +79,7 @@ void AnalysisSession::AnalyzeFile()
 
     m_run = std::make_unique<DigestRun>(m_digests, m_currentPath, facts->version, m_startThread);
     connect(m_run.get(), &DigestRun::digestReady, this, &AnalysisSession::onDigestReady);
+    connect(m_run.get(), &DigestRun::bytesRead, this, &AnalysisSession::onBytesRead);
     connect(m_run.get(), &DigestRun::unavailable, this, &AnalysisSession::onDigestUnavailable);
     connect(m_run.get(), &DigestRun::failed, this, &AnalysisSession::onDigestFailed);
     m_view.setRowText(rowFor(kDigestOrder.front()), kCalculating);
@@ -102,6 +104,15 @@ void AnalysisSession::onDigestReady(DigestKind kind, const QString& digest)
 {
     m_view.setRowText(rowFor(kind), digest);
     moveOnFrom(kind);
+}
+
+void AnalysisSession::onBytesRead(quint64 count)
+{
+    // Files under /proc and /sys say they are empty and yet have content. The digests are of what was read; a size
+    // row saying 0 alone would contradict them, in the window and in every report copied from it.
+    if (count != static_cast<quint64>(m_shownSize)) {
+        m_view.setRowText(ResultRow::FileSize, tr("%1 (%2 bytes read)").arg(m_shownSize).arg(count));
+    }
 }
 
 void AnalysisSession::onDigestUnavailable(DigestKind kind, const QString& reason)

@@ -53,6 +53,7 @@ signals:
 
 private:
     void onDigestReady(DigestKind kind, const QString& digest);
+    void onBytesRead(quint64 count);
     void onDigestUnavailable(DigestKind kind, const QString& reason);
     void onDigestFailed(DigestKind kind, const QString& reason);
     // Moves "Calculating ..." on past a digest row, or ends the analysis after the last.
@@ -68,5 +69,6 @@ private:
     QString m_analysedPath; // what the running analysis works on: new input may change CurrentPath meanwhile
     QStringList m_argList;
     std::unique_ptr<DigestRun> m_run;
+    qint64 m_shownSize = 0;    // the size the facts gave, to hold against what the digests cover
     QStringList m_unavailable; // the reasons of this analysis's digests that cannot be computed here
 };

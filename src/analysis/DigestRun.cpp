@@ -113,12 +113,19 @@ void DigestRun::start()
                  reportUnexpected]() mutable {
         // The body of a thread of ours: nothing may leave it.
         DigestKind current = kDigestOrder.front();
+        bool lengthTold = false;
         try {
             for (DigestKind kind : kDigestOrder) {
                 current = kind;
                 const DigestOutcome outcome = service->DigestFile(kind, path, -1, &shared->job);
                 if (outcome.status == DigestOutcome::Status::Cancelled || shared->job.isCancelled()) {
                     break;
+                }
+                if (outcome.status != DigestOutcome::Status::Failed && !lengthTold) {
+                    if (const std::optional<DigestJob::Read> read = shared->job.read()) {
+                        lengthTold = true;
+                        shared->post([count = read->bytesRead](DigestRun& run) { emit run.bytesRead(count); });
+                    }
                 }
                 if (outcome.status == DigestOutcome::Status::Unavailable) {
                     shared->post(

@@ -33,6 +33,8 @@ public:
 
 signals:
     void digestReady(DigestKind kind, const QString& digest);
+    // How many bytes the digests cover; comes before the first digest, from an engine that tells.
+    void bytesRead(quint64 count);
     // The file could not be read; no digest follows.
     void failed(DigestKind kind, const QString& reason);
     // This one digest cannot be computed here; the others follow.

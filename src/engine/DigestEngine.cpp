@@ -44,8 +44,13 @@ public:
                 return -1;
             }
         }
-        return m_inner->read(buffer);
+        const qint64 count = m_inner->read(buffer);
+        if (count > 0) {
+            m_bytesRead += static_cast<quint64>(count);
+        }
+        return count;
     }
+    quint64 bytesRead() const { return m_bytesRead; }
     QString errorString() const override { return m_error.isEmpty() ? m_inner->errorString() : m_error; }
     FileIdentity identity() const override { return m_inner->identity(); }
     std::optional<FileIdentity> currentIdentity() override { return m_inner->currentIdentity(); }
@@ -53,6 +58,7 @@ public:
 private:
     std::unique_ptr<FileReader> m_inner;
     int m_reads = 0;
+    quint64 m_bytesRead = 0;
     QString m_error;
 };
 
@@ -122,7 +128,7 @@ DigestOutcome DigestEngine::readAllDigests(const QByteArray& nativePath, DigestJ
     if (*atEnd != atOpen) {
         return DigestOutcome::failed(changedWhileReadReason());
     }
-    DigestJob::Read read{nativePath, atOpen, {}};
+    DigestJob::Read read{nativePath, atOpen, {}, reader.bytesRead()};
     for (std::size_t i = 0; i < read.outcomes.size(); ++i) {
         read.outcomes[i] = result.refusals[i].isEmpty()
                                ? DigestOutcome::ok(QString::fromLatin1(result.digests[i].toHex()))

@@ -36,6 +36,8 @@ public:
         QByteArray nativePath;
         FileIdentity version;
         std::array<DigestOutcome, 4> outcomes;
+        // What the digests cover: the file's size, except where the file system gives none (files under /proc).
+        quint64 bytesRead = 0;
     };
     std::optional<Read> read() const
     {
