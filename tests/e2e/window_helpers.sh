@@ -1,0 +1,178 @@
+# Sourced by the end-to-end scripts that drive the real window: finding its windows, starting and ending the program,
+# clicking its controls, reading its rows through the real clipboard, and dropping files on it from another program.
+# The caller defines fail (reports and exits), sets work (a temporary folder), drag_source (the program built from
+# DragSource.cpp) and a pids array whose programs it stops at the end; launch sets app.
+
+# Window ids of visible top-level windows titled exactly "Keswin Hash".
+windows() { xdotool search --onlyvisible --name '^Keswin Hash$' 2>/dev/null || true; }
+size_of() { xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'; }
+is_main() { [ "$(size_of "$1")" = "${2:-278x286}" ]; }
+count() { if [ -z "$1" ]; then echo 0; else echo "$1" | wc -l; fi; }
+# Sets status to the exit status of an ended background program (not in $(...): a subshell cannot wait for it).
+reap() {
+    status=0
+    wait "$1" || status=$?
+}
+# Fails, with the program's exit status, if it has ended.
+still_running() {
+    kill -0 "$1" 2>/dev/null && return 0
+    reap "$1"
+    fail "the program ended with status $status $2"
+}
+# With a PID, a program that ends before showing anything fails the case at once, with its status.
+wait_for_windows() {
+    for _ in $(seq 100); do
+        [ -n "$(windows)" ] && return 0
+        [ -z "${1:-}" ] || still_running "$1" "before showing a window"
+        sleep 0.1
+    done
+    fail "no window titled Keswin Hash appeared"
+}
+wait_for_exit() {
+    for _ in $(seq 100); do
+        kill -0 "$1" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    fail "$2"
+}
+# After its window was closed the program must end, and with status 0: a crash or an abort is not an ending.
+ended_cleanly() {
+    wait_for_exit "$1" "$2"
+    reap "$1"
+    echo "  exit status $status"
+    [ "$status" -eq 0 ] || fail "the program ended with status $status"
+}
+# Starts a program in the background as $app, to be stopped at the end whatever happens.
+launch() {
+    "$@" &
+    app=$!
+    pids+=("$app")
+}
+# The same, started in the given folder.
+launch_in() {
+    local folder=$1
+    shift
+    (cd "$folder" && exec "$@") &
+    app=$!
+    pids+=("$app")
+}
+# Closes the main window by its close box; the program must end with status 0.
+close_main() {
+    wmctrl -c 'Keswin Hash'
+    ended_cleanly "$app" "$1"
+}
+# The main window appears directly: no message box comes first.
+expect_main_window_first() { expect_main_window_first_at "$1" 278x286; }
+expect_main_window_first_at() {
+    wait_for_windows "$1"
+    sleep 0.5
+    local ids
+    ids=$(windows)
+    [ "$(count "$ids")" -eq 1 ] || fail "expected the main window alone, got: $ids"
+    is_main "$ids" "$2" || fail "a $(size_of "$ids") window came first, expected the $2 main window"
+}
+
+# The cases below drive the window as a user does: real clicks at the controls' places, and the real
+# clipboard, read with xclip. Client coordinates of the controls; rows from the top, 20 pixels apart.
+row_name=0 row_path=1 row_created=2 row_accessed=3 row_modified=4 row_size=5 row_crc32=6 row_md5=7 row_sha1=8
+row_sha256=9
+click_at() { xdotool mousemove --sync --window "$1" "$2" "$3" click 1; }
+click_copy_button() { click_at "$1" 246 $((61 + 20 * $2)); }
+click_tick_box() { click_at "$1" 266 $((61 + 20 * $2)); }
+click_browse() { click_at "$1" 44 268; }
+click_copy_all() { click_at "$1" 132 268; }
+click_copy_selected() { click_at "$1" 228 268; }
+# Absolute x, y, width and height of a window's client area.
+geometry_of() { xwininfo -id "$1" | awk '/Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4}
+    /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}'; }
+main_window() {
+    local id
+    for id in $(windows); do is_main "$id" && echo "$id"; done
+}
+
+# A text of ours on the clipboard, served by an xclip of ours that ends as soon as another client takes the clipboard:
+# so a read after a click cannot see what the clipboard held before the click, and an untouched clipboard shows.
+clipboard_marker='put there by the test, not by the program'
+mark_clipboard() {
+    printf '%s' "$clipboard_marker" | xclip -quiet -selection clipboard >/dev/null 2>&1 &
+    marker=$!
+    pids+=($marker)
+    for _ in $(seq 50); do
+        [ "$(xclip -selection clipboard -o 2>/dev/null || true)" = "$clipboard_marker" ] && return 0
+        sleep 0.05
+    done
+    fail "could not put a text of the test's on the clipboard"
+}
+# Runs the command (a click), which must put a text on the clipboard, and writes that text to FILE.
+copy_into() {
+    local file=$1
+    shift
+    mark_clipboard
+    "$@"
+    wait_for_exit "$marker" "the clipboard was not taken after: $*"
+    reap "$marker"
+    xclip -selection clipboard -o >"$file" 2>/dev/null || fail "nothing to read on the clipboard after: $*"
+}
+# The text a row shows, through its copy button.
+row_text() {
+    copy_into "$work/row" click_copy_button "$1" "$2"
+    cat "$work/row"
+}
+# Waits until the SHA-256 row of WINDOW shows a digest (the last row filled), or the given digest.
+wait_for_sha256() {
+    local shown
+    for _ in $(seq 100); do
+        shown=$(row_text "$1" $row_sha256)
+        if [ -n "${2:-}" ]; then
+            [ "$shown" = "$2" ] && return 0
+        elif [[ $shown =~ ^[0-9a-f]{64}$ ]]; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    fail "the SHA-256 row shows \"$shown\", expected ${2:-a digest}"
+}
+
+# Drags the files from a drag source of ours, placed beside WINDOW, onto point X Y of WINDOW's client area, with the
+# real pointer: press on the source, move over in steps, release. The drop must be taken and reported finished.
+drag_onto() {
+    local window=$1 x=$2 y=$3 source_window step
+    shift 3
+    "$drag_source" "$@" >"$work/drag.out" &
+    local source_pid=$!
+    pids+=($source_pid)
+    for _ in $(seq 100); do
+        source_window=$(xdotool search --onlyvisible --name '^Drag Source$' 2>/dev/null || true)
+        [ -n "$source_window" ] && break
+        still_running "$source_pid" "(the drag source) before showing a window"
+        sleep 0.1
+    done
+    [ -n "$source_window" ] || fail "the drag source showed no window"
+    local main_x main_y main_w source_x source_y source_w source_h
+    read -r main_x main_y main_w _ <<<"$(geometry_of "$window")"
+    xdotool windowmove "$source_window" $((main_x > 200 ? main_x - 180 : main_x + main_w + 40)) "$main_y"
+    # Frames included: the source must not cover any part of the window it drops on.
+    for _ in $(seq 50); do
+        read -r source_x source_y source_w source_h <<<"$(geometry_of "$source_window")"
+        [ $((source_x + source_w + 20)) -lt "$main_x" ] || [ "$source_x" -gt $((main_x + main_w + 20)) ] && break
+        sleep 0.1
+    done
+    [ $((source_x + source_w + 20)) -lt "$main_x" ] || [ "$source_x" -gt $((main_x + main_w + 20)) ] ||
+        fail "the drag source at $source_x,$source_y overlaps the main window at $main_x,$main_y"
+    local from_x=$((source_x + source_w / 2)) from_y=$((source_y + source_h / 2))
+    local to_x=$((main_x + x)) to_y=$((main_y + y))
+    xdotool mousemove --sync "$from_x" "$from_y"
+    sleep 0.2
+    xdotool mousedown 1
+    sleep 0.2
+    for step in $(seq 12); do
+        xdotool mousemove --sync $((from_x + (to_x - from_x) * step / 12)) $((from_y + (to_y - from_y) * step / 12))
+        sleep 0.05
+    done
+    sleep 0.2
+    xdotool mouseup 1
+    wait_for_exit "$source_pid" "the drag source did not end after the drop"
+    reap "$source_pid"
+    [ "$status" -eq 0 ] || fail "the drag source ended with status $status"
+    grep -qx finished "$work/drag.out" || fail "the drop was not taken; the drag source printed: $(cat "$work/drag.out")"
+}
