@@ -25,6 +25,6 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 
 # A source archive is the tracked tree, never the build folders beside it.
 set(CPACK_SOURCE_GENERATOR "TGZ")
-set(CPACK_SOURCE_IGNORE_FILES "/\\.git/" "/build[^/]*/" "/\\.cache/")
+set(CPACK_SOURCE_IGNORE_FILES "/[.]git/" "/build[^/]*/" "/[.]cache/")
 
 include(CPack)
