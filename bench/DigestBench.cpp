@@ -10,6 +10,8 @@
 #include "Hasher.h"
 #include "LanePlan.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <sys/resource.h>
+#include <thread>
 
 namespace {
 
@@ -133,6 +136,54 @@ int runCase(const QString& path)
     return 0;
 }
 
+qint64 residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').front().toLongLong();
+        }
+    }
+    return -1;
+}
+
+// One read of a sparse file of the given size through the engine, its resident memory sampled as it goes: memory
+// must stay flat however large the file.
+int runSparse(qint64 gib)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sparse.bin"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(gib << 30)) {
+        qFatal("cannot make a sparse file of %lld GiB in %s", static_cast<long long>(gib), qPrintable(dir.path()));
+    }
+    file.close();
+    const qint64 before = residentKiB();
+    std::atomic<bool> done{false};
+    std::atomic<qint64> highest{before};
+    std::thread sampler([&] {
+        while (!done.load()) {
+            highest.store(std::max(highest.load(), residentKiB()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    });
+    QElapsedTimer timer;
+    timer.start();
+    allFour(path);
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    done.store(true);
+    sampler.join();
+    std::printf("sparse file of %lld GiB, one read for all four digests: %.1f s (%.0f MiB/s)\n",
+                static_cast<long long>(gib), seconds, static_cast<double>(gib * 1024) / seconds);
+    std::printf("  resident memory: %.1f MiB before, at most %.1f MiB during, %.1f MiB after\n",
+                static_cast<double>(before) / 1024.0, static_cast<double>(highest.load()) / 1024.0,
+                static_cast<double>(residentKiB()) / 1024.0);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -141,6 +192,9 @@ int main(int argc, char** argv)
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() == 3 && arguments[1] == QStringLiteral("--case")) {
         return runCase(arguments[2]);
+    }
+    if (arguments.size() >= 2 && arguments[1] == QStringLiteral("--sparse")) {
+        return runSparse(arguments.size() > 2 ? arguments[2].toLongLong() : 64);
     }
 
     QTemporaryDir dir;
