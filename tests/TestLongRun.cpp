@@ -134,10 +134,12 @@ void TestLongRun::thousandAnalysesLeaveNothingBehind()
           static_cast<long long>(before.residentKiB), static_cast<long long>(after.residentKiB));
     QCOMPARE(after.descriptors, before.descriptors);
     QVERIFY(after.threads <= before.threads);
+#ifndef __SANITIZE_ADDRESS__ // AddressSanitizer holds freed memory back on purpose; its leak check covers this there
     // Threads superseded while they run leave the allocator some fragments (measured: 1 to 7 MiB, the same after
     // 1000 analyses as after 6000; none without supersession); a leak of 16 KiB an analysis, a read buffer say,
     // goes past this.
     QVERIFY2(after.residentKiB - before.residentKiB < 16 * 1024, "resident memory grew by more than 16 MiB");
+#endif
 
     // The window still tells the truth about the last file.
     const QString last = regular[999 % regular.size()];
