@@ -7,12 +7,9 @@
 #include <optional>
 #include <QRegularExpression>
 
-namespace {
-
-// The calendar date of a stored text of the form the reminder writes; nothing for any other text. Only the form
-// of the time is checked: a local time that does not exist (the hour skipped in spring) is still the date it says,
-// and a text with a zone is none that the reminder wrote.
-std::optional<QDate> storedDate(const QString& text)
+// Only the form of the time is checked: a local time that does not exist (the hour skipped in spring) is still the
+// date it says, and a text with a zone is none that the reminder wrote.
+std::optional<QDate> storedBulletinDate(const QString& text)
 {
     static const QRegularExpression form(QStringLiteral("^(\\d{4}-\\d{2}-\\d{2})T([01]\\d|2[0-3]):[0-5]\\d:[0-5]\\d$"));
     const QRegularExpressionMatch match = form.match(text);
@@ -22,6 +19,8 @@ std::optional<QDate> storedDate(const QString& text)
     const QDate date = QDate::fromString(match.captured(1), Qt::ISODate);
     return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
 }
+
+namespace {
 
 const QString kSection = QStringLiteral("Checkup");
 const QString kKey = QStringLiteral("Site");
@@ -41,7 +40,7 @@ void runBulletinReminder(SettingsStore& settings, const Clock& clock, WebLaunche
         return;
     }
     const QDateTime now = clock.now();
-    const std::optional<QDate> last = storedDate(settings.read(kSection, kKey).trimmed());
+    const std::optional<QDate> last = storedBulletinDate(settings.read(kSection, kKey).trimmed());
     if (!last) {
         // Blank, absent or unreadable: a first start.
         settings.write(kSection, kKey, bulletinDateText(now));

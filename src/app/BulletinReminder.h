@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+#include <QDate>
 #include <QString>
 
 class Clock;
@@ -15,3 +17,6 @@ void runBulletinReminder(SettingsStore& settings, const Clock& clock, WebLaunche
 
 // The stored form: ISO 8601 local date-time with seconds and no zone, which reads back the same in any locale.
 QString bulletinDateText(const class QDateTime& time);
+
+// The date a stored text of the written form holds, nothing for any other text; public for the fuzz target.
+std::optional<QDate> storedBulletinDate(const QString& text);
