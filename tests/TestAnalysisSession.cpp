@@ -134,9 +134,20 @@ void TestAnalysisSession::refusalsShowTheirMessageAndLeaveRowsEmpty_data()
     QTest::newRow("nothing there") << missing << "Invalid file path: " + missing;
     const QString fifo = m_files.path(QStringLiteral("fifo"));
     ::mkfifo(QFile::encodeName(fifo).constData(), 0600);
-    QTest::newRow("fifo is not a file") << fifo << "Invalid file path: " + fifo;
+    QTest::newRow("fifo is not a file") << fifo
+                                        << "Invalid file path: " + fifo +
+                                               "\n\nIt is a named pipe (FIFO), not a regular file.";
     QTest::newRow("device is not a file") << "/dev/null"
-                                          << "Invalid file path: /dev/null";
+                                          << "Invalid file path: /dev/null\n\nIt is a device, not a regular file.";
+    const QString loop = m_files.path(QStringLiteral("loop"));
+    QFile::link(loop, loop);
+    QTest::newRow("link loop") << loop << "Invalid file path: " + loop + "\n\nToo many levels of symbolic links";
+    const QString dangling = m_files.path(QStringLiteral("dangling"));
+    QFile::link(missing, dangling);
+    QTest::newRow("dangling link names nothing") << dangling << "Invalid file path: " + dangling;
+    const QString plain = m_files.write(QStringLiteral("plain"), "p");
+    QTest::newRow("a file as a folder names nothing") << plain + "/inside"
+                                                      << "Invalid file path: " + plain + "/inside";
     QTest::newRow("tab kept in path") << "\t" + missing << "Invalid file path: \t" + missing;
 }
 

@@ -67,6 +67,7 @@ void TestFileFacts::classifiesPaths_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<PathKind>("kind");
+    QTest::addColumn<QString>("reason");
     const QString file = m_files.write(QStringLiteral("plain"), "p");
     const QString fileLink = m_files.path(QStringLiteral("file-link"));
     QFile::link(file, fileLink);
@@ -77,22 +78,27 @@ void TestFileFacts::classifiesPaths_data()
     const QString dangling = m_files.path(QStringLiteral("dangling"));
     QFile::link(m_files.path(QStringLiteral("gone")), dangling);
 
-    QTest::newRow("file") << file << PathKind::RegularFile;
-    QTest::newRow("link to file") << fileLink << PathKind::RegularFile;
-    QTest::newRow("folder") << QDir::tempPath() << PathKind::Folder;
-    QTest::newRow("link to folder") << folderLink << PathKind::Folder;
-    QTest::newRow("fifo") << fifo << PathKind::Other;
-    QTest::newRow("device") << "/dev/null" << PathKind::Other;
-    QTest::newRow("dangling link") << dangling << PathKind::Other;
-    QTest::newRow("nothing") << m_files.path(QStringLiteral("nothing")) << PathKind::Other;
-    QTest::newRow("embedded nul") << file + QChar(0) << PathKind::Other;
+    QTest::newRow("file") << file << PathKind::RegularFile << QString();
+    QTest::newRow("link to file") << fileLink << PathKind::RegularFile << QString();
+    QTest::newRow("folder") << QDir::tempPath() << PathKind::Folder << QString();
+    QTest::newRow("link to folder") << folderLink << PathKind::Folder << QString();
+    QTest::newRow("fifo") << fifo << PathKind::Other << "It is a named pipe (FIFO), not a regular file.";
+    QTest::newRow("device") << "/dev/null" << PathKind::Other << "It is a device, not a regular file.";
+    QTest::newRow("too long") << m_files.path(QString(300, u'n')) << PathKind::Other << "File name too long";
+    QTest::newRow("dangling link") << dangling << PathKind::Missing << QString();
+    QTest::newRow("nothing") << m_files.path(QStringLiteral("nothing")) << PathKind::Missing << QString();
+    QTest::newRow("under a file") << file + "/x" << PathKind::Missing << QString();
+    QTest::newRow("embedded nul") << file + QChar(0) << PathKind::Missing << QString();
 }
 
 void TestFileFacts::classifiesPaths()
 {
     QFETCH(QString, path);
     QFETCH(PathKind, kind);
-    QCOMPARE(classifyPath(path), kind);
+    QFETCH(QString, reason);
+    QString given;
+    QCOMPARE(classifyPath(path, &given), kind);
+    QCOMPARE(given, reason);
 }
 
 QTEST_GUILESS_MAIN(TestFileFacts)

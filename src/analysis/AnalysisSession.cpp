@@ -54,13 +54,13 @@ void AnalysisSession::AnalyzeFile()
     m_unavailable.clear();
     m_analysedPath = m_currentPath;
     ClearResults();
-    const PathKind kind = classifyPath(m_currentPath);
+    QString reason;
+    const PathKind kind = classifyPath(m_currentPath, &reason);
     if (kind != PathKind::RegularFile) {
-        refuse(kind);
+        refuse(kind, reason);
         return;
     }
 
-    QString reason;
     const std::optional<FileFacts> facts = readFileFacts(m_argList.front(), m_locale, &reason);
     if (!facts) {
         reportReadFailure(m_analysedPath, reason);
@@ -86,13 +86,16 @@ void AnalysisSession::AnalyzeFile()
     m_run->start();
 }
 
-void AnalysisSession::refuse(PathKind kind)
+void AnalysisSession::refuse(PathKind kind, const QString& reason)
 {
     if (kind == PathKind::Folder) {
         m_view.showMessage(tr("Folder selection detected. Analysing a folder is not available; please choose a file."));
-    } else {
-        m_view.showMessage(QStringLiteral("Invalid file path: ") + displayTextForPath(m_analysedPath));
+        return;
     }
+    const QString message = QStringLiteral("Invalid file path: ") + displayTextForPath(m_analysedPath);
+    // Something is there: say why it cannot be analysed, or the user is told the path is wrong when it is not.
+    m_view.showMessage(kind == PathKind::Other && !reason.isEmpty() ? message + QStringLiteral("\n\n") + reason
+                                                                    : message);
 }
 
 void AnalysisSession::reportReadFailure(const QString& path, const QString& reason)

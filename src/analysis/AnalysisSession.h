@@ -58,7 +58,7 @@ private:
     void onDigestFailed(DigestKind kind, const QString& reason);
     // Moves "Calculating ..." on past a digest row, or ends the analysis after the last.
     void moveOnFrom(DigestKind kind);
-    void refuse(PathKind kind);
+    void refuse(PathKind kind, const QString& reason);
     void reportReadFailure(const QString& path, const QString& reason);
 
     std::shared_ptr<DigestService> m_digests;

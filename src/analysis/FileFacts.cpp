@@ -5,17 +5,23 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-PathKind classifyPath(const QString& path)
+PathKind classifyPath(const QString& path, QString* reason)
 {
     const std::optional<QByteArray> native = nativePathFor(path);
-    if (!native || native->isEmpty()) {
-        return PathKind::Other;
+    if (!native || RegularFile::namesNothing(*native)) {
+        return PathKind::Missing;
     }
-    QString ignored;
-    if (RegularFile::status(*native, &ignored)) {
+    QString why;
+    if (RegularFile::status(*native, &why)) {
         return PathKind::RegularFile;
     }
-    return RegularFile::isFolder(*native) ? PathKind::Folder : PathKind::Other;
+    if (RegularFile::isFolder(*native)) {
+        return PathKind::Folder;
+    }
+    if (reason) {
+        *reason = why;
+    }
+    return PathKind::Other;
 }
 
 namespace {

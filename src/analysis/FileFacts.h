@@ -10,10 +10,11 @@ enum class PathKind
 {
     RegularFile, // symbolic links followed
     Folder,
-    Other, // nothing there, or a FIFO, socket or device
+    Missing, // nothing there
+    Other,   // a FIFO, socket or device, or something the system will not let us examine; see the reason
 };
 
-PathKind classifyPath(const QString& path);
+PathKind classifyPath(const QString& path, QString* reason = nullptr);
 
 // The six facts shown above the digests, as text, and the version of the file they describe.
 struct FileFacts

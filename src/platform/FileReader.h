@@ -72,4 +72,7 @@ OpenedFile open(const QByteArray& nativePath);
 // A folder, links followed.
 bool isFolder(const QByteArray& nativePath);
 
+// Nothing is there, links followed: no such entry, a dangling link, or a file where a folder should be on the way.
+bool namesNothing(const QByteArray& nativePath);
+
 } // namespace RegularFile

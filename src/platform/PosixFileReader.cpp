@@ -169,4 +169,16 @@ bool isFolder(const QByteArray& nativePath)
     return !nativePath.isEmpty() && statusCall(AT_FDCWD, nativePath.constData(), &info) == 0 && S_ISDIR(info.stx_mode);
 }
 
+bool namesNothing(const QByteArray& nativePath)
+{
+    struct statx info
+    {
+    };
+    if (nativePath.isEmpty()) {
+        return true;
+    }
+    const int code = statusCall(AT_FDCWD, nativePath.constData(), &info);
+    return code == ENOENT || code == ENOTDIR;
+}
+
 } // namespace RegularFile

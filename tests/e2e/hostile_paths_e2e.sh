@@ -205,6 +205,7 @@ make_growing_mid_read() {
 #   digests               the rows show the name, path and size given, and the digests of the file's bytes; no message
 #   refused REASON        a message that names the path and ends with REASON; no digest in any row
 #   folder                the folder message; no digest in any row
+#   nothing               "Invalid file path: " and the path, nothing more: there is nothing there
 #   changed               refused with "The file changed while it was being read."
 #   changed-or-digests    either; digests only of the file as it was when the read began
 #   digests-or-refused R  either the digests or refused with reason R
@@ -216,7 +217,7 @@ fifo                 self          refused It is a named pipe (FIFO), not a regu
 dev_zero             self          refused It is a device, not a regular file.
 socket               self          refused It is a socket, not a regular file.
 proc_file            self          digests
-dangling_link        self          refused No such file or directory
+dangling_link        self          nothing
 link_loop            self          refused Too many levels of symbolic links
 link_to_folder       self          folder
 link_to_file         self          digests
@@ -394,6 +395,11 @@ run() {
         ;;
     "message folder")
         expect_refusal folder
+        expect_no_digest
+        ;;
+    "message nothing")
+        [ "$(cat "$work/message")" = "Invalid file path: $shown_path" ] ||
+            problem "the message reads \"$(cat "$work/message")\", expected \"Invalid file path: $shown_path\""
         expect_no_digest
         ;;
     "message changed" | "message changed-or-digests")
