@@ -1,5 +1,6 @@
 #include "TerminationRequests.h"
 
+#include <array>
 #include <csignal>
 #include <QSignalSpy>
 #include <QTest>
@@ -11,7 +12,9 @@ class TestTerminationRequests : public QObject
 private slots:
     void signalsArriveOnTheEventLoopOnce_data();
     void signalsArriveOnTheEventLoopOnce();
-    void defaultsAreBackWhenGone();
+    void earlierActionsAreBackWhenGone();
+    void ignoredSignalsStayIgnored();
+    void secondInstanceLeavesTheFirstInCharge();
 };
 
 static bool hasDefaultAction(int signalNumber)
@@ -48,13 +51,64 @@ void TestTerminationRequests::signalsArriveOnTheEventLoopOnce()
     QVERIFY(hasDefaultAction(signalNumber));
 }
 
-void TestTerminationRequests::defaultsAreBackWhenGone()
+// What was there before (here the test library's own handlers) comes back.
+void TestTerminationRequests::earlierActionsAreBackWhenGone()
 {
+    std::array<void (*)(int), 3> before{};
+    const std::array signalNumbers{SIGTERM, SIGINT, SIGHUP};
+    for (std::size_t i = 0; i < signalNumbers.size(); ++i) {
+        struct sigaction current
+        {
+        };
+        ::sigaction(signalNumbers[i], nullptr, &current);
+        before[i] = current.sa_handler;
+    }
     {
         TerminationRequests requests;
     }
-    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP})
-        QVERIFY(hasDefaultAction(signalNumber));
+    for (std::size_t i = 0; i < signalNumbers.size(); ++i) {
+        struct sigaction current
+        {
+        };
+        ::sigaction(signalNumbers[i], nullptr, &current);
+        QVERIFY(current.sa_handler == before[i]);
+    }
+}
+
+// As under nohup, or in a script's background job: the starter's choice holds, while the others are caught.
+void TestTerminationRequests::ignoredSignalsStayIgnored()
+{
+    ::signal(SIGHUP, SIG_IGN);
+    {
+        TerminationRequests requests;
+        struct sigaction current
+        {
+        };
+        ::sigaction(SIGHUP, nullptr, &current);
+        QVERIFY(current.sa_handler == SIG_IGN);
+        QVERIFY(!hasDefaultAction(SIGTERM) && !hasDefaultAction(SIGINT));
+        QSignalSpy spy(&requests, &TerminationRequests::requested);
+        ::raise(SIGHUP);
+        QTest::qWait(50);
+        QVERIFY(spy.isEmpty());
+    }
+    struct sigaction after
+    {
+    };
+    ::sigaction(SIGHUP, nullptr, &after);
+    QVERIFY(after.sa_handler == SIG_IGN); // given back as it was found
+    ::signal(SIGHUP, SIG_DFL);
+}
+
+void TestTerminationRequests::secondInstanceLeavesTheFirstInCharge()
+{
+    TerminationRequests first;
+    QSignalSpy spy(&first, &TerminationRequests::requested);
+    {
+        TerminationRequests second;
+    }
+    ::raise(SIGTERM);
+    QTRY_COMPARE(spy.count(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestTerminationRequests)

@@ -6,7 +6,8 @@ class QSocketNotifier;
 
 // Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the UI thread, so that a session ending, a `kill` or a
 // compositor with no input devices closes the program as its close box does. Each signal is caught once: a second
-// one of the same kind ends the process as it would have without us. One instance at a time.
+// one of the same kind ends the process as it would have without us. Signals ignored at start stay ignored, and the
+// earlier actions come back when the instance goes. Only the first of two instances alive at once catches anything.
 class TerminationRequests : public QObject
 {
     Q_OBJECT
