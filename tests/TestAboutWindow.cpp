@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 class TestAboutWindow : public QObject
@@ -20,6 +21,7 @@ private slots:
     void cleanup();
     void bannerOpensTheOneAboutWindow();
     void laidOutOverItsArtwork();
+    void staysOnScreenBesideAnEdge();
     void onlyThePictureOpensTheHomePage();
     void closeHidesAndKeyboardCannotLoseIt();
     void mainWindowIsUntouched();
@@ -68,6 +70,8 @@ void TestAboutWindow::bannerOpensTheOneAboutWindow()
 
 void TestAboutWindow::laidOutOverItsArtwork()
 {
+    // Away from the screen's edges, where nothing keeps the About window from being centred.
+    window().move(window().screen()->availableGeometry().center() - window().rect().center());
     frmAbout* about = openAbout();
     QCOMPARE(about->windowTitle(), QStringLiteral("About Keswin Hash"));
     QCOMPARE(about->size(), QSize(300, 301));
@@ -98,6 +102,20 @@ void TestAboutWindow::laidOutOverItsArtwork()
     QCOMPARE(about->children().indexOf(in<QLabel>(about, "imgAbout")), 0);
     // Centred over the main window, give or take the frames' borders.
     QVERIFY((about->geometry().center() - window().geometry().center()).manhattanLength() <= 8);
+}
+
+// A main window in the screen's corner (the first window on a desktop without a window manager sits there).
+void TestAboutWindow::staysOnScreenBesideAnEdge()
+{
+    const QRect free = window().screen()->availableGeometry();
+    window().move(free.topLeft());
+    QTRY_VERIFY(window().geometry().left() < free.left() + 20); // the frame's border may come first
+    frmAbout* about = openAbout();
+    QVERIFY2(free.contains(about->geometry()), qPrintable(QStringLiteral("About at %1,%2 on a screen from %3,%4")
+                                                              .arg(about->x())
+                                                              .arg(about->y())
+                                                              .arg(free.x())
+                                                              .arg(free.y())));
 }
 
 void TestAboutWindow::onlyThePictureOpensTheHomePage()

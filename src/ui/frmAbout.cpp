@@ -4,8 +4,10 @@
 #include "ClickFilter.h"
 #include "ui_frmAbout.h"
 
+#include <algorithm>
 #include <QApplication>
 #include <QIcon>
+#include <QScreen>
 
 frmAbout::frmAbout(QWidget* owner, std::function<void()> openHomePage)
     : QWidget(owner), m_ui((useAccessibleRoles(), std::make_unique<Ui::frmAbout>())),
@@ -34,8 +36,15 @@ void frmAbout::showOrRaise()
 {
     if (!m_placed && parentWidget()) {
         m_placed = true;
-        // The client areas centred on each other; move() would place the frame there instead.
-        setGeometry(QRect(parentWidget()->geometry().center() - rect().center(), size()));
+        // The client areas centred on each other; move() would place the frame there instead. A main window at the
+        // screen's edge would push the About window partly off it, so it is kept inside the screen's free area.
+        QRect placed(parentWidget()->geometry().center() - rect().center(), size());
+        if (const QScreen* screen = parentWidget()->screen()) {
+            const QRect free = screen->availableGeometry();
+            placed.moveLeft(std::clamp(placed.left(), free.left(), std::max(free.left(), free.right() + 1 - width())));
+            placed.moveTop(std::clamp(placed.top(), free.top(), std::max(free.top(), free.bottom() + 1 - height())));
+        }
+        setGeometry(placed);
     }
     m_shown.start();
     show();
