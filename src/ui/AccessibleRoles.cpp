@@ -3,6 +3,8 @@
 #include "ClickFilter.h"
 
 #include <QAccessibleWidget>
+#include <QApplication>
+#include <QPointer>
 #include <QWidget>
 
 namespace {
@@ -16,15 +18,21 @@ public:
 
     QStringList actionNames() const override { return {pressAction()}; }
 
+    // Only what a mouse could click: a picture on screen, in a window that no modal dialog blocks.
     void doAction(const QString& actionName) override
     {
-        if (actionName == pressAction() && widget()->isEnabled()) {
-            m_filter->click();
+        QWidget* target = widget();
+        if (actionName != pressAction() || !m_filter || !target->isEnabled() || !target->isVisible()) {
+            return;
         }
+        if (const QWidget* modal = QApplication::activeModalWidget(); modal && !modal->isAncestorOf(target)) {
+            return;
+        }
+        m_filter->click();
     }
 
 private:
-    ClickFilter* m_filter;
+    QPointer<ClickFilter> m_filter;
 };
 
 // Decided when asked: a window's flags may be set after its face is made.
