@@ -4,7 +4,8 @@
 
 Checks the names, roles and descriptions of the main window's controls, reads a digest through the text interface,
 and works the window through actions alone: a copy button, a tick box, "Copy Selected" and the banner. Prints each
-clipboard text it needs checked as a line "clipboard-after <what>" and waits for a line back on standard input.
+clipboard text it needs checked as a line "clipboard-after <what>", and each page it expects the desktop to have been
+asked to open as "opened-after <what>", and waits for a line back on standard input.
 """
 import sys
 import time
@@ -69,6 +70,13 @@ def text_of(node):
     return text.getText(0, text.characterCount)
 
 
+def ask(question, what):
+    print(f"{question} {what}", flush=True)
+    answer = sys.stdin.readline().strip()
+    if answer != "ok":
+        fail(f"after {what}: {answer}")
+
+
 def ask_clipboard(what):
     print(f"clipboard-after {what}", flush=True)
     answer = sys.stdin.readline().strip()
@@ -116,6 +124,8 @@ def main():
     for name in ("Keswin Hash home page", "Close"):
         if not control(about, "push button", name).description:
             fail(f"the About window's {name!r} has no description")
+    press(control(about, "push button", "Keswin Hash home page"), "Press")
+    ask("opened-after", "the picture's press")
     press(control(about, "push button", "Close"), "Press")
     wait_for(lambda: not about.getState().contains(pyatspi.STATE_SHOWING), "the About window to close")
     print("done", flush=True)

@@ -68,6 +68,14 @@ while IFS= read -r line <&"${listener[0]}"; do
             echo "the clipboard holds $(xclip -selection clipboard -o 2>/dev/null | cat -A)" >&"${listener[1]}"
         fi
         ;;
+    "opened-after "*)
+        for _ in $(seq 30); do [ -s "$work/opened.log" ] && break; sleep 0.1; done
+        if [ "$(cat "$work/opened.log" 2>/dev/null)" = "https://www.keswin.example/" ]; then
+            echo "ok" >&"${listener[1]}"
+        else
+            echo "the desktop was asked to open: $(cat "$work/opened.log" 2>/dev/null || echo nothing)" >&"${listener[1]}"
+        fi
+        ;;
     done) passed=yes ;;
     *) echo "$line" ;;
     esac
