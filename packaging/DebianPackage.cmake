@@ -20,8 +20,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${KESWIN_HOME_PAGE}")
 # Depends come from the libraries the program links (dpkg-shlibdeps). Qt's X11 platform plugin, loaded at run time
 # and so unseen there, ships in libqt6gui6 itself on Debian 12, which the program links: nothing to add by hand.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The Wayland platform plugin: without it a Wayland session runs the window through XWayland.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+# The Wayland platform plugin: without it a Wayland session runs the window through XWayland. xdg-open, through
+# which the About window and the bulletin reminder reach the browser: without it they open nothing.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, xdg-utils")
 
 # A source archive is the tracked tree, never the build folders beside it.
 set(CPACK_SOURCE_GENERATOR "TGZ")

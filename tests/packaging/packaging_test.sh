@@ -26,6 +26,8 @@ check() {
     fi
 }
 # Succeeds when the command succeeds and prints nothing at all, warnings included.
+# Fails, printing them, when lines of TEXT match the pattern.
+lacks_line() { ! grep -E "$1" <<<"$2"; }
 silent() {
     local output
     output=$("$@" 2>&1) || { echo "$output"; return 1; }
@@ -58,7 +60,9 @@ share/icons/hicolor/48x48/apps/keswin-hash.png
 share/icons/hicolor/96x96/apps/keswin-hash.png
 share/icons/hicolor/scalable/apps/keswin-hash.svg
 share/kio/servicemenus/keswin-hash-identify.desktop
-share/man/man1/keswin-hash.1
+share/man/man1/keswin-hash.1.gz
+share/doc/keswin-hash/copyright
+share/doc/keswin-hash/changelog.gz
 share/metainfo/$component_id.metainfo.xml
 EOF
 )
@@ -118,7 +122,8 @@ check "metainfo: launches the installed desktop entry" \
 check "metainfo: release is the program's version" contains "$metainfo_text" "<release version=\"$version\" date="
 
 # ---- man page ----
-manpage=$prefix/share/man/man1/keswin-hash.1
+manpage=$work/keswin-hash.1
+zcat "$prefix/share/man/man1/keswin-hash.1.gz" >"$manpage"
 check "man page: groff -man -ww, no warning" silent groff -man -ww -z "$manpage"
 check "man page: man --warnings, no warning" silent sh -c "man --warnings -l '$manpage' >/dev/null"
 check "man page: NAME line indexed by lexgrog" contains "$(lexgrog "$manpage")" "keswin-hash - identify a file"
@@ -178,12 +183,17 @@ Section|utils
 Homepage|$home_page
 Maintainer|@
 Recommends|qt6-wayland
+Recommends|xdg-utils
 Depends|libqt6widgets6 (>=
 Depends|libssl3 (>=
 Depends|libc6 (>=
 EOF
     check "deb: the same files as the install, under /usr" same_lines "$expected_files" \
         "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed -n 's|^\./usr/||p' | sort)"
+    # Debian's own checker: errors fail; its warnings are printed for a person to judge.
+    lintian_output=$(lintian --tag-display-limit 0 "$deb" 2>&1 || true)
+    [ -z "$lintian_output" ] || echo "$lintian_output"
+    check "deb: lintian reports no error" lacks_line '^E:' "$lintian_output"
     check "deb: the program is executable and owned by root" \
         contains "$(dpkg-deb -c "$deb" | grep ' ./usr/bin/keswin-hash$')" "-rwxr-xr-x root/root"
 else
