@@ -9,15 +9,18 @@ work=$(mktemp -d)
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    rm -rf "$work"
+    rm -rf "$work" "${samples:-}"
 }
 trap cleanup EXIT
 . "$root/tests/e2e/private_desktop.sh"
 private_desktop
 bulletin_seen_today
 
-# A file whose rows read the same on every run but for its creation and access times.
-sample="$work/Documents/Quarterly report.pdf"
+# A file whose rows read the same on every run but for its creation and access times, in a folder of a fixed name so
+# that the path row does too.
+samples=/tmp/keswin-hash-screenshots
+rm -rf "$samples"
+sample="$samples/Documents/Quarterly report.pdf"
 mkdir -p "$(dirname "$sample")"
 printf 'A quarterly report, as far as the screenshot is concerned.\n' >"$sample"
 touch -m -d '2026-11-30 16:45:12' "$sample"
