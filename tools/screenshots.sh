@@ -5,14 +5,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 program=$(realpath "${1:-$root/build-test/src/app/keswin-hash}")
 [ -x "$program" ] || { echo "no program at $program: build it first (bash tools/test.sh)" >&2; exit 1; }
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    rm -rf "$work" "${samples:-}"
-}
-trap cleanup EXIT
 . "$root/tests/e2e/private_desktop.sh"
+extra_cleanup='rm -rf "${samples:-}"'
 private_desktop
 bulletin_seen_today
 

@@ -15,14 +15,9 @@ fail() {
     [ -n "${in_run:-}" ] || echo "FAIL: $*" >&2
     exit 1
 }
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    chmod -R u+rwX "$work" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/private_desktop.sh"
+# The unreadable and unsearchable cases' files, made so on purpose.
+extra_cleanup='chmod -R u+rwX "$work" 2>/dev/null || true'
 [ -x "${1:-}" ] || fail "no program at ${1:-(not given)}"
 [ -n "${2:-}" ] || fail "no output folder given"
 [ -f "${3:-}" ] || fail "no stall-read library at ${3:-(not given)}"
@@ -41,7 +36,6 @@ mkdir -p "$out"
 chmod 711 "$work"
 export LC_ALL=C.UTF-8
 
-. "$here/private_desktop.sh"
 . "$here/window_helpers.sh"
 start_xvfb
 private_desktop

@@ -1,5 +1,15 @@
 # Sourced by the end-to-end scripts and tools/screenshots.sh: a desktop of their own, so that nothing reaches the
-# user's settings, screen or browser. The caller has set `work` (a temporary folder) and a `pids` array it stops.
+# user's settings, screen or browser. Sourcing it makes `work`, a temporary folder, and `pids`, the processes to stop;
+# both go when the script ends, however it ends. A caller with more to clean sets `extra_cleanup` to a command.
+work=$(mktemp -d)
+pids=()
+extra_cleanup=
+stop_and_remove() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    [ -z "$extra_cleanup" ] || eval "$extra_cleanup"
+    rm -rf "$work"
+}
+trap stop_and_remove EXIT
 
 # Settings in WORK/config and a runtime folder of its own; the desktop's opener is a stand-in that logs what it was
 # asked to open to WORK/opened.log instead of starting a browser.

@@ -13,14 +13,6 @@ program=$(realpath "$1")
 # Debian's interpreter, where python3-pyatspi is, whatever python3 comes first on PATH.
 python=/usr/bin/python3
 "$python" -c 'import pyatspi' 2>/dev/null || fail "pyatspi is not installed for $python (python3-pyatspi)"
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 . "$here/private_desktop.sh"
 start_xvfb
 private_desktop

@@ -8,13 +8,7 @@ started=$SECONDS
 here=$(cd "$(dirname "$0")" && pwd)
 out=$2
 mkdir -p "$out"
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/private_desktop.sh"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 # Absolute paths: some cases start the program from another folder.
 [ -x "$1" ] || fail "no program at $1"
@@ -26,7 +20,6 @@ drag_source=$(realpath "$4")
 refuse_digests="$here/../data/refuse-digests.cnf"
 [ -f "$refuse_digests" ] || fail "missing $refuse_digests"
 
-. "$here/private_desktop.sh"
 . "$here/window_helpers.sh"
 start_xvfb
 private_desktop
