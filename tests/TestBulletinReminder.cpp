@@ -70,6 +70,8 @@ private slots:
     void whatTheFileHoldsAsItIs();
     void settingsFileOfItsOwn();
     void emptyAddressTurnsTheReminderOff();
+    void storedDateIsTheWholeText_data();
+    void storedDateIsTheWholeText();
 
 private:
     TempFiles m_files;
@@ -200,6 +202,24 @@ void TestBulletinReminder::emptyAddressTurnsTheReminderOff()
     QtSettingsStore fresh(m_files.path(QStringLiteral("never.conf")));
     runBulletinReminder(fresh, FixedClock(at("2026-12-07T09:30:00")), launcher, QString());
     QVERIFY(!QFile::exists(m_files.path(QStringLiteral("never.conf"))));
+}
+
+void TestBulletinReminder::storedDateIsTheWholeText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDate>("date"); // invalid: none
+    QTest::newRow("as written") << "2026-01-02T03:04:05" << QDate(2026, 1, 2);
+    QTest::newRow("a line break after it") << "2026-01-02T03:04:05\n" << QDate();
+    QTest::newRow("a blank before it") << " 2026-01-02T03:04:05" << QDate();
+    QTest::newRow("no such day") << "2026-02-30T03:04:05" << QDate();
+    QTest::newRow("digits of another script") << QString::fromUtf8("\u0662026-01-02T03:04:05") << QDate();
+}
+
+void TestBulletinReminder::storedDateIsTheWholeText()
+{
+    QFETCH(QString, text);
+    QFETCH(QDate, date);
+    QCOMPARE(storedBulletinDate(text).value_or(QDate()), date);
 }
 
 QTEST_GUILESS_MAIN(TestBulletinReminder)

@@ -139,6 +139,8 @@ void TestWindowIntake::dropWithoutALocalFileIsIgnored_data()
     QTest::newRow("an empty list") << "empty";
     QTest::newRow("a list of comments only") << "comments";
     QTest::newRow("a relative file URL") << "relative";
+    QTest::newRow("a host that is no host") << "unreadable host";
+    QTest::newRow("a name with a NUL byte") << "nul";
 }
 
 void TestWindowIntake::dropWithoutALocalFileIsIgnored()
@@ -158,6 +160,11 @@ void TestWindowIntake::dropWithoutALocalFileIsIgnored()
         data->setUrls({});
     } else if (kind == u"relative") {
         data->setData(QStringLiteral("text/uri-list"), "file:shown%20before\r\n");
+    } else if (kind == u"unreadable host") {
+        // Qt leaves such a URL invalid and its host empty, which once passed for this machine's file.
+        data->setData(QStringLiteral("text/uri-list"), "file://a..b" + QUrl::toPercentEncoding(file, "/") + "\r\n");
+    } else if (kind == u"nul") {
+        data->setData(QStringLiteral("text/uri-list"), "file://" + QUrl::toPercentEncoding(file, "/") + "%00\r\n");
     } else {
         data->setData(QStringLiteral("text/uri-list"), "# nothing but a comment\r\n");
     }

@@ -11,7 +11,9 @@
 // date it says, and a text with a zone is none that the reminder wrote.
 std::optional<QDate> storedBulletinDate(const QString& text)
 {
-    static const QRegularExpression form(QStringLiteral("^(\\d{4}-\\d{2}-\\d{2})T([01]\\d|2[0-3]):[0-5]\\d:[0-5]\\d$"));
+    // Anchored at the very end: "$" alone would also let a line break follow.
+    static const QRegularExpression form(QRegularExpression::anchoredPattern(
+        QStringLiteral("([0-9]{4}-[0-9]{2}-[0-9]{2})T([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]")));
     const QRegularExpressionMatch match = form.match(text);
     if (!match.hasMatch()) {
         return std::nullopt;
