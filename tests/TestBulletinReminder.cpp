@@ -4,8 +4,15 @@
 #include "TempFiles.h"
 #include "WebLauncher.h"
 
+#include <chrono>
 #include <ctime>
+#include <fcntl.h>
+#include <future>
+#include <QDir>
+#include <QFileInfo>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -69,6 +76,8 @@ private slots:
     void whatTheFileHoldsAsItIs_data();
     void whatTheFileHoldsAsItIs();
     void settingsFileOfItsOwn();
+    void settingsFileThatIsNoneIsLeftAlone_data();
+    void settingsFileThatIsNoneIsLeftAlone();
     void emptyAddressTurnsTheReminderOff();
     void storedDateIsTheWholeText_data();
     void storedDateIsTheWholeText();
@@ -188,6 +197,45 @@ void TestBulletinReminder::settingsFileOfItsOwn()
     QFile file(home + QStringLiteral("/QDX.conf"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("[Checkup]\nSite=2026-12-07T09:30:00\n"));
+}
+
+void TestBulletinReminder::settingsFileThatIsNoneIsLeftAlone_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a FIFO") << "fifo";
+    QTest::newRow("a huge file") << "huge";
+}
+
+// Read at start-up, before the window shows: a FIFO would block for good, a huge file take seconds and gigabytes.
+// Either is read as empty, never written, and the page is not opened.
+void TestBulletinReminder::settingsFileThatIsNoneIsLeftAlone()
+{
+    QFETCH(QString, kind);
+    const QString home = m_files.path(QStringLiteral("odd config ") + kind);
+    QVERIFY(QDir().mkpath(home));
+    const QString path = home + QStringLiteral("/QDX.conf");
+    if (kind == u"fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else {
+        QFile huge(path);
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(1) << 30));
+    }
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home));
+    auto made = std::async(std::launch::async, [] { return std::make_unique<QtSettingsStore>(); });
+    if (made.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        // Let the blocked open go before failing, or the test would hang on the future.
+        const int writer = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+        ::close(writer);
+        QFAIL("making the settings store blocked on the file");
+    }
+    const std::unique_ptr<QtSettingsStore> settings = made.get();
+    RecordingLauncher launcher(*settings);
+    runBulletinReminder(*settings, FixedClock(at("2026-12-07T09:30:00")), launcher, kAddress);
+    QVERIFY(launcher.addresses.isEmpty());
+    QCOMPARE(QFileInfo(path).isFile(), kind == u"huge");
+    if (kind == u"huge") {
+        QCOMPARE(QFileInfo(path).size(), qint64(1) << 30);
+    }
 }
 
 void TestBulletinReminder::emptyAddressTurnsTheReminderOff()

@@ -2,6 +2,7 @@
 
 #include "SettingsStore.h"
 
+#include <memory>
 #include <QSettings>
 
 class QtSettingsStore final : public SettingsStore
@@ -11,10 +12,11 @@ public:
     QtSettingsStore();
     // A store in the given file, for tests.
     explicit QtSettingsStore(const QString& iniFile);
+    ~QtSettingsStore() override;
 
     QString read(const QString& section, const QString& key) override;
     bool write(const QString& section, const QString& key, const QString& value) override;
 
 private:
-    QSettings m_settings;
+    std::unique_ptr<QSettings> m_settings; // none when the file there is no settings file (a FIFO, a huge file)
 };
