@@ -136,8 +136,8 @@ void AnalysisSession::moveOnFrom(DigestKind kind)
     stop();
     if (!m_unavailable.isEmpty()) {
         // One message for all of them, once every row that can be filled is.
-        m_view.showMessage(
-            tr("Not every digest of %1 can be computed on this system.\n\n%2").arg(path, m_unavailable.join(u'\n')));
+        m_view.showMessage(tr("Not every digest of %1 can be computed on this system.\n\n%2")
+                               .arg(displayTextForPath(path), m_unavailable.join(u'\n')));
     }
     emit finished();
 }
