@@ -12,15 +12,9 @@ import time
 
 import pyatspi
 
+from accessible_tree import descendants
+
 STEPS = ("Calculating ...", "Waiting ...")
-
-
-def descendants(node):
-    for index in range(node.childCount):
-        child = node.getChildAtIndex(index)
-        if child is not None:
-            yield child
-            yield from descendants(child)
 
 
 def program():

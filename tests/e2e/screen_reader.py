@@ -12,6 +12,8 @@ import time
 
 import pyatspi
 
+from accessible_tree import descendants
+
 
 def fail(message):
     print(f"FAIL: {message}", file=sys.stderr)
@@ -26,14 +28,6 @@ def find_application(name, timeout=20.0):
                 return app
         time.sleep(0.2)
     fail(f"no application named {name!r} on the accessibility bus")
-
-
-def descendants(node):
-    for index in range(node.childCount):
-        child = node.getChildAtIndex(index)
-        if child is not None:
-            yield child
-            yield from descendants(child)
 
 
 def wait_for(condition, what, timeout=10.0):
