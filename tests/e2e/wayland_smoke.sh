@@ -13,10 +13,10 @@ skip() { echo "SKIP: $*" >&2; exit $skip_status; }
 program=$(realpath "$1")
 out=$2
 mkdir -p "$out"
-work=$(mktemp -d)
+. "$(dirname "$0")/private_desktop.sh"
 weston_pid=
 app=
-cleanup() {
+stop_wayland() {
     if [ -n "$app" ]; then
         kill -KILL "$app" 2>/dev/null || true
         wait "$app" 2>/dev/null || true
@@ -27,13 +27,11 @@ cleanup() {
         for _ in $(seq 30); do kill -0 "$weston_pid" 2>/dev/null || break; sleep 0.1; done
         kill -KILL -- "-$weston_pid" 2>/dev/null || true
     fi
-    rm -rf "$work"
 }
-trap cleanup EXIT
+extra_cleanup=stop_wayland
 trap 'exit 1' INT TERM HUP
 
 command -v weston >/dev/null || skip "weston is not installed (Debian package weston)"
-. "$(dirname "$0")/private_desktop.sh"
 private_desktop
 socket="keswin-smoke-$$"
 # Pixman draws on the CPU, so no GPU is needed; --debug lets weston-screenshooter take the screenshot.
