@@ -41,9 +41,12 @@ expected_after() {
 }
 coproc listener { "$python" "$here/screen_reader.py" "$file" "$md5" "$sha1"; }
 listener_pid=$listener_PID
+# Copies of the pipes: bash unsets the coprocess's own variables as soon as it has ended, which may come before the
+# loop below reads its last line.
+exec {from_listener}<&"${listener[0]}" {to_listener}>&"${listener[1]}"
 pids+=("$listener_pid")
 passed=no
-while IFS= read -r line <&"${listener[0]}"; do
+while IFS= read -r line <&"$from_listener"; do
     case $line in
     "clipboard-after "*)
         what=${line#clipboard-after }
@@ -55,17 +58,17 @@ while IFS= read -r line <&"${listener[0]}"; do
             sleep 0.1
         done
         if [ "$got" = "$expected" ]; then
-            echo "ok" >&"${listener[1]}"
+            echo "ok" >&"$to_listener"
         else
-            echo "the clipboard holds $(xclip -selection clipboard -o 2>/dev/null | cat -A)" >&"${listener[1]}"
+            echo "the clipboard holds $(xclip -selection clipboard -o 2>/dev/null | cat -A)" >&"$to_listener"
         fi
         ;;
     "opened-after "*)
         for _ in $(seq 30); do [ -s "$work/opened.log" ] && break; sleep 0.1; done
         if [ "$(cat "$work/opened.log" 2>/dev/null)" = "https://www.keswin.example/" ]; then
-            echo "ok" >&"${listener[1]}"
+            echo "ok" >&"$to_listener"
         else
-            echo "the desktop was asked to open: $(cat "$work/opened.log" 2>/dev/null || echo nothing)" >&"${listener[1]}"
+            echo "the desktop was asked to open: $(cat "$work/opened.log" 2>/dev/null || echo nothing)" >&"$to_listener"
         fi
         ;;
     done) passed=yes ;;
