@@ -1,20 +1,13 @@
 #pragma once
 
+#include "Algorithms.h"
+
 #include <cstddef>
 #include <memory>
 #include <optional>
 #include <QByteArray>
 #include <QString>
 #include <span>
-
-// The four checksum algorithms this program computes. The libraries behind them stay out of every other header.
-enum class HashAlgorithm
-{
-    Crc32,
-    Md5,
-    Sha1,
-    Sha256,
-};
 
 // One running checksum: feed it blocks in order with addData(), then take the raw digest bytes from result().
 // Nothing here throws: a library that refuses (a host that forbids MD5, say) answers false or nothing, and
@@ -32,5 +25,3 @@ public:
     // Null when the library will not set the algorithm up; error then holds its reason.
     static std::unique_ptr<Hasher> create(HashAlgorithm algorithm, QString* error);
 };
-
-QString algorithmName(HashAlgorithm algorithm);

@@ -14,8 +14,20 @@ const EVP_MD* messageDigestFor(HashAlgorithm algorithm)
         return EVP_md5();
     case HashAlgorithm::Sha1:
         return EVP_sha1();
+    case HashAlgorithm::Sha224:
+        return EVP_sha224();
     case HashAlgorithm::Sha256:
         return EVP_sha256();
+    case HashAlgorithm::Sha384:
+        return EVP_sha384();
+    case HashAlgorithm::Sha512:
+        return EVP_sha512();
+    case HashAlgorithm::Sha3_256:
+        return EVP_sha3_256();
+    case HashAlgorithm::Sha3_512:
+        return EVP_sha3_512();
+    case HashAlgorithm::Blake2b:
+        return EVP_blake2b512();
     case HashAlgorithm::Crc32:
         break;
     }

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "FileDigests.h"
+
+#include <cstddef>
+#include <memory>
+#include <QByteArray>
+
+// One file to digest: its path as the system's bytes, and the digests wanted from its one read.
+struct DigestRequest
+{
+    QByteArray nativePath; // ignored when fromStandardInput
+    AlgorithmSet algorithms;
+    bool fromStandardInput = false;
+};
+
+struct DigestBatchOptions
+{
+    // Lanes on the cores; 0: one per available core.
+    int workers = 0;
+    // Read anything the system lets us read (FIFOs, devices, /proc files), as command-line tools do; when false,
+    // anything but a regular file fails with NotRegularFile without being opened.
+    bool readAnyFile = false;
+};
+
+// Digests any number of files, each read once, on a pool of threads that lives as long as the batch: no thread per
+// file, nothing per file that grows with their number. Several files are read at once when one file's digests would
+// leave cores idle. Results are taken in the order the files were submitted.
+//
+// Used from one thread: submit() never blocks; the caller keeps pending() bounded (a few per worker) and calls
+// takeNext() to receive the oldest result, blocking until it is ready.
+class DigestBatch
+{
+public:
+    explicit DigestBatch(DigestBatchOptions options = {});
+    ~DigestBatch(); // cancels what is left and joins the pool
+    DigestBatch(const DigestBatch&) = delete;
+    DigestBatch& operator=(const DigestBatch&) = delete;
+
+    void submit(DigestRequest request);
+    std::size_t pending() const; // submitted and not yet taken
+    FileDigests takeNext();      // precondition: pending() > 0
+
+    // Bytes taken in by every digest of every file so far; safe to read from any thread (progress).
+    quint64 bytesDone() const;
+    // Stops every read at its next block; their results come back Cancelled.
+    void cancel();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
