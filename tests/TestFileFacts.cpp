@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QTest>
 #include <sys/stat.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(PathKind)
 
@@ -18,6 +19,9 @@ private slots:
     void datesAfter2262AreShownRight();
     void classifiesPaths_data();
     void classifiesPaths();
+    void pathRowNamesTheFileShown_data();
+    void pathRowNamesTheFileShown();
+    void cleanupTestCase();
 
 private:
     TempFiles m_files;
@@ -99,6 +103,106 @@ void TestFileFacts::classifiesPaths()
     QString given;
     QCOMPARE(classifyPath(path, &given), kind);
     QCOMPARE(given, reason);
+}
+
+void TestFileFacts::pathRowNamesTheFileShown_data()
+{
+    QTest::addColumn<QString>("given"); // relative ones to the temporary folder
+    QTest::addColumn<QString>("path");  // empty: no facts, for the reason given in "name"
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("size"); // which of the namesakes it is
+    // root/x.txt and its namesake root/real/x.txt; link points into real, so link/.. is real, not root.
+    const QString root = QFileInfo(m_files.path(QString())).canonicalFilePath();
+    QDir().mkpath(root + "/real/sub/deeper");
+    m_files.write(QStringLiteral("x.txt"), "top");
+    m_files.write(QStringLiteral("real/x.txt"), "under real");
+    QFile::link(QStringLiteral("real/sub"), root + "/link");
+    QFile::link(QStringLiteral("x.txt"), root + "/link-to-x");
+    const QByteArray latin1 = QFile::encodeName(root) + "/caf\xe9";
+    ::mkdir(latin1.constData(), 0700);
+    const int descriptor = ::open((latin1 + "/x.txt").constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    QVERIFY(descriptor >= 0 && ::write(descriptor, "top", 3) == 3);
+    ::close(descriptor);
+    const QString upOne = "../" + QFileInfo(root).fileName() + "/x.txt";
+
+    QTest::newRow("link/..") << "link/../x.txt" << root + "/link/../x.txt"
+                             << "x.txt"
+                             << "10";
+    QTest::newRow("link/.., absolute") << root + "/link/../x.txt" << root + "/link/../x.txt"
+                                       << "x.txt"
+                                       << "10";
+    QTest::newRow("folder/.. inside a link") << "link/deeper/../../x.txt" << root + "/link/../x.txt"
+                                             << "x.txt"
+                                             << "10";
+    QTest::newRow("folder/..") << "real/sub/../x.txt" << root + "/real/x.txt"
+                               << "x.txt"
+                               << "10";
+    QTest::newRow("../ from the current folder") << upOne << root + "/x.txt"
+                                                 << "x.txt"
+                                                 << "3";
+    QTest::newRow("/.. is /") << "/../.." + root + "/x.txt" << root + "/x.txt"
+                              << "x.txt"
+                              << "3";
+    QTest::newRow("./") << "./x.txt" << root + "/x.txt"
+                        << "x.txt"
+                        << "3";
+    QTest::newRow("/./") << "real/./x.txt" << root + "/real/x.txt"
+                         << "x.txt"
+                         << "10";
+    QTest::newRow("//") << "real//x.txt" << root + "/real/x.txt"
+                        << "x.txt"
+                        << "10";
+    QTest::newRow("// absolute") << root + "//real/x.txt" << root + "/real/x.txt"
+                                 << "x.txt"
+                                 << "10";
+    QTest::newRow("relative") << "x.txt" << root + "/x.txt"
+                              << "x.txt"
+                              << "3";
+    QTest::newRow("absolute") << root + "/real/x.txt" << root + "/real/x.txt"
+                              << "x.txt"
+                              << "10";
+    QTest::newRow("link to a file keeps its name") << "link-to-x" << root + "/link-to-x"
+                                                   << "link-to-x"
+                                                   << "3";
+    QTest::newRow("not UTF-8") << textForNativePath("caf\xe9/x.txt") << root + "/caf\ufffd/x.txt"
+                               << "x.txt"
+                               << "3";
+    QTest::newRow("trailing slash after a file") << "x.txt/" << QString() << "Not a directory" << QString();
+    QTest::newRow("trailing slash after a link to a file")
+        << "link-to-x/" << QString() << "Not a directory" << QString();
+    QTest::newRow("trailing slash after a folder")
+        << "real/" << QString() << "It is a folder, not a file." << QString();
+}
+
+// The row names the file whose facts and digests are shown, whatever dots and links the path went through.
+void TestFileFacts::pathRowNamesTheFileShown()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, path);
+    QFETCH(QString, name);
+    QFETCH(QString, size);
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_files.path(QString())));
+    QString reason;
+    const std::optional<FileFacts> facts = readFileFacts(given, QLocale::c(), &reason);
+    QDir::setCurrent(previous);
+    if (path.isEmpty()) {
+        QVERIFY(!facts);
+        QCOMPARE(reason, name);
+        return;
+    }
+    QVERIFY2(facts, qPrintable(reason));
+    QCOMPARE(facts->path, path);
+    QCOMPARE(facts->name, name);
+    QCOMPARE(facts->size, size);
+}
+
+// Qt's own file functions cannot name the folder that is not UTF-8, so the temporary folder could not remove it.
+void TestFileFacts::cleanupTestCase()
+{
+    const QByteArray latin1 = QFile::encodeName(m_files.path(QString())) + "/caf\xe9";
+    ::unlink((latin1 + "/x.txt").constData());
+    ::rmdir(latin1.constData());
 }
 
 QTEST_GUILESS_MAIN(TestFileFacts)
