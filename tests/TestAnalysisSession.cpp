@@ -2,6 +2,7 @@
 #include "DigestEngine.h"
 #include "DigestRun.h"
 #include "GatedReader.h"
+#include "HangingFacts.h"
 #include "HoldableDigests.h"
 #include "RecordingView.h"
 #include "TempFiles.h"
@@ -13,10 +14,12 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <sys/stat.h>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(ResultRow)
+Q_DECLARE_METATYPE(PathFacts)
 
 namespace {
 
@@ -75,6 +78,9 @@ private slots:
     void changeBetweenFactsAndDigestsFails();
     void threadThatCannotStartFailsTheAnalysis();
     void nameThatIsNotUtf8IsThatFile();
+    void windowThreadAnswersWhileFactsHang();
+    void abandonedFactsReachNothing_data();
+    void abandonedFactsReachNothing();
 
 private:
     TempFiles m_files;
@@ -90,7 +96,7 @@ void TestAnalysisSession::digestRowsPassThroughEveryStateInOrder()
     session.TakeInputPath(file);
 
     // Before any digest: facts in, ticks cleared, CRC-32 working and the rest waiting.
-    QCOMPARE(view.row(ResultRow::FileName), QStringLiteral("states.txt"));
+    QTRY_COMPARE(view.row(ResultRow::FileName), QStringLiteral("states.txt"));
     QCOMPARE(view.row(ResultRow::FilePath), file);
     QCOMPARE(view.row(ResultRow::FileSize), QStringLiteral("5"));
     QVERIFY(!view.row(ResultRow::LastModified).isEmpty());
@@ -159,8 +165,10 @@ void TestAnalysisSession::refusalsShowTheirMessageAndLeaveRowsEmpty()
     auto& [held, digests, view, session] = rig;
     view.fillAll(QStringLiteral("earlier file"));
     view.tickAll();
+    QSignalSpy finished(&session, &AnalysisSession::finished);
     session.TakeInputPath(path);
-    QCOMPARE(view.messages(), QStringList{message});
+    QTRY_COMPARE(view.messages(), QStringList{message});
+    QCOMPARE(finished.size(), 1);
     QVERIFY(view.allRowsEmpty());
     QVERIFY(!view.anyTicked());
     QVERIFY(!session.isRunning());
@@ -267,6 +275,7 @@ void TestAnalysisSession::stopCancelsTheWorkerAndFreezesTheRows()
     Rig rig;
     auto& [held, digests, view, session] = rig;
     session.TakeInputPath(file);
+    QTRY_VERIFY(!session.isReadingFacts());
     session.stop();
     QTRY_COMPARE(digests.cancelledCalls(), 1); // the abandoned worker stops at its next check
     view.forgetChanges();
@@ -347,10 +356,12 @@ void TestAnalysisSession::intakeTakesThePathAsGiven()
     auto& [held, digests, view, session] = rig;
     session.takeArguments({QStringLiteral("/nonexistent-start"), QStringLiteral("second")});
     session.AnalyzeFile();
+    QTRY_COMPARE(view.messages().size(), 1);
     view.fillAll(QStringLiteral("kept"));
     session.TakeInputPath(input);
     QCOMPARE(session.currentPath(), input);
     QCOMPARE(session.argList(), QStringList{input});
+    QTRY_VERIFY(!session.isReadingFacts());
     QCOMPARE(view.row(ResultRow::FileName), fileName);
     QCOMPARE(view.messages().mid(1), messages); // after the refused start-up path
     if (fileName == QStringLiteral("report.txt ")) {
@@ -368,7 +379,7 @@ void TestAnalysisSession::startUpAnalysesOnlyTheFirstArgument()
     session.AnalyzeFile();
     QCOMPARE(session.currentPath(), file);
     QCOMPARE(session.argList().size(), 2);
-    QCOMPARE(view.row(ResultRow::FileName), QStringLiteral("first-arg"));
+    QTRY_COMPARE(view.row(ResultRow::FileName), QStringLiteral("first-arg"));
     QVERIFY(view.messages().isEmpty());
     session.stop();
 }
@@ -413,7 +424,7 @@ void TestAnalysisSession::changeBetweenFactsAndDigestsFails()
                             view);
     QSignalSpy finished(&session, &AnalysisSession::finished);
     session.TakeInputPath(file);
-    QCOMPARE(view.row(ResultRow::FileSize), QStringLiteral("15"));
+    QTRY_COMPARE(view.row(ResultRow::FileSize), QStringLiteral("15"));
 
     QTest::qWait(20); // past the clock tick of the first write, so the change time moves
     struct stat before
@@ -481,6 +492,97 @@ void TestAnalysisSession::nameThatIsNotUtf8IsThatFile()
     QCOMPARE(view.row(ResultRow::Md5), QString::fromLatin1(md5.readAllStandardOutput()).section(u' ', 0, 0));
     // Qt's own file functions cannot name the Latin-1 file, so the temporary folder could not remove it.
     ::unlink(latin1.constData());
+}
+
+// On a mount that stopped answering even a stat hangs. The window's thread must stay free and show nothing of the
+// file until its facts are in; then the analysis goes on as always, facts first and the digests after.
+void TestAnalysisSession::windowThreadAnswersWhileFactsHang()
+{
+    const QString file = m_files.write(QStringLiteral("slow mount.hang"), "facts come late");
+    HangingFacts facts;
+    facts.stale = gatherFacts(file, QLocale::c()); // what the look finally sees
+    auto digests = std::make_shared<HoldableDigests>();
+    RecordingView view;
+    view.fillAll(QStringLiteral("earlier file"));
+    view.tickAll();
+    AnalysisSession session(digests, view, QLocale::c(), {}, facts.reader());
+    QSignalSpy settled(&session, &AnalysisSession::factsSettled);
+    session.TakeInputPath(file);
+    QTRY_COMPARE(facts.gate->arrivals(), 1);
+    bool timerRan = false;
+    QTimer::singleShot(0, this, [&] { timerRan = true; });
+    QTRY_VERIFY(timerRan);
+    QVERIFY(view.allRowsEmpty()); // cleared, and no "Waiting ..." before the facts
+    QVERIFY(!view.anyTicked());
+    QVERIFY(view.messages().isEmpty());
+    QVERIFY(session.isReadingFacts());
+    QCOMPARE(settled.size(), 0);
+    QVERIFY(digests->calls().isEmpty());
+
+    facts.gate->open();
+    QTRY_COMPARE(settled.size(), 1);
+    QCOMPARE(view.row(ResultRow::FileName), QStringLiteral("slow mount.hang"));
+    QCOMPARE(view.row(ResultRow::FileSize), QStringLiteral("15"));
+    QCOMPARE(view.row(ResultRow::Crc32), kCalculating);
+    QCOMPARE(view.row(ResultRow::Md5), kWaiting);
+    digests->release(4);
+    QTRY_COMPARE(view.row(ResultRow::Sha256), HoldableDigests::fakeDigest(DigestKind::Sha256, file));
+    QCOMPARE(facts.looksOnWindowThread->load(), 0);
+}
+
+void TestAnalysisSession::abandonedFactsReachNothing_data()
+{
+    QTest::addColumn<PathFacts>("stale");
+    QTest::addColumn<bool>("superseded"); // by new input; otherwise stopped, as closing the window does
+    const PathFacts found = HangingFacts().stale;
+    const PathFacts refused{PathKind::Folder, QString(), std::nullopt};
+    const PathFacts unreadable{PathKind::RegularFile, QStringLiteral("Input/output error"), std::nullopt};
+    for (const bool superseded : {true, false}) {
+        const char* how = superseded ? "superseded" : "stopped";
+        QTest::addRow("facts, %s", how) << found << superseded;
+        QTest::addRow("refusal, %s", how) << refused << superseded;
+        QTest::addRow("read failure, %s", how) << unreadable << superseded;
+    }
+}
+
+// A look that hangs and returns long after it was abandoned brings neither rows nor a message nor digests.
+void TestAnalysisSession::abandonedFactsReachNothing()
+{
+    QFETCH(PathFacts, stale);
+    QFETCH(bool, superseded);
+    const QString hanging = m_files.write(QStringLiteral("stalled.hang"), "x");
+    const QString next = m_files.write(QStringLiteral("next.txt"), "next");
+    HangingFacts facts;
+    facts.stale = stale;
+    auto digests = std::make_shared<HoldableDigests>();
+    RecordingView view;
+    AnalysisSession session(digests, view, QLocale::c(), {}, facts.reader());
+    QSignalSpy finished(&session, &AnalysisSession::finished);
+    QSignalSpy settled(&session, &AnalysisSession::factsSettled);
+    session.TakeInputPath(hanging);
+    QTRY_COMPARE(facts.gate->arrivals(), 1);
+    if (superseded) {
+        session.TakeInputPath(next);
+        digests->release(4);
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(view.row(ResultRow::FileName), QStringLiteral("next.txt"));
+    } else {
+        session.stop();
+        QVERIFY(!session.isRunning());
+    }
+    QCOMPARE(settled.size(), superseded ? 2 : 1);
+    QVERIFY(DigestRun::liveWorkers() > 0); // the hung look is left behind, not waited for
+
+    view.forgetChanges();
+    const QStringList messages = view.messages();
+    facts.gate->open();
+    QTRY_COMPARE(DigestRun::liveWorkers(), 0);
+    QCoreApplication::processEvents();
+    QVERIFY(view.changes().isEmpty());
+    QCOMPARE(view.messages(), messages);
+    QCOMPARE(digests->calls().size(), superseded ? 4 : 0);
+    QCOMPARE(finished.size(), superseded ? 1 : 0);
+    QCOMPARE(settled.size(), superseded ? 2 : 1);
 }
 
 QTEST_GUILESS_MAIN(TestAnalysisSession)

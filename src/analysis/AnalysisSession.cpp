@@ -1,14 +1,19 @@
 #include "AnalysisSession.h"
 
 #include "DigestRun.h"
+#include "FactsRun.h"
 #include "FileFacts.h"
 #include "NativePath.h"
 
 AnalysisSession::AnalysisSession(std::shared_ptr<DigestService> digests, ResultView& view, QLocale locale,
-                                 ThreadStarter startThread, QObject* parent)
+                                 ThreadStarter startThread, FactsReader readFacts, QObject* parent)
     : QObject(parent), m_digests(std::move(digests)), m_view(view), m_locale(std::move(locale)),
-      m_startThread(std::move(startThread))
-{}
+      m_startThread(std::move(startThread)), m_readFacts(std::move(readFacts))
+{
+    if (!m_readFacts) {
+        m_readFacts = [locale = m_locale](const QString& path) { return gatherFacts(path, locale); };
+    }
+}
 
 AnalysisSession::~AnalysisSession() = default;
 
@@ -31,13 +36,18 @@ void AnalysisSession::TakeInputPath(const QString& text)
 
 void AnalysisSession::stop()
 {
-    if (!m_run) {
-        return;
+    // Deferred deletions: stop() may be reached from one of the runs' own signals.
+    if (m_facts) {
+        m_facts->abandon();
+        disconnect(m_facts.get(), nullptr, this, nullptr);
+        m_facts.release()->deleteLater();
+        emit factsSettled();
     }
-    m_run->abandon();
-    disconnect(m_run.get(), nullptr, this, nullptr);
-    // Deferred: stop() may be reached from one of the run's own signals.
-    m_run.release()->deleteLater();
+    if (m_run) {
+        m_run->abandon();
+        disconnect(m_run.get(), nullptr, this, nullptr);
+        m_run.release()->deleteLater();
+    }
 }
 
 void AnalysisSession::ClearResults()
@@ -54,36 +64,46 @@ void AnalysisSession::AnalyzeFile()
     m_unavailable.clear();
     m_analysedPath = m_currentPath;
     ClearResults();
-    QString reason;
-    const PathKind kind = classifyPath(m_currentPath, &reason);
-    if (kind != PathKind::RegularFile) {
-        refuse(kind, reason);
-        return;
-    }
+    // CurrentPath is element 0 of ArgList here: the path tested and the path described are one.
+    m_facts = std::make_unique<FactsRun>(m_readFacts, m_analysedPath, m_startThread);
+    connect(m_facts.get(), &FactsRun::found, this, &AnalysisSession::onFactsFound);
+    m_facts->start();
+}
 
-    const std::optional<FileFacts> facts = readFileFacts(m_argList.front(), m_locale, &reason);
-    if (!facts) {
-        reportReadFailure(m_analysedPath, reason);
+void AnalysisSession::onFactsFound(const PathFacts& found)
+{
+    m_facts.release()->deleteLater(); // deferred: this runs inside the run's own signal
+    if (found.kind != PathKind::RegularFile || !found.facts) {
+        if (found.kind != PathKind::RegularFile) {
+            refuse(found.kind, found.reason);
+        } else {
+            reportReadFailure(m_analysedPath, found.reason);
+        }
+        emit factsSettled();
+        emit finished();
         return;
     }
-    m_view.setRowText(ResultRow::FileName, facts->name);
-    m_view.setRowText(ResultRow::FilePath, facts->path);
-    m_view.setRowText(ResultRow::FileSize, facts->size);
-    m_shownSize = facts->version.size;
-    m_view.setRowText(ResultRow::CreatedDate, facts->created);
-    m_view.setRowText(ResultRow::LastAccessed, facts->accessed);
-    m_view.setRowText(ResultRow::LastModified, facts->modified);
+    const FileFacts& facts = *found.facts;
+    m_view.setRowText(ResultRow::FileName, facts.name);
+    m_view.setRowText(ResultRow::FilePath, facts.path);
+    m_view.setRowText(ResultRow::FileSize, facts.size);
+    m_shownSize = facts.version.size;
+    m_view.setRowText(ResultRow::CreatedDate, facts.created);
+    m_view.setRowText(ResultRow::LastAccessed, facts.accessed);
+    m_view.setRowText(ResultRow::LastModified, facts.modified);
     for (DigestKind digest : kDigestOrder) {
         m_view.setRowText(rowFor(digest), kWaiting);
     }
 
-    m_run = std::make_unique<DigestRun>(m_digests, m_currentPath, facts->version, m_startThread);
+    // The path analysed, not CurrentPath: a cancelled Browse may have emptied that while the facts were read.
+    m_run = std::make_unique<DigestRun>(m_digests, m_analysedPath, facts.version, m_startThread);
     connect(m_run.get(), &DigestRun::digestReady, this, &AnalysisSession::onDigestReady);
     connect(m_run.get(), &DigestRun::bytesRead, this, &AnalysisSession::onBytesRead);
     connect(m_run.get(), &DigestRun::unavailable, this, &AnalysisSession::onDigestUnavailable);
     connect(m_run.get(), &DigestRun::failed, this, &AnalysisSession::onDigestFailed);
     m_view.setRowText(rowFor(kDigestOrder.front()), kCalculating);
     m_run->start();
+    emit factsSettled();
 }
 
 void AnalysisSession::refuse(PathKind kind, const QString& reason)

@@ -1,28 +1,12 @@
 #include "DigestRun.h"
 
 #include "DigestService.h"
+#include "LiveWorker.h"
 
-#include <atomic>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <QCoreApplication>
-
-namespace {
-
-std::atomic<int> g_liveWorkers{0};
-
-// Counts a worker from before its thread starts until it has let go of everything it holds.
-class LiveWorker
-{
-public:
-    LiveWorker() { g_liveWorkers.fetch_add(1); }
-    ~LiveWorker() { g_liveWorkers.fetch_sub(1); }
-    LiveWorker(const LiveWorker&) = delete;
-    LiveWorker& operator=(const LiveWorker&) = delete;
-};
-
-} // namespace
 
 // What the worker and the owner share. The receiver is set and cleared on the owner's thread; the worker queues its
 // results and posts to the receiver only under the mutex, so a post can never race with the receiver's destruction,
@@ -79,7 +63,7 @@ DigestRun::~DigestRun()
 
 int DigestRun::liveWorkers()
 {
-    return g_liveWorkers.load();
+    return LiveWorker::count();
 }
 
 void DigestRun::abandon()

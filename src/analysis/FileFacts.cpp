@@ -1,9 +1,9 @@
 #include "FileFacts.h"
 
+#include "AbsolutePath.h"
 #include "DateTimeText.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 PathKind classifyPath(const QString& path, QString* reason)
 {
@@ -45,14 +45,24 @@ std::optional<FileFacts> readFileFacts(const QString& path, const QLocale& local
         return std::nullopt;
     }
     // Name and absolute path come from the path as given, so a link shows its own name, not its target's.
-    const QFileInfo info(path);
+    const QByteArray absolute = absoluteNativePath(*native);
     return FileFacts{
-        displayTextForPath(info.fileName()),
-        displayTextForPath(info.absoluteFilePath()),
+        displayTextForPath(textForNativePath(absolute.mid(absolute.lastIndexOf('/') + 1))),
+        displayTextForPath(textForNativePath(absolute)),
         QString::number(status->identity.size),
         status->born ? dateTimeText(localTimeOf(*status->born), locale) : QString(),
         dateTimeText(localTimeOf(status->accessed), locale),
         dateTimeText(localTimeOf(status->identity.modified), locale),
         status->identity,
     };
+}
+
+PathFacts gatherFacts(const QString& path, const QLocale& locale)
+{
+    PathFacts found;
+    found.kind = classifyPath(path, &found.reason);
+    if (found.kind == PathKind::RegularFile) {
+        found.facts = readFileFacts(path, locale, &found.reason);
+    }
+    return found;
 }

@@ -2,6 +2,7 @@
 
 #include "FileReader.h"
 
+#include <functional>
 #include <optional>
 #include <QLocale>
 #include <QString>
@@ -30,3 +31,17 @@ struct FileFacts
 
 // Nothing when the file vanished or stopped being a regular file since it was classified; reason then says why.
 std::optional<FileFacts> readFileFacts(const QString& path, const QLocale& locale, QString* reason);
+
+// What one look at a path found: what it is and, for a regular file, its facts or why they could not be read.
+struct PathFacts
+{
+    PathKind kind = PathKind::Missing;
+    QString reason;
+    std::optional<FileFacts> facts;
+};
+
+// Classifies the path and reads its facts. Blocks as long as the file system does: never on the window's thread.
+PathFacts gatherFacts(const QString& path, const QLocale& locale);
+
+// Where an analysis gets its facts; tests put one in that hangs.
+using FactsReader = std::function<PathFacts(const QString& path)>;

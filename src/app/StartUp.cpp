@@ -3,6 +3,9 @@
 #include "AnalysisSession.h"
 #include "NativePath.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 QStringList programArguments(int argc, const char* const* argv)
 {
     QStringList arguments;
@@ -12,13 +15,23 @@ QStringList programArguments(int argc, const char* const* argv)
     return arguments;
 }
 
-void Form_Load(AnalysisSession& session, const QStringList& arguments, const std::function<void()>& bulletinReminder)
+void Form_Load(AnalysisSession& session, const QStringList& arguments, const std::function<void()>& bulletinReminder,
+               std::chrono::milliseconds factsGrace)
 {
     session.takeArguments(arguments);
     if (bulletinReminder) {
         bulletinReminder();
     }
-    if (!session.currentPath().isEmpty()) {
-        session.AnalyzeFile();
+    if (session.currentPath().isEmpty()) {
+        return;
     }
+    QEventLoop wait;
+    QObject::connect(&session, &AnalysisSession::factsSettled, &wait, &QEventLoop::quit);
+    session.AnalyzeFile();
+    if (!session.isReadingFacts()) {
+        return;
+    }
+    // A refusal's message box runs inside this loop; the wait ends when it is closed, however long that takes.
+    QTimer::singleShot(factsGrace, &wait, &QEventLoop::quit);
+    wait.exec();
 }

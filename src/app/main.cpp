@@ -42,6 +42,8 @@ int main(int argc, char** argv)
     QtWebLauncher launcher;
     frmMain window(std::make_shared<DigestEngine>(), messageBox, fileDialog, clipboard,
                    [&] { LaunchWebPage(launcher, kHomePage, kShowNormal); });
+    // A request while start-up waits for the first facts ends the wait; the window is then never shown.
+    QObject::connect(&termination, &TerminationRequests::requested, &window.session(), &AnalysisSession::stop);
     QApplication::setWindowIcon(window.windowIcon());
     QtSettingsStore settings;
     SystemClock clock;
