@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# End-to-end: a file on a mount that stopped answering, served by a FUSE file system of the test's own
+# (stalled_mount.py) where a look at one name never comes back. Dropped on the window, the window keeps answering
+# and its close box ends the program; given on the command line, the window still appears and SIGTERM ends it.
+#   stalled_mount_e2e.sh PROGRAM DRAG_SOURCE
+# Exits 77 where no FUSE file system can be mounted. Needs root (or a user allowed to mount FUSE) and python3-fusepy.
+set -euo pipefail
+started=$SECONDS
+here=$(cd "$(dirname "$0")" && pwd)
+fail() { echo "FAIL: $*" >&2; exit 1; }
+skip() { echo "SKIP: $*"; exit 77; }
+[ -x "${1:-}" ] || fail "no program at ${1:-(not given)}"
+[ -x "${2:-}" ] || fail "no drag source at ${2:-(not given)}"
+program=$(realpath "$1")
+drag_source=$(realpath "$2")
+# Debian's interpreter, where python3-fusepy is, whatever python3 comes first on PATH.
+python=/usr/bin/python3
+[ -c /dev/fuse ] || skip "no /dev/fuse: FUSE file systems cannot be mounted here"
+"$python" -c 'import fusepy' 2>/dev/null || fail "fusepy missing for $python (python3-fusepy)"
+
+. "$here/private_desktop.sh"
+mount="$work/share"
+mkdir "$mount"
+server=
+# Killed first: the kernel then fails every request still waiting on the share, so nothing stays blocked on it.
+extra_cleanup='[ -z "$server" ] || { kill -KILL "$server"; wait "$server"; } 2>/dev/null || true
+    umount -l "$mount" 2>/dev/null || true'
+"$python" "$here/stalled_mount.py" "$mount" "$work/share.log" 2>"$work/share.err" &
+server=$!
+for _ in $(seq 100); do
+    grep -qx mounted "$work/share.log" 2>/dev/null && mountpoint -q "$mount" && break
+    kill -0 "$server" 2>/dev/null || skip "FUSE cannot be mounted here: $(tail -n 3 "$work/share.err")"
+    sleep 0.1
+done
+mountpoint -q "$mount" || fail "the stalled share did not mount"
+[ "$(ls "$mount")" = stalled.bin ] || fail "the stalled share lists \"$(ls "$mount")\""
+stalled="$mount/stalled.bin"
+looks() { grep -c '^looked at stalled.bin$' "$work/share.log" || true; }
+# Until N looks at the stalled name have come, as long as the program runs.
+wait_for_looks() {
+    for _ in $(seq 100); do
+        [ "$(looks)" -ge "$1" ] && return 0
+        still_running "$app" "before it looked at the stalled file"
+        sleep 0.1
+    done
+    fail "the program never looked at $stalled"
+}
+
+export LC_ALL=C.UTF-8
+. "$here/window_helpers.sh"
+start_xvfb
+private_desktop
+bulletin_seen_today
+openbox >/dev/null 2>&1 &
+pids+=($!)
+# A window mapped while the window manager is still starting may be left unmanaged and never shown.
+for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+done
+xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || fail "the window manager did not start"
+
+echo "Case 1: dropped while another file is shown, the window keeps answering and closes"
+before="$work/shown first.txt"
+printf 'shown before the stalled one' >"$before"
+launch "$program" "$before"
+expect_main_window_first "$app"
+main=$(main_window)
+wait_for_sha256 "$main" "$(sha256sum <"$before" | cut -d' ' -f1)"
+drag_onto "$main" 160 201 "$stalled"
+wait_for_looks 1
+# Every row cleared by the drop, and nothing yet of the stalled file: its facts come first, and they hang.
+copy_into "$work/report" click_copy_all "$main"
+printf '%s: \r\n' "File Name" "File Path" "Created Date" "Last Accessed" "Last Modified" "File Size" "CRC32 Digest" \
+    "MD5 Hash" "SHA-1 Hash" "SHA-256 Hash" >"$work/want"
+cmp -s "$work/want" "$work/report" || fail "Copy All during the hang gave \"$(cat -A "$work/report")\""
+# And again, so that the first was no leftover of the time before the drop.
+copy_into "$work/row" click_copy_button "$main" $row_name
+[ ! -s "$work/row" ] || fail "the name row shows \"$(cat "$work/row")\" while the facts hang"
+still_running "$app" "while its facts hung"
+close_main "closing the window while the facts hung did not end the program"
+
+echo "Case 2: given on the command line, the window appears and SIGTERM ends the program"
+launch "$program" "$stalled"
+wait_for_looks 2
+wait_for_windows "$app"
+main=$(main_window)
+[ -n "$main" ] || fail "the window that appeared is not the main window: $(windows)"
+copy_into "$work/row" click_copy_button "$main" $row_path
+[ ! -s "$work/row" ] || fail "the path row shows \"$(cat "$work/row")\" while the facts hang"
+kill -TERM "$app"
+ended_cleanly "$app" "SIGTERM while the facts hung did not end the program"
+
+echo "Run time: $((SECONDS - started)) s"
+echo "PASS: 2 cases"
