@@ -1,6 +1,14 @@
+#include "AnalysisSession.h"
+#include "DigestRun.h"
+#include "HangingFacts.h"
+#include "HoldableDigests.h"
+#include "RecordingView.h"
 #include "StartUp.h"
+#include "TempFiles.h"
 
+#include <QDeadlineTimer>
 #include <QTest>
+#include <QTimer>
 
 class TestStartUp : public QObject
 {
@@ -9,6 +17,11 @@ class TestStartUp : public QObject
 private slots:
     void argumentsArriveAsTheSystemSplitThem_data();
     void argumentsArriveAsTheSystemSplitThem();
+    void startUpGoesOnWhileFactsHang_data();
+    void startUpGoesOnWhileFactsHang();
+
+private:
+    TempFiles m_files;
 };
 
 void TestStartUp::argumentsArriveAsTheSystemSplitThem_data()
@@ -44,5 +57,43 @@ void TestStartUp::argumentsArriveAsTheSystemSplitThem()
     QCOMPARE(programArguments(static_cast<int>(argv.size()), vector.data()), arguments);
 }
 
-QTEST_APPLESS_MAIN(TestStartUp)
+void TestStartUp::startUpGoesOnWhileFactsHang_data()
+{
+    QTest::addColumn<bool>("stopped"); // as a termination request does; otherwise the grace runs out
+    QTest::newRow("grace runs out") << false;
+    QTest::newRow("stopped while waiting") << true;
+}
+
+// A command-line file on a mount that stopped answering: start-up must return so that the window shows, and a
+// termination request must end the wait at once, long before the grace would.
+void TestStartUp::startUpGoesOnWhileFactsHang()
+{
+    QFETCH(bool, stopped);
+    const QString file = m_files.write(QStringLiteral("on a stalled share.hang"), "x");
+    HangingFacts facts;
+    RecordingView view;
+    AnalysisSession session(std::make_shared<HoldableDigests>(), view, QLocale::c(), {}, facts.reader());
+    if (stopped) {
+        QTimer::singleShot(10, &session, &AnalysisSession::stop);
+    }
+    const std::chrono::milliseconds grace = stopped ? std::chrono::minutes(30) : std::chrono::milliseconds(50);
+    const QDeadlineTimer graceEnd(grace);
+    Form_Load(session, {file}, {}, grace);
+    QVERIFY(!stopped || !graceEnd.hasExpired());
+    QCOMPARE(session.isReadingFacts(), !stopped);
+    QTRY_COMPARE(facts.gate->arrivals(), 1);
+
+    // Facts that come after the window has shown still fill the rows, unless the analysis was abandoned.
+    facts.gate->open();
+    if (!stopped) {
+        QTRY_COMPARE(view.row(ResultRow::FileName), facts.stale.facts->name);
+    }
+    QTRY_COMPARE(DigestRun::liveWorkers(), stopped ? 0 : 1); // the late facts' digests wait for a release
+    QCOMPARE(view.row(ResultRow::FileName), stopped ? QString() : facts.stale.facts->name);
+    QVERIFY(view.messages().isEmpty());
+    session.stop();
+    QTRY_COMPARE(DigestRun::liveWorkers(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestStartUp)
 #include "TestStartUp.moc"
