@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end: a file on a mount that stopped answering, served by a FUSE file system of the test's own
-# (stalled_mount.py) where a look at one name never comes back. Dropped on the window, the window keeps answering
-# and its close box ends the program; given on the command line, the window still appears and SIGTERM ends it.
+# (stalled_mount.py) where a look at one name never comes back. Dropped on the window, the window keeps answering,
+# takes the next drop and its close box ends the program; given on the command line, the window still appears and
+# SIGTERM ends it.
 #   stalled_mount_e2e.sh PROGRAM DRAG_SOURCE
 # Exits 77 where no FUSE file system can be mounted. Needs root (or a user allowed to mount FUSE) and python3-fusepy.
 set -euo pipefail
@@ -66,7 +67,8 @@ printf 'shown before the stalled one' >"$before"
 launch "$program" "$before"
 expect_main_window_first "$app"
 main=$(main_window)
-wait_for_sha256 "$main" "$(sha256sum <"$before" | cut -d' ' -f1)"
+before_sha256=$(sha256sum <"$before" | cut -d' ' -f1)
+wait_for_sha256 "$main" "$before_sha256"
 drag_onto "$main" 160 201 "$stalled"
 wait_for_looks 1
 # Every row cleared by the drop, and nothing yet of the stalled file: its facts come first, and they hang.
@@ -78,6 +80,11 @@ cmp -s "$work/want" "$work/report" || fail "Copy All during the hang gave \"$(ca
 copy_into "$work/row" click_copy_button "$main" $row_name
 [ ! -s "$work/row" ] || fail "the name row shows \"$(cat "$work/row")\" while the facts hang"
 still_running "$app" "while its facts hung"
+# New input is taken while the first look still hangs, and nothing of that look ever shows.
+drag_onto "$main" 160 201 "$before"
+wait_for_sha256 "$main" "$before_sha256"
+[ "$(row_text "$main" $row_path)" = "$before" ] || fail "the path row shows \"$(cat "$work/row")\" after the second drop"
+[ "$(looks)" -eq 1 ] || fail "the stalled file was looked at $(looks) times"
 close_main "closing the window while the facts hung did not end the program"
 
 echo "Case 2: given on the command line, the window appears and SIGTERM ends the program"
@@ -86,6 +93,9 @@ wait_for_looks 2
 wait_for_windows "$app"
 main=$(main_window)
 [ -n "$main" ] || fail "the window that appeared is not the main window: $(windows)"
+# The pointer may still be where this click goes, from the first case: a move with --sync to there would wait for a
+# motion that never comes.
+xdotool mousemove 0 0
 copy_into "$work/row" click_copy_button "$main" $row_path
 [ ! -s "$work/row" ] || fail "the path row shows \"$(cat "$work/row")\" while the facts hang"
 kill -TERM "$app"
