@@ -45,6 +45,8 @@ private slots:
     void dropIsACopyWhateverTheSourceProposes_data();
     void dropIsACopyWhateverTheSourceProposes();
     void dropDuringAnAnalysisSupersedesIt();
+    void nothingOfADragOutlivesIt_data();
+    void nothingOfADragOutlivesIt();
     void browseAnalysesTheChosenFile();
     void cancelledBrowseKeepsWhatIsShown();
 
@@ -245,6 +247,62 @@ void TestWindowIntake::dropDuringAnAnalysisSupersedesIt()
     QCoreApplication::processEvents();
     QCOMPARE(row(ResultRow::FileName), QStringLiteral("next"));
     QCOMPARE(row(ResultRow::Md5), firstWordOf("md5sum", {next}));
+}
+
+void TestWindowIntake::nothingOfADragOutlivesIt_data()
+{
+    QTest::addColumn<QString>("earlier");
+    QTest::addColumn<bool>("dropped");
+    QTest::newRow("a file dragged across and away") << "file" << false;
+    QTest::newRow("text dragged across and away") << "text" << false;
+    QTest::newRow("a web link dragged across and away") << "link" << false;
+    QTest::newRow("text dropped and refused") << "text" << true;
+    QTest::newRow("a file dropped") << "file" << true;
+}
+
+// The X11 platform hands every drag from another program over in one and the same data object: what an earlier drag
+// carried must neither be analysed on a later drop nor make a later file be refused.
+void TestWindowIntake::nothingOfADragOutlivesIt()
+{
+    QFETCH(QString, earlier);
+    QFETCH(bool, dropped);
+    QVERIFY(QDir().mkpath(m_files.path(QStringLiteral("old"))) && QDir().mkpath(m_files.path(QStringLiteral("new"))));
+    const QString oldFile = m_files.write(QStringLiteral("old/setup.bin"), "the file dragged first");
+    const QString newFile = m_files.write(QStringLiteral("new/setup.bin"), "the file dropped last");
+    const auto centreOf = [this](const char* control) {
+        QWidget* widget = window().findChild<QWidget*>(QString::fromLatin1(control));
+        return widget->mapTo(&window(), widget->rect().center());
+    };
+    QMimeData data;
+    const WindowDrag drag{window().windowHandle(), &data};
+    QVERIFY(drag.window);
+
+    if (earlier == u"file") {
+        data.setUrls({QUrl::fromLocalFile(oldFile)});
+    } else if (earlier == u"text") {
+        data.setText(oldFile);
+    } else {
+        data.setUrls({QUrl(QStringLiteral("https://example.org/setup.bin"))});
+    }
+    QCOMPARE(drag.enterAt(centreOf("lblFileName")), earlier == u"file");
+    QCOMPARE(drag.moveTo(centreOf("txtMD5")), earlier == u"file"); // on to another control
+    if (dropped) {
+        drag.dropAt(centreOf("txtMD5"));
+    } else {
+        drag.leave();
+    }
+    if (earlier == u"file" && dropped) {
+        QTRY_COMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {oldFile}));
+    }
+
+    data.clear();
+    data.setUrls({QUrl::fromLocalFile(newFile)});
+    QVERIFY(drag.enterAt(centreOf("txtSha1")));
+    drag.dropAt(centreOf("txtSha1"));
+    QTRY_COMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {newFile}));
+    QCOMPARE(row(ResultRow::FilePath), newFile);
+    QCOMPARE(row(ResultRow::Md5), firstWordOf("md5sum", {newFile}));
+    QVERIFY(m_rig->messages.texts.isEmpty());
 }
 
 void TestWindowIntake::browseAnalysesTheChosenFile()

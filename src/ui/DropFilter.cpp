@@ -7,7 +7,7 @@
 #include <QWidget>
 
 DropFilter::DropFilter(QWidget* window, std::function<void(const QString&)> takeFile)
-    : QObject(window), m_takeFile(std::move(takeFile))
+    : QObject(window), m_takeFile(std::move(takeFile)), m_window(window)
 {
     window->setAcceptDrops(true);
     window->installEventFilter(this);
@@ -15,25 +15,55 @@ DropFilter::DropFilter(QWidget* window, std::function<void(const QString&)> take
         control->setAcceptDrops(true);
         control->installEventFilter(this);
     }
+    watchNativeWindow();
 }
 
-std::optional<QString> DropFilter::fileOf(const QMimeData* data)
+void DropFilter::watchNativeWindow()
 {
-    // Each look at the dragged data asks the source for it again, over the display: decided once per drag, so that
-    // a slow source is not asked at every move of the pointer.
-    if (!data) {
-        return std::nullopt;
+    // The native window exists from the first show on; it may be made anew later.
+    QWindow* native = m_window->windowHandle();
+    if (native && native != m_nativeWindow) {
+        native->installEventFilter(this);
+        m_nativeWindow = native;
     }
-    if (m_seen != data) {
-        m_seen = data;
-        m_seenFile = firstDroppedFile(*data);
+}
+
+void DropFilter::forgetDrag()
+{
+    m_dragging = false;
+    m_dragFile.reset();
+}
+
+std::optional<QString> DropFilter::fileOf(const QMimeData* data) const
+{
+    // Each look at the dragged data asks the source for it again, over the display: judged once as the drag enters
+    // the window, not again at every move of the pointer or at every control it crosses. Events that reach a
+    // control without passing through the window first are judged one by one.
+    if (m_dragging) {
+        return m_dragFile;
     }
-    return m_seenFile;
+    return data ? firstDroppedFile(*data) : std::nullopt;
 }
 
 bool DropFilter::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_nativeWindow) {
+        if (event->type() == QEvent::DragEnter) {
+            const QMimeData* data = static_cast<QDragEnterEvent*>(event)->mimeData();
+            m_dragFile = data ? firstDroppedFile(*data) : std::nullopt;
+            m_dragging = true;
+        } else if (event->type() == QEvent::DragLeave) {
+            forgetDrag();
+        }
+        // Handed on either way: the window passes the drag to the control under the pointer.
+        return false;
+    }
     switch (event->type()) {
+    case QEvent::Show:
+        if (watched == m_window) {
+            watchNativeWindow();
+        }
+        return QObject::eventFilter(watched, event);
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
@@ -51,7 +81,7 @@ bool DropFilter::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
         const std::optional<QString> file = fileOf(drop->mimeData());
-        m_seen = nullptr;
+        forgetDrag();
         if (!file) {
             drop->ignore();
             return true;

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QWindow>
 
 class QWidget;
 
@@ -23,10 +24,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    std::optional<QString> fileOf(const QMimeData* data);
+    void watchNativeWindow();
+    void forgetDrag();
+    std::optional<QString> fileOf(const QMimeData* data) const;
 
     std::function<void(const QString&)> m_takeFile;
-    // The data of the drag in progress and what it carries; the pointer empties when the data goes.
-    QPointer<const QMimeData> m_seen;
-    std::optional<QString> m_seenFile;
+    QWidget* m_window;
+    // Where every drag from outside begins and ends, whichever control it crosses on the way.
+    QPointer<QWindow> m_nativeWindow;
+    // What the drag over the window carries, judged as it entered the window. The platform may hand every drag in
+    // the same data object, so nothing of one drag may be kept past its leaving or its drop.
+    bool m_dragging = false;
+    std::optional<QString> m_dragFile;
 };
