@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
@@ -49,6 +50,8 @@ private slots:
     void nothingOfADragOutlivesIt();
     void browseAnalysesTheChosenFile();
     void cancelledBrowseKeepsWhatIsShown();
+    void browsedNameThatIsNotUtf8IsThatFileOrNone_data();
+    void browsedNameThatIsNotUtf8IsThatFileOrNone();
 
 private:
     frmMain& window() { return m_rig->window; }
@@ -308,7 +311,7 @@ void TestWindowIntake::nothingOfADragOutlivesIt()
 void TestWindowIntake::browseAnalysesTheChosenFile()
 {
     const QString file = m_files.write(QStringLiteral("chosen one.txt"), "chosen");
-    m_rig->fileDialog.answers = {file};
+    m_rig->fileDialog.answers = {QUrl::fromLocalFile(file)};
     QTest::mouseClick(window().findChild<QWidget*>(QStringLiteral("cmdBrowse")), Qt::LeftButton);
     QCOMPARE(m_rig->fileDialog.titles, QStringList{"Select a File to Hash"});
     QCOMPARE(m_rig->fileDialog.owners, QList<QWidget*>{&window()});
@@ -320,7 +323,7 @@ void TestWindowIntake::browseAnalysesTheChosenFile()
 void TestWindowIntake::cancelledBrowseKeepsWhatIsShown()
 {
     const QString file = m_files.write(QStringLiteral("chosen before"), "before");
-    m_rig->fileDialog.answers = {file, QString()};
+    m_rig->fileDialog.answers = {QUrl::fromLocalFile(file), QUrl()};
     QWidget* browse = window().findChild<QWidget*>(QStringLiteral("cmdBrowse"));
     QTest::mouseClick(browse, Qt::LeftButton);
     QTRY_COMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {file}));
@@ -333,6 +336,44 @@ void TestWindowIntake::cancelledBrowseKeepsWhatIsShown()
     QCOMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {file}));
     QVERIFY(window().tickBox(ResultRow::FileSize)->isChecked());
     QVERIFY(m_rig->messages.texts.isEmpty());
+}
+
+void TestWindowIntake::browsedNameThatIsNotUtf8IsThatFileOrNone_data()
+{
+    QTest::addColumn<QByteArray>("answer"); // the name the dialog gives in the folder
+    QTest::newRow("exact bytes") << QByteArray("caf%E9.txt");
+    QTest::newRow("bytes replaced, as a dialog that reads names as UTF-8 gives them") << QByteArray("caf%EF%BF%BD.txt");
+}
+
+// "caf\xe9.txt" chosen beside "caf\ufffd.txt": the chosen file is analysed, or none, never its namesake.
+void TestWindowIntake::browsedNameThatIsNotUtf8IsThatFileOrNone()
+{
+    QFETCH(QByteArray, answer);
+    const QString before = m_files.write(QStringLiteral("shown before"), "before");
+    window().session().TakeInputPath(before);
+    QTRY_COMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {before}));
+    m_files.write(QStringLiteral("caf\ufffd.txt"), "the namesake");
+    const QByteArray folder = QFile::encodeName(m_files.path(QString()));
+    const QByteArray latin1 = folder + "/caf\xe9.txt";
+    const int descriptor = ::open(latin1.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    QVERIFY(descriptor >= 0);
+    QCOMPARE(::write(descriptor, "latin-1 name", 12), ssize_t{12});
+    ::close(descriptor);
+    const auto removeLatin1 = qScopeGuard([&] { ::unlink(latin1.constData()); }); // Qt's own functions cannot
+
+    m_rig->fileDialog.answers = {QUrl::fromEncoded("file://" + QUrl::toPercentEncoding(folder, "/") + "/" + answer)};
+    QTest::mouseClick(window().findChild<QWidget*>(QStringLiteral("cmdBrowse")), Qt::LeftButton);
+    if (answer.contains("%E9")) {
+        QTRY_COMPARE(row(ResultRow::Md5), QStringLiteral("09fb6100cf8bb621424254d6420d2540")); // md5sum's answer
+        QCOMPARE(row(ResultRow::FileName), QStringLiteral("caf\ufffd.txt"));
+        QVERIFY(m_rig->messages.texts.isEmpty());
+    } else {
+        QCOMPARE(m_rig->messages.texts.size(), 1);
+        QVERIFY2(m_rig->messages.texts.front().startsWith(QStringLiteral("The file dialog cannot give the exact name")),
+                 qPrintable(m_rig->messages.texts.front()));
+        QCOMPARE(row(ResultRow::FileName), QStringLiteral("shown before"));
+        QCOMPARE(window().session().currentPath(), before);
+    }
 }
 
 QTEST_MAIN(TestWindowIntake)
