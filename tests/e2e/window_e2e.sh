@@ -483,5 +483,51 @@ file desktop
 ROWS
 close_main "closing after the drags did not end the program"
 
+echo "Case 19: Browse in the desktop's own dialog: a name that is not UTF-8 is never taken for its namesake"
+# GTK's dialog, as on GNOME and XFCE, hands Qt the names as UTF-8 text: "caf\xe9.txt" comes back as "caf\ufffd.txt",
+# the name of another file, here present. Whichever of the two is chosen, the program must say it cannot tell them
+# apart and keep showing what it showed; started in their folder, where the dialog opens.
+[ -n "$(find /usr/lib -path '*/qt6/plugins/platformthemes/libqgtk3.so' 2>/dev/null)" ] ||
+    fail "Qt's GTK dialogs are missing: install qt6-gtk-platformtheme"
+mkdir "$work/latin-1"
+printf 'shown before browsing' >"$work/latin-1/before.txt"
+printf 'latin-1 name' >"$work/latin-1/caf"$'\xe9'".txt"
+printf 'the namesake' >"$work/latin-1/caf"$'\xef\xbf\xbd'".txt"
+before="$work/latin-1/before.txt"
+launch_in "$work/latin-1" env QT_QPA_PLATFORMTHEME=gtk3 LC_ALL=C.UTF-8 NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory \
+    "$program" "$before"
+expect_main_window_first "$app"
+main=$(main_window)
+wait_for_sha256 "$main" "$(sha256sum <"$before" | cut -d' ' -f1)"
+# DOWN: how many rows below the first (before.txt) the chosen name is; the two that read alike sort in either order.
+browse_refused() {
+    local down=$1 box=
+    open_dialog
+    xdotool key Home
+    for _ in $(seq "$down"); do xdotool key Down; done
+    close_dialog_with Return
+    for _ in $(seq 100); do
+        for id in $(windows); do [ "$id" = "$main" ] || box=$id; done
+        [ -n "$box" ] && break
+        still_running "$app" "after a name that is not UTF-8 was chosen"
+        sleep 0.1
+    done
+    [ -n "$box" ] ||
+        fail "choosing row $down of the folder showed no message; the path row shows \"$(row_text "$main" $row_path)\""
+    import -window root "$out/browse-not-utf8-$down.png"
+    xdotool windowactivate --sync "$box" key Return
+    for _ in $(seq 50); do [ "$(windows)" = "$main" ] && break; sleep 0.1; done
+    [ "$(windows)" = "$main" ] || fail "the message stayed open after Return"
+    [ "$(row_text "$main" $row_path)" = "$before" ] || fail "after the message the path row shows \"$(cat "$work/row")\""
+    [ "$(row_text "$main" $row_sha256)" = "$(sha256sum <"$before" | cut -d' ' -f1)" ] ||
+        fail "after the message the SHA-256 row shows \"$(cat "$work/row")\""
+}
+browse_refused 1
+browse_refused 2
+# Alone in its folder: refused all the same, not reported as a path that names nothing.
+rm "$work/latin-1/caf"$'\xef\xbf\xbd'".txt"
+browse_refused 1
+close_main "closing after browsing did not end the program"
+
 echo "Run time: $((SECONDS - started)) s"
-echo "PASS: 18 cases; screenshots in $out"
+echo "PASS: 19 cases; screenshots in $out"
