@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDialog>
 #include <QDir>
 #include <QLineEdit>
 #include <QMimeData>
@@ -48,6 +49,7 @@ private slots:
     void dropDuringAnAnalysisSupersedesIt();
     void nothingOfADragOutlivesIt_data();
     void nothingOfADragOutlivesIt();
+    void aMessageDuringADragEndsWhatWasJudged();
     void browseAnalysesTheChosenFile();
     void cancelledBrowseKeepsWhatIsShown();
     void browsedNameThatIsNotUtf8IsThatFileOrNone_data();
@@ -306,6 +308,32 @@ void TestWindowIntake::nothingOfADragOutlivesIt()
     QCOMPARE(row(ResultRow::FilePath), newFile);
     QCOMPARE(row(ResultRow::Md5), firstWordOf("md5sum", {newFile}));
     QVERIFY(m_rig->messages.texts.isEmpty());
+}
+
+// A modal message swallows the leaving of a drag that was over the window; the next drag may then come in without
+// entering the window again, in the same data object.
+void TestWindowIntake::aMessageDuringADragEndsWhatWasJudged()
+{
+    const QString oldFile = m_files.write(QStringLiteral("dragged when the message came"), "old");
+    const QString newFile = m_files.write(QStringLiteral("dropped after the message"), "new");
+    QWidget* md5 = window().textBox(ResultRow::Md5);
+    const QPoint at = md5->mapTo(&window(), md5->rect().center());
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(oldFile)});
+    const WindowDrag drag{window().windowHandle(), &data};
+    QVERIFY(drag.enterAt(at));
+    {
+        QDialog message(&window());
+        message.setModal(true);
+        message.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&message));
+    }
+    data.clear();
+    data.setUrls({QUrl::fromLocalFile(newFile)});
+    QVERIFY(drag.moveTo(at));
+    drag.dropAt(at);
+    QTRY_COMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {newFile}));
+    QCOMPARE(row(ResultRow::FilePath), newFile);
 }
 
 void TestWindowIntake::browseAnalysesTheChosenFile()

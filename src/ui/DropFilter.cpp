@@ -30,28 +30,36 @@ void DropFilter::watchNativeWindow()
 
 void DropFilter::forgetDrag()
 {
-    m_dragging = false;
-    m_dragFile.reset();
+    m_inWindow.reset();
+    m_inControl.reset();
 }
 
-std::optional<QString> DropFilter::fileOf(const QMimeData* data) const
+std::optional<QString> DropFilter::fileOf(const QMimeData* data)
 {
-    // Each look at the dragged data asks the source for it again, over the display: judged once as the drag enters
-    // the window, not again at every move of the pointer or at every control it crosses. Events that reach a
-    // control without passing through the window first are judged one by one.
-    if (m_dragging) {
-        return m_dragFile;
+    // Each look at the dragged data asks the source for it again, over the display: judged once as the drag enters,
+    // not again at every move of the pointer or at every control it crosses.
+    if (m_inWindow) {
+        return *m_inWindow;
     }
-    return data ? firstDroppedFile(*data) : std::nullopt;
+    if (!m_inControl) {
+        m_inControl = data ? firstDroppedFile(*data) : std::nullopt;
+    }
+    return *m_inControl;
 }
 
 bool DropFilter::eventFilter(QObject* watched, QEvent* event)
 {
+    // A modal message swallows the leaving of a drag that was over the window, and Qt may then hand the next drag
+    // on without entering the window again: what was judged before the message must go with it.
+    if (event->type() == QEvent::WindowBlocked) {
+        forgetDrag();
+        return QObject::eventFilter(watched, event);
+    }
     if (watched == m_nativeWindow) {
         if (event->type() == QEvent::DragEnter) {
             const QMimeData* data = static_cast<QDragEnterEvent*>(event)->mimeData();
-            m_dragFile = data ? firstDroppedFile(*data) : std::nullopt;
-            m_dragging = true;
+            forgetDrag();
+            m_inWindow = data ? firstDroppedFile(*data) : std::nullopt;
         } else if (event->type() == QEvent::DragLeave) {
             forgetDrag();
         }
@@ -65,6 +73,8 @@ bool DropFilter::eventFilter(QObject* watched, QEvent* event)
         }
         return QObject::eventFilter(watched, event);
     case QEvent::DragEnter:
+        m_inControl.reset();
+        [[fallthrough]];
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
         if (fileOf(drag->mimeData())) {
@@ -77,6 +87,7 @@ bool DropFilter::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     case QEvent::DragLeave:
+        m_inControl.reset();
         return true;
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);

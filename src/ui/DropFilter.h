@@ -24,16 +24,20 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What a drag carries, judged once: the local file, or nothing.
+    using Judgement = std::optional<std::optional<QString>>;
+
     void watchNativeWindow();
     void forgetDrag();
-    std::optional<QString> fileOf(const QMimeData* data) const;
+    std::optional<QString> fileOf(const QMimeData* data);
 
     std::function<void(const QString&)> m_takeFile;
     QWidget* m_window;
     // Where every drag from outside begins and ends, whichever control it crosses on the way.
     QPointer<QWindow> m_nativeWindow;
-    // What the drag over the window carries, judged as it entered the window. The platform may hand every drag in
-    // the same data object, so nothing of one drag may be kept past its leaving or its drop.
-    bool m_dragging = false;
-    std::optional<QString> m_dragFile;
+    // The platform may hand every drag over in the same data object, so nothing of one drag may be kept past its
+    // leaving or its drop. Judged as the drag enters the window, or, where it reaches a control without entering
+    // the window first, as it enters that control.
+    Judgement m_inWindow;
+    Judgement m_inControl;
 };
