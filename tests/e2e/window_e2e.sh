@@ -518,7 +518,8 @@ browse_refused() {
     xdotool windowactivate --sync "$box" key Return
     for _ in $(seq 50); do [ "$(windows)" = "$main" ] && break; sleep 0.1; done
     [ "$(windows)" = "$main" ] || fail "the message stayed open after Return"
-    [ "$(row_text "$main" $row_path)" = "$before" ] || fail "after the message the path row shows \"$(cat "$work/row")\""
+    [ "$(row_text "$main" $row_path)" = "$before" ] ||
+        fail "after the message the path row shows \"$(cat "$work/row")\""
     [ "$(row_text "$main" $row_sha256)" = "$(sha256sum <"$before" | cut -d' ' -f1)" ] ||
         fail "after the message the SHA-256 row shows \"$(cat "$work/row")\""
 }
