@@ -3,11 +3,12 @@
 //   keswin-drag-source FILE-OR-URL...
 //   keswin-drag-source --text TEXT
 //   keswin-drag-source --link URL
-// A left-button press anywhere in its window starts a drag of the files' URLs (or the text, or the link). While the
-// drag goes on it prints "accepted" when a target agrees to take it as a copy and "refused" when that stops. When
-// the drag ends it prints the action the target last agreed to ("copy", or "ignore" when no target wanted it) and
-// exits once the target has taken the data, printing "finished" when the target reported so. A file:// URL is
-// dragged as it is given, so that it can name bytes that are not UTF-8.
+// It prints "ready" once its window is on the screen. A left-button press anywhere in its window starts a drag of the
+// files' URLs (or the text, or the link), and it prints "started". While the drag goes on it prints "accepted" when a
+// target agrees to take it as a copy and "refused" when that stops. When the drag ends it prints the action the target
+// last agreed to ("copy", or "ignore" when no target wanted it) and exits once the target has taken the data, printing
+// "finished" when the target reported so. A file:// URL is dragged as it is given, so that it can name bytes that are
+// not UTF-8.
 
 #include <cstdio>
 #include <functional>
@@ -34,6 +35,16 @@ public:
     }
 
 protected:
+    void paintEvent(QPaintEvent* /*event*/) override
+    {
+        // Drawn means shown on the screen: the test presses on the window only then.
+        if (!m_painted) {
+            m_painted = true;
+            std::printf("ready\n");
+            std::fflush(stdout);
+        }
+    }
+
     void mousePressEvent(QMouseEvent* event) override
     {
         if (event->button() != Qt::LeftButton) {
@@ -41,6 +52,9 @@ protected:
         }
         // Started on the press itself: the test moves the pointer away in steps, and a drag started only after
         // some movement would begin wherever that threshold happens to be crossed.
+        // Told, so that the test moves the pointer only once the press has started the drag.
+        std::printf("started\n");
+        std::fflush(stdout);
         auto* drag = new QDrag(this);
         const QPointer<QDrag> finishing(drag);
         drag->setMimeData(m_makeData());
@@ -74,6 +88,7 @@ protected:
 
 private:
     std::function<QMimeData*()> m_makeData;
+    bool m_painted = false;
 };
 
 } // namespace

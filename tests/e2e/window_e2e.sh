@@ -503,9 +503,19 @@ wait_for_sha256 "$main" "$(sha256sum <"$before" | cut -d' ' -f1)"
 browse_refused() {
     local down=$1 box=
     open_dialog
-    xdotool key Home
-    for _ in $(seq "$down"); do xdotool key Down; done
-    close_dialog_with Return
+    # Keys pressed before the dialog has listed the folder choose nothing, and the dialog stays open with the
+    # keyboard: again then, but never once it has let the keyboard go, lest the keys reach the message.
+    for _ in $(seq 10); do
+        xdotool key Home
+        for _ in $(seq "$down"); do xdotool key Down; done
+        xdotool key Return
+        for _ in $(seq 50); do
+            [ -n "$(dialog_ids)" ] || break 2
+            sleep 0.1
+        done
+        [ "$(xdotool getwindowfocus)" = "$dialog" ] || break
+    done
+    [ -z "$(dialog_ids)" ] || fail "the dialog stayed open after row $down of the folder was chosen"
     for _ in $(seq 100); do
         for id in $(windows); do [ "$id" = "$main" ] || box=$id; done
         [ -n "$box" ] && break

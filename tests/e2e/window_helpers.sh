@@ -160,10 +160,10 @@ start_drag() {
     [ $((source_x + source_w + 20)) -lt "$main_x" ] || [ "$source_x" -gt $((main_x + main_w + 20)) ] ||
         fail "the drag source at $source_x,$source_y overlaps the main window at $main_x,$main_y"
     pointer_x=$((source_x + source_w / 2)) pointer_y=$((source_y + source_h / 2))
+    wait_for_drag_answer ready
     xdotool mousemove --sync "$pointer_x" "$pointer_y"
-    sleep 0.2
     xdotool mousedown 1
-    sleep 0.2
+    wait_for_drag_answer started
 }
 # Moves the held pointer in steps to X Y on the screen.
 drag_to() {
@@ -175,7 +175,8 @@ drag_to() {
     done
     pointer_x=$1 pointer_y=$2
 }
-# Waits until the drag source has printed the line: a target's answer ("accepted", "refused").
+# Waits until the drag source has printed the line: "ready", "started", or a target's answer ("accepted",
+# "refused").
 wait_for_drag_answer() {
     for _ in $(seq 100); do
         grep -qx "$1" "$work/drag.out" && return 0
@@ -199,7 +200,8 @@ drag_onto() {
     start_drag "$window" "$@"
     read -r main_x main_y _ <<<"$(geometry_of "$window")"
     drag_to $((main_x + x)) $((main_y + y))
-    sleep 0.2
+    # Released once the window has agreed to take the files, not after some time.
+    wait_for_drag_answer accepted
     end_drag
     grep -qx finished "$work/drag.out" || fail "the drop was not taken; the drag source printed: $(cat "$work/drag.out")"
 }
