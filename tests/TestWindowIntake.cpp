@@ -10,10 +10,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDialog>
 #include <QDir>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
@@ -45,8 +47,13 @@ private slots:
     void dropIsACopyWhateverTheSourceProposes_data();
     void dropIsACopyWhateverTheSourceProposes();
     void dropDuringAnAnalysisSupersedesIt();
+    void nothingOfADragOutlivesIt_data();
+    void nothingOfADragOutlivesIt();
+    void aMessageDuringADragEndsWhatWasJudged();
     void browseAnalysesTheChosenFile();
     void cancelledBrowseKeepsWhatIsShown();
+    void browsedNameThatIsNotUtf8IsThatFileOrNone_data();
+    void browsedNameThatIsNotUtf8IsThatFileOrNone();
 
 private:
     frmMain& window() { return m_rig->window; }
@@ -247,10 +254,92 @@ void TestWindowIntake::dropDuringAnAnalysisSupersedesIt()
     QCOMPARE(row(ResultRow::Md5), firstWordOf("md5sum", {next}));
 }
 
+void TestWindowIntake::nothingOfADragOutlivesIt_data()
+{
+    QTest::addColumn<QString>("earlier");
+    QTest::addColumn<bool>("dropped");
+    QTest::newRow("a file dragged across and away") << "file" << false;
+    QTest::newRow("text dragged across and away") << "text" << false;
+    QTest::newRow("a web link dragged across and away") << "link" << false;
+    QTest::newRow("text dropped and refused") << "text" << true;
+    QTest::newRow("a file dropped") << "file" << true;
+}
+
+// The X11 platform hands every drag from another program over in one and the same data object: what an earlier drag
+// carried must neither be analysed on a later drop nor make a later file be refused.
+void TestWindowIntake::nothingOfADragOutlivesIt()
+{
+    QFETCH(QString, earlier);
+    QFETCH(bool, dropped);
+    QVERIFY(QDir().mkpath(m_files.path(QStringLiteral("old"))) && QDir().mkpath(m_files.path(QStringLiteral("new"))));
+    const QString oldFile = m_files.write(QStringLiteral("old/setup.bin"), "the file dragged first");
+    const QString newFile = m_files.write(QStringLiteral("new/setup.bin"), "the file dropped last");
+    const auto centreOf = [this](const char* control) {
+        QWidget* widget = window().findChild<QWidget*>(QString::fromLatin1(control));
+        return widget->mapTo(&window(), widget->rect().center());
+    };
+    QMimeData data;
+    const WindowDrag drag{window().windowHandle(), &data};
+    QVERIFY(drag.window);
+
+    if (earlier == u"file") {
+        data.setUrls({QUrl::fromLocalFile(oldFile)});
+    } else if (earlier == u"text") {
+        data.setText(oldFile);
+    } else {
+        data.setUrls({QUrl(QStringLiteral("https://example.org/setup.bin"))});
+    }
+    QCOMPARE(drag.enterAt(centreOf("lblFileName")), earlier == u"file");
+    QCOMPARE(drag.moveTo(centreOf("txtMD5")), earlier == u"file"); // on to another control
+    if (dropped) {
+        drag.dropAt(centreOf("txtMD5"));
+    } else {
+        drag.leave();
+    }
+    if (earlier == u"file" && dropped) {
+        QTRY_COMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {oldFile}));
+    }
+
+    data.clear();
+    data.setUrls({QUrl::fromLocalFile(newFile)});
+    QVERIFY(drag.enterAt(centreOf("txtSha1")));
+    drag.dropAt(centreOf("txtSha1"));
+    QTRY_COMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {newFile}));
+    QCOMPARE(row(ResultRow::FilePath), newFile);
+    QCOMPARE(row(ResultRow::Md5), firstWordOf("md5sum", {newFile}));
+    QVERIFY(m_rig->messages.texts.isEmpty());
+}
+
+// A modal message swallows the leaving of a drag that was over the window; the next drag may then come in without
+// entering the window again, in the same data object.
+void TestWindowIntake::aMessageDuringADragEndsWhatWasJudged()
+{
+    const QString oldFile = m_files.write(QStringLiteral("dragged when the message came"), "old");
+    const QString newFile = m_files.write(QStringLiteral("dropped after the message"), "new");
+    QWidget* md5 = window().textBox(ResultRow::Md5);
+    const QPoint at = md5->mapTo(&window(), md5->rect().center());
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(oldFile)});
+    const WindowDrag drag{window().windowHandle(), &data};
+    QVERIFY(drag.enterAt(at));
+    {
+        QDialog message(&window());
+        message.setModal(true);
+        message.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&message));
+    }
+    data.clear();
+    data.setUrls({QUrl::fromLocalFile(newFile)});
+    QVERIFY(drag.moveTo(at));
+    drag.dropAt(at);
+    QTRY_COMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {newFile}));
+    QCOMPARE(row(ResultRow::FilePath), newFile);
+}
+
 void TestWindowIntake::browseAnalysesTheChosenFile()
 {
     const QString file = m_files.write(QStringLiteral("chosen one.txt"), "chosen");
-    m_rig->fileDialog.answers = {file};
+    m_rig->fileDialog.answers = {QUrl::fromLocalFile(file)};
     QTest::mouseClick(window().findChild<QWidget*>(QStringLiteral("cmdBrowse")), Qt::LeftButton);
     QCOMPARE(m_rig->fileDialog.titles, QStringList{"Select a File to Hash"});
     QCOMPARE(m_rig->fileDialog.owners, QList<QWidget*>{&window()});
@@ -262,7 +351,7 @@ void TestWindowIntake::browseAnalysesTheChosenFile()
 void TestWindowIntake::cancelledBrowseKeepsWhatIsShown()
 {
     const QString file = m_files.write(QStringLiteral("chosen before"), "before");
-    m_rig->fileDialog.answers = {file, QString()};
+    m_rig->fileDialog.answers = {QUrl::fromLocalFile(file), QUrl()};
     QWidget* browse = window().findChild<QWidget*>(QStringLiteral("cmdBrowse"));
     QTest::mouseClick(browse, Qt::LeftButton);
     QTRY_COMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {file}));
@@ -275,6 +364,44 @@ void TestWindowIntake::cancelledBrowseKeepsWhatIsShown()
     QCOMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {file}));
     QVERIFY(window().tickBox(ResultRow::FileSize)->isChecked());
     QVERIFY(m_rig->messages.texts.isEmpty());
+}
+
+void TestWindowIntake::browsedNameThatIsNotUtf8IsThatFileOrNone_data()
+{
+    QTest::addColumn<QByteArray>("answer"); // the name the dialog gives in the folder
+    QTest::newRow("exact bytes") << QByteArray("caf%E9.txt");
+    QTest::newRow("bytes replaced, as a dialog that reads names as UTF-8 gives them") << QByteArray("caf%EF%BF%BD.txt");
+}
+
+// "caf\xe9.txt" chosen beside "caf\ufffd.txt": the chosen file is analysed, or none, never its namesake.
+void TestWindowIntake::browsedNameThatIsNotUtf8IsThatFileOrNone()
+{
+    QFETCH(QByteArray, answer);
+    const QString before = m_files.write(QStringLiteral("shown before"), "before");
+    window().session().TakeInputPath(before);
+    QTRY_COMPARE(row(ResultRow::Sha256), firstWordOf("sha256sum", {before}));
+    m_files.write(QStringLiteral("caf\ufffd.txt"), "the namesake");
+    const QByteArray folder = QFile::encodeName(m_files.path(QString()));
+    const QByteArray latin1 = folder + "/caf\xe9.txt";
+    const int descriptor = ::open(latin1.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    QVERIFY(descriptor >= 0);
+    QCOMPARE(::write(descriptor, "latin-1 name", 12), ssize_t{12});
+    ::close(descriptor);
+    const auto removeLatin1 = qScopeGuard([&] { ::unlink(latin1.constData()); }); // Qt's own functions cannot
+
+    m_rig->fileDialog.answers = {QUrl::fromEncoded("file://" + QUrl::toPercentEncoding(folder, "/") + "/" + answer)};
+    QTest::mouseClick(window().findChild<QWidget*>(QStringLiteral("cmdBrowse")), Qt::LeftButton);
+    if (answer.contains("%E9")) {
+        QTRY_COMPARE(row(ResultRow::Md5), QStringLiteral("09fb6100cf8bb621424254d6420d2540")); // md5sum's answer
+        QCOMPARE(row(ResultRow::FileName), QStringLiteral("caf\ufffd.txt"));
+        QVERIFY(m_rig->messages.texts.isEmpty());
+    } else {
+        QCOMPARE(m_rig->messages.texts.size(), 1);
+        QVERIFY2(m_rig->messages.texts.front().startsWith(QStringLiteral("The file dialog cannot give the exact name")),
+                 qPrintable(m_rig->messages.texts.front()));
+        QCOMPARE(row(ResultRow::FileName), QStringLiteral("shown before"));
+        QCOMPARE(window().session().currentPath(), before);
+    }
 }
 
 QTEST_MAIN(TestWindowIntake)

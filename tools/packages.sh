@@ -16,6 +16,7 @@ install_missing() {
 BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev libisal-dev
     fonts-dejavu-core)
 TEST_PACKAGES=(coreutils rhash xvfb xdotool xclip x11-utils wmctrl openbox imagemagick clang-format weston qt6-wayland
+    qt6-gtk-platformtheme
     dbus at-spi2-core python3-pyatspi python3-gi util-linux python3-fusepy
     desktop-file-utils appstream dpkg-dev file groff-base man-db lintian)
 # tools/fuzz.sh alone: libFuzzer and the sanitizers' runtimes come with Debian's clang.

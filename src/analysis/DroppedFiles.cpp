@@ -1,6 +1,6 @@
 #include "DroppedFiles.h"
 
-#include "NativePath.h"
+#include "LocalFileUrl.h"
 
 #include <QUrl>
 
@@ -9,19 +9,10 @@ std::optional<QString> firstDroppedFile(const QMimeData& data)
     if (!data.hasUrls()) {
         return std::nullopt;
     }
+    // A URL that names no local file (a web link, a name with a NUL) is passed over: the next may name one.
     for (const QUrl& url : data.urls()) {
-        // A file on another host is no local file, whatever its scheme says. A host Qt cannot read ("a..b") leaves
-        // the URL invalid with an empty host, which must not pass for a local one.
-        if (!url.isValid() || !url.isLocalFile() ||
-            !(url.host().isEmpty() || url.host() == QStringLiteral("localhost"))) {
-            continue;
-        }
-        // The path's bytes, percent-decoded by hand: decoding to text first would lose those that are not UTF-8.
-        const QByteArray native = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-        // Only a full path: a relative one would be taken against wherever this program happens to run. No file's
-        // name holds a NUL byte, so a path with one names none; the next URL may still name a file.
-        if (native.startsWith('/') && !native.contains('\0')) {
-            return textForNativePath(native);
+        if (std::optional<QString> file = localFileOfUrl(url)) {
+            return file;
         }
     }
     return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 
 class QWidget;
 
@@ -9,6 +10,7 @@ class FileDialog
 {
 public:
     virtual ~FileDialog() = default;
-    // The full path of the file chosen, or the empty text when the user cancelled.
-    virtual QString chooseFile(QWidget* owner, const QString& title) = 0;
+    // The file chosen, as the dialog names it, or the empty URL when the user cancelled. A URL, not a path: it can
+    // keep the bytes of a name that is not UTF-8, percent-encoded.
+    virtual QUrl chooseFile(QWidget* owner, const QString& title) = 0;
 };

@@ -5,5 +5,5 @@
 class QtFileDialog final : public FileDialog
 {
 public:
-    QString chooseFile(QWidget* owner, const QString& title) override;
+    QUrl chooseFile(QWidget* owner, const QString& title) override;
 };

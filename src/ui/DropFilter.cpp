@@ -7,7 +7,7 @@
 #include <QWidget>
 
 DropFilter::DropFilter(QWidget* window, std::function<void(const QString&)> takeFile)
-    : QObject(window), m_takeFile(std::move(takeFile))
+    : QObject(window), m_takeFile(std::move(takeFile)), m_window(window)
 {
     window->setAcceptDrops(true);
     window->installEventFilter(this);
@@ -15,26 +15,66 @@ DropFilter::DropFilter(QWidget* window, std::function<void(const QString&)> take
         control->setAcceptDrops(true);
         control->installEventFilter(this);
     }
+    watchNativeWindow();
+}
+
+void DropFilter::watchNativeWindow()
+{
+    // The native window exists from the first show on; it may be made anew later.
+    QWindow* native = m_window->windowHandle();
+    if (native && native != m_nativeWindow) {
+        native->installEventFilter(this);
+        m_nativeWindow = native;
+    }
+}
+
+void DropFilter::forgetDrag()
+{
+    m_inWindow.reset();
+    m_inControl.reset();
 }
 
 std::optional<QString> DropFilter::fileOf(const QMimeData* data)
 {
-    // Each look at the dragged data asks the source for it again, over the display: decided once per drag, so that
-    // a slow source is not asked at every move of the pointer.
-    if (!data) {
-        return std::nullopt;
+    // Each look at the dragged data asks the source for it again, over the display: judged once as the drag enters,
+    // not again at every move of the pointer or at every control it crosses.
+    if (m_inWindow) {
+        return *m_inWindow;
     }
-    if (m_seen != data) {
-        m_seen = data;
-        m_seenFile = firstDroppedFile(*data);
+    if (!m_inControl) {
+        m_inControl = data ? firstDroppedFile(*data) : std::nullopt;
     }
-    return m_seenFile;
+    return *m_inControl;
 }
 
 bool DropFilter::eventFilter(QObject* watched, QEvent* event)
 {
+    // A modal message swallows the leaving of a drag that was over the window, and Qt may then hand the next drag
+    // on without entering the window again: what was judged before the message must go with it.
+    if (event->type() == QEvent::WindowBlocked) {
+        forgetDrag();
+        return QObject::eventFilter(watched, event);
+    }
+    if (watched == m_nativeWindow) {
+        if (event->type() == QEvent::DragEnter) {
+            const QMimeData* data = static_cast<QDragEnterEvent*>(event)->mimeData();
+            forgetDrag();
+            m_inWindow = data ? firstDroppedFile(*data) : std::nullopt;
+        } else if (event->type() == QEvent::DragLeave) {
+            forgetDrag();
+        }
+        // Handed on either way: the window passes the drag to the control under the pointer.
+        return false;
+    }
     switch (event->type()) {
+    case QEvent::Show:
+        if (watched == m_window) {
+            watchNativeWindow();
+        }
+        return QObject::eventFilter(watched, event);
     case QEvent::DragEnter:
+        m_inControl.reset();
+        [[fallthrough]];
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
         if (fileOf(drag->mimeData())) {
@@ -47,11 +87,12 @@ bool DropFilter::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     case QEvent::DragLeave:
+        m_inControl.reset();
         return true;
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
         const std::optional<QString> file = fileOf(drop->mimeData());
-        m_seen = nullptr;
+        forgetDrag();
         if (!file) {
             drop->ignore();
             return true;

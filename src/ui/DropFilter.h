@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QWindow>
 
 class QWidget;
 
@@ -23,10 +24,20 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What a drag carries, judged once: the local file, or nothing.
+    using Judgement = std::optional<std::optional<QString>>;
+
+    void watchNativeWindow();
+    void forgetDrag();
     std::optional<QString> fileOf(const QMimeData* data);
 
     std::function<void(const QString&)> m_takeFile;
-    // The data of the drag in progress and what it carries; the pointer empties when the data goes.
-    QPointer<const QMimeData> m_seen;
-    std::optional<QString> m_seenFile;
+    QWidget* m_window;
+    // Where every drag from outside begins and ends, whichever control it crosses on the way.
+    QPointer<QWindow> m_nativeWindow;
+    // The platform may hand every drag over in the same data object, so nothing of one drag may be kept past its
+    // leaving or its drop. Judged as the drag enters the window, or, where it reaches a control without entering
+    // the window first, as it enters that control.
+    Judgement m_inWindow;
+    Judgement m_inControl;
 };

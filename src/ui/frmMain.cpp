@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "AccessibleRoles.h"
+#include "ChosenFile.h"
 #include "ClickFilter.h"
 #include "Clipboard.h"
 #include "DropFilter.h"
@@ -153,7 +154,12 @@ void frmMain::imgTitle_Click()
 void frmMain::cmdBrowse_Click()
 {
     // A cancel gives the empty text, which the intake ignores: the rows keep what they show.
-    m_session.TakeInputPath(m_fileDialog.chooseFile(this, kBrowseTitle));
+    const ChosenFile chosen = chosenFile(m_fileDialog.chooseFile(this, kBrowseTitle));
+    if (!chosen.refusal.isEmpty()) {
+        showMessage(chosen.refusal);
+        return;
+    }
+    m_session.TakeInputPath(chosen.path);
 }
 
 void frmMain::copyRow(ResultRow row)

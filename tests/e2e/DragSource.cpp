@@ -1,10 +1,17 @@
-// Drag source for the end-to-end test: another X client that drags files the way a file manager does.
-//   keswin-drag-source FILE...
-// A left-button press anywhere in its window starts a drag of the files' URLs; when the drag ends it prints the
-// action the target last agreed to ("copy", or "ignore" when no target wanted the files) and exits once the target
-// has taken the files, printing "finished" when the target reported so.
+// Drag source for the end-to-end test: another X client that drags files the way a file manager does, or a text the
+// way an editor does, or a web link the way a browser does.
+//   keswin-drag-source FILE-OR-URL...
+//   keswin-drag-source --text TEXT
+//   keswin-drag-source --link URL
+// It prints "ready" once its window is on the screen. A left-button press anywhere in its window starts a drag of the
+// files' URLs (or the text, or the link), and it prints "started". While the drag goes on it prints "accepted" when a
+// target agrees to take it as a copy and "refused" when that stops. When the drag ends it prints the action the target
+// last agreed to ("copy", or "ignore" when no target wanted it) and exits once the target has taken the data, printing
+// "finished" when the target reported so. A file:// URL is dragged as it is given, so that it can name bytes that are
+// not UTF-8.
 
 #include <cstdio>
+#include <functional>
 #include <QApplication>
 #include <QDrag>
 #include <QList>
@@ -21,13 +28,23 @@ namespace {
 class DragSource final : public QWidget
 {
 public:
-    explicit DragSource(QList<QUrl> urls) : m_urls(std::move(urls))
+    explicit DragSource(std::function<QMimeData*()> makeData) : m_makeData(std::move(makeData))
     {
         setWindowTitle(QStringLiteral("Drag Source"));
         setFixedSize(120, 80);
     }
 
 protected:
+    void paintEvent(QPaintEvent* /*event*/) override
+    {
+        // Drawn means shown on the screen: the test presses on the window only then.
+        if (!m_painted) {
+            m_painted = true;
+            std::printf("ready\n");
+            std::fflush(stdout);
+        }
+    }
+
     void mousePressEvent(QMouseEvent* event) override
     {
         if (event->button() != Qt::LeftButton) {
@@ -35,11 +52,17 @@ protected:
         }
         // Started on the press itself: the test moves the pointer away in steps, and a drag started only after
         // some movement would begin wherever that threshold happens to be crossed.
-        auto* files = new QMimeData;
-        files->setUrls(m_urls);
+        // Told, so that the test moves the pointer only once the press has started the drag.
+        std::printf("started\n");
+        std::fflush(stdout);
         auto* drag = new QDrag(this);
         const QPointer<QDrag> finishing(drag);
-        drag->setMimeData(files);
+        drag->setMimeData(m_makeData());
+        // The test waits for the target's answer before it moves on, rather than for some time.
+        connect(drag, &QDrag::actionChanged, this, [](Qt::DropAction action) {
+            std::printf("%s\n", action == Qt::CopyAction ? "accepted" : "refused");
+            std::fflush(stdout);
+        });
         const Qt::DropAction result = drag->exec(Qt::CopyAction);
         std::printf("%s\n", result == Qt::CopyAction ? "copy" : result == Qt::IgnoreAction ? "ignore" : "other");
         std::fflush(stdout);
@@ -64,7 +87,8 @@ protected:
     }
 
 private:
-    QList<QUrl> m_urls;
+    std::function<QMimeData*()> m_makeData;
+    bool m_painted = false;
 };
 
 } // namespace
@@ -72,15 +96,35 @@ private:
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QList<QUrl> urls;
-    for (const QString& path : QApplication::arguments().mid(1)) {
-        urls.append(QUrl::fromLocalFile(path));
-    }
-    if (urls.isEmpty()) {
-        std::fprintf(stderr, "usage: keswin-drag-source FILE...\n");
+    const QStringList arguments = QApplication::arguments().mid(1);
+    std::function<QMimeData*()> makeData;
+    if (arguments.size() == 2 && arguments[0] == u"--text") {
+        makeData = [text = arguments[1]] {
+            auto* data = new QMimeData;
+            data->setText(text);
+            return data;
+        };
+    } else if (arguments.size() == 2 && arguments[0] == u"--link") {
+        makeData = [link = QUrl(arguments[1])] {
+            auto* data = new QMimeData;
+            data->setUrls({link});
+            return data;
+        };
+    } else if (!arguments.isEmpty() && !arguments[0].startsWith(u"--")) {
+        QList<QUrl> urls;
+        for (const QString& path : arguments) {
+            urls.append(path.startsWith(u"file://") ? QUrl::fromEncoded(path.toUtf8()) : QUrl::fromLocalFile(path));
+        }
+        makeData = [urls] {
+            auto* data = new QMimeData;
+            data->setUrls(urls);
+            return data;
+        };
+    } else {
+        std::fprintf(stderr, "usage: keswin-drag-source FILE-OR-URL... | --text TEXT | --link URL\n");
         return 2;
     }
-    DragSource window(urls);
+    DragSource window(std::move(makeData));
     window.show();
     return QApplication::exec();
 }

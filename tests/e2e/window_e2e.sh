@@ -430,5 +430,115 @@ for scale in 2 1.5; do
     close_main "closing at scale $scale did not end the program"
 done
 
+echo "Case 18: nothing of a drag outlives it: after a drag taken away or refused, a drop gives the file dropped"
+# The X11 platform hands every drag from another program over in one and the same data object. Each row: what a
+# first drag carries, and where it is released: on the desktop after crossing the window, or on the window. Then
+# another file is dropped, and the window must show that file.
+printf 'shown before the drags' >"$work/before drags.txt"
+launch "$program" "$work/before drags.txt"
+expect_main_window_first "$app"
+main=$(main_window)
+wait_for_sha256 "$main"
+read -r main_x main_y _ <<<"$(geometry_of "$main")"
+before="$work/before drags.txt"
+row=0
+while read -r carried released; do
+    row=$((row + 1))
+    mkdir -p "$work/drags $row/old" "$work/drags $row/new"
+    printf 'dragged first in row %s' $row >"$work/drags $row/old/setup.bin"
+    printf 'dropped last in row %s' $row >"$work/drags $row/new/setup.bin"
+    case $carried in
+    file) start_drag "$main" "$work/drags $row/old/setup.bin" ;;
+    text) start_drag "$main" --text "$work/drags $row/old/setup.bin" ;;
+    link) start_drag "$main" --link "https://www.example.org/setup.bin" ;;
+    esac
+    drag_to $((main_x + 160)) $((main_y + 201))
+    [ "$carried" != file ] || wait_for_drag_answer accepted
+    if [ "$released" = desktop ]; then
+        drag_to 1010 755
+        [ "$carried" != file ] || wait_for_drag_answer refused
+    fi
+    end_drag
+    grep -qx ignore "$work/drag.out" ||
+        fail "row $row: the $carried released on the $released was taken: $(cat "$work/drag.out")"
+    dropped="$work/drags $row/new/setup.bin"
+    drag_onto "$main" 160 181 "$dropped"
+    # The path row changes from the path shown before to that of the file analysed next, whichever it is.
+    for _ in $(seq 100); do
+        shown=$(row_text "$main" $row_path)
+        [ -n "$shown" ] && [ "$shown" != "$before" ] && break
+        sleep 0.1
+    done
+    [ "$shown" = "$dropped" ] || fail "row $row: the path row shows \"$shown\""
+    before=$dropped
+    wait_for_sha256 "$main" "$(sha256sum <"$dropped" | cut -d' ' -f1)"
+    [ "$(row_text "$main" $row_md5)" = "$(md5sum <"$dropped" | cut -d' ' -f1)" ] ||
+        fail "row $row: the MD5 row shows \"$(cat "$work/row")\""
+done <<'ROWS'
+file desktop
+text window
+link window
+text desktop
+file desktop
+ROWS
+close_main "closing after the drags did not end the program"
+
+echo "Case 19: Browse in the desktop's own dialog: a name that is not UTF-8 is never taken for its namesake"
+# GTK's dialog, as on GNOME and XFCE, hands Qt the names as UTF-8 text: "caf\xe9.txt" comes back as "caf\ufffd.txt",
+# the name of another file, here present. Whichever of the two is chosen, the program must say it cannot tell them
+# apart and keep showing what it showed; started in their folder, where the dialog opens.
+[ -n "$(find /usr/lib -path '*/qt6/plugins/platformthemes/libqgtk3.so' 2>/dev/null)" ] ||
+    fail "Qt's GTK dialogs are missing: install qt6-gtk-platformtheme"
+mkdir "$work/latin-1"
+printf 'shown before browsing' >"$work/latin-1/before.txt"
+printf 'latin-1 name' >"$work/latin-1/caf"$'\xe9'".txt"
+printf 'the namesake' >"$work/latin-1/caf"$'\xef\xbf\xbd'".txt"
+before="$work/latin-1/before.txt"
+launch_in "$work/latin-1" env QT_QPA_PLATFORMTHEME=gtk3 LC_ALL=C.UTF-8 NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory \
+    "$program" "$before"
+expect_main_window_first "$app"
+main=$(main_window)
+wait_for_sha256 "$main" "$(sha256sum <"$before" | cut -d' ' -f1)"
+# DOWN: how many rows below the first (before.txt) the chosen name is; the two that read alike sort in either order.
+browse_refused() {
+    local down=$1 box=
+    open_dialog
+    # Keys pressed before the dialog has listed the folder choose nothing, and the dialog stays open with the
+    # keyboard: again then, but never once it has let the keyboard go, lest the keys reach the message.
+    for _ in $(seq 10); do
+        xdotool key Home
+        for _ in $(seq "$down"); do xdotool key Down; done
+        xdotool key Return
+        for _ in $(seq 50); do
+            [ -n "$(dialog_ids)" ] || break 2
+            sleep 0.1
+        done
+        [ "$(xdotool getwindowfocus)" = "$dialog" ] || break
+    done
+    [ -z "$(dialog_ids)" ] || fail "the dialog stayed open after row $down of the folder was chosen"
+    for _ in $(seq 100); do
+        for id in $(windows); do [ "$id" = "$main" ] || box=$id; done
+        [ -n "$box" ] && break
+        still_running "$app" "after a name that is not UTF-8 was chosen"
+        sleep 0.1
+    done
+    [ -n "$box" ] ||
+        fail "choosing row $down of the folder showed no message; the path row shows \"$(row_text "$main" $row_path)\""
+    import -window root "$out/browse-not-utf8-$down.png"
+    xdotool windowactivate --sync "$box" key Return
+    for _ in $(seq 50); do [ "$(windows)" = "$main" ] && break; sleep 0.1; done
+    [ "$(windows)" = "$main" ] || fail "the message stayed open after Return"
+    [ "$(row_text "$main" $row_path)" = "$before" ] ||
+        fail "after the message the path row shows \"$(cat "$work/row")\""
+    [ "$(row_text "$main" $row_sha256)" = "$(sha256sum <"$before" | cut -d' ' -f1)" ] ||
+        fail "after the message the SHA-256 row shows \"$(cat "$work/row")\""
+}
+browse_refused 1
+browse_refused 2
+# Alone in its folder: refused all the same, not reported as a path that names nothing.
+rm "$work/latin-1/caf"$'\xef\xbf\xbd'".txt"
+browse_refused 1
+close_main "closing after browsing did not end the program"
+
 echo "Run time: $((SECONDS - started)) s"
-echo "PASS: 17 cases; screenshots in $out"
+echo "PASS: 19 cases; screenshots in $out"

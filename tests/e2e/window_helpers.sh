@@ -133,13 +133,13 @@ wait_for_sha256() {
     fail "the SHA-256 row shows \"$shown\", expected ${2:-a digest}"
 }
 
-# Drags the files from a drag source of ours, placed beside WINDOW, onto point X Y of WINDOW's client area, with the
-# real pointer: press on the source, move over in steps, release. The drop must be taken and reported finished.
-drag_onto() {
-    local window=$1 x=$2 y=$3 source_window step
-    shift 3
+# A drag from a drag source of ours, started with the given arguments and placed beside WINDOW, with the real
+# pointer: pressed on the source and held. Sets source_pid and the pointer's place, pointer_x and pointer_y.
+start_drag() {
+    local window=$1 source_window
+    shift
     "$drag_source" "$@" >"$work/drag.out" &
-    local source_pid=$!
+    source_pid=$!
     pids+=($source_pid)
     for _ in $(seq 100); do
         source_window=$(xdotool search --onlyvisible --name '^Drag Source$' 2>/dev/null || true)
@@ -159,20 +159,49 @@ drag_onto() {
     done
     [ $((source_x + source_w + 20)) -lt "$main_x" ] || [ "$source_x" -gt $((main_x + main_w + 20)) ] ||
         fail "the drag source at $source_x,$source_y overlaps the main window at $main_x,$main_y"
-    local from_x=$((source_x + source_w / 2)) from_y=$((source_y + source_h / 2))
-    local to_x=$((main_x + x)) to_y=$((main_y + y))
-    xdotool mousemove --sync "$from_x" "$from_y"
-    sleep 0.2
+    pointer_x=$((source_x + source_w / 2)) pointer_y=$((source_y + source_h / 2))
+    wait_for_drag_answer ready
+    xdotool mousemove --sync "$pointer_x" "$pointer_y"
     xdotool mousedown 1
-    sleep 0.2
+    wait_for_drag_answer started
+}
+# Moves the held pointer in steps to X Y on the screen.
+drag_to() {
+    local step
     for step in $(seq 12); do
-        xdotool mousemove --sync $((from_x + (to_x - from_x) * step / 12)) $((from_y + (to_y - from_y) * step / 12))
+        xdotool mousemove --sync $((pointer_x + ($1 - pointer_x) * step / 12)) \
+            $((pointer_y + ($2 - pointer_y) * step / 12))
         sleep 0.05
     done
-    sleep 0.2
+    pointer_x=$1 pointer_y=$2
+}
+# Waits until the drag source has printed the line: "ready", "started", or a target's answer ("accepted",
+# "refused").
+wait_for_drag_answer() {
+    for _ in $(seq 100); do
+        grep -qx "$1" "$work/drag.out" && return 0
+        still_running "$source_pid" "(the drag source) before printing \"$1\""
+        sleep 0.1
+    done
+    fail "the drag source never printed \"$1\"; it printed: $(cat "$work/drag.out")"
+}
+# Releases the pointer; the drag source must end, with status 0.
+end_drag() {
     xdotool mouseup 1
-    wait_for_exit "$source_pid" "the drag source did not end after the drop"
+    wait_for_exit "$source_pid" "the drag source did not end after the drag"
     reap "$source_pid"
     [ "$status" -eq 0 ] || fail "the drag source ended with status $status"
+}
+# Drags the files from a drag source of ours onto point X Y of WINDOW's client area: press on the source, move over
+# in steps, release. The drop must be taken and reported finished.
+drag_onto() {
+    local window=$1 x=$2 y=$3 main_x main_y
+    shift 3
+    start_drag "$window" "$@"
+    read -r main_x main_y _ <<<"$(geometry_of "$window")"
+    drag_to $((main_x + x)) $((main_y + y))
+    # Released once the window has agreed to take the files, not after some time.
+    wait_for_drag_answer accepted
+    end_drag
     grep -qx finished "$work/drag.out" || fail "the drop was not taken; the drag source printed: $(cat "$work/drag.out")"
 }

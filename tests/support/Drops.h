@@ -6,6 +6,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QWidget>
+#include <QWindow>
 
 // Drops as a file manager makes them, sent straight to a widget.
 
@@ -40,3 +41,38 @@ inline bool dropOn(QWidget* target, QMimeData* data, Qt::DropAction proposed = Q
     }
     return enter.isAccepted() && enter.dropAction() == Qt::CopyAction;
 }
+
+// A drag as the platform hands it to the native window, which passes it on to the control under the pointer. The
+// X11 platform hands every drag from another program over in one and the same data object.
+struct WindowDrag
+{
+    QWindow* window;
+    const QMimeData* data;
+
+    // Enters the window at the point and moves there; true when the drag was accepted as a copy.
+    bool enterAt(QPoint at) const
+    {
+        QDragEnterEvent enter(at, kOffered, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &enter);
+        return moveTo(at);
+    }
+    // Moves within the window; true when the drag is accepted there as a copy.
+    bool moveTo(QPoint at) const
+    {
+        QDragMoveEvent move(at, kOffered, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &move);
+        return move.isAccepted() && move.dropAction() == Qt::CopyAction;
+    }
+    void leave() const
+    {
+        QDragLeaveEvent leaving;
+        QCoreApplication::sendEvent(window, &leaving);
+    }
+    void dropAt(QPoint at) const
+    {
+        QDropEvent drop(QPointF(at), kOffered, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &drop);
+    }
+
+    static constexpr Qt::DropActions kOffered = Qt::CopyAction | Qt::MoveAction;
+};

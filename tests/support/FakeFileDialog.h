@@ -2,21 +2,22 @@
 
 #include "FileDialog.h"
 
+#include <QList>
 #include <QStringList>
 
-// Answers with the names the test lines up, in turn (the empty text for a cancel), instead of blocking on a
-// modal dialog; records what it was asked.
+// Answers with the files the test lines up, in turn (the empty URL for a cancel), instead of blocking on a modal
+// dialog; records what it was asked.
 class FakeFileDialog final : public FileDialog
 {
 public:
-    QString chooseFile(QWidget* owner, const QString& title) override
+    QUrl chooseFile(QWidget* owner, const QString& title) override
     {
         owners.append(owner);
         titles.append(title);
-        return answers.isEmpty() ? QString() : answers.takeFirst();
+        return answers.isEmpty() ? QUrl() : answers.takeFirst();
     }
 
-    QStringList answers;
+    QList<QUrl> answers;
     QList<QWidget*> owners;
     QStringList titles;
 };
