@@ -1,0 +1,53 @@
+#include "Messages.h"
+
+#include "QuotedName.h"
+
+#include <cstdio>
+#include <cstring>
+#include <langinfo.h>
+
+namespace {
+QByteArray g_programName = "keswin-sum";
+}
+
+void setProgramName(const QByteArray& name)
+{
+    g_programName = name;
+}
+
+const QByteArray& programName()
+{
+    return g_programName;
+}
+
+void printRaw(const QByteArray& text)
+{
+    std::fflush(stdout); // what came before on standard output goes first, as with the GNU tools
+    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
+}
+
+void printError(const QByteArray& text)
+{
+    printRaw(g_programName + ": " + text + '\n');
+}
+
+void printTryHelp()
+{
+    printRaw("Try '" + g_programName + " --help' for more information.\n");
+}
+
+bool localeIsUtf8()
+{
+    static const bool utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+    return utf8;
+}
+
+QByteArray quoted(const QByteArray& text)
+{
+    return localeIsUtf8() ? "\xe2\x80\x98" + text + "\xe2\x80\x99" : '\'' + text + '\'';
+}
+
+QByteArray nameInMessage(const QByteArray& name)
+{
+    return quotedName(name, localeIsUtf8());
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+
+// Messages on standard error, in the GNU tools' form: "PROGRAM: TEXT".
+void setProgramName(const QByteArray& name);
+const QByteArray& programName();
+void printError(const QByteArray& text);
+void printRaw(const QByteArray& text);
+void printTryHelp();
+
+// Whether messages may use UTF-8 (the locale's character set says so).
+bool localeIsUtf8();
+// 'text' quoted as the GNU tools quote option values: curly quotes in a UTF-8 locale, plain ones otherwise.
+QByteArray quoted(const QByteArray& text);
+// A file name in a message, quoted for a shell (see QuotedName.h).
+QByteArray nameInMessage(const QByteArray& name);
