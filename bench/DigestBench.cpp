@@ -96,14 +96,15 @@ int runCase(const QString& path)
 
     std::printf("  lanes chosen: %s (%d cores)\n", qPrintable(describeLanes(fittedLanePlan())), cores);
     DigestCosts seconds{};
-    for (HashAlgorithm algorithm : kAllAlgorithms) {
+    for (const WindowDigest& digest : kWindowDigests) {
+        const HashAlgorithm algorithm = digest.algorithm;
         const double alone = bestSecondsOf([&] { digestAlone(algorithm, path); });
-        seconds[static_cast<std::size_t>(algorithm)] = alone;
+        seconds[indexOf(algorithm)] = alone;
         std::printf("  %-8s alone, one core: %8.1f MiB/s (%.3f s)\n", qPrintable(algorithmName(algorithm)), mib / alone,
                     alone);
     }
     const double engine = bestSecondsOf([&] { allFour(path); });
-    const double md5 = seconds[static_cast<std::size_t>(HashAlgorithm::Md5)];
+    const double md5 = seconds[indexOf(HashAlgorithm::Md5)];
 
     // No schedule beats the slowest digest alone, nor the total work shared evenly by the cores; the best grouping
     // into lanes of whole digests is what this engine can reach at most.
@@ -115,10 +116,10 @@ int runCase(const QString& path)
     }
     const double bound = std::max(slowest, total / cores);
     double bestPlan = 0;
-    for (const auto& lane : planLanes(seconds, cores)) {
+    for (const auto& lane : planLanes(windowAlgorithms(), seconds, cores)) {
         double work = 0;
         for (HashAlgorithm algorithm : lane) {
-            work += seconds[static_cast<std::size_t>(algorithm)];
+            work += seconds[indexOf(algorithm)];
         }
         bestPlan = std::max(bestPlan, work);
     }

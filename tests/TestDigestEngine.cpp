@@ -103,27 +103,6 @@ void overwriteStart(const QString& path, const QByteArray& bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-// The real reader, with something done to the file after a given number of reads.
-class MeddlingReader final : public ForwardingReader
-{
-public:
-    MeddlingReader(std::unique_ptr<FileReader> inner, int afterReads, std::function<void()> meddle)
-        : ForwardingReader(std::move(inner)), m_afterReads(afterReads), m_meddle(std::move(meddle))
-    {}
-    qint64 read(std::span<std::byte> buffer) override
-    {
-        if (++m_reads == m_afterReads) {
-            m_meddle();
-        }
-        return ForwardingReader::read(buffer);
-    }
-
-private:
-    int m_reads = 0;
-    int m_afterReads;
-    std::function<void()> m_meddle;
-};
-
 // A real hasher that the library stops serving at a chosen point.
 class FailingHasher final : public Hasher
 {
@@ -619,7 +598,7 @@ void TestDigestEngine::lanesFitTheDigestCosts()
     QFETCH(DigestCosts, costs);
     QFETCH(int, cores);
     QFETCH(QString, plan);
-    QCOMPARE(describeLanes(planLanes(costs, cores)), plan);
+    QCOMPARE(describeLanes(planLanes(windowAlgorithms(), costs, cores)), plan);
 }
 
 void TestDigestEngine::everyPlanGivesTheSameDigests_data()

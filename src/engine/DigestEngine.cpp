@@ -1,66 +1,16 @@
 #include "DigestEngine.h"
 
 #include "Hasher.h"
+#include "WatchedReader.h"
 
 #include <QCoreApplication>
 
 namespace {
 
-std::optional<HashAlgorithm> algorithmFor(DigestKind kind)
-{
-    switch (kind) {
-    case DigestKind::Crc32:
-        return HashAlgorithm::Crc32;
-    case DigestKind::Md5:
-        return HashAlgorithm::Md5;
-    case DigestKind::Sha1:
-        return HashAlgorithm::Sha1;
-    case DigestKind::Sha256:
-        return HashAlgorithm::Sha256;
-    }
-    return std::nullopt;
-}
-
 DigestOutcome fromRead(const DigestJob::Read& read, HashAlgorithm algorithm)
 {
-    return read.outcomes[static_cast<std::size_t>(algorithm)];
+    return read.outcomes[indexOf(algorithm)];
 }
-
-// Looks at the open file's identity every so many reads, so that a file changed early in a long read is reported
-// then, not only when the read ends.
-class WatchedReader final : public FileReader
-{
-public:
-    static constexpr int kReadsBetweenLooks = 64;
-
-    explicit WatchedReader(std::unique_ptr<FileReader> inner) : m_inner(std::move(inner)) {}
-
-    qint64 read(std::span<std::byte> buffer) override
-    {
-        if (++m_reads % kReadsBetweenLooks == 0) {
-            const std::optional<FileIdentity> now = m_inner->currentIdentity();
-            if (!now || *now != m_inner->identity()) {
-                m_error = now ? DigestEngine::changedWhileReadReason() : m_inner->errorString();
-                return -1;
-            }
-        }
-        const qint64 count = m_inner->read(buffer);
-        if (count > 0) {
-            m_bytesRead += static_cast<quint64>(count);
-        }
-        return count;
-    }
-    quint64 bytesRead() const { return m_bytesRead; }
-    QString errorString() const override { return m_error.isEmpty() ? m_inner->errorString() : m_error; }
-    FileIdentity identity() const override { return m_inner->identity(); }
-    std::optional<FileIdentity> currentIdentity() override { return m_inner->currentIdentity(); }
-
-private:
-    std::unique_ptr<FileReader> m_inner;
-    int m_reads = 0;
-    quint64 m_bytesRead = 0;
-    QString m_error;
-};
 
 } // namespace
 
@@ -70,7 +20,7 @@ DigestEngine::DigestEngine(Opener opener, ParallelDigestOptions options)
 
 QString DigestEngine::changedWhileReadReason()
 {
-    return QCoreApplication::translate("DigestEngine", "The file changed while it was being read.");
+    return WatchedReader::changedWhileReadReason();
 }
 
 DigestOutcome DigestEngine::DigestFile(DigestKind kind, const QString& path, qint32 /*reserved*/, DigestJob* job)
@@ -121,19 +71,16 @@ DigestOutcome DigestEngine::readAllDigests(const QByteArray& nativePath, DigestJ
         break;
     }
 
-    const std::optional<FileIdentity> atEnd = reader.currentIdentity();
-    if (!atEnd) {
+    if (!reader.unchangedAtEnd()) {
         return DigestOutcome::failed(reader.errorString());
     }
-    if (*atEnd != atOpen) {
-        return DigestOutcome::failed(changedWhileReadReason());
-    }
     DigestJob::Read read{nativePath, atOpen, {}, reader.bytesRead()};
-    for (std::size_t i = 0; i < read.outcomes.size(); ++i) {
+    result.algorithms.forEach([&](HashAlgorithm algorithm) {
+        const std::size_t i = indexOf(algorithm);
         read.outcomes[i] = result.refusals[i].isEmpty()
                                ? DigestOutcome::ok(QString::fromLatin1(result.digests[i].toHex()))
                                : DigestOutcome::unavailable(result.refusals[i]);
-    }
+    });
     job.keepRead(std::move(read));
     return DigestOutcome::ok(QString());
 }
