@@ -28,8 +28,7 @@ public:
     PrintingObserver(const SumOptions& options, const QByteArray& listName)
         : m_options(options), m_listName(listName),
           m_typeTag(options.algorithmGiven ? tagText(options.algorithms.front()) : QByteArray("CRC"))
-    {
-    }
+    {}
 
     void onEvent(const VerifyEvent& event) override
     {

@@ -18,8 +18,7 @@ QByteArray byteCountText(quint64 bytes)
 
 Progress::Progress(std::function<quint64()> bytesDone, quint64 total)
     : m_bytesDone(std::move(bytesDone)), m_total(total), m_thread([this] { run(); })
-{
-}
+{}
 
 Progress::~Progress()
 {
@@ -43,11 +42,9 @@ void Progress::run()
         QByteArray line = "\r" + byteCountText(done);
         if (m_total > 0) {
             line += " of " + byteCountText(m_total) + " (" +
-                    QByteArray::number(100.0 * static_cast<double>(done) / static_cast<double>(m_total), 'f', 0) +
-                    "%)";
+                    QByteArray::number(100.0 * static_cast<double>(done) / static_cast<double>(m_total), 'f', 0) + "%)";
         }
-        line += ", " + byteCountText(static_cast<quint64>(static_cast<double>(done) / std::max(seconds, 0.001))) +
-                "/s";
+        line += ", " + byteCountText(static_cast<quint64>(static_cast<double>(done) / std::max(seconds, 0.001))) + "/s";
         line += "\x1b[K"; // clear what a longer line left
         std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
         std::fflush(stderr);
