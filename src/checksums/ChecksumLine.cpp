@@ -60,10 +60,10 @@ ParsedLine ChecksumLineParser::parse(QByteArrayView line)
         line.chop(1);
     }
     if (line.isEmpty() || line.startsWith('#') || (line.startsWith(';') && sfvAllowed())) {
-        return {LineKind::Skipped, {}};
+        return {LineKind::Skipped, {}, {}};
     }
     if (line.contains('\0')) {
-        return {LineKind::Malformed, {}};
+        return {LineKind::Malformed, {}, {}};
     }
     qsizetype i = 0;
     while (i < line.size() && isBlank(line[i])) {
@@ -73,7 +73,8 @@ ParsedLine ChecksumLineParser::parse(QByteArrayView line)
     const QByteArrayView rest = line.sliced(i + (escaped ? 1 : 0));
 
     std::optional<ChecksumEntry> entry;
-    if (tagAt(rest)) {
+    const auto tag = tagAt(rest);
+    if (tag) {
         entry = parseTagged(rest, escaped);
     } else {
         entry = parseUntagged(rest, escaped);
@@ -81,10 +82,11 @@ ParsedLine ChecksumLineParser::parse(QByteArrayView line)
     if (!entry && sfvAllowed()) {
         entry = parseSfv(line);
     }
+    const std::optional<HashAlgorithm> tagged = tag ? std::optional(tag->first) : std::nullopt;
     if (!entry || (m_options.listIsStandardInput && entry->name == "-")) {
-        return {LineKind::Malformed, {}};
+        return {LineKind::Malformed, {}, tagged};
     }
-    return {LineKind::Entry, *entry};
+    return {LineKind::Entry, *entry, tagged};
 }
 
 std::optional<ChecksumEntry> ChecksumLineParser::parseTagged(QByteArrayView rest, bool escaped) const

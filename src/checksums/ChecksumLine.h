@@ -40,6 +40,9 @@ struct ParsedLine
 {
     LineKind kind = LineKind::Malformed;
     ChecksumEntry entry; // for Entry only
+    // The algorithm a line's tag named, even when the rest of the line is improperly formatted: the GNU tools name
+    // it in their warning about that line.
+    std::optional<HashAlgorithm> tag;
 };
 
 struct ParserOptions

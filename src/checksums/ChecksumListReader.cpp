@@ -70,7 +70,7 @@ std::optional<ListLine> ChecksumListReader::next()
     bool overlong = false;
     while (nextRaw(line, overlong)) {
         ++m_number;
-        ParsedLine parsed = overlong ? ParsedLine{LineKind::Malformed, {}} : m_parser.parse(line);
+        ParsedLine parsed = overlong ? ParsedLine{LineKind::Malformed, {}, {}} : m_parser.parse(line);
         if (parsed.kind != LineKind::Skipped) {
             return ListLine{m_number, std::move(parsed)};
         }

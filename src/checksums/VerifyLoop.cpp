@@ -82,6 +82,7 @@ VerifyCounts verifyList(ChecksumListReader& reader, DigestSource& source, Verify
             event.outcome = VerifyOutcome::Malformed;
             event.lineNumber = oldest.line.number;
         }
+        event.tag = oldest.line.parsed.tag;
         count(counts, event.outcome);
         observer.onEvent(event);
     };

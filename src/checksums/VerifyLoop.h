@@ -42,7 +42,8 @@ struct VerifyEvent
     ChecksumEntry entry; // all but Malformed
     QByteArray actual;   // Matched and Mismatched: the digest computed
     DigestFailure failure = DigestFailure::None;
-    QString reason; // Unreadable: the system's words
+    QString reason;                   // Unreadable: the system's words
+    std::optional<HashAlgorithm> tag; // the algorithm the line's tag named, if it has one
 };
 
 class VerifyObserver

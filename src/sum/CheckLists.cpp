@@ -32,6 +32,9 @@ public:
 
     void onEvent(const VerifyEvent& event) override
     {
+        if (!m_options.algorithmGiven && event.tag) {
+            m_typeTag = tagText(*event.tag);
+        }
         switch (event.outcome) {
         case VerifyOutcome::Malformed:
             if (m_options.warn) {
@@ -53,9 +56,6 @@ public:
                 printResult(event.entry.name, "OK");
             }
             break;
-        }
-        if (!m_options.algorithmGiven && event.entry.form == LineForm::Tagged) {
-            m_typeTag = tagText(event.entry.algorithm);
         }
     }
 

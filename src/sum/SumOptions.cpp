@@ -95,8 +95,9 @@ ParsedOptions parseSumOptions(int argc, char** argv)
         case 'z':
             options.zero = true;
             break;
-        case 'w':
+        case 'w': // the three say how much to tell: the last one given wins
             options.warn = true;
+            options.quiet = options.status = false;
             break;
         case OptionUntagged:
             options.untagged = true;
@@ -109,9 +110,11 @@ ParsedOptions parseSumOptions(int argc, char** argv)
             break;
         case OptionQuiet:
             options.quiet = true;
+            options.warn = options.status = false;
             break;
         case OptionStatus:
             options.status = true;
+            options.warn = options.quiet = false;
             break;
         case OptionStrict:
             options.strict = true;
