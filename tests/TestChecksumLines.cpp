@@ -2,6 +2,7 @@
 #include "ChecksumListReader.h"
 #include "HexDigest.h"
 #include "NameEscape.h"
+#include "PastedDigest.h"
 
 #include <QBuffer>
 #include <QTest>
@@ -10,6 +11,7 @@ Q_DECLARE_METATYPE(HashAlgorithm)
 Q_DECLARE_METATYPE(LineKind)
 Q_DECLARE_METATYPE(LineForm)
 Q_DECLARE_METATYPE(std::optional<HashAlgorithm>)
+Q_DECLARE_METATYPE(AlgorithmSet)
 
 namespace {
 
@@ -87,6 +89,8 @@ private slots:
     void streamedLines();
     void overlongLineNotHeld();
     void readErrorReported();
+    void pastedDigests_data();
+    void pastedDigests();
 };
 
 void TestChecksumLines::escapeRoundTrip_data()
@@ -351,6 +355,58 @@ void TestChecksumLines::readErrorReported()
     ChecksumListReader reader(unopened, {});
     QVERIFY(!reader.next().has_value());
     QVERIFY(reader.failed());
+}
+
+void TestChecksumLines::pastedDigests_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("digestHex"); // empty: not recognised
+    QTest::addColumn<AlgorithmSet>("candidates");
+    QTest::addColumn<QByteArray>("name");
+    const QByteArray md5 = kMd5OfA.toHex();
+    const AlgorithmSet md5Only{HashAlgorithm::Md5};
+    const AlgorithmSet of32{HashAlgorithm::Sha256, HashAlgorithm::Sha3_256};
+    const QByteArray sha384Hex(96, 'c');
+    const auto row = [](const char* tag, const QByteArray& text, const QByteArray& hex, const AlgorithmSet& set,
+                        const QByteArray& name = {}) { QTest::newRow(tag) << text << hex << set << name; };
+    row("bare hex", md5, md5, md5Only);
+    row("upper case, blanks around", "  " + md5.toUpper() + "\n", md5, md5Only);
+    row("colons", "0c:c1:75:b9:c0:f1:b6:a8:31:c3:99:e2:69:77:26:61", md5, md5Only);
+    row("spaced groups", "0cc175b9 c0f1b6a8 31c399e2 69772661", md5, md5Only);
+    row("64 digits: two candidates", kSha256Hex, kSha256Hex, of32);
+    row("128 digits: three candidates", QByteArray(128, 'b'), QByteArray(128, 'b'),
+        AlgorithmSet{HashAlgorithm::Sha512, HashAlgorithm::Sha3_512, HashAlgorithm::Blake2b});
+    row("prefixed", "sha256:" + kSha256Hex, kSha256Hex, AlgorithmSet{HashAlgorithm::Sha256});
+    row("prefixed SHA3", "SHA3-256:" + kSha256Hex, kSha256Hex, AlgorithmSet{HashAlgorithm::Sha3_256});
+    row("SRI sha384", "sha384-" + QByteArray::fromHex(sha384Hex).toBase64(), sha384Hex,
+        AlgorithmSet{HashAlgorithm::Sha384});
+    row("tagged line", "MD5 (a.iso) = " + md5, md5, md5Only, "a.iso");
+    row("two-space line", kSha256Hex + "  x.tar", kSha256Hex, of32, "x.tar");
+    row("SFV line", "f.bin E8B7BE43", "e8b7be43", AlgorithmSet{HashAlgorithm::Crc32}, "f.bin");
+    row("odd hex", md5.chopped(1), {}, {});
+    row("no algorithm of that length", md5 + "00", {}, {});
+    row("double separator", "0c::c1", {}, {});
+    row("prefix, wrong length", "sha256:" + md5, {}, {});
+    row("SRI of md5", "md5-" + kMd5OfA.toBase64(), {}, {});
+    row("SRI, bad base64", "sha384-***", {}, {});
+    row("two lines", md5 + "\n" + md5, {}, {});
+    row("garbage", "<b>hello</b>", {}, {});
+    row("empty", "", {}, {});
+}
+
+void TestChecksumLines::pastedDigests()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, digestHex);
+    QFETCH(AlgorithmSet, candidates);
+    QFETCH(QByteArray, name);
+    const std::optional<PastedDigest> found = recognizePastedDigest(text);
+    QCOMPARE(found.has_value(), !digestHex.isEmpty());
+    if (found) {
+        QCOMPARE(found->digest.toHex(), digestHex);
+        QVERIFY(found->candidates == candidates);
+        QCOMPARE(found->name, name);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestChecksumLines)
