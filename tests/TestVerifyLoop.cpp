@@ -210,6 +210,8 @@ void TestVerifyLoop::quotedNames_data()
     row("leading tilde", "~a", "'~a'");
     row("lone brace", "{", "'{'");
     row("brace in name", "{a", "{a");
+    row("lone closing brace", "}", "'}'");
+    row("closing brace in name", "a}", "a}");
     row("line feed", "a\nb", "'a'$'\\n''b'");
     row("leading line feed", "\nb", "''$'\\n''b'");
     row("tab", "a\tb", "'a'$'\\t''b'");

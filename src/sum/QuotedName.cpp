@@ -36,7 +36,7 @@ qsizetype printableCharacter(QByteArrayView text, qsizetype at, bool utf8)
 bool isSafe(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           QByteArrayView("%+,-./]_}@").contains(c);
+           QByteArrayView("%+,-./]_@").contains(c);
 }
 
 QByteArray escapeFor(unsigned char byte)
@@ -80,22 +80,22 @@ QByteArray quotedName(QByteArrayView name, bool utf8)
             ++i;
             continue;
         }
-        if (length > 1 || isSafe(c)) {
-            doubleQuotesWillDo = doubleQuotesWillDo && (length > 1 || c != '}' || name.size() == 1);
-        } else if (c == '#' || c == '~') {
-            quote = quote || i == 0;
-            doubleQuotesWillDo = doubleQuotesWillDo && i == 0;
-        } else if (c == '{') {
-            quote = quote || name.size() == 1;
-            doubleQuotesWillDo = doubleQuotesWillDo && name.size() == 1;
-        } else if (c == ' ' || c == ':') {
-            quote = true;
-        } else if (c == '\'') {
-            quote = true;
-            singleQuote = true;
-        } else {
-            quote = true; // a character a shell would act on, or the backslash
-            doubleQuotesWillDo = false;
+        if (length == 1 && !isSafe(c)) {
+            if (c == '#' || c == '~') { // special to a shell only at the start
+                quote = quote || i == 0;
+                doubleQuotesWillDo = doubleQuotesWillDo && i == 0;
+            } else if (c == '{' || c == '}') { // special to a shell only alone
+                quote = quote || name.size() == 1;
+                doubleQuotesWillDo = doubleQuotesWillDo && name.size() == 1;
+            } else if (c == ' ' || c == ':') {
+                quote = true;
+            } else if (c == '\'') {
+                quote = true;
+                singleQuote = true;
+            } else {
+                quote = true; // a character a shell would act on, or the backslash
+                doubleQuotesWillDo = false;
+            }
         }
         i += length;
     }

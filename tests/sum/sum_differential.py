@@ -50,10 +50,11 @@ def check(name, condition, detail=""):
         print(f"FAIL {name}\n    {detail}")
 
 
-def same(name, args, cwd, stdin=b"", user=None, stdout=subprocess.PIPE, ignore_sigpipe=False, stderr_lines=None):
+def same(name, args, cwd, stdin=b"", user=None, stdout=subprocess.PIPE, ignore_sigpipe=False, stderr_lines=None,
+         env=None):
     """Both programs, the same arguments: the same output, messages and status."""
-    ours = run(KESWIN, args, cwd, stdin, user=user, stdout=stdout, ignore_sigpipe=ignore_sigpipe)
-    theirs = run(GNU, args, cwd, stdin, user=user, stdout=stdout, ignore_sigpipe=ignore_sigpipe)
+    ours = run(KESWIN, args, cwd, stdin, env, user=user, stdout=stdout, ignore_sigpipe=ignore_sigpipe)
+    theirs = run(GNU, args, cwd, stdin, env, user=user, stdout=stdout, ignore_sigpipe=ignore_sigpipe)
     ours_err = normalised(ours[1], KESWIN)
     theirs_err = normalised(theirs[1], GNU)
     if stderr_lines is not None:
@@ -114,6 +115,12 @@ def cases(work):
         same(f"sums {algorithm} missing and folder", ["-a", algorithm, "x", "missing", "folder", "x", "."], work)
         same(f"sums {algorithm} unreadable as nobody", ["-a", algorithm, "x", "unreadable", "x"], work, user="nobody")
     same("sums /dev/null", ["-a", "md5", "/dev/null"], work)
+    # Names in messages, quoted for a shell: bytes above 127 are escaped in the C locale, shown in a UTF-8 one.
+    odd_missing = ["caf\udcc3\udca9 gone", "\udcff", "it's", "a'b c", "#x", "x#", "~", "{", "}", "a=b", "tab\tx",
+                   "new\nline", "a\\b", ""]
+    for locale in ("C", "C.UTF-8"):
+        same(f"missing names, LC_ALL={locale}", ["-a", "md5", "--"] + odd_missing, work, env={"LC_ALL": locale})
+        same(f"unknown algorithm, LC_ALL={locale}", ["-a", "md4"], work, env={"LC_ALL": locale}, stderr_lines=1)
 
     # ---- usage errors ----
     usage = [["--bogus"], ["-q"], ["-a"], ["-a", "md5", "--status"], ["-a", "md5", "--quiet"],
