@@ -50,21 +50,9 @@ FileDigests failed(DigestFailure kind, QString reason)
 
 FileDigests openFailure(const OpenedFile& opened)
 {
-    switch (opened.systemError) {
-    case ENOENT:
-    case ENOTDIR:
-        return failed(DigestFailure::Missing, opened.error);
-    case EACCES:
-    case EPERM:
-        return failed(DigestFailure::PermissionDenied, opened.error);
-    case EISDIR:
-        // The tools' words, where the window has its own.
-        return failed(DigestFailure::NotRegularFile, qt_error_string(EISDIR));
-    case 0:
-        return failed(DigestFailure::NotRegularFile, opened.error);
-    default:
-        return failed(DigestFailure::ReadError, opened.error);
-    }
+    // The tools' words for a folder, where the window has its own.
+    return failed(failureForSystemError(opened.systemError),
+                  opened.systemError == EISDIR ? qt_error_string(EISDIR) : opened.error);
 }
 
 } // namespace
