@@ -78,6 +78,7 @@ struct DigestBatch::State
     std::vector<std::shared_ptr<SharedRead>> helpable;
     bool stopping = false;
     int liveWorkers = 0;
+    bool takerWaiting = false;
     bool readingStandardInput = false; // one reading at a time, each from where the last one stopped
     std::vector<std::thread> threads;
 
@@ -91,6 +92,7 @@ struct DigestBatch::State
     FileDigests digest(const DigestRequest& request, WorkerTools& tools);
     FileDigests readAll(FileReader& reader, WatchedReader* watched, const DigestRequest& request, WorkerTools& tools);
     void serve(const std::shared_ptr<Entry>& entry, WorkerTools& tools);
+    bool worthWakingTheTaker() const;
     void work();
 };
 
@@ -199,7 +201,26 @@ void DigestBatch::State::serve(const std::shared_ptr<Entry>& entry, WorkerTools&
     std::lock_guard lock(mutex);
     entry->result = std::move(result);
     entry->done = true;
-    resultReady.notify_all();
+    if (takerWaiting && worthWakingTheTaker()) {
+        resultReady.notify_all();
+    }
+}
+
+bool DigestBatch::State::worthWakingTheTaker() const
+{
+    // Woken for each file, the taker would cost every small file a switch between threads: it is woken when a run
+    // of results is ready, or when what comes next is standard input, which may take as long as a person types.
+    const std::size_t enough = std::max<std::size_t>(submitted.size() / 2, 1);
+    std::size_t ready = 0;
+    for (const std::shared_ptr<Entry>& each : submitted) {
+        if (!each->done) {
+            return ready > 0 && each->request.fromStandardInput;
+        }
+        if (++ready >= enough) {
+            return true;
+        }
+    }
+    return ready > 0;
 }
 
 void DigestBatch::State::work()
@@ -298,7 +319,9 @@ FileDigests DigestBatch::takeNext()
     std::unique_lock lock(state.mutex);
     const std::shared_ptr<Entry> entry = state.submitted.front();
     for (;;) {
+        state.takerWaiting = true;
         state.resultReady.wait(lock, [&] { return entry->done || (!entry->started && state.liveWorkers == 0); });
+        state.takerWaiting = false;
         if (entry->done) {
             break;
         }

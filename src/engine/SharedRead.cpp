@@ -70,6 +70,47 @@ SharedRead::Lane* SharedRead::laneForOwner()
     return chosen;
 }
 
+bool SharedRead::noLaneHeld() const
+{
+    return std::none_of(m_lanes.begin(), m_lanes.end(), [](const Lane& lane) { return lane.helped || lane.busy; });
+}
+
+bool SharedRead::ownerHasWork()
+{
+    if (m_stopped) {
+        return true;
+    }
+    if (m_finished) {
+        return noLaneHeld();
+    }
+    if (m_ended) {
+        return slowest() == m_published || laneForOwner();
+    }
+    return m_published + wakeBatch() <= slowest() + m_ring.size() || laneForOwner();
+}
+
+void SharedRead::wakeOwnerIfDue()
+{
+    if (m_ownerWaiting && ownerHasWork()) {
+        m_ownerWaiting = false;
+        m_ownerWake.notify_one();
+    }
+}
+
+bool SharedRead::helperHasWork(const Lane& lane) const
+{
+    // No batch here: the helper holds the slowest lane more often than not, and must never wait longer than it has to.
+    return m_stopped || (!lane.busy && (m_ended || lane.next < m_published));
+}
+
+void SharedRead::wakeHelpersIfDue()
+{
+    if (std::any_of(m_lanes.begin(), m_lanes.end(),
+                    [this](const Lane& lane) { return lane.waiting && helperHasWork(lane); })) {
+        m_helperWake.notify_all();
+    }
+}
+
 void SharedRead::stop(End end, QString reason)
 {
     if (!m_stopped) {
@@ -77,7 +118,9 @@ void SharedRead::stop(End end, QString reason)
         m_end = end;
         m_reason = std::move(reason);
     }
-    m_changed.notify_all();
+    m_ownerWaiting = false;
+    m_ownerWake.notify_one();
+    m_helperWake.notify_all();
 }
 
 void SharedRead::digestOneBlock(Lane& lane, std::unique_lock<std::mutex>& lock)
@@ -106,7 +149,10 @@ void SharedRead::digestOneBlock(Lane& lane, std::unique_lock<std::mutex>& lock)
     for (const quint64 freedTo = slowest(); m_freed < freedTo; ++m_freed) {
         m_bytesDone.fetch_add(m_ring.length(m_freed), std::memory_order_relaxed);
     }
-    m_changed.notify_all();
+    wakeOwnerIfDue();
+    if (lane.helped) {
+        wakeHelpersIfDue(); // its helper may have been waiting for the owner to finish this block
+    }
 }
 
 SharedRead::End SharedRead::run(FileReader& reader, QString* reason)
@@ -140,14 +186,15 @@ SharedRead::End SharedRead::run(FileReader& reader, QString* reason)
                 stop(End::Failed, failure);
                 break;
             }
-            if (count == 0) {
-                m_ended = true;
-            } else {
+            if (count > 0) {
                 m_ring.length(sequence) = static_cast<std::size_t>(count);
                 m_bytesRead += static_cast<quint64>(count);
                 ++m_published;
             }
-            m_changed.notify_all();
+            // A reader fills the block unless the file holds no more: a short block is the last, and asking again
+            // would cost every small file a call to the system. A file that grows meanwhile has changed.
+            m_ended = static_cast<std::size_t>(count) < block.size();
+            wakeHelpersIfDue();
             progressed = true;
         }
         if (Lane* lane = laneForOwner()) {
@@ -158,14 +205,16 @@ SharedRead::End SharedRead::run(FileReader& reader, QString* reason)
             break;
         }
         if (!progressed) {
-            m_changed.wait(lock);
+            m_ownerWaiting = true;
+            m_ownerWake.wait(lock, [this] { return !m_ownerWaiting; });
         }
     }
     m_finished = true;
-    m_changed.notify_all();
-    m_changed.wait(lock, [this] {
-        return std::none_of(m_lanes.begin(), m_lanes.end(), [](const Lane& lane) { return lane.helped || lane.busy; });
-    });
+    m_helperWake.notify_all();
+    while (!noLaneHeld()) {
+        m_ownerWaiting = true;
+        m_ownerWake.wait(lock, [this] { return !m_ownerWaiting; });
+    }
     *reason = m_reason;
     return m_stopped ? m_end : End::Done;
 }
@@ -201,13 +250,18 @@ bool SharedRead::help()
     }
     taken->helped = true;
     for (;;) {
-        m_changed.wait(lock, [&] { return m_stopped || (!taken->busy && (taken->next < m_published || m_ended)); });
-        if (m_stopped || taken->next >= m_published) {
+        if (!m_stopped && !taken->busy && taken->next < m_published) {
+            digestOneBlock(*taken, lock);
+            continue;
+        }
+        if (m_stopped || (!taken->busy && m_ended)) {
             break;
         }
-        digestOneBlock(*taken, lock);
+        taken->waiting = true;
+        m_helperWake.wait(lock, [&] { return helperHasWork(*taken); });
+        taken->waiting = false;
     }
     taken->helped = false;
-    m_changed.notify_all();
+    wakeOwnerIfDue();
     return true;
 }

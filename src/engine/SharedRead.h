@@ -4,6 +4,7 @@
 #include "FileReader.h"
 #include "LanePlan.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -61,14 +62,23 @@ private:
     {
         std::vector<DigestSlot*> digestSlots;
         double cost = 0;
-        quint64 next = 0;    // the next block this lane digests
-        bool helped = false; // a helper holds it to the end
-        bool busy = false;   // someone is digesting a block of it now
+        quint64 next = 0;     // the next block this lane digests
+        bool helped = false;  // a helper holds it to the end
+        bool busy = false;    // someone is digesting a block of it now
+        bool waiting = false; // its helper waits for blocks
     };
 
     quint64 slowest() const;
     bool hasWork(const Lane& lane) const { return lane.next < m_published || !m_ended; }
     Lane* laneForOwner();
+    bool noLaneHeld() const;
+    // The owner, ahead of the slowest lane, is woken when half the ring is free, not for each block: a switch between
+    // threads per block costs the slowest lane time.
+    std::size_t wakeBatch() const { return std::max<std::size_t>(m_ring.size() / 2, 1); }
+    bool ownerHasWork();
+    void wakeOwnerIfDue();
+    bool helperHasWork(const Lane& lane) const;
+    void wakeHelpersIfDue();
     // Digests the lane's next block outside the lock; the lock is held again on return.
     void digestOneBlock(Lane& lane, std::unique_lock<std::mutex>& lock);
     void stop(End end, QString reason);
@@ -79,7 +89,9 @@ private:
     std::atomic<quint64>& m_bytesDone;
 
     mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
+    std::condition_variable m_ownerWake;
+    std::condition_variable m_helperWake;
+    bool m_ownerWaiting = false;
     quint64 m_published = 0;
     quint64 m_freed = 0; // blocks every lane is done with
     quint64 m_bytesRead = 0;
