@@ -1,6 +1,5 @@
 #include "DigestBatch.h"
 
-#include "LanePlan.h"
 #include "SharedRead.h"
 #include "WatchedReader.h"
 
@@ -85,10 +84,9 @@ struct DigestBatch::State
     std::atomic<bool> cancelled{false};
     std::atomic<quint64> bytesDone{0};
 
-    std::mutex planMutex;
-    std::vector<std::pair<AlgorithmSet, LanePlan>> plans;
+    std::atomic<std::size_t> filesWaiting{0}; // waiting.size(), for helpers to read without the lock
 
-    LanePlan planFor(const AlgorithmSet& algorithms, bool spread);
+    LanePlan planFor(const AlgorithmSet& algorithms, bool spread) const;
     FileDigests digest(const DigestRequest& request, WorkerTools& tools);
     FileDigests readAll(FileReader& reader, WatchedReader* watched, const DigestRequest& request, WorkerTools& tools);
     void serve(const std::shared_ptr<Entry>& entry, WorkerTools& tools);
@@ -96,20 +94,17 @@ struct DigestBatch::State
     void work();
 };
 
-LanePlan DigestBatch::State::planFor(const AlgorithmSet& algorithms, bool spread)
+LanePlan DigestBatch::State::planFor(const AlgorithmSet& algorithms, bool spread) const
 {
-    if (!spread || workerCount < 2 || algorithms.size() < 2) {
-        LanePlan one(1);
-        algorithms.forEach([&](HashAlgorithm algorithm) { one.front().push_back(algorithm); });
-        return one;
-    }
-    std::lock_guard lock(planMutex);
-    for (const auto& [known, plan] : plans) {
-        if (known == algorithms) {
-            return plan;
+    // Shared, each digest is a lane of its own, taken block by block by whoever is free; alone, one pass feeds all.
+    LanePlan plan;
+    algorithms.forEach([&](HashAlgorithm algorithm) {
+        if (spread || plan.empty()) {
+            plan.emplace_back();
         }
-    }
-    return plans.emplace_back(algorithms, fittedLanePlan(algorithms, workerCount)).second;
+        plan.back().push_back(algorithm);
+    });
+    return plan;
 }
 
 FileDigests DigestBatch::State::digest(const DigestRequest& request, WorkerTools& tools)
@@ -133,11 +128,11 @@ FileDigests DigestBatch::State::readAll(FileReader& reader, WatchedReader* watch
 {
     // Lanes pay only where there are blocks enough to share; a stream's length is not known.
     const bool large = !watched || reader.identity().size > static_cast<qint64>(2 * options.blockSize);
-    const LanePlan plan = planFor(request.algorithms, large);
+    const LanePlan plan = planFor(request.algorithms, large && workerCount > 1);
     request.algorithms.forEach(
         [&](HashAlgorithm algorithm) { tools.digestSlots[indexOf(algorithm)].start(algorithm, options.createHasher); });
 
-    auto read = std::make_shared<SharedRead>(tools.ring, plan, tools.digestSlots, cancelled, bytesDone);
+    auto read = std::make_shared<SharedRead>(tools.ring, plan, tools.digestSlots, cancelled, bytesDone, filesWaiting);
     if (plan.size() > 1) {
         std::lock_guard lock(mutex);
         helpable.push_back(read);
@@ -236,6 +231,7 @@ void DigestBatch::State::work()
             if (next != waiting.end()) {
                 const std::shared_ptr<Entry> entry = *next;
                 waiting.erase(next);
+                filesWaiting.store(waiting.size(), std::memory_order_relaxed);
                 entry->started = true;
                 readingStandardInput = readingStandardInput || entry->request.fromStandardInput;
                 lock.unlock();
@@ -303,6 +299,7 @@ void DigestBatch::submit(DigestRequest request)
         std::lock_guard lock(m_state->mutex);
         m_state->submitted.push_back(entry);
         m_state->waiting.push_back(std::move(entry));
+        m_state->filesWaiting.store(m_state->waiting.size(), std::memory_order_relaxed);
     }
     m_state->workArrived.notify_one();
 }
@@ -327,6 +324,7 @@ FileDigests DigestBatch::takeNext()
         }
         // No worker is left to do it: the caller's thread does the work, one file at a time.
         std::erase(state.waiting, entry);
+        state.filesWaiting.store(state.waiting.size(), std::memory_order_relaxed);
         entry->started = true;
         lock.unlock();
         WorkerTools tools(state.options);

@@ -28,24 +28,15 @@ std::span<std::byte> ReadBuffers::block(quint64 sequence)
 }
 
 SharedRead::SharedRead(ReadBuffers& ring, const LanePlan& plan, std::array<DigestSlot, kAlgorithmCount>& digestSlots,
-                       const std::atomic<bool>& cancelled, std::atomic<quint64>& bytesDone)
-    : m_ring(ring), m_cancelled(cancelled), m_bytesDone(bytesDone)
+                       const std::atomic<bool>& cancelled, std::atomic<quint64>& bytesDone,
+                       const std::atomic<std::size_t>& filesWaiting)
+    : m_ring(ring), m_cancelled(cancelled), m_bytesDone(bytesDone), m_filesWaiting(filesWaiting)
 {
-    const DigestCosts costs = plan.size() > 1 ? measuredDigestCosts([&] {
-        AlgorithmSet all;
-        for (const auto& group : plan) {
-            for (HashAlgorithm algorithm : group) {
-                all.insert(algorithm);
-            }
-        }
-        return all;
-    }())
-                                              : DigestCosts{};
     for (const auto& group : plan) {
         Lane& lane = m_lanes.emplace_back();
         for (HashAlgorithm algorithm : group) {
             lane.digestSlots.push_back(&digestSlots[indexOf(algorithm)]);
-            lane.cost += costs[indexOf(algorithm)];
+            lane.cost += algorithmInfo(algorithm).relativeCost;
         }
     }
 }
@@ -59,34 +50,55 @@ quint64 SharedRead::slowest() const
     return least;
 }
 
-SharedRead::Lane* SharedRead::laneForOwner()
+SharedRead::Lane* SharedRead::laneToDigest(Taker taker)
 {
+    // Helpers take the lane furthest behind, the slowest digest as a rule, and keep it. The owner, who also reads,
+    // takes the lane furthest ahead while helpers are there: were it to take the slowest digest, nothing would be read
+    // meanwhile and the helpers would run out of blocks.
+    const bool ahead = taker == Taker::Owner && m_helpers > 0;
     Lane* chosen = nullptr;
     for (Lane& lane : m_lanes) {
-        if (!lane.helped && !lane.busy && lane.next < m_published && (!chosen || lane.next < chosen->next)) {
+        if (lane.busy || lane.next >= m_published) {
+            continue;
+        }
+        const bool behind =
+            !chosen || lane.next < chosen->next || (lane.next == chosen->next && lane.cost > chosen->cost);
+        if (!chosen || behind != ahead) {
             chosen = &lane;
         }
     }
     return chosen;
 }
 
-bool SharedRead::noLaneHeld() const
+bool SharedRead::noLaneBusy() const
 {
-    return std::none_of(m_lanes.begin(), m_lanes.end(), [](const Lane& lane) { return lane.helped || lane.busy; });
+    return std::none_of(m_lanes.begin(), m_lanes.end(), [](const Lane& lane) { return lane.busy; });
+}
+
+bool SharedRead::workLeftForHelpers() const
+{
+    if (m_stopped || m_finished) {
+        return false;
+    }
+    if (!m_ended) {
+        return true;
+    }
+    return std::any_of(m_lanes.begin(), m_lanes.end(),
+                       [this](const Lane& lane) { return lane.next + (lane.busy ? 1 : 0) < m_published; });
 }
 
 bool SharedRead::ownerHasWork()
 {
-    if (m_stopped) {
+    if (m_finished) {
+        return noLaneBusy();
+    }
+    if (m_stopped || laneToDigest(Taker::Owner)) {
         return true;
     }
-    if (m_finished) {
-        return noLaneHeld();
-    }
     if (m_ended) {
-        return slowest() == m_published || laneForOwner();
+        return slowest() == m_published;
     }
-    return m_published + wakeBatch() <= slowest() + m_ring.size() || laneForOwner();
+    return m_published + wakeBatch() <= slowest() + m_ring.size();
 }
 
 void SharedRead::wakeOwnerIfDue()
@@ -97,16 +109,9 @@ void SharedRead::wakeOwnerIfDue()
     }
 }
 
-bool SharedRead::helperHasWork(const Lane& lane) const
-{
-    // No batch here: the helper holds the slowest lane more often than not, and must never wait longer than it has to.
-    return m_stopped || (!lane.busy && (m_ended || lane.next < m_published));
-}
-
 void SharedRead::wakeHelpersIfDue()
 {
-    if (std::any_of(m_lanes.begin(), m_lanes.end(),
-                    [this](const Lane& lane) { return lane.waiting && helperHasWork(lane); })) {
+    if (m_helpersWaiting > 0 && (laneToDigest(Taker::Helper) || !workLeftForHelpers())) {
         m_helperWake.notify_all();
     }
 }
@@ -131,7 +136,7 @@ void SharedRead::digestOneBlock(Lane& lane, std::unique_lock<std::mutex>& lock)
     lock.unlock();
     const char* failure = nullptr;
     try {
-        // Only the one who marked the lane busy touches its digestSlots.
+        // Only the one who marked the lane busy touches its slots.
         for (DigestSlot* slot : lane.digestSlots) {
             slot->add(data);
         }
@@ -150,9 +155,7 @@ void SharedRead::digestOneBlock(Lane& lane, std::unique_lock<std::mutex>& lock)
         m_bytesDone.fetch_add(m_ring.length(m_freed), std::memory_order_relaxed);
     }
     wakeOwnerIfDue();
-    if (lane.helped) {
-        wakeHelpersIfDue(); // its helper may have been waiting for the owner to finish this block
-    }
+    wakeHelpersIfDue();
 }
 
 SharedRead::End SharedRead::run(FileReader& reader, QString* reason)
@@ -197,7 +200,7 @@ SharedRead::End SharedRead::run(FileReader& reader, QString* reason)
             wakeHelpersIfDue();
             progressed = true;
         }
-        if (Lane* lane = laneForOwner()) {
+        if (Lane* lane = laneToDigest(Taker::Owner)) {
             digestOneBlock(*lane, lock);
             progressed = true;
         }
@@ -211,7 +214,7 @@ SharedRead::End SharedRead::run(FileReader& reader, QString* reason)
     }
     m_finished = true;
     m_helperWake.notify_all();
-    while (!noLaneHeld()) {
+    while (!noLaneBusy()) {
         m_ownerWaiting = true;
         m_ownerWake.wait(lock, [this] { return !m_ownerWaiting; });
     }
@@ -228,40 +231,29 @@ quint64 SharedRead::bytesRead() const
 bool SharedRead::wantsHelp() const
 {
     std::lock_guard lock(m_mutex);
-    return !m_finished && !m_stopped && std::any_of(m_lanes.begin(), m_lanes.end(), [this](const Lane& lane) {
-        return !lane.helped && hasWork(lane);
-    });
+    return m_lanes.size() > 1 && workLeftForHelpers();
 }
 
 bool SharedRead::help()
 {
     std::unique_lock lock(m_mutex);
-    if (m_finished || m_stopped) {
+    if (m_lanes.size() < 2 || !workLeftForHelpers()) {
         return false;
     }
-    Lane* taken = nullptr;
-    for (Lane& lane : m_lanes) {
-        if (!lane.helped && hasWork(lane) && (!taken || lane.cost > taken->cost)) {
-            taken = &lane;
-        }
-    }
-    if (!taken) {
-        return false;
-    }
-    taken->helped = true;
-    for (;;) {
-        if (!m_stopped && !taken->busy && taken->next < m_published) {
-            digestOneBlock(*taken, lock);
+    ++m_helpers;
+    while (!m_stopped && !m_finished && m_filesWaiting.load(std::memory_order_relaxed) == 0) {
+        if (Lane* lane = laneToDigest(Taker::Helper)) {
+            digestOneBlock(*lane, lock);
             continue;
         }
-        if (m_stopped || (!taken->busy && m_ended)) {
+        if (!workLeftForHelpers()) {
             break;
         }
-        taken->waiting = true;
-        m_helperWake.wait(lock, [&] { return helperHasWork(*taken); });
-        taken->waiting = false;
+        ++m_helpersWaiting;
+        m_helperWake.wait(lock, [this] { return laneToDigest(Taker::Helper) || !workLeftForHelpers(); });
+        --m_helpersWaiting;
     }
-    taken->helped = false;
+    --m_helpers;
     wakeOwnerIfDue();
     return true;
 }
