@@ -6,6 +6,7 @@
 #include "DigestKind.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -78,8 +79,18 @@ int main(int argc, char** argv)
 
     DigestBatchOptions options;
     options.readAnyFile = true;
+    // For tuning only: the block size in KiB and the blocks in flight per file.
+    if (const char* kib = std::getenv("KESWIN_BLOCK_KIB")) {
+        options.blockSize = std::size_t{1024} * std::strtoul(kib, nullptr, 10);
+    }
+    if (const char* blocks = std::getenv("KESWIN_BLOCKS")) {
+        options.blocksInFlight = std::strtoul(blocks, nullptr, 10);
+    }
+    if (const char* workers = std::getenv("KESWIN_WORKERS")) {
+        options.workers = std::atoi(workers);
+    }
     DigestBatch batch(options);
-    const std::size_t mostPending = 16;
+    const std::size_t mostPending = 64;
     std::size_t next = 0;
     std::size_t taken = 0;
     int status = 0;

@@ -1,6 +1,5 @@
 #include "DigestBatch.h"
 
-#include "LanePlan.h"
 #include "SharedRead.h"
 #include "WatchedReader.h"
 
@@ -50,21 +49,9 @@ FileDigests failed(DigestFailure kind, QString reason)
 
 FileDigests openFailure(const OpenedFile& opened)
 {
-    switch (opened.systemError) {
-    case ENOENT:
-    case ENOTDIR:
-        return failed(DigestFailure::Missing, opened.error);
-    case EACCES:
-    case EPERM:
-        return failed(DigestFailure::PermissionDenied, opened.error);
-    case EISDIR:
-        // The tools' words, where the window has its own.
-        return failed(DigestFailure::NotRegularFile, qt_error_string(EISDIR));
-    case 0:
-        return failed(DigestFailure::NotRegularFile, opened.error);
-    default:
-        return failed(DigestFailure::ReadError, opened.error);
-    }
+    // The tools' words for a folder, where the window has its own.
+    return failed(failureForSystemError(opened.systemError),
+                  opened.systemError == EISDIR ? qt_error_string(EISDIR) : opened.error);
 }
 
 } // namespace
@@ -90,36 +77,34 @@ struct DigestBatch::State
     std::vector<std::shared_ptr<SharedRead>> helpable;
     bool stopping = false;
     int liveWorkers = 0;
+    bool takerWaiting = false;
     bool readingStandardInput = false; // one reading at a time, each from where the last one stopped
     std::vector<std::thread> threads;
 
     std::atomic<bool> cancelled{false};
     std::atomic<quint64> bytesDone{0};
 
-    std::mutex planMutex;
-    std::vector<std::pair<AlgorithmSet, LanePlan>> plans;
+    std::atomic<std::size_t> filesWaiting{0}; // waiting.size(), for helpers to read without the lock
 
-    LanePlan planFor(const AlgorithmSet& algorithms, bool spread);
+    LanePlan planFor(const AlgorithmSet& algorithms, bool spread) const;
     FileDigests digest(const DigestRequest& request, WorkerTools& tools);
     FileDigests readAll(FileReader& reader, WatchedReader* watched, const DigestRequest& request, WorkerTools& tools);
     void serve(const std::shared_ptr<Entry>& entry, WorkerTools& tools);
+    bool worthWakingTheTaker() const;
     void work();
 };
 
-LanePlan DigestBatch::State::planFor(const AlgorithmSet& algorithms, bool spread)
+LanePlan DigestBatch::State::planFor(const AlgorithmSet& algorithms, bool spread) const
 {
-    if (!spread || workerCount < 2 || algorithms.size() < 2) {
-        LanePlan one(1);
-        algorithms.forEach([&](HashAlgorithm algorithm) { one.front().push_back(algorithm); });
-        return one;
-    }
-    std::lock_guard lock(planMutex);
-    for (const auto& [known, plan] : plans) {
-        if (known == algorithms) {
-            return plan;
+    // Shared, each digest is a lane of its own, taken block by block by whoever is free; alone, one pass feeds all.
+    LanePlan plan;
+    algorithms.forEach([&](HashAlgorithm algorithm) {
+        if (spread || plan.empty()) {
+            plan.emplace_back();
         }
-    }
-    return plans.emplace_back(algorithms, fittedLanePlan(algorithms, workerCount)).second;
+        plan.back().push_back(algorithm);
+    });
+    return plan;
 }
 
 FileDigests DigestBatch::State::digest(const DigestRequest& request, WorkerTools& tools)
@@ -143,11 +128,11 @@ FileDigests DigestBatch::State::readAll(FileReader& reader, WatchedReader* watch
 {
     // Lanes pay only where there are blocks enough to share; a stream's length is not known.
     const bool large = !watched || reader.identity().size > static_cast<qint64>(2 * options.blockSize);
-    const LanePlan plan = planFor(request.algorithms, large);
+    const LanePlan plan = planFor(request.algorithms, large && workerCount > 1);
     request.algorithms.forEach(
         [&](HashAlgorithm algorithm) { tools.digestSlots[indexOf(algorithm)].start(algorithm, options.createHasher); });
 
-    auto read = std::make_shared<SharedRead>(tools.ring, plan, tools.digestSlots, cancelled, bytesDone);
+    auto read = std::make_shared<SharedRead>(tools.ring, plan, tools.digestSlots, cancelled, bytesDone, filesWaiting);
     if (plan.size() > 1) {
         std::lock_guard lock(mutex);
         helpable.push_back(read);
@@ -211,7 +196,26 @@ void DigestBatch::State::serve(const std::shared_ptr<Entry>& entry, WorkerTools&
     std::lock_guard lock(mutex);
     entry->result = std::move(result);
     entry->done = true;
-    resultReady.notify_all();
+    if (takerWaiting && worthWakingTheTaker()) {
+        resultReady.notify_all();
+    }
+}
+
+bool DigestBatch::State::worthWakingTheTaker() const
+{
+    // Woken for each file, the taker would cost every small file a switch between threads: it is woken when a run
+    // of results is ready, or when what comes next is standard input, which may take as long as a person types.
+    const std::size_t enough = std::max<std::size_t>(submitted.size() / 2, 1);
+    std::size_t ready = 0;
+    for (const std::shared_ptr<Entry>& each : submitted) {
+        if (!each->done) {
+            return ready > 0 && each->request.fromStandardInput;
+        }
+        if (++ready >= enough) {
+            return true;
+        }
+    }
+    return ready > 0;
 }
 
 void DigestBatch::State::work()
@@ -227,6 +231,7 @@ void DigestBatch::State::work()
             if (next != waiting.end()) {
                 const std::shared_ptr<Entry> entry = *next;
                 waiting.erase(next);
+                filesWaiting.store(waiting.size(), std::memory_order_relaxed);
                 entry->started = true;
                 readingStandardInput = readingStandardInput || entry->request.fromStandardInput;
                 lock.unlock();
@@ -294,6 +299,7 @@ void DigestBatch::submit(DigestRequest request)
         std::lock_guard lock(m_state->mutex);
         m_state->submitted.push_back(entry);
         m_state->waiting.push_back(std::move(entry));
+        m_state->filesWaiting.store(m_state->waiting.size(), std::memory_order_relaxed);
     }
     m_state->workArrived.notify_one();
 }
@@ -310,12 +316,15 @@ FileDigests DigestBatch::takeNext()
     std::unique_lock lock(state.mutex);
     const std::shared_ptr<Entry> entry = state.submitted.front();
     for (;;) {
+        state.takerWaiting = true;
         state.resultReady.wait(lock, [&] { return entry->done || (!entry->started && state.liveWorkers == 0); });
+        state.takerWaiting = false;
         if (entry->done) {
             break;
         }
         // No worker is left to do it: the caller's thread does the work, one file at a time.
         std::erase(state.waiting, entry);
+        state.filesWaiting.store(state.waiting.size(), std::memory_order_relaxed);
         entry->started = true;
         lock.unlock();
         WorkerTools tools(state.options);

@@ -7,6 +7,11 @@
 
 namespace {
 
+DigestFailure failureOf(const WatchedReader& reader)
+{
+    return reader.changed() ? DigestFailure::ChangedWhileRead : DigestFailure::ReadError;
+}
+
 DigestOutcome fromRead(const DigestJob::Read& read, HashAlgorithm algorithm)
 {
     return read.outcomes[indexOf(algorithm)];
@@ -27,37 +32,39 @@ DigestOutcome DigestEngine::DigestFile(DigestKind kind, const QString& path, qin
 {
     const std::optional<HashAlgorithm> algorithm = algorithmFor(kind);
     if (!algorithm) {
-        return DigestOutcome::failed(QCoreApplication::translate("DigestEngine", "Unknown digest selector."));
+        return DigestOutcome::failed(QCoreApplication::translate("DigestEngine", "Unknown digest selector."),
+                                     DigestFailure::ReadError);
     }
     const std::optional<QByteArray> native = nativePathFor(path);
     if (!native || native->isEmpty()) {
+        // No file can have such a name.
         return DigestOutcome::failed(
-            QCoreApplication::translate("DigestEngine", "The path cannot be represented as a file name."));
+            QCoreApplication::translate("DigestEngine", "The path cannot be represented as a file name."),
+            DigestFailure::Missing);
     }
     DigestJob ownJob;
     DigestJob& activeJob = job ? *job : ownJob;
 
-    // The four digests of one read describe one version of the file, the one whose facts are shown, even if the
+    // The digests of one read describe one version of the file, the one whose facts are shown, even if the
     // file changes after the read: later calls of the same analysis take them from the job.
     if (const std::optional<DigestJob::Read> read = activeJob.read(); read && read->nativePath == *native) {
         return fromRead(*read, *algorithm);
     }
-    const DigestOutcome outcome = readAllDigests(*native, activeJob);
-    if (!outcome.isOk()) {
-        return outcome;
+    if (std::optional<DigestOutcome> failure = readAllDigests(*native, activeJob)) {
+        return std::move(*failure);
     }
     return fromRead(*activeJob.read(), *algorithm);
 }
 
-DigestOutcome DigestEngine::readAllDigests(const QByteArray& nativePath, DigestJob& job)
+std::optional<DigestOutcome> DigestEngine::readAllDigests(const QByteArray& nativePath, DigestJob& job)
 {
     OpenedFile opened = m_opener(nativePath);
     if (!opened.reader) {
-        return DigestOutcome::failed(opened.error);
+        return DigestOutcome::failed(opened.error, failureForSystemError(opened.systemError));
     }
     const FileIdentity atOpen = opened.reader->identity();
     if (job.shownVersion() && *job.shownVersion() != atOpen) {
-        return DigestOutcome::failed(changedWhileReadReason());
+        return DigestOutcome::failed(changedWhileReadReason(), DigestFailure::ChangedWhileRead);
     }
 
     WatchedReader reader(std::move(opened.reader));
@@ -66,13 +73,13 @@ DigestOutcome DigestEngine::readAllDigests(const QByteArray& nativePath, DigestJ
     case ParallelDigestResult::Status::Cancelled:
         return DigestOutcome::cancelled();
     case ParallelDigestResult::Status::Failed:
-        return DigestOutcome::failed(result.reason);
+        return DigestOutcome::failed(result.reason, failureOf(reader));
     case ParallelDigestResult::Status::Ok:
         break;
     }
 
     if (!reader.unchangedAtEnd()) {
-        return DigestOutcome::failed(reader.errorString());
+        return DigestOutcome::failed(reader.errorString(), failureOf(reader));
     }
     DigestJob::Read read{nativePath, atOpen, {}, reader.bytesRead()};
     result.algorithms.forEach([&](HashAlgorithm algorithm) {
@@ -82,5 +89,5 @@ DigestOutcome DigestEngine::readAllDigests(const QByteArray& nativePath, DigestJ
                                : DigestOutcome::unavailable(result.refusals[i]);
     });
     job.keepRead(std::move(read));
-    return DigestOutcome::ok(QString());
+    return std::nullopt;
 }

@@ -12,8 +12,8 @@
 #include <QtGlobal>
 
 // One analysis's digests: the cancel flag and progress shared with the thread that computes them, the version of
-// the file the analysis showed, and the one read that serves all four digests. A new analysis takes a new job, so
-// nothing read for an earlier one is ever served again.
+// the file the analysis showed, and the one read that serves all the window's digests. A new analysis takes a new job,
+// so nothing read for an earlier one is ever served again.
 class DigestJob
 {
 public:

@@ -28,24 +28,15 @@ std::span<std::byte> ReadBuffers::block(quint64 sequence)
 }
 
 SharedRead::SharedRead(ReadBuffers& ring, const LanePlan& plan, std::array<DigestSlot, kAlgorithmCount>& digestSlots,
-                       const std::atomic<bool>& cancelled, std::atomic<quint64>& bytesDone)
-    : m_ring(ring), m_cancelled(cancelled), m_bytesDone(bytesDone)
+                       const std::atomic<bool>& cancelled, std::atomic<quint64>& bytesDone,
+                       const std::atomic<std::size_t>& filesWaiting)
+    : m_ring(ring), m_cancelled(cancelled), m_bytesDone(bytesDone), m_filesWaiting(filesWaiting)
 {
-    const DigestCosts costs = plan.size() > 1 ? measuredDigestCosts([&] {
-        AlgorithmSet all;
-        for (const auto& group : plan) {
-            for (HashAlgorithm algorithm : group) {
-                all.insert(algorithm);
-            }
-        }
-        return all;
-    }())
-                                              : DigestCosts{};
     for (const auto& group : plan) {
         Lane& lane = m_lanes.emplace_back();
         for (HashAlgorithm algorithm : group) {
             lane.digestSlots.push_back(&digestSlots[indexOf(algorithm)]);
-            lane.cost += costs[indexOf(algorithm)];
+            lane.cost += algorithmInfo(algorithm).relativeCost;
         }
     }
 }
@@ -59,15 +50,70 @@ quint64 SharedRead::slowest() const
     return least;
 }
 
-SharedRead::Lane* SharedRead::laneForOwner()
+SharedRead::Lane* SharedRead::laneToDigest(Taker taker)
 {
+    // Helpers take the lane furthest behind, the slowest digest as a rule, and keep it. The owner, who also reads,
+    // takes the lane furthest ahead while helpers are there: were it to take the slowest digest, nothing would be read
+    // meanwhile and the helpers would run out of blocks.
+    const bool ahead = taker == Taker::Owner && m_helpers > 0;
     Lane* chosen = nullptr;
     for (Lane& lane : m_lanes) {
-        if (!lane.helped && !lane.busy && lane.next < m_published && (!chosen || lane.next < chosen->next)) {
+        if (lane.busy || lane.next >= m_published) {
+            continue;
+        }
+        const bool behind =
+            !chosen || lane.next < chosen->next || (lane.next == chosen->next && lane.cost > chosen->cost);
+        if (!chosen || behind != ahead) {
             chosen = &lane;
         }
     }
     return chosen;
+}
+
+bool SharedRead::noLaneBusy() const
+{
+    return std::none_of(m_lanes.begin(), m_lanes.end(), [](const Lane& lane) { return lane.busy; });
+}
+
+bool SharedRead::workLeftForHelpers() const
+{
+    if (m_stopped || m_finished) {
+        return false;
+    }
+    if (!m_ended) {
+        return true;
+    }
+    return std::any_of(m_lanes.begin(), m_lanes.end(),
+                       [this](const Lane& lane) { return lane.next + (lane.busy ? 1 : 0) < m_published; });
+}
+
+bool SharedRead::ownerHasWork()
+{
+    if (m_finished) {
+        return noLaneBusy();
+    }
+    if (m_stopped || laneToDigest(Taker::Owner)) {
+        return true;
+    }
+    if (m_ended) {
+        return slowest() == m_published;
+    }
+    return m_published + wakeBatch() <= slowest() + m_ring.size();
+}
+
+void SharedRead::wakeOwnerIfDue()
+{
+    if (m_ownerWaiting && ownerHasWork()) {
+        m_ownerWaiting = false;
+        m_ownerWake.notify_one();
+    }
+}
+
+void SharedRead::wakeHelpersIfDue()
+{
+    if (m_helpersWaiting > 0 && (laneToDigest(Taker::Helper) || !workLeftForHelpers())) {
+        m_helperWake.notify_all();
+    }
 }
 
 void SharedRead::stop(End end, QString reason)
@@ -77,7 +123,9 @@ void SharedRead::stop(End end, QString reason)
         m_end = end;
         m_reason = std::move(reason);
     }
-    m_changed.notify_all();
+    m_ownerWaiting = false;
+    m_ownerWake.notify_one();
+    m_helperWake.notify_all();
 }
 
 void SharedRead::digestOneBlock(Lane& lane, std::unique_lock<std::mutex>& lock)
@@ -88,7 +136,7 @@ void SharedRead::digestOneBlock(Lane& lane, std::unique_lock<std::mutex>& lock)
     lock.unlock();
     const char* failure = nullptr;
     try {
-        // Only the one who marked the lane busy touches its digestSlots.
+        // Only the one who marked the lane busy touches its slots.
         for (DigestSlot* slot : lane.digestSlots) {
             slot->add(data);
         }
@@ -106,7 +154,8 @@ void SharedRead::digestOneBlock(Lane& lane, std::unique_lock<std::mutex>& lock)
     for (const quint64 freedTo = slowest(); m_freed < freedTo; ++m_freed) {
         m_bytesDone.fetch_add(m_ring.length(m_freed), std::memory_order_relaxed);
     }
-    m_changed.notify_all();
+    wakeOwnerIfDue();
+    wakeHelpersIfDue();
 }
 
 SharedRead::End SharedRead::run(FileReader& reader, QString* reason)
@@ -140,17 +189,18 @@ SharedRead::End SharedRead::run(FileReader& reader, QString* reason)
                 stop(End::Failed, failure);
                 break;
             }
-            if (count == 0) {
-                m_ended = true;
-            } else {
+            if (count > 0) {
                 m_ring.length(sequence) = static_cast<std::size_t>(count);
                 m_bytesRead += static_cast<quint64>(count);
                 ++m_published;
             }
-            m_changed.notify_all();
+            // A reader fills the block unless the file holds no more: a short block is the last, and asking again
+            // would cost every small file a call to the system. A file that grows meanwhile has changed.
+            m_ended = static_cast<std::size_t>(count) < block.size();
+            wakeHelpersIfDue();
             progressed = true;
         }
-        if (Lane* lane = laneForOwner()) {
+        if (Lane* lane = laneToDigest(Taker::Owner)) {
             digestOneBlock(*lane, lock);
             progressed = true;
         }
@@ -158,14 +208,16 @@ SharedRead::End SharedRead::run(FileReader& reader, QString* reason)
             break;
         }
         if (!progressed) {
-            m_changed.wait(lock);
+            m_ownerWaiting = true;
+            m_ownerWake.wait(lock, [this] { return !m_ownerWaiting; });
         }
     }
     m_finished = true;
-    m_changed.notify_all();
-    m_changed.wait(lock, [this] {
-        return std::none_of(m_lanes.begin(), m_lanes.end(), [](const Lane& lane) { return lane.helped || lane.busy; });
-    });
+    m_helperWake.notify_all();
+    while (!noLaneBusy()) {
+        m_ownerWaiting = true;
+        m_ownerWake.wait(lock, [this] { return !m_ownerWaiting; });
+    }
     *reason = m_reason;
     return m_stopped ? m_end : End::Done;
 }
@@ -179,35 +231,29 @@ quint64 SharedRead::bytesRead() const
 bool SharedRead::wantsHelp() const
 {
     std::lock_guard lock(m_mutex);
-    return !m_finished && !m_stopped && std::any_of(m_lanes.begin(), m_lanes.end(), [this](const Lane& lane) {
-        return !lane.helped && hasWork(lane);
-    });
+    return m_lanes.size() > 1 && workLeftForHelpers();
 }
 
 bool SharedRead::help()
 {
     std::unique_lock lock(m_mutex);
-    if (m_finished || m_stopped) {
+    if (m_lanes.size() < 2 || !workLeftForHelpers()) {
         return false;
     }
-    Lane* taken = nullptr;
-    for (Lane& lane : m_lanes) {
-        if (!lane.helped && hasWork(lane) && (!taken || lane.cost > taken->cost)) {
-            taken = &lane;
+    ++m_helpers;
+    while (!m_stopped && !m_finished && m_filesWaiting.load(std::memory_order_relaxed) == 0) {
+        if (Lane* lane = laneToDigest(Taker::Helper)) {
+            digestOneBlock(*lane, lock);
+            continue;
         }
-    }
-    if (!taken) {
-        return false;
-    }
-    taken->helped = true;
-    for (;;) {
-        m_changed.wait(lock, [&] { return m_stopped || (!taken->busy && (taken->next < m_published || m_ended)); });
-        if (m_stopped || taken->next >= m_published) {
+        if (!workLeftForHelpers()) {
             break;
         }
-        digestOneBlock(*taken, lock);
+        ++m_helpersWaiting;
+        m_helperWake.wait(lock, [this] { return laneToDigest(Taker::Helper) || !workLeftForHelpers(); });
+        --m_helpersWaiting;
     }
-    taken->helped = false;
-    m_changed.notify_all();
+    --m_helpers;
+    wakeOwnerIfDue();
     return true;
 }
