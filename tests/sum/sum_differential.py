@@ -212,6 +212,40 @@ def cases(work):
         writer.join()
     check("FIFO", outputs[0] == outputs[1], repr(outputs))
 
+    # ---- --progress: one line rewritten in place on a terminal, then cleared; nothing when not a terminal ----
+    def slow_writer():
+        with open(fifo, "wb") as f:
+            for _ in range(12):
+                f.write(b"x" * 65536)
+                f.flush()
+                time.sleep(0.1)
+
+    for on_terminal in (True, False):
+        master, follower = os.openpty() if on_terminal else os.pipe()
+        writer = threading.Thread(target=slow_writer)
+        writer.start()
+        done = subprocess.run([KESWIN, "--progress", "-a", "md5", "fifo"], cwd=work, stdout=subprocess.PIPE,
+                              stderr=follower, timeout=60)
+        writer.join()
+        os.close(follower)
+        shown = b""
+        while True:
+            try:
+                chunk = os.read(master, 65536)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        os.close(master)
+        expected = (b"MD5 (fifo) = " + hashlib.md5(b"x" * 65536 * 12).hexdigest().encode() + b"\n", 0)
+        check(f"progress, {'a terminal' if on_terminal else 'a pipe'}: output unchanged",
+              (done.stdout, done.returncode) == expected, repr((done.stdout, done.returncode)))
+        if on_terminal:
+            check("progress on a terminal", b"KiB/s" in shown and shown.endswith(b"\r\x1b[K"), repr(shown))
+        else:
+            check("no progress on a pipe", shown == b"", repr(shown))
+
     # ---- what coreutils lacks, against Python ----
     python_digests = {"crc32": lambda d: zlib.crc32(d).to_bytes(4, "big").hex(),
                       "sha3-256": lambda d: hashlib.sha3_256(d).hexdigest(),
