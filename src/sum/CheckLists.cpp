@@ -45,7 +45,7 @@ public:
         case VerifyOutcome::MissingIgnored:
             return;
         case VerifyOutcome::Unreadable:
-            printError(nameInMessage(event.entry.name) + ": " + event.reason.toLocal8Bit());
+            printFailure(event.entry.name, event.failure, event.reason);
             printResult(event.entry.name, "FAILED open or read");
             break;
         case VerifyOutcome::Mismatched:

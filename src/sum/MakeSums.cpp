@@ -15,14 +15,14 @@ constexpr std::size_t kWindow = 32;
 bool printResult(const SumOptions& options, const QByteArray& name, const FileDigests& result)
 {
     if (!result.isOk()) {
-        printError(nameInMessage(name) + ": " + result.reason.toLocal8Bit());
+        printFailure(name, result.failure, result.reason);
         return false;
     }
     for (const HashAlgorithm algorithm : options.algorithms) {
         const QByteArray& digest = result.digest(algorithm);
         if (digest.isEmpty()) {
             // Refused by the crypto library: nothing printed for this file rather than a partial answer.
-            printError(nameInMessage(name) + ": " + result.refusals[indexOf(algorithm)].toLocal8Bit());
+            printFailure(name, DigestFailure::DigestRefused, result.refusals[indexOf(algorithm)]);
             return false;
         }
     }

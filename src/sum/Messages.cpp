@@ -1,5 +1,6 @@
 #include "Messages.h"
 
+#include "FileDigests.h"
 #include "QuotedName.h"
 
 #include <cstdio>
@@ -50,4 +51,12 @@ QByteArray quoted(const QByteArray& text)
 QByteArray nameInMessage(const QByteArray& name)
 {
     return quotedName(name, localeIsUtf8());
+}
+
+void printFailure(const QByteArray& name, DigestFailure failure, const QString& reason)
+{
+    // In the short form of the system's own messages, which the other reasons are.
+    const QByteArray why =
+        failure == DigestFailure::ChangedWhileRead ? QByteArray("file changed as it was read") : reason.toLocal8Bit();
+    printError(nameInMessage(name) + ": " + why);
 }

@@ -15,3 +15,7 @@ bool localeIsUtf8();
 QByteArray quoted(const QByteArray& text);
 // A file name in a message, quoted for a shell (see QuotedName.h).
 QByteArray nameInMessage(const QByteArray& name);
+
+enum class DigestFailure;
+// "NAME: WHY" for a file that gave no digest: the system's words, or ours for what the system does not report.
+void printFailure(const QByteArray& name, DigestFailure failure, const QString& reason);
