@@ -1,5 +1,6 @@
 // Throughput of one analysis's four digests through the engine against each digest alone on one core.
 //   keswin-digest-bench [FILE]    without FILE a 1 GiB file of random bytes is made in the temporary folder
+//   keswin-digest-bench --once FILE    one analysis's four digests of FILE as it is (say, after dropping the cache)
 //
 // Two cases, each in a process of its own because the crypto library reads its processor mask once at start-up:
 // SHA instructions as the processor has them, and masked (OPENSSL_ia32cap=:~0x20000000), as on processors
@@ -96,14 +97,15 @@ int runCase(const QString& path)
 
     std::printf("  lanes chosen: %s (%d cores)\n", qPrintable(describeLanes(fittedLanePlan())), cores);
     DigestCosts seconds{};
-    for (HashAlgorithm algorithm : kAllAlgorithms) {
+    for (const WindowDigest& digest : kWindowDigests) {
+        const HashAlgorithm algorithm = digest.algorithm;
         const double alone = bestSecondsOf([&] { digestAlone(algorithm, path); });
-        seconds[static_cast<std::size_t>(algorithm)] = alone;
+        seconds[indexOf(algorithm)] = alone;
         std::printf("  %-8s alone, one core: %8.1f MiB/s (%.3f s)\n", qPrintable(algorithmName(algorithm)), mib / alone,
                     alone);
     }
     const double engine = bestSecondsOf([&] { allFour(path); });
-    const double md5 = seconds[static_cast<std::size_t>(HashAlgorithm::Md5)];
+    const double md5 = seconds[indexOf(HashAlgorithm::Md5)];
 
     // No schedule beats the slowest digest alone, nor the total work shared evenly by the cores; the best grouping
     // into lanes of whole digests is what this engine can reach at most.
@@ -115,10 +117,10 @@ int runCase(const QString& path)
     }
     const double bound = std::max(slowest, total / cores);
     double bestPlan = 0;
-    for (const auto& lane : planLanes(seconds, cores)) {
+    for (const auto& lane : planLanes(windowAlgorithms(), seconds, cores)) {
         double work = 0;
         for (HashAlgorithm algorithm : lane) {
-            work += seconds[static_cast<std::size_t>(algorithm)];
+            work += seconds[indexOf(algorithm)];
         }
         bestPlan = std::max(bestPlan, work);
     }
@@ -192,6 +194,13 @@ int main(int argc, char** argv)
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() == 3 && arguments[1] == QStringLiteral("--case")) {
         return runCase(arguments[2]);
+    }
+    if (arguments.size() == 3 && arguments[1] == QStringLiteral("--once")) {
+        QElapsedTimer timer;
+        timer.start();
+        allFour(arguments[2]);
+        std::printf("%.3f\n", static_cast<double>(timer.nsecsElapsed()) / 1e9);
+        return 0;
     }
     if (arguments.size() >= 2 && arguments[1] == QStringLiteral("--sparse")) {
         return runSparse(arguments.size() > 2 ? arguments[2].toLongLong() : 64);

@@ -4,7 +4,6 @@
 #include "TempFiles.h"
 
 #include <fcntl.h>
-#include <map>
 #include <QStandardPaths>
 #include <QTest>
 #include <sys/stat.h>
@@ -15,6 +14,7 @@ Q_DECLARE_METATYPE(DigestKind)
 Q_DECLARE_METATYPE(HashAlgorithm)
 Q_DECLARE_METATYPE(LanePlan)
 Q_DECLARE_METATYPE(DigestCosts)
+Q_DECLARE_METATYPE(DigestFailure)
 
 namespace {
 
@@ -102,27 +102,6 @@ void overwriteStart(const QString& path, const QByteArray& bytes)
     QVERIFY(file.open(QIODevice::ReadWrite));
     QCOMPARE(file.write(bytes), bytes.size());
 }
-
-// The real reader, with something done to the file after a given number of reads.
-class MeddlingReader final : public ForwardingReader
-{
-public:
-    MeddlingReader(std::unique_ptr<FileReader> inner, int afterReads, std::function<void()> meddle)
-        : ForwardingReader(std::move(inner)), m_afterReads(afterReads), m_meddle(std::move(meddle))
-    {}
-    qint64 read(std::span<std::byte> buffer) override
-    {
-        if (++m_reads == m_afterReads) {
-            m_meddle();
-        }
-        return ForwardingReader::read(buffer);
-    }
-
-private:
-    int m_reads = 0;
-    int m_afterReads;
-    std::function<void()> m_meddle;
-};
 
 // A real hasher that the library stops serving at a chosen point.
 class FailingHasher final : public Hasher
@@ -311,6 +290,7 @@ void TestDigestEngine::changeDuringTheReadFails()
     DigestJob job;
     const DigestOutcome outcome = engine.DigestFile(DigestKind::Crc32, file, -1, &job);
     QCOMPARE(outcome.status, DigestOutcome::Status::Failed);
+    QCOMPARE(outcome.failure, DigestFailure::ChangedWhileRead);
     QCOMPARE(outcome.reason, DigestEngine::changedWhileReadReason());
     QVERIFY(outcome.digest.isEmpty());
     // Nothing of the failed read is kept for the job's other digests.
@@ -352,6 +332,7 @@ void TestDigestEngine::changeSinceTheShownVersionFails()
     }
     const DigestOutcome outcome = DigestEngine().DigestFile(DigestKind::Sha256, file, -1, &job);
     QCOMPARE(outcome.status, DigestOutcome::Status::Failed);
+    QCOMPARE(outcome.failure, DigestFailure::ChangedWhileRead);
     QCOMPARE(outcome.reason, DigestEngine::changedWhileReadReason());
 
     DigestJob unchanged(identityOf(file));
@@ -376,6 +357,7 @@ void TestDigestEngine::changeEarlyInALongReadStopsItEarly()
     DigestJob job;
     const DigestOutcome outcome = engine.DigestFile(DigestKind::Md5, file, -1, &job);
     QCOMPARE(outcome.reason, DigestEngine::changedWhileReadReason());
+    QCOMPARE(outcome.failure, DigestFailure::ChangedWhileRead);
     QVERIFY2(job.bytesDone() < quint64{1} << 20, qPrintable(QString::number(job.bytesDone())));
 }
 
@@ -395,24 +377,31 @@ void TestDigestEngine::refusesWhatIsNotARegularFile_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("reasonPart");
-    QTest::newRow("folder") << QDir::tempPath() << "folder";
-    QTest::newRow("missing") << m_files.path("does-not-exist") << "No such file";
+    QTest::addColumn<DigestFailure>("failure");
+    using F = DigestFailure;
+    QTest::newRow("folder") << QDir::tempPath() << "folder" << F::NotRegularFile;
+    QTest::newRow("missing") << m_files.path("does-not-exist") << "No such file" << F::Missing;
+    QTest::newRow("file used as a folder") << m_files.write("plain", "x") + "/inside"
+                                           << "Not a directory" << F::Missing;
     QTest::newRow("device") << "/dev/zero"
-                            << "device";
+                            << "device" << F::NotRegularFile;
     QTest::newRow("empty path") << ""
-                                << "cannot be represented";
+                                << "cannot be represented" << F::Missing;
     QTest::newRow("embedded nul") << QStringLiteral("/etc/hostname") + QChar(0) + QStringLiteral("x")
-                                  << "cannot be represented";
-    QTest::newRow("lone surrogate") << QStringLiteral("/tmp/a") + QChar(0xd800) << "cannot be represented";
+                                  << "cannot be represented" << F::Missing;
+    QTest::newRow("lone surrogate") << QStringLiteral("/tmp/a") + QChar(0xd800) << "cannot be represented"
+                                    << F::Missing;
 }
 
 void TestDigestEngine::refusesWhatIsNotARegularFile()
 {
     QFETCH(QString, path);
     QFETCH(QString, reasonPart);
+    QFETCH(DigestFailure, failure);
     DigestEngine engine;
     const DigestOutcome outcome = engine.DigestFile(DigestKind::Sha256, path);
     QCOMPARE(outcome.status, DigestOutcome::Status::Failed);
+    QCOMPARE(outcome.failure, failure);
     QVERIFY(outcome.digest.isEmpty());
     QVERIFY2(outcome.reason.contains(reasonPart, Qt::CaseInsensitive), qPrintable(outcome.reason));
     QVERIFY(!isHexDigest(outcome.reason));
@@ -425,6 +414,7 @@ void TestDigestEngine::fifoIsRefusedAtOnce()
     DigestEngine engine;
     const DigestOutcome outcome = engine.DigestFile(DigestKind::Md5, fifo);
     QCOMPARE(outcome.status, DigestOutcome::Status::Failed);
+    QCOMPARE(outcome.failure, DigestFailure::NotRegularFile);
     QVERIFY2(outcome.reason.contains(QStringLiteral("FIFO")), qPrintable(outcome.reason));
 }
 
@@ -437,6 +427,7 @@ void TestDigestEngine::unreadableFileFails()
     QVERIFY(QFile::setPermissions(file, QFileDevice::Permissions()));
     const DigestOutcome outcome = DigestEngine().DigestFile(DigestKind::Md5, file);
     QCOMPARE(outcome.status, DigestOutcome::Status::Failed);
+    QCOMPARE(outcome.failure, DigestFailure::PermissionDenied);
     QVERIFY2(outcome.reason.contains(QStringLiteral("Permission denied")), qPrintable(outcome.reason));
 }
 
@@ -450,6 +441,7 @@ void TestDigestEngine::readErrorMidwayFails()
         {kSmallBlock, 2, {}, {}, {}});
     const DigestOutcome outcome = engine.DigestFile(DigestKind::Crc32, file);
     QCOMPARE(outcome.status, DigestOutcome::Status::Failed);
+    QCOMPARE(outcome.failure, DigestFailure::ReadError);
     QCOMPARE(outcome.reason, QStringLiteral("Input/output error"));
     // A failed read leaves nothing behind to be served as a digest later.
     QCOMPARE(engine.DigestFile(DigestKind::Md5, file).status, DigestOutcome::Status::Failed);
@@ -489,6 +481,7 @@ void TestDigestEngine::cancelStopsAnEndlessRead()
     });
     const DigestOutcome outcome = engine.DigestFile(DigestKind::Sha1, file, -1, &job);
     QCOMPARE(outcome.status, DigestOutcome::Status::Cancelled);
+    QCOMPARE(outcome.failure, DigestFailure::Cancelled);
     QVERIFY(outcome.digest.isEmpty());
     QVERIFY(job.bytesDone() >= (quint64{8} << 20));
 }
@@ -545,14 +538,11 @@ void TestDigestEngine::refusedDigestIsUnavailableAndTheOthersGoOn()
         },
         options);
     DigestJob job;
-    const std::map<HashAlgorithm, DigestKind> kinds{{HashAlgorithm::Crc32, DigestKind::Crc32},
-                                                    {HashAlgorithm::Md5, DigestKind::Md5},
-                                                    {HashAlgorithm::Sha1, DigestKind::Sha1},
-                                                    {HashAlgorithm::Sha256, DigestKind::Sha256}};
     for (DigestKind kind : kDigestOrder) {
         const DigestOutcome outcome = engine.DigestFile(kind, file, -1, &job);
-        if (kind == kinds.at(algorithm)) {
+        if (algorithmFor(kind) == algorithm) {
             QCOMPARE(outcome.status, DigestOutcome::Status::Unavailable);
+            QCOMPARE(outcome.failure, DigestFailure::DigestRefused);
             QCOMPARE(outcome.reason, reason);
             QVERIFY(outcome.digest.isEmpty());
         } else {
@@ -619,7 +609,7 @@ void TestDigestEngine::lanesFitTheDigestCosts()
     QFETCH(DigestCosts, costs);
     QFETCH(int, cores);
     QFETCH(QString, plan);
-    QCOMPARE(describeLanes(planLanes(costs, cores)), plan);
+    QCOMPARE(describeLanes(planLanes(windowAlgorithms(), costs, cores)), plan);
 }
 
 void TestDigestEngine::everyPlanGivesTheSameDigests_data()

@@ -17,7 +17,7 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebI
 cmake --build "$build" -j"$(nproc)" --target fuzzers
 
 failed=()
-for target in FuzzReport FuzzDroppedFiles FuzzBulletinDate; do
+for target in FuzzReport FuzzDroppedFiles FuzzBulletinDate FuzzChecksumLines; do
     # New finds go to a corpus of the build's own; the kept one is read only. The kept reproducers are read too: a
     # bug found once fails every run until it is fixed.
     work="$build/corpus/$target"

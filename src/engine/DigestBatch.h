@@ -1,8 +1,11 @@
 #pragma once
 
+#include "DigestSlot.h"
 #include "FileDigests.h"
+#include "FileReader.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <QByteArray>
 
@@ -21,6 +24,14 @@ struct DigestBatchOptions
     // Read anything the system lets us read (FIFOs, devices, /proc files), as command-line tools do; when false,
     // anything but a regular file fails with NotRegularFile without being opened.
     bool readAnyFile = false;
+    // Each file is read in blocks of this size, at most this many in flight; memory is this much per worker. Blocks
+    // small enough to stay in the processor's cache make the copy from the system and every digest's pass cheap;
+    // enough of them keep a helper busy while the reader waits to be scheduled.
+    std::size_t blockSize = std::size_t{64} << 10;
+    std::size_t blocksInFlight = 32;
+    // Seams for what tests cannot make happen on demand; empty means the real thing.
+    std::function<OpenedFile(const QByteArray& nativePath)> opener;
+    HasherFactory createHasher;
 };
 
 // Digests any number of files, each read once, on a pool of threads that lives as long as the batch: no thread per

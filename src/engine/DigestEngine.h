@@ -6,8 +6,8 @@
 
 #include <functional>
 
-// Computes all four digests of a file in one read. An analysis asks for each digest in turn with the same job:
-// the first request reads the file and the job keeps all four for the others. The file's identity is checked
+// Computes the window's digests of a file in one read. An analysis asks for each digest in turn with the same job:
+// the first request reads the file and the job keeps them all for the others. The file's identity is checked
 // against the version shown, when it is opened and again when the read ends; any change fails the digest rather
 // than give the digest of a mix of versions. Holds no state between calls: safe to share between threads.
 class DigestEngine final : public DigestService
@@ -23,7 +23,8 @@ public:
     static QString changedWhileReadReason();
 
 private:
-    DigestOutcome readAllDigests(const QByteArray& nativePath, DigestJob& job);
+    // Nothing when every digest of the read is kept in the job; else why not.
+    std::optional<DigestOutcome> readAllDigests(const QByteArray& nativePath, DigestJob& job);
 
     Opener m_opener;
     ParallelDigestOptions m_options;

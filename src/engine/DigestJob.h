@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Algorithms.h"
 #include "DigestOutcome.h"
 #include "FileReader.h"
 
@@ -11,8 +12,8 @@
 #include <QtGlobal>
 
 // One analysis's digests: the cancel flag and progress shared with the thread that computes them, the version of
-// the file the analysis showed, and the one read that serves all four digests. A new analysis takes a new job, so
-// nothing read for an earlier one is ever served again.
+// the file the analysis showed, and the one read that serves all the window's digests. A new analysis takes a new job,
+// so nothing read for an earlier one is ever served again.
 class DigestJob
 {
 public:
@@ -29,13 +30,13 @@ public:
     // The version whose size and dates are on screen; digests of any other version are refused.
     const std::optional<FileIdentity>& shownVersion() const { return m_shownVersion; }
 
-    // The four outcomes of one read, indexed by HashAlgorithm (a digest or why it is unavailable), and what they
+    // The outcomes of one read, indexed by HashAlgorithm (a digest or why it is unavailable), and what they
     // describe.
     struct Read
     {
         QByteArray nativePath;
         FileIdentity version;
-        std::array<DigestOutcome, 4> outcomes;
+        std::array<DigestOutcome, kAlgorithmCount> outcomes;
         // What the digests cover: the file's size, except where the file system gives none (files under /proc).
         quint64 bytesRead = 0;
     };

@@ -1,31 +1,31 @@
 #pragma once
 
-#include "Hasher.h"
+#include "Algorithms.h"
 
 #include <array>
 #include <QString>
 #include <vector>
 
 // Which digests each lane (thread) computes. Every digest must see every block in order, so one digest cannot be
-// split between lanes; the plan decides only how the four are grouped.
+// split between lanes; the plan decides only how the digests asked for are grouped.
 using LanePlan = std::vector<std::vector<HashAlgorithm>>;
 
-inline constexpr std::array<HashAlgorithm, 4> kAllAlgorithms{HashAlgorithm::Crc32, HashAlgorithm::Md5,
-                                                             HashAlgorithm::Sha1, HashAlgorithm::Sha256};
-
 // Seconds per byte of each digest on one core, indexed by HashAlgorithm.
-using DigestCosts = std::array<double, 4>;
+using DigestCosts = std::array<double, kAlgorithmCount>;
 
-// The grouping into at most maxLanes lanes whose busiest lane has the least work; among equals, the one with fewest
-// lanes, then the most even. Empty lanes are left out.
-LanePlan planLanes(const DigestCosts& costs, int maxLanes);
+// The grouping of the given digests into at most maxLanes lanes whose busiest lane has the least work; among equals,
+// the one with fewest lanes, then the most even. Empty lanes are left out. Exact for a few digests; beyond that, the
+// largest first, each to the least loaded lane.
+LanePlan planLanes(const AlgorithmSet& algorithms, const DigestCosts& costs, int maxLanes);
 
-// Each digest's cost on this machine, timed on a short buffer: whether the processor has instructions for SHA
-// changes the best grouping.
-DigestCosts measureDigestCosts();
+// Each digest's cost on this machine, timed once per process on a short buffer and only for the digests asked for:
+// whether the processor has instructions for SHA changes the best grouping. A digest the library refuses costs 0.
+DigestCosts measuredDigestCosts(const AlgorithmSet& algorithms);
 
 // "CRC-32, SHA-1 | MD5": lanes and the names in each sorted, so that equal plans read the same.
 QString describeLanes(const LanePlan& plan);
 
-// The plan for this machine, made once per process: measured costs, one lane per available core, at most four.
+// The plan for this machine and these digests: measured costs, one lane per available core. The window's plan is
+// made once per process.
+LanePlan fittedLanePlan(const AlgorithmSet& algorithms, int maxLanes);
 const LanePlan& fittedLanePlan();

@@ -130,19 +130,6 @@ QString unexpectedFailure(const char* what)
         .arg(QString::fromLocal8Bit(what));
 }
 
-// One digest of the run: its running state, or the library's reason for refusing it.
-struct DigestSlot
-{
-    std::unique_ptr<Hasher> hasher;
-    QString refusal;
-
-    void refuse(QString reason)
-    {
-        refusal = std::move(reason);
-        hasher.reset();
-    }
-};
-
 // Runs work so that nothing it throws gets past: the run stops with the reason instead.
 template <typename Work> void stoppingOnException(BlockRing& ring, Work work)
 {
@@ -171,9 +158,7 @@ void runLane(BlockRing& ring, DigestJob& job, const std::vector<DigestSlot*>& di
             const std::span<const std::byte> data(block->bytes.data(), block->length);
             // Only this lane touches its digestSlots until the lanes are joined.
             for (DigestSlot* slot : digestSlots) {
-                if (slot->hasher && !slot->hasher->addData(data)) {
-                    slot->refuse(slot->hasher->errorString());
-                }
+                slot->add(data);
             }
             ring.release(*block);
         }
@@ -223,19 +208,18 @@ ParallelDigestResult failure(QString reason)
 ParallelDigestResult digestWithLanes(FileReader& reader, DigestJob& job, const ParallelDigestOptions& options)
 {
     const LanePlan& plan = options.lanes.empty() ? fittedLanePlan() : options.lanes;
-    const HasherFactory createHasher = options.createHasher ? options.createHasher : HasherFactory(Hasher::create);
     const ThreadStarter startThread = options.startThread ? options.startThread : ThreadStarter(startRealThread);
 
-    std::array<DigestSlot, 4> digestSlots;
-    for (HashAlgorithm algorithm : kAllAlgorithms) {
-        DigestSlot& slot = digestSlots[static_cast<std::size_t>(algorithm)];
-        slot.hasher = createHasher(algorithm, &slot.refusal);
-    }
+    std::array<DigestSlot, kAlgorithmCount> digestSlots;
+    AlgorithmSet algorithms;
     std::vector<std::vector<DigestSlot*>> lanes;
     for (const std::vector<HashAlgorithm>& group : plan) {
         auto& lane = lanes.emplace_back();
         for (HashAlgorithm algorithm : group) {
-            lane.push_back(&digestSlots[static_cast<std::size_t>(algorithm)]);
+            DigestSlot& slot = digestSlots[indexOf(algorithm)];
+            slot.start(algorithm, options.createHasher);
+            algorithms.insert(algorithm);
+            lane.push_back(&slot);
         }
     }
 
@@ -264,16 +248,14 @@ ParallelDigestResult digestWithLanes(FileReader& reader, DigestJob& job, const P
     if (ring.stopped(&result.status, &result.reason)) {
         return result;
     }
-    for (std::size_t i = 0; i < digestSlots.size(); ++i) {
-        if (digestSlots[i].hasher) {
-            if (std::optional<QByteArray> digest = digestSlots[i].hasher->result()) {
-                result.digests[i] = std::move(*digest);
-            } else {
-                digestSlots[i].refuse(digestSlots[i].hasher->errorString());
-            }
+    result.algorithms = algorithms;
+    algorithms.forEach([&](HashAlgorithm algorithm) {
+        DigestSlot& slot = digestSlots[indexOf(algorithm)];
+        if (std::optional<QByteArray> digest = slot.finish()) {
+            result.digests[indexOf(algorithm)] = std::move(*digest);
         }
-        result.refusals[i] = digestSlots[i].refusal;
-    }
+        result.refusals[indexOf(algorithm)] = slot.refusal;
+    });
     result.status = ParallelDigestResult::Status::Ok;
     return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DigestJob.h"
+#include "DigestSlot.h"
 #include "Hasher.h"
 #include "LanePlan.h"
 
@@ -13,7 +14,6 @@
 
 class FileReader;
 
-using HasherFactory = std::function<std::unique_ptr<Hasher>(HashAlgorithm, QString* error)>;
 // Starts a thread running the given work; throws std::system_error when the system has none to give.
 using ThreadStarter = std::function<std::thread(std::function<void()>)>;
 
@@ -41,8 +41,9 @@ struct ParallelDigestResult
     };
     Status status = Status::Failed;
     QString reason;
-    std::array<QByteArray, 4> digests;
-    std::array<QString, 4> refusals; // empty where the digest was computed
+    AlgorithmSet algorithms; // the digests of the plan: the others are neither computed nor refused
+    std::array<QByteArray, kAlgorithmCount> digests;
+    std::array<QString, kAlgorithmCount> refusals; // empty where the digest was computed
 };
 
 // Reads the file once on the calling thread while the lanes digest the blocks in parallel. Memory stays at a fixed

@@ -59,13 +59,19 @@ struct OpenedFile
 {
     std::unique_ptr<FileReader> reader; // null when the file was refused or could not be opened
     QString error;
+    // The system's error number behind error, for callers that act on the kind of failure: EISDIR for a folder,
+    // 0 for any other file that is not regular.
+    int systemError = 0;
+    // False for pipes, devices and terminals: their times move as they are written, so their identity says nothing.
+    bool checkIdentity = true;
 };
 
 namespace RegularFile {
 
 // Follows symbolic links. Anything but a regular file is refused with a reason and never opened, so a FIFO
 // cannot block and a device cannot stream forever.
-std::optional<FileStatus> status(const QByteArray& nativePath, QString* error);
+// systemError, when given, receives the error number as OpenedFile::systemError does.
+std::optional<FileStatus> status(const QByteArray& nativePath, QString* error, int* systemError = nullptr);
 
 OpenedFile open(const QByteArray& nativePath);
 
@@ -76,3 +82,15 @@ bool isFolder(const QByteArray& nativePath);
 bool namesNothing(const QByteArray& nativePath);
 
 } // namespace RegularFile
+
+// What command-line tools read: any file the system lets us read, FIFOs and devices included, and standard input.
+namespace AnyFile {
+
+// A regular file is opened as RegularFile::open opens it, with its identity; anything else is opened as it stands,
+// waiting for a FIFO's writer as the tools do. A folder fails with EISDIR.
+OpenedFile open(const QByteArray& nativePath);
+
+// Standard input from where it stands; reading it leaves descriptor 0 open, so a second reading finds its end.
+OpenedFile standardInput();
+
+} // namespace AnyFile

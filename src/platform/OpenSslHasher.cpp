@@ -1,5 +1,7 @@
 #include "OpenSslHasher.h"
 
+#include <array>
+#include <atomic>
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <QCoreApplication>
@@ -7,7 +9,7 @@
 
 namespace {
 
-const EVP_MD* messageDigestFor(HashAlgorithm algorithm)
+const EVP_MD* legacyDigestFor(HashAlgorithm algorithm)
 {
     switch (algorithm) {
     case HashAlgorithm::Md5:
@@ -32,6 +34,29 @@ const EVP_MD* messageDigestFor(HashAlgorithm algorithm)
         break;
     }
     return nullptr;
+}
+
+// The implementation fetched once and kept for the process: left to fetch it on every set-up, the library spends a
+// microsecond looking it up, as long as digesting a small file takes. A refusal is not kept, so that each one is
+// asked again and comes with the library's reason.
+const EVP_MD* messageDigestFor(HashAlgorithm algorithm)
+{
+    static std::array<std::atomic<EVP_MD*>, kAlgorithmCount> fetched{};
+    std::atomic<EVP_MD*>& kept = fetched[indexOf(algorithm)];
+    if (EVP_MD* known = kept.load(std::memory_order_acquire)) {
+        return known;
+    }
+    const EVP_MD* legacy = legacyDigestFor(algorithm);
+    EVP_MD* found = legacy ? EVP_MD_fetch(nullptr, EVP_MD_get0_name(legacy), nullptr) : nullptr;
+    if (!found) {
+        return nullptr;
+    }
+    EVP_MD* earlier = nullptr;
+    if (!kept.compare_exchange_strong(earlier, found, std::memory_order_acq_rel)) {
+        EVP_MD_free(found); // another thread kept its own first
+        return earlier;
+    }
+    return found;
 }
 
 // The library's own words for what it just refused, oldest first; its error queue is per thread, and is left

@@ -114,20 +114,24 @@ private:
 
 namespace RegularFile {
 
-std::optional<FileStatus> status(const QByteArray& nativePath, QString* error)
+std::optional<FileStatus> status(const QByteArray& nativePath, QString* error, int* systemError)
 {
+    int ignored = 0;
+    int& code = systemError ? *systemError : ignored;
     struct statx info
     {
     };
     if (nativePath.isEmpty()) {
-        *error = systemReason(ENOENT);
+        code = ENOENT;
+        *error = systemReason(code);
         return std::nullopt;
     }
-    if (const int code = statusCall(AT_FDCWD, nativePath.constData(), &info)) {
+    if ((code = statusCall(AT_FDCWD, nativePath.constData(), &info))) {
         *error = systemReason(code);
         return std::nullopt;
     }
     if (!S_ISREG(info.stx_mode)) {
+        code = S_ISDIR(info.stx_mode) ? EISDIR : 0;
         *error = refusalFor(info.stx_mode);
         return std::nullopt;
     }
@@ -137,24 +141,26 @@ std::optional<FileStatus> status(const QByteArray& nativePath, QString* error)
 OpenedFile open(const QByteArray& nativePath)
 {
     QString error;
-    if (!status(nativePath, &error)) {
-        return {nullptr, error};
+    int code = 0;
+    if (!status(nativePath, &error, &code)) {
+        return {nullptr, error, code};
     }
     // O_NONBLOCK: should the path have been swapped for a FIFO since the check, open() must not hang on it.
     const int descriptor = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (descriptor < 0) {
-        return {nullptr, systemReason(errno)};
+        code = errno;
+        return {nullptr, systemReason(code), code};
     }
     struct statx info
     {
     };
-    if (const int code = statusCall(descriptor, "", &info)) {
+    if ((code = statusCall(descriptor, "", &info))) {
         ::close(descriptor);
-        return {nullptr, systemReason(code)};
+        return {nullptr, systemReason(code), code};
     }
     if (!S_ISREG(info.stx_mode)) {
         ::close(descriptor);
-        return {nullptr, refusalFor(info.stx_mode)};
+        return {nullptr, refusalFor(info.stx_mode), S_ISDIR(info.stx_mode) ? EISDIR : 0};
     }
     ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
     ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);

@@ -52,6 +52,7 @@ component_id=example.keswin.hash
 
 expected_files=$(sort <<EOF
 bin/keswin-hash
+bin/keswin-sum
 share/applications/keswin-hash.desktop
 share/icons/hicolor/16x16/apps/keswin-hash.png
 share/icons/hicolor/24x24/apps/keswin-hash.png
@@ -61,6 +62,7 @@ share/icons/hicolor/96x96/apps/keswin-hash.png
 share/icons/hicolor/scalable/apps/keswin-hash.svg
 share/kio/servicemenus/keswin-hash-identify.desktop
 share/man/man1/keswin-hash.1.gz
+share/man/man1/keswin-sum.1.gz
 share/doc/keswin-hash/copyright
 share/doc/keswin-hash/changelog.gz
 share/metainfo/$component_id.metainfo.xml
@@ -78,6 +80,8 @@ check "install: exactly the expected files" \
     same_lines "$expected_files" "$(find "$prefix" -mindepth 1 ! -type d -printf '%P\n' | sort)"
 check "install: no empty folder" silent find "$prefix" -mindepth 1 -type d -empty
 check "install: the program is the one built" cmp "$program" "$prefix/bin/keswin-hash"
+check "install: keswin-sum is the one built" cmp "$build/src/sum/keswin-sum" "$prefix/bin/keswin-sum"
+check "install: keswin-sum links no Qt GUI library" lacks_line 'libQt6(Gui|Widgets)' "$(ldd "$prefix/bin/keswin-sum")"
 for size in 16 24 32 48 96; do
     check "install: the ${size}x$size icon is $size pixels square" \
         contains "$(file -b "$prefix/share/icons/hicolor/${size}x$size/apps/keswin-hash.png")" "PNG image data, $size x $size"
@@ -137,6 +141,16 @@ if [ -n "$bulletin_page" ]; then
 else
     check "man page: says there is no bulletin page" contains "$rendered" "This build has no bulletin address"
 fi
+
+sum_manpage=$work/keswin-sum.1
+zcat "$prefix/share/man/man1/keswin-sum.1.gz" >"$sum_manpage"
+check "keswin-sum man page: groff -man -ww, no warning" silent groff -man -ww -z "$sum_manpage"
+check "keswin-sum man page: man --warnings, no warning" silent sh -c "man --warnings -l '$sum_manpage' >/dev/null"
+check "keswin-sum man page: NAME line indexed by lexgrog" contains "$(lexgrog "$sum_manpage")" "keswin-sum - print or check"
+sum_rendered=$(MANWIDTH=250 man -l "$sum_manpage" 2>/dev/null)
+for wanted in "SYNOPSIS" "EXIT STATUS" "CHECKSUM LISTS" "sha3-512" "--ignore-missing" "Keswin Hash $version"; do
+    check "keswin-sum man page: shows \"$wanted\"" contains "$sum_rendered" "$wanted"
+done
 
 # ---- Dolphin service menu ----
 menu=$prefix/share/kio/servicemenus/keswin-hash-identify.desktop

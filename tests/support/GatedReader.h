@@ -3,6 +3,7 @@
 #include "DigestEngine.h"
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -72,6 +73,27 @@ public:
 
 private:
     std::shared_ptr<Gate> m_gate;
+};
+
+// The real reader, with something done to the file after a given number of reads.
+class MeddlingReader final : public ForwardingReader
+{
+public:
+    MeddlingReader(std::unique_ptr<FileReader> inner, int afterReads, std::function<void()> meddle)
+        : ForwardingReader(std::move(inner)), m_afterReads(afterReads), m_meddle(std::move(meddle))
+    {}
+    qint64 read(std::span<std::byte> buffer) override
+    {
+        if (++m_reads == m_afterReads) {
+            m_meddle();
+        }
+        return ForwardingReader::read(buffer);
+    }
+
+private:
+    int m_reads = 0;
+    int m_afterReads;
+    std::function<void()> m_meddle;
 };
 
 // Opens files for real; those whose path contains marker read through the gate.

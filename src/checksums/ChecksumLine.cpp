@@ -1,0 +1,225 @@
+#include "ChecksumLine.h"
+
+#include "HexDigest.h"
+#include "NameEscape.h"
+
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+qsizetype hexRun(QByteArrayView text)
+{
+    qsizetype n = 0;
+    while (n < text.size() && isHexDigit(text[n])) {
+        ++n;
+    }
+    return n;
+}
+
+qsizetype hexLength(HashAlgorithm algorithm)
+{
+    return static_cast<qsizetype>(algorithmInfo(algorithm).digestBytes * 2);
+}
+
+// The tag at the start of text (it ends at a blank, '-', '(' or the end; the longest wins, for "SHA3-256"), and
+// where the text goes on after it.
+std::optional<std::pair<HashAlgorithm, qsizetype>> tagAt(QByteArrayView text)
+{
+    std::optional<std::pair<HashAlgorithm, qsizetype>> found;
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        const QByteArrayView tag(info.tag.data(), static_cast<qsizetype>(info.tag.size()));
+        if (!text.startsWith(tag) || (found && found->second >= tag.size())) {
+            continue;
+        }
+        const char after = text.size() > tag.size() ? text[tag.size()] : ' ';
+        if (isBlank(after) || after == '-' || after == '(') {
+            found = std::pair{info.algorithm, tag.size()};
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+bool ChecksumLineParser::sfvAllowed() const
+{
+    return !m_options.algorithm || *m_options.algorithm == HashAlgorithm::Crc32;
+}
+
+ParsedLine ChecksumLineParser::parse(QByteArrayView line)
+{
+    if (line.endsWith('\r')) {
+        line.chop(1);
+    }
+    if (line.isEmpty() || line.startsWith('#') || (line.startsWith(';') && sfvAllowed())) {
+        return {LineKind::Skipped, {}, {}};
+    }
+    if (line.contains('\0')) {
+        return {LineKind::Malformed, {}, {}};
+    }
+    qsizetype i = 0;
+    while (i < line.size() && isBlank(line[i])) {
+        ++i;
+    }
+    const bool escaped = i < line.size() && line[i] == '\\';
+    const QByteArrayView rest = line.sliced(i + (escaped ? 1 : 0));
+
+    std::optional<ChecksumEntry> entry;
+    const auto tag = tagAt(rest);
+    if (tag) {
+        entry = parseTagged(rest, escaped);
+    } else {
+        entry = parseUntagged(rest, escaped);
+    }
+    if (!entry && sfvAllowed()) {
+        entry = parseSfv(line);
+    }
+    const std::optional<HashAlgorithm> tagged = tag ? std::optional(tag->first) : std::nullopt;
+    if (!entry || (m_options.listIsStandardInput && entry->name == "-")) {
+        return {LineKind::Malformed, {}, tagged};
+    }
+    return {LineKind::Entry, *entry, tagged};
+}
+
+std::optional<ChecksumEntry> ChecksumLineParser::parseTagged(QByteArrayView rest, bool escaped) const
+{
+    const auto [algorithm, tagEnd] = *tagAt(rest);
+    if (m_options.algorithm && *m_options.algorithm != algorithm) {
+        return std::nullopt;
+    }
+    qsizetype i = tagEnd;
+    if (i < rest.size() && rest[i] == '-') {
+        // Only the one length we compute: BLAKE2b-512.
+        const QByteArrayView bits = rest.sliced(i + 1).first(std::min<qsizetype>(rest.size() - i - 1, 3));
+        if (algorithm != HashAlgorithm::Blake2b || bits != "512") {
+            return std::nullopt;
+        }
+        i += 4;
+    } else if (i < rest.size() && isBlank(rest[i])) {
+        ++i;
+    }
+    if (i < rest.size() && rest[i] == ' ') {
+        ++i;
+    }
+    if (i >= rest.size() || rest[i] != '(') {
+        return std::nullopt;
+    }
+    ++i;
+    // The name ends at the last ')': names are not escaped in the BSD tools' lines, so ')' may be in them.
+    const qsizetype close = rest.lastIndexOf(')');
+    if (close < i) {
+        return std::nullopt;
+    }
+    const QByteArrayView rawName = rest.sliced(i, close - i);
+    qsizetype at = close + 1;
+    while (at < rest.size() && isBlank(rest[at])) {
+        ++at;
+    }
+    if (at >= rest.size() || rest[at] != '=') {
+        return std::nullopt;
+    }
+    ++at;
+    while (at < rest.size() && isBlank(rest[at])) {
+        ++at;
+    }
+    const QByteArrayView hex = rest.sliced(at);
+    if (hex.size() != hexLength(algorithm)) {
+        return std::nullopt;
+    }
+    const std::optional<QByteArray> digest = bytesFromHex(hex);
+    const std::optional<QByteArray> name = escaped ? unescapeName(rawName) : rawName.toByteArray();
+    if (!digest || !name) {
+        return std::nullopt;
+    }
+    return ChecksumEntry{LineForm::Tagged, algorithm, *digest, *name, false};
+}
+
+std::optional<ChecksumEntry> ChecksumLineParser::parseUntagged(QByteArrayView rest, bool escaped)
+{
+    const qsizetype digits = hexRun(rest);
+    std::optional<HashAlgorithm> algorithm = m_options.algorithm;
+    if (!algorithm && digits % 2 == 0) {
+        algorithm = preferredAlgorithmForDigestBytes(static_cast<std::size_t>(digits / 2));
+    }
+    if (!algorithm || digits != hexLength(*algorithm) || rest.size() < digits + 2 || !isBlank(rest[digits])) {
+        return std::nullopt;
+    }
+    qsizetype i = digits + 1;
+    bool binary = false;
+    if (rest.size() - i == 1 || (rest[i] != ' ' && rest[i] != '*')) {
+        // "HEX NAME": read as the GNU tools read it, and only where an algorithm was given, since without one such a
+        // line is more likely SFV.
+        if (m_singleSpaceForm == 0 || !m_options.algorithm) {
+            return std::nullopt;
+        }
+        m_singleSpaceForm = 1;
+    } else if (m_singleSpaceForm != 1) {
+        m_singleSpaceForm = 0;
+        binary = rest[i] == '*';
+        ++i;
+    }
+    const QByteArrayView rawName = rest.sliced(i);
+    const std::optional<QByteArray> name = escaped ? unescapeName(rawName) : rawName.toByteArray();
+    if (!name || name->isEmpty()) {
+        return std::nullopt;
+    }
+    return ChecksumEntry{LineForm::Untagged, *algorithm, *bytesFromHex(rest.first(digits)), *name, binary};
+}
+
+std::optional<ChecksumEntry> ChecksumLineParser::parseSfv(QByteArrayView line) const
+{
+    constexpr qsizetype crcDigits = 8;
+    if (line.size() < crcDigits + 2 || line[line.size() - crcDigits - 1] != ' ') {
+        return std::nullopt;
+    }
+    const std::optional<QByteArray> digest = bytesFromHex(line.last(crcDigits));
+    if (!digest) {
+        return std::nullopt;
+    }
+    return ChecksumEntry{LineForm::Sfv, HashAlgorithm::Crc32, *digest,
+                         line.first(line.size() - crcDigits - 1).toByteArray(), false};
+}
+
+QByteArray taggedLine(HashAlgorithm algorithm, QByteArrayView digest, QByteArrayView name, bool zeroTerminated)
+{
+    const bool escape = !zeroTerminated && nameNeedsEscape(name);
+    const std::string_view tag = algorithmInfo(algorithm).tag;
+    QByteArray line;
+    if (escape) {
+        line += '\\';
+    }
+    line += QByteArrayView(tag.data(), static_cast<qsizetype>(tag.size()));
+    line += " (";
+    line += escape ? escapeName(name) : name.toByteArray();
+    line += ") = ";
+    line += hexDigest(digest);
+    line += zeroTerminated ? '\0' : '\n';
+    return line;
+}
+
+QByteArray untaggedLine(QByteArrayView digest, QByteArrayView name, bool zeroTerminated)
+{
+    const bool escape = !zeroTerminated && nameNeedsEscape(name);
+    QByteArray line;
+    if (escape) {
+        line += '\\';
+    }
+    line += hexDigest(digest);
+    line += "  ";
+    line += escape ? escapeName(name) : name.toByteArray();
+    line += zeroTerminated ? '\0' : '\n';
+    return line;
+}
+
+QByteArray sfvLine(QByteArrayView crc32Digest, QByteArrayView name)
+{
+    return name.toByteArray() + ' ' + hexDigest(crc32Digest).toUpper() + '\n';
+}

@@ -1,0 +1,71 @@
+#include "HexDigest.h"
+
+namespace {
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+} // namespace
+
+QByteArray hexDigest(QByteArrayView digest)
+{
+    return digest.toByteArray().toHex();
+}
+
+std::optional<QByteArray> bytesFromHex(QByteArrayView hex)
+{
+    if (hex.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    QByteArray out(hex.size() / 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        const int high = hexValue(hex[2 * i]);
+        const int low = hexValue(hex[2 * i + 1]);
+        if (high < 0 || low < 0) {
+            return std::nullopt;
+        }
+        out[i] = static_cast<char>(high << 4 | low);
+    }
+    return out;
+}
+
+AlgorithmSet algorithmsForDigestBytes(std::size_t bytes)
+{
+    AlgorithmSet set;
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        if (info.digestBytes == bytes) {
+            set.insert(info.algorithm);
+        }
+    }
+    return set;
+}
+
+std::optional<HashAlgorithm> preferredAlgorithmForDigestBytes(std::size_t bytes)
+{
+    switch (bytes) {
+    case 32:
+        return HashAlgorithm::Sha256;
+    case 64:
+        return HashAlgorithm::Sha512;
+    default:
+        break;
+    }
+    const AlgorithmSet set = algorithmsForDigestBytes(bytes);
+    if (set.size() != 1) {
+        return std::nullopt;
+    }
+    std::optional<HashAlgorithm> only;
+    set.forEach([&only](HashAlgorithm algorithm) { only = algorithm; });
+    return only;
+}

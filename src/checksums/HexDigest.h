@@ -1,0 +1,20 @@
+#pragma once
+
+#include "Algorithms.h"
+
+#include <optional>
+#include <QByteArray>
+#include <QByteArrayView>
+
+// Lower-case hex, as every checksum line is written.
+QByteArray hexDigest(QByteArrayView digest);
+
+// The bytes of hex digits of either case; nothing for an odd count or any other character.
+std::optional<QByteArray> bytesFromHex(QByteArrayView hex);
+
+// Every algorithm whose digest has this many bytes (32: SHA-256 and SHA3-256).
+AlgorithmSet algorithmsForDigestBytes(std::size_t bytes);
+
+// The one algorithm a bare digest of this many bytes is taken for when nothing else says: the SHA-2 member where
+// lengths are shared, since lists of those are by far the most common.
+std::optional<HashAlgorithm> preferredAlgorithmForDigestBytes(std::size_t bytes);

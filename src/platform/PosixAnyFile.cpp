@@ -1,0 +1,131 @@
+#include "FileReader.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+FileIdentity identityOf(const struct stat& info)
+{
+    return FileIdentity{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
+                        static_cast<qint64>(info.st_size),
+                        FileTime{static_cast<qint64>(info.st_mtim.tv_sec), static_cast<qint64>(info.st_mtim.tv_nsec)},
+                        FileTime{static_cast<qint64>(info.st_ctim.tv_sec), static_cast<qint64>(info.st_ctim.tv_nsec)}};
+}
+
+OpenedFile failure(int code)
+{
+    return {nullptr, qt_error_string(code), code, true};
+}
+
+// Reads a descriptor to its end, whatever it is: a pipe, a terminal, a device or a redirected file.
+class StreamReader final : public FileReader
+{
+public:
+    StreamReader(int descriptor, FileIdentity identity) : m_descriptor(descriptor), m_identity(identity) {}
+    ~StreamReader() override { ::close(m_descriptor); }
+    StreamReader(const StreamReader&) = delete;
+    StreamReader& operator=(const StreamReader&) = delete;
+
+    qint64 read(std::span<std::byte> buffer) override
+    {
+        std::size_t filled = 0;
+        while (filled < buffer.size()) {
+            const ssize_t count = ::read(m_descriptor, buffer.data() + filled, buffer.size() - filled);
+            if (count == 0) {
+                break;
+            }
+            if (count < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                m_error = qt_error_string(errno);
+                return -1;
+            }
+            filled += static_cast<std::size_t>(count);
+        }
+        return static_cast<qint64>(filled);
+    }
+
+    QString errorString() const override { return m_error; }
+    FileIdentity identity() const override { return m_identity; }
+
+    std::optional<FileIdentity> currentIdentity() override
+    {
+        struct stat info
+        {
+        };
+        if (::fstat(m_descriptor, &info) != 0) {
+            m_error = qt_error_string(errno);
+            return std::nullopt;
+        }
+        return identityOf(info);
+    }
+
+private:
+    int m_descriptor;
+    FileIdentity m_identity;
+    QString m_error;
+};
+
+// Takes an open descriptor over: a folder fails as reading it would, anything else is read as a stream.
+OpenedFile adopt(int descriptor)
+{
+    struct stat info
+    {
+    };
+    if (::fstat(descriptor, &info) != 0) {
+        const int code = errno;
+        ::close(descriptor);
+        return failure(code);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        ::close(descriptor);
+        return failure(EISDIR);
+    }
+    const bool regular = S_ISREG(info.st_mode);
+    return {std::make_unique<StreamReader>(descriptor, identityOf(info)), QString(), 0, regular};
+}
+
+} // namespace
+
+namespace AnyFile {
+
+OpenedFile open(const QByteArray& nativePath)
+{
+    // A path swapped between the look and the open is looked at again, so that a regular file is always read with
+    // its identity checks.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        OpenedFile regular = RegularFile::open(nativePath);
+        if (regular.reader || regular.systemError != 0) {
+            return regular;
+        }
+        const int descriptor = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        if (descriptor < 0) {
+            return failure(errno);
+        }
+        struct stat info
+        {
+        };
+        if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode)) {
+            ::close(descriptor);
+            continue;
+        }
+        return adopt(descriptor);
+    }
+    return failure(EAGAIN);
+}
+
+OpenedFile standardInput()
+{
+    // A copy of the descriptor: closing it after the read leaves standard input itself open.
+    const int descriptor = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (descriptor < 0) {
+        return failure(errno);
+    }
+    return adopt(descriptor);
+}
+
+} // namespace AnyFile

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "DigestBatch.h"
+#include "VerifyLoop.h"
+
+// The engine's batch as the verify loop's source of digests.
+class BatchSource : public DigestSource
+{
+public:
+    explicit BatchSource(DigestBatch& batch) : m_batch(batch) {}
+
+    void submit(const VerifyRequest& request) override
+    {
+        m_batch.submit({request.nativePath, AlgorithmSet{request.algorithm}, request.fromStandardInput});
+    }
+    FileDigests takeNext() override { return m_batch.takeNext(); }
+
+private:
+    DigestBatch& m_batch;
+};

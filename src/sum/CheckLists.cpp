@@ -1,0 +1,145 @@
+#include "CheckLists.h"
+
+#include "ChecksumListReader.h"
+#include "Messages.h"
+#include "NameEscape.h"
+#include "StandardOutput.h"
+#include "VerifyLoop.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <QFile>
+#include <unistd.h>
+
+namespace {
+
+QByteArray tagText(HashAlgorithm algorithm)
+{
+    const std::string_view tag = algorithmInfo(algorithm).tag;
+    return QByteArray(tag.data(), static_cast<qsizetype>(tag.size()));
+}
+
+// Prints each event as the GNU tools do: names escaped only when they hold a line feed, since only then would the
+// result take more than one line.
+class PrintingObserver : public VerifyObserver
+{
+public:
+    PrintingObserver(const SumOptions& options, const QByteArray& listName)
+        : m_options(options), m_listName(listName),
+          m_typeTag(options.algorithmGiven ? tagText(options.algorithms.front()) : QByteArray("CRC"))
+    {}
+
+    void onEvent(const VerifyEvent& event) override
+    {
+        if (!m_options.algorithmGiven && event.tag) {
+            m_typeTag = tagText(*event.tag);
+        }
+        switch (event.outcome) {
+        case VerifyOutcome::Malformed:
+            if (m_options.warn) {
+                printError(m_listName + ": " + QByteArray::number(event.lineNumber) + ": improperly formatted " +
+                           m_typeTag + " checksum line");
+            }
+            return;
+        case VerifyOutcome::MissingIgnored:
+            return;
+        case VerifyOutcome::Unreadable:
+            printFailure(event.entry.name, event.failure, event.reason);
+            printResult(event.entry.name, "FAILED open or read");
+            break;
+        case VerifyOutcome::Mismatched:
+            printResult(event.entry.name, "FAILED");
+            break;
+        case VerifyOutcome::Matched:
+            if (!m_options.quiet) {
+                printResult(event.entry.name, "OK");
+            }
+            break;
+        }
+    }
+
+private:
+    void printResult(const QByteArray& name, const char* result)
+    {
+        if (m_options.status) {
+            return;
+        }
+        const bool escape = name.contains('\n');
+        StandardOutput::write((escape ? "\\" + escapeName(name) : name) + ": " + result + '\n');
+    }
+
+    const SumOptions& m_options;
+    QByteArray m_listName;
+    QByteArray m_typeTag;
+};
+
+QByteArray plural(quint64 count, const char* one, const char* many)
+{
+    return "WARNING: " + QByteArray::number(count) + ' ' + (count == 1 ? one : many);
+}
+
+bool checkOneList(const SumOptions& options, DigestSource& source, const QByteArray& list)
+{
+    const bool fromStandardInput = list == "-";
+    const QByteArray listName = nameInMessage(fromStandardInput ? QByteArray("standard input") : list);
+    const int fd = fromStandardInput ? STDIN_FILENO : ::open(list.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        printError(listName + ": " + std::strerror(errno));
+        return false;
+    }
+    QFile file;
+    file.open(fd, QIODevice::ReadOnly, fromStandardInput ? QFile::DontCloseHandle : QFile::AutoCloseHandle);
+
+    ParserOptions parserOptions;
+    if (options.algorithmGiven) {
+        parserOptions.algorithm = options.algorithms.front();
+    }
+    parserOptions.listIsStandardInput = fromStandardInput;
+    ChecksumListReader reader(file, parserOptions);
+    PrintingObserver observer(options, listName);
+    VerifyOptions verifyOptions;
+    verifyOptions.ignoreMissing = options.ignoreMissing;
+    const VerifyCounts counts = verifyList(reader, source, observer, verifyOptions);
+
+    if (reader.failed()) {
+        printError(listName + ": read error");
+        return false;
+    }
+    if (!counts.anyProperlyFormatted()) {
+        printError(listName + ": no properly formatted checksum lines found");
+        return false;
+    }
+    if (!options.status) {
+        if (counts.malformed > 0) {
+            printError(plural(counts.malformed, "line is improperly formatted", "lines are improperly formatted"));
+        }
+        if (counts.unreadable > 0) {
+            printError(plural(counts.unreadable, "listed file could not be read", "listed files could not be read"));
+        }
+        if (counts.mismatched > 0) {
+            printError(
+                plural(counts.mismatched, "computed checksum did NOT match", "computed checksums did NOT match"));
+        }
+        if (options.ignoreMissing && counts.matched == 0) {
+            printError(listName + ": no file was verified");
+        }
+    }
+    return counts.mismatched == 0 && counts.unreadable == 0 && (!options.strict || counts.malformed == 0) &&
+           (!options.ignoreMissing || counts.matched > 0);
+}
+
+} // namespace
+
+bool checkLists(const SumOptions& options, DigestSource& source)
+{
+    const QList<QByteArray> lists = options.files.isEmpty() ? QList<QByteArray>{"-"} : options.files;
+    bool allGood = true;
+    for (const QByteArray& list : lists) {
+        allGood = checkOneList(options, source, list) && allGood;
+        if (StandardOutput::failed()) {
+            break;
+        }
+    }
+    return allGood;
+}

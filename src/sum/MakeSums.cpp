@@ -1,0 +1,64 @@
+#include "MakeSums.h"
+
+#include "ChecksumLine.h"
+#include "DigestBatch.h"
+#include "Messages.h"
+#include "StandardOutput.h"
+
+#include <deque>
+
+namespace {
+
+// Digests asked for ahead of the file being printed: enough to keep every lane busy on small files.
+constexpr std::size_t kWindow = 32;
+
+bool printResult(const SumOptions& options, const QByteArray& name, const FileDigests& result)
+{
+    if (!result.isOk()) {
+        printFailure(name, result.failure, result.reason);
+        return false;
+    }
+    for (const HashAlgorithm algorithm : options.algorithms) {
+        const QByteArray& digest = result.digest(algorithm);
+        if (digest.isEmpty()) {
+            // Refused by the crypto library: nothing printed for this file rather than a partial answer.
+            printFailure(name, DigestFailure::DigestRefused, result.refusals[indexOf(algorithm)]);
+            return false;
+        }
+    }
+    QByteArray lines;
+    for (const HashAlgorithm algorithm : options.algorithms) {
+        lines += options.untagged ? untaggedLine(result.digest(algorithm), name, options.zero)
+                                  : taggedLine(algorithm, result.digest(algorithm), name, options.zero);
+    }
+    StandardOutput::write(lines);
+    return true;
+}
+
+} // namespace
+
+bool makeSums(const SumOptions& options, DigestBatch& batch)
+{
+    const QList<QByteArray> files = options.files.isEmpty() ? QList<QByteArray>{"-"} : options.files;
+    AlgorithmSet wanted;
+    for (const HashAlgorithm algorithm : options.algorithms) {
+        wanted.insert(algorithm);
+    }
+    bool allRead = true;
+    qsizetype next = 0;
+    std::deque<QByteArray> waiting;
+    while (next < files.size() || !waiting.empty()) {
+        while (next < files.size() && waiting.size() < kWindow) {
+            const QByteArray& file = files[next++];
+            batch.submit({file, wanted, file == "-"});
+            waiting.push_back(file);
+        }
+        const FileDigests result = batch.takeNext();
+        allRead = printResult(options, waiting.front(), result) && allRead;
+        waiting.pop_front();
+        if (!StandardOutput::flush()) {
+            break; // nobody reads the rest: the caller reports the write error
+        }
+    }
+    return allRead;
+}

@@ -1,0 +1,202 @@
+#include "SumOptions.h"
+
+#include "Messages.h"
+
+#include <getopt.h>
+
+namespace {
+
+enum LongOnly
+{
+    OptionUntagged = 256,
+    OptionTag,
+    OptionQuiet,
+    OptionStatus,
+    OptionStrict,
+    OptionIgnoreMissing,
+    OptionProgress,
+    OptionHelp,
+    OptionVersion,
+};
+
+const option kLongOptions[] = {
+    {"algorithm", required_argument, nullptr, 'a'},
+    {"check", no_argument, nullptr, 'c'},
+    {"untagged", no_argument, nullptr, OptionUntagged},
+    {"tag", no_argument, nullptr, OptionTag},
+    {"zero", no_argument, nullptr, 'z'},
+    {"ignore-missing", no_argument, nullptr, OptionIgnoreMissing},
+    {"quiet", no_argument, nullptr, OptionQuiet},
+    {"status", no_argument, nullptr, OptionStatus},
+    {"strict", no_argument, nullptr, OptionStrict},
+    {"warn", no_argument, nullptr, 'w'},
+    {"progress", no_argument, nullptr, OptionProgress},
+    {"help", no_argument, nullptr, OptionHelp},
+    {"version", no_argument, nullptr, OptionVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+ParsedOptions usageError(const QByteArray& message = {})
+{
+    if (!message.isEmpty()) {
+        printError(message);
+    }
+    printTryHelp();
+    return {ParseOutcome::UsageError, {}};
+}
+
+QByteArray algorithmNames()
+{
+    QByteArray names;
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        names += "  - " + quoted(QByteArray(info.name.data(), static_cast<qsizetype>(info.name.size()))) + '\n';
+    }
+    return names;
+}
+
+} // namespace
+
+std::optional<std::vector<HashAlgorithm>> algorithmList(QByteArrayView text)
+{
+    std::vector<HashAlgorithm> list;
+    for (const QByteArrayView name : QByteArrayView(text).toByteArray().split(',')) {
+        const std::optional<HashAlgorithm> algorithm =
+            algorithmFromName(std::string_view(name.data(), static_cast<std::size_t>(name.size())));
+        if (!algorithm || std::find(list.begin(), list.end(), *algorithm) != list.end()) {
+            return std::nullopt;
+        }
+        list.push_back(*algorithm);
+    }
+    return list;
+}
+
+ParsedOptions parseSumOptions(int argc, char** argv)
+{
+    ParsedOptions parsed;
+    SumOptions& options = parsed.options;
+    optind = 1;
+    int c;
+    while ((c = getopt_long(argc, argv, "a:czw", kLongOptions, nullptr)) != -1) {
+        switch (c) {
+        case 'a': {
+            const std::optional<std::vector<HashAlgorithm>> list = algorithmList(optarg);
+            if (!list) {
+                printError("invalid argument " + quoted(optarg) + " for " + quoted("--algorithm"));
+                printRaw("Valid arguments are:\n" + algorithmNames());
+                return usageError();
+            }
+            options.algorithms = *list;
+            options.algorithmGiven = true;
+            break;
+        }
+        case 'c':
+            options.check = true;
+            break;
+        case 'z':
+            options.zero = true;
+            break;
+        case 'w': // the three say how much to tell: the last one given wins
+            options.warn = true;
+            options.quiet = options.status = false;
+            break;
+        case OptionUntagged:
+            options.untagged = true;
+            break;
+        case OptionTag:
+            options.untagged = false;
+            break;
+        case OptionIgnoreMissing:
+            options.ignoreMissing = true;
+            break;
+        case OptionQuiet:
+            options.quiet = true;
+            options.warn = options.status = false;
+            break;
+        case OptionStatus:
+            options.status = true;
+            options.warn = options.quiet = false;
+            break;
+        case OptionStrict:
+            options.strict = true;
+            break;
+        case OptionProgress:
+            options.progress = true;
+            break;
+        case OptionHelp:
+            parsed.outcome = ParseOutcome::Help;
+            return parsed;
+        case OptionVersion:
+            parsed.outcome = ParseOutcome::Version;
+            return parsed;
+        default:
+            return usageError(); // getopt has said what was wrong
+        }
+    }
+    for (int i = optind; i < argc; ++i) {
+        options.files.append(QByteArray(argv[i]));
+    }
+    if (options.algorithms.empty()) {
+        options.algorithms = {HashAlgorithm::Crc32, HashAlgorithm::Md5, HashAlgorithm::Sha1, HashAlgorithm::Sha256};
+    }
+
+    if (options.check && options.zero) {
+        return usageError("the --zero option is not supported when verifying checksums");
+    }
+    if (!options.check) {
+        const std::pair<bool, const char*> checkOnly[] = {{options.ignoreMissing, "--ignore-missing"},
+                                                          {options.status, "--status"},
+                                                          {options.warn, "--warn"},
+                                                          {options.quiet, "--quiet"},
+                                                          {options.strict, "--strict"}};
+        for (const auto& [given, name] : checkOnly) {
+            if (given) {
+                return usageError(QByteArray("the ") + name + " option is meaningful only when verifying checksums");
+            }
+        }
+        if (options.untagged && options.algorithms.size() != 1) {
+            return usageError("--untagged needs exactly one algorithm");
+        }
+    } else if (options.algorithmGiven && options.algorithms.size() != 1) {
+        return usageError("--check takes at most one algorithm");
+    }
+    return parsed;
+}
+
+QByteArray helpText(const QByteArray& program)
+{
+    return "Usage: " + program + R"( [OPTION]... [FILE]...
+Print or check checksums: every digest asked for comes from one read of each file.
+
+With no FILE, or when FILE is -, read standard input.
+
+  -a, --algorithm=ALG[,ALG...]  the digests to compute, in this order (default
+                          crc32,md5,sha1,sha256); see ALGORITHMS below
+  -c, --check           read checksums from the FILEs and check them
+      --tag             tagged lines, "ALG (FILE) = HEX" (the default)
+      --untagged        lines without the algorithm, "HEX  FILE" (one ALG only)
+  -z, --zero            end each output line with NUL, not newline,
+                          and disable file name escaping
+      --progress        show bytes done, total and speed on standard error
+                          when it is a terminal
+
+The following five options are useful only when checking:
+      --ignore-missing  don't fail or report status for missing files
+      --quiet           don't print OK for each successfully verified file
+      --status          don't output anything, status code shows success
+      --strict          exit non-zero for improperly formatted checksum lines
+  -w, --warn            warn about improperly formatted checksum lines
+
+      --help            display this help and exit
+      --version         output version information and exit
+
+ALGORITHMS: crc32, md5, sha1, sha224, sha256, sha384, sha512, sha3-256,
+sha3-512, blake2b (512 bits).
+
+When checking, lines may be tagged ("SHA256 (FILE) = HEX"), untagged
+("HEX  FILE", the algorithm from -a or from the length of HEX) or SFV
+("FILE CRC32"), mixed within one file.
+
+Exit status: 0 when everything is good, 1 when a file could not be read, a
+checksum did not match, or the command line was wrong.
+)";
+}

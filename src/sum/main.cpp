@@ -1,0 +1,78 @@
+// keswin-sum: prints or checks the checksums of files, as the GNU tools do, with every digest from one read.
+#include "BatchSource.h"
+#include "CheckLists.h"
+#include "MakeSums.h"
+#include "Messages.h"
+#include "Progress.h"
+#include "StandardOutput.h"
+#include "SumOptions.h"
+
+#include <clocale>
+#include <memory>
+#include <QCoreApplication>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The bytes the progress line counts towards: the sizes of the regular files named (a list's entries are unknown).
+quint64 totalBytes(const SumOptions& options)
+{
+    quint64 total = 0;
+    for (const QByteArray& file : options.files) {
+        struct stat status;
+        if (!options.check && file != "-" && ::stat(file.constData(), &status) == 0 && S_ISREG(status.st_mode)) {
+            total += static_cast<quint64>(status.st_size);
+        }
+    }
+    return total;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::setlocale(LC_ALL, "");
+    setProgramName(argv[0]);
+    const ParsedOptions parsed = parseSumOptions(argc, argv);
+    switch (parsed.outcome) {
+    case ParseOutcome::UsageError:
+        return 1;
+    case ParseOutcome::Help:
+        StandardOutput::write(helpText(argv[0]));
+        break;
+    case ParseOutcome::Version:
+        StandardOutput::write("keswin-sum (Keswin Hash) " KESWIN_SUM_VERSION "\n");
+        break;
+    case ParseOutcome::Run: {
+        int qtArgc = 1;
+        QCoreApplication application(qtArgc, argv);
+        const SumOptions& options = parsed.options;
+        DigestBatchOptions batchOptions;
+        batchOptions.readAnyFile = true;
+        DigestBatch batch(batchOptions);
+        std::unique_ptr<Progress> progress;
+        if (options.progress && ::isatty(STDERR_FILENO)) {
+            progress = std::make_unique<Progress>([&batch] { return batch.bytesDone(); }, totalBytes(options));
+        }
+        bool good;
+        if (options.check) {
+            BatchSource source(batch);
+            good = checkLists(options, source);
+        } else {
+            good = makeSums(options, batch);
+        }
+        progress.reset();
+        if (!StandardOutput::flush()) {
+            printError("write error");
+            return 1;
+        }
+        return good ? 0 : 1;
+    }
+    }
+    if (!StandardOutput::flush()) {
+        printError("write error");
+        return 1;
+    }
+    return 0;
+}

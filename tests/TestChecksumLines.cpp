@@ -1,0 +1,413 @@
+#include "ChecksumLine.h"
+#include "ChecksumListReader.h"
+#include "HexDigest.h"
+#include "NameEscape.h"
+#include "PastedDigest.h"
+
+#include <QBuffer>
+#include <QTest>
+
+Q_DECLARE_METATYPE(HashAlgorithm)
+Q_DECLARE_METATYPE(LineKind)
+Q_DECLARE_METATYPE(LineForm)
+Q_DECLARE_METATYPE(std::optional<HashAlgorithm>)
+Q_DECLARE_METATYPE(AlgorithmSet)
+
+namespace {
+
+const QByteArray kMd5OfA = QByteArray::fromHex("0cc175b9c0f1b6a831c399e269772661");
+const QByteArray kSha1OfA = QByteArray::fromHex("86f7e437faa5a7fce15d1ddcb9eaeaea377667b8");
+const QByteArray kSha256Hex = "ca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb";
+
+// A device that hands out a long text a block at a time, as a pipe would, without ever holding it whole.
+class RepeatingDevice : public QIODevice
+{
+public:
+    RepeatingDevice(QByteArray head, char filler, qint64 fillerCount, QByteArray tail)
+        : m_head(std::move(head)), m_filler(filler), m_fillerCount(fillerCount), m_tail(std::move(tail))
+    {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return true; }
+    qint64 largestRead = 0;
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        largestRead = std::max(largestRead, maxSize);
+        const qint64 total = m_head.size() + m_fillerCount + m_tail.size();
+        qint64 n = 0;
+        for (; n < maxSize && m_at < total; ++n, ++m_at) {
+            if (m_at < m_head.size()) {
+                data[n] = m_head[m_at];
+            } else if (m_at < m_head.size() + m_fillerCount) {
+                data[n] = m_filler;
+            } else {
+                data[n] = m_tail[m_at - m_head.size() - m_fillerCount];
+            }
+        }
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_head;
+    char m_filler;
+    qint64 m_fillerCount;
+    QByteArray m_tail;
+    qint64 m_at = 0;
+};
+
+QList<ListLine> readAll(QIODevice& device, ParserOptions options = {}, qsizetype limit = 1024)
+{
+    ChecksumListReader reader(device, options, limit);
+    QList<ListLine> lines;
+    while (std::optional<ListLine> line = reader.next()) {
+        lines.append(*line);
+    }
+    return lines;
+}
+
+} // namespace
+
+class TestChecksumLines : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void escapeRoundTrip_data();
+    void escapeRoundTrip();
+    void badEscapes_data();
+    void badEscapes();
+    void writtenLines_data();
+    void writtenLines();
+    void parsedLines_data();
+    void parsedLines();
+    void writtenLinesReadBack_data();
+    void writtenLinesReadBack();
+    void singleSpaceFormNotMixed();
+    void streamedLines();
+    void overlongLineNotHeld();
+    void readErrorReported();
+    void pastedDigests_data();
+    void pastedDigests();
+};
+
+void TestChecksumLines::escapeRoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("escaped");
+    QTest::addColumn<bool>("needed");
+    QTest::newRow("plain") << QByteArray("a b.txt") << QByteArray("a b.txt") << false;
+    QTest::newRow("backslash") << QByteArray("x\\y") << QByteArray("x\\\\y") << true;
+    QTest::newRow("line feed") << QByteArray("n\nl") << QByteArray("n\\nl") << true;
+    QTest::newRow("carriage return") << QByteArray("c\rr") << QByteArray("c\\rr") << true;
+    QTest::newRow("all three") << QByteArray("a\\b\nc\rd") << QByteArray("a\\\\b\\nc\\rd") << true;
+    QTest::newRow("backslash then n") << QByteArray("\\n") << QByteArray("\\\\n") << true;
+    QTest::newRow("tab and NUL-free bytes") << QByteArray("\t\xff\x80") << QByteArray("\t\xff\x80") << false;
+}
+
+void TestChecksumLines::escapeRoundTrip()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, escaped);
+    QFETCH(bool, needed);
+    QCOMPARE(nameNeedsEscape(name), needed);
+    QCOMPARE(escapeName(name), escaped);
+    QCOMPARE(unescapeName(escaped), std::optional<QByteArray>(name));
+}
+
+void TestChecksumLines::badEscapes_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("lone trailing backslash") << QByteArray("abc\\");
+    QTest::newRow("unknown escape") << QByteArray("a\\qb");
+    QTest::newRow("tab escape") << QByteArray("a\\tb");
+    QTest::newRow("octal") << QByteArray("\\012");
+}
+
+void TestChecksumLines::badEscapes()
+{
+    QFETCH(QByteArray, text);
+    QVERIFY(!unescapeName(text).has_value());
+}
+
+// Lines as Debian 12's cksum -a ALG [--untagged] [-z] writes them for the same names.
+void TestChecksumLines::writtenLines_data()
+{
+    QTest::addColumn<bool>("tagged");
+    QTest::addColumn<bool>("zero");
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("tagged plain") << true << false << QByteArray("plain")
+                                  << QByteArray("MD5 (plain) = 0cc175b9c0f1b6a831c399e269772661\n");
+    QTest::newRow("tagged backslash") << true << false << QByteArray("x\\y")
+                                      << QByteArray("\\MD5 (x\\\\y) = 0cc175b9c0f1b6a831c399e269772661\n");
+    QTest::newRow("tagged CR") << true << false << QByteArray("c\rr")
+                               << QByteArray("\\MD5 (c\\rr) = 0cc175b9c0f1b6a831c399e269772661\n");
+    QTest::newRow("untagged LF") << false << false << QByteArray("n\nl")
+                                 << QByteArray("\\0cc175b9c0f1b6a831c399e269772661  n\\nl\n");
+    QTest::newRow("tagged zero, raw") << true << true << QByteArray("x\\y\n")
+                                      << QByteArray("MD5 (x\\y\n) = 0cc175b9c0f1b6a831c399e269772661\0", 46);
+    QTest::newRow("untagged zero, raw") << false << true << QByteArray("c\rr")
+                                        << QByteArray("0cc175b9c0f1b6a831c399e269772661  c\rr\0", 38);
+}
+
+void TestChecksumLines::writtenLines()
+{
+    QFETCH(bool, tagged);
+    QFETCH(bool, zero);
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, expected);
+    const QByteArray line =
+        tagged ? taggedLine(HashAlgorithm::Md5, kMd5OfA, name, zero) : untaggedLine(kMd5OfA, name, zero);
+    QCOMPARE(line, expected);
+}
+
+void TestChecksumLines::parsedLines_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<std::optional<HashAlgorithm>>("forced");
+    QTest::addColumn<LineKind>("kind");
+    QTest::addColumn<HashAlgorithm>("algorithm");
+    QTest::addColumn<LineForm>("form");
+    QTest::addColumn<QByteArray>("name");
+
+    const std::optional<HashAlgorithm> any;
+    const std::optional<HashAlgorithm> md5 = HashAlgorithm::Md5;
+    const std::optional<HashAlgorithm> crc = HashAlgorithm::Crc32;
+    const QByteArray md5Hex = kMd5OfA.toHex();
+    const auto entry = [&](const char* row, const QByteArray& line, std::optional<HashAlgorithm> forced,
+                           HashAlgorithm algorithm, LineForm form, const QByteArray& name) {
+        QTest::newRow(row) << line << forced << LineKind::Entry << algorithm << form << name;
+    };
+    const auto other = [&](const char* row, const QByteArray& line, std::optional<HashAlgorithm> forced,
+                           LineKind kind) {
+        QTest::newRow(row) << line << forced << kind << HashAlgorithm::Md5 << LineForm::Untagged << QByteArray();
+    };
+
+    entry("two-space", md5Hex + "   a b ", any, HashAlgorithm::Md5, LineForm::Untagged, " a b ");
+    entry("binary marker", md5Hex + " *f", md5, HashAlgorithm::Md5, LineForm::Untagged, "f");
+    entry("upper-case hex", md5Hex.toUpper() + "  f", any, HashAlgorithm::Md5, LineForm::Untagged, "f");
+    entry("escaped untagged", "\\" + md5Hex + "  n\\nl\\\\", any, HashAlgorithm::Md5, LineForm::Untagged, "n\nl\\");
+    entry("64 digits: SHA-256", kSha256Hex + "  f", any, HashAlgorithm::Sha256, LineForm::Untagged, "f");
+    entry("64 digits, -a sha3-256", kSha256Hex + "  f", HashAlgorithm::Sha3_256, HashAlgorithm::Sha3_256,
+          LineForm::Untagged, "f");
+    entry("single space with -a", md5Hex + " f", md5, HashAlgorithm::Md5, LineForm::Untagged, "f");
+    entry("tagged", "SHA1 (a (1).txt) = " + kSha1OfA.toHex(), any, HashAlgorithm::Sha1, LineForm::Tagged, "a (1).txt");
+    entry("tagged, no spaces", "MD5(f)=" + md5Hex, any, HashAlgorithm::Md5, LineForm::Tagged, "f");
+    entry("tagged, leading blanks", " \tMD5 (f) = " + md5Hex, md5, HashAlgorithm::Md5, LineForm::Tagged, "f");
+    entry("tagged escaped", "\\MD5 (x\\\\y\\r) = " + md5Hex, any, HashAlgorithm::Md5, LineForm::Tagged, "x\\y\r");
+    entry("tagged, name with ') = '", "MD5 (a) = b) = " + md5Hex, any, HashAlgorithm::Md5, LineForm::Tagged, "a) = b");
+    entry("tagged CRC32", "CRC32 (f) = e8b7be43", any, HashAlgorithm::Crc32, LineForm::Tagged, "f");
+    entry("BLAKE2b-512", "BLAKE2b-512 (f) = " + QByteArray(128, 'a'), any, HashAlgorithm::Blake2b, LineForm::Tagged,
+          "f");
+    entry("SHA3-512", "SHA3-512 (f) = " + QByteArray(128, '0'), any, HashAlgorithm::Sha3_512, LineForm::Tagged, "f");
+    entry("CR LF ending", "MD5 (f) = " + md5Hex + "\r", any, HashAlgorithm::Md5, LineForm::Tagged, "f");
+    entry("SFV", "sp ace E8B7BE43", any, HashAlgorithm::Crc32, LineForm::Sfv, "sp ace");
+    entry("SFV with -a crc32", "f e8b7be43", crc, HashAlgorithm::Crc32, LineForm::Sfv, "f");
+    entry("eight digits, two spaces", "e8b7be43  f", any, HashAlgorithm::Crc32, LineForm::Untagged, "f");
+    entry("dash", md5Hex + "  -", any, HashAlgorithm::Md5, LineForm::Untagged, "-");
+
+    other("empty", "", any, LineKind::Skipped);
+    other("CR alone", "\r", any, LineKind::Skipped);
+    other("hash comment", "# MD5 (f) = x", md5, LineKind::Skipped);
+    other("SFV comment", "; made today", any, LineKind::Skipped);
+    other("semicolon with -a md5", "; made today", md5, LineKind::Malformed);
+    other("SFV with -a md5", "f e8b7be43", md5, LineKind::Malformed);
+    other("blanks only", "   ", any, LineKind::Malformed);
+    other("NUL in name", md5Hex + QByteArray("  a\0b", 5), any, LineKind::Malformed);
+    other("odd hex", md5Hex.chopped(1) + "  f", md5, LineKind::Malformed);
+    other("invalid hex", md5Hex.chopped(1) + "g  f", any, LineKind::Malformed);
+    other("wrong length for -a", kSha256Hex + "  f", md5, LineKind::Malformed);
+    other("no length fits", QByteArray(30, 'a') + "  f", any, LineKind::Malformed);
+    other("unknown tag", "MD4 (f) = " + md5Hex, any, LineKind::Malformed);
+    other("lower-case tag", "md5 (f) = " + md5Hex, any, LineKind::Malformed);
+    other("tag of another -a", "SHA1 (f) = " + kSha1OfA.toHex(), md5, LineKind::Malformed);
+    other("wrong length for tag", "SHA1 (f) = " + md5Hex, any, LineKind::Malformed);
+    other("BLAKE2b-256", "BLAKE2b-256 (f) = " + QByteArray(64, 'a'), any, LineKind::Malformed);
+    other("tagged, trailing blank", "MD5 (f) = " + md5Hex + " ", any, LineKind::Malformed);
+    other("tagged, no '='", "MD5 (f) " + md5Hex, any, LineKind::Malformed);
+    other("tagged, no ')'", "MD5 (f = " + md5Hex, any, LineKind::Malformed);
+    other("bad escape", "\\MD5 (a\\tb) = " + md5Hex, any, LineKind::Malformed);
+    other("single space without -a", md5Hex + " f", any, LineKind::Malformed);
+    other("digest only", md5Hex, any, LineKind::Malformed);
+    other("digest and one blank", md5Hex + " ", md5, LineKind::Malformed);
+    entry("SFV, backslash", "\\f e8b7be43", any, HashAlgorithm::Crc32, LineForm::Sfv, "\\f");
+    other("SFV, short CRC", "f e8b7be4", any, LineKind::Malformed);
+}
+
+void TestChecksumLines::parsedLines()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(std::optional<HashAlgorithm>, forced);
+    QFETCH(LineKind, kind);
+    ChecksumLineParser parser({forced, false});
+    const ParsedLine parsed = parser.parse(line);
+    QCOMPARE(parsed.kind, kind);
+    if (kind == LineKind::Entry) {
+        QFETCH(HashAlgorithm, algorithm);
+        QFETCH(LineForm, form);
+        QFETCH(QByteArray, name);
+        QCOMPARE(parsed.entry.algorithm, algorithm);
+        QCOMPARE(parsed.entry.form, form);
+        QCOMPARE(parsed.entry.name, name);
+        QCOMPARE(static_cast<std::size_t>(parsed.entry.expected.size()), algorithmInfo(algorithm).digestBytes);
+    }
+}
+
+// Every name, every algorithm: what is written reads back as the same entry.
+void TestChecksumLines::writtenLinesReadBack_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    for (const char* name : {"plain", " lead and trail ", "x\\y", "n\nl", "c\rr", "\\", "-dash", "*star", "a) = b",
+                             "\xff\xfe latin", "<b>markup</b>", "MD5 (x) = y"}) {
+        QTest::newRow(name) << QByteArray(name);
+    }
+}
+
+void TestChecksumLines::writtenLinesReadBack()
+{
+    QFETCH(QByteArray, name);
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        const QByteArray digest(static_cast<qsizetype>(info.digestBytes), '\xa5');
+        for (const bool tagged : {true, false}) {
+            QByteArray line = tagged ? taggedLine(info.algorithm, digest, name) : untaggedLine(digest, name);
+            QVERIFY(line.endsWith('\n'));
+            line.chop(1);
+            ChecksumLineParser parser({info.algorithm, false});
+            const ParsedLine parsed = parser.parse(line);
+            QVERIFY2(parsed.kind == LineKind::Entry, line.constData());
+            QCOMPARE(parsed.entry.name, name);
+            QCOMPARE(parsed.entry.expected, digest);
+            QCOMPARE(parsed.entry.algorithm, info.algorithm);
+        }
+    }
+    const QByteArray crc = QByteArray::fromHex("e8b7be43");
+    if (!name.contains('\n') && !name.contains('\r') && !name.startsWith(';') && !name.startsWith('#')) {
+        ChecksumLineParser parser;
+        const ParsedLine parsed = parser.parse(sfvLine(crc, name).chopped(1));
+        QCOMPARE(parsed.kind, LineKind::Entry);
+        QCOMPARE(parsed.entry.name, name);
+        QCOMPARE(parsed.entry.expected, crc);
+    }
+}
+
+void TestChecksumLines::singleSpaceFormNotMixed()
+{
+    const QByteArray md5Hex = kMd5OfA.toHex();
+    ChecksumLineParser twoFirst({HashAlgorithm::Md5, false});
+    QCOMPARE(twoFirst.parse(md5Hex + "  a").kind, LineKind::Entry);
+    QCOMPARE(twoFirst.parse(md5Hex + " b").kind, LineKind::Malformed);
+    ChecksumLineParser singleFirst({HashAlgorithm::Md5, false});
+    QCOMPARE(singleFirst.parse(md5Hex + " a").kind, LineKind::Entry);
+    // Once single-space, a leading blank or star belongs to the name.
+    const ParsedLine next = singleFirst.parse(md5Hex + "  b");
+    QCOMPARE(next.kind, LineKind::Entry);
+    QCOMPARE(next.entry.name, QByteArray(" b"));
+}
+
+void TestChecksumLines::streamedLines()
+{
+    const QByteArray md5Hex = kMd5OfA.toHex();
+    QByteArray text = "# comment\n" + md5Hex + "  one\r\n\nbad line\n\r\nMD5 (two) = " + md5Hex + "\n-  -\n" + md5Hex +
+                      "  -\n" + md5Hex + "  last";
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::ReadOnly);
+    const QList<ListLine> lines = readAll(buffer, {std::nullopt, true});
+    QCOMPARE(lines.size(), 6);
+    const QList<quint64> numbers{2, 4, 6, 7, 8, 9};
+    const QList<LineKind> kinds{LineKind::Entry,     LineKind::Malformed, LineKind::Entry,
+                                LineKind::Malformed, LineKind::Malformed, LineKind::Entry};
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QCOMPARE(lines[i].number, numbers[i]);
+        QCOMPARE(lines[i].parsed.kind, kinds[i]);
+    }
+    QCOMPARE(lines[0].parsed.entry.name, QByteArray("one"));
+    QCOMPARE(lines[5].parsed.entry.name, QByteArray("last"));
+}
+
+void TestChecksumLines::overlongLineNotHeld()
+{
+    const QByteArray md5Hex = kMd5OfA.toHex();
+    constexpr qint64 huge = 64LL * 1024 * 1024;
+    for (const QByteArray& tail : {QByteArray("\n" + md5Hex + "  after\n"), QByteArray()}) {
+        RepeatingDevice device(md5Hex + "  ", 'x', huge, tail);
+        ChecksumListReader reader(device, {}, 4096);
+        const std::optional<ListLine> first = reader.next();
+        QVERIFY(first.has_value());
+        QCOMPARE(first->parsed.kind, LineKind::Malformed);
+        QCOMPARE(first->number, quint64(1));
+        const std::optional<ListLine> second = reader.next();
+        QCOMPARE(second.has_value(), !tail.isEmpty());
+        if (second) {
+            QCOMPARE(second->parsed.entry.name, QByteArray("after"));
+            QCOMPARE(second->number, quint64(2));
+        }
+        QVERIFY(!reader.next().has_value());
+        QVERIFY(!reader.failed());
+    }
+}
+
+void TestChecksumLines::readErrorReported()
+{
+    QBuffer unopened;
+    ChecksumListReader reader(unopened, {});
+    QVERIFY(!reader.next().has_value());
+    QVERIFY(reader.failed());
+}
+
+void TestChecksumLines::pastedDigests_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("digestHex"); // empty: not recognised
+    QTest::addColumn<AlgorithmSet>("candidates");
+    QTest::addColumn<QByteArray>("name");
+    const QByteArray md5 = kMd5OfA.toHex();
+    const AlgorithmSet md5Only{HashAlgorithm::Md5};
+    const AlgorithmSet of32{HashAlgorithm::Sha256, HashAlgorithm::Sha3_256};
+    const QByteArray sha384Hex(96, 'c');
+    const auto row = [](const char* tag, const QByteArray& text, const QByteArray& hex, const AlgorithmSet& set,
+                        const QByteArray& name = {}) { QTest::newRow(tag) << text << hex << set << name; };
+    row("bare hex", md5, md5, md5Only);
+    row("upper case, blanks around", "  " + md5.toUpper() + "\n", md5, md5Only);
+    row("colons", "0c:c1:75:b9:c0:f1:b6:a8:31:c3:99:e2:69:77:26:61", md5, md5Only);
+    row("spaced groups", "0cc175b9 c0f1b6a8 31c399e2 69772661", md5, md5Only);
+    row("64 digits: two candidates", kSha256Hex, kSha256Hex, of32);
+    row("128 digits: three candidates", QByteArray(128, 'b'), QByteArray(128, 'b'),
+        AlgorithmSet{HashAlgorithm::Sha512, HashAlgorithm::Sha3_512, HashAlgorithm::Blake2b});
+    row("prefixed", "sha256:" + kSha256Hex, kSha256Hex, AlgorithmSet{HashAlgorithm::Sha256});
+    row("prefixed SHA3", "SHA3-256:" + kSha256Hex, kSha256Hex, AlgorithmSet{HashAlgorithm::Sha3_256});
+    row("SRI sha384", "sha384-" + QByteArray::fromHex(sha384Hex).toBase64(), sha384Hex,
+        AlgorithmSet{HashAlgorithm::Sha384});
+    row("tagged line", "MD5 (a.iso) = " + md5, md5, md5Only, "a.iso");
+    row("two-space line", kSha256Hex + "  x.tar", kSha256Hex, of32, "x.tar");
+    row("SFV line", "f.bin E8B7BE43", "e8b7be43", AlgorithmSet{HashAlgorithm::Crc32}, "f.bin");
+    row("odd hex", md5.chopped(1), {}, {});
+    row("no algorithm of that length", md5 + "00", {}, {});
+    row("double separator", "0c::c1", {}, {});
+    row("prefix, wrong length", "sha256:" + md5, {}, {});
+    row("SRI of md5", "md5-" + kMd5OfA.toBase64(), {}, {});
+    row("SRI, bad base64", "sha384-***", {}, {});
+    row("two lines", md5 + "\n" + md5, {}, {});
+    row("garbage", "<b>hello</b>", {}, {});
+    row("empty", "", {}, {});
+}
+
+void TestChecksumLines::pastedDigests()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, digestHex);
+    QFETCH(AlgorithmSet, candidates);
+    QFETCH(QByteArray, name);
+    const std::optional<PastedDigest> found = recognizePastedDigest(text);
+    QCOMPARE(found.has_value(), !digestHex.isEmpty());
+    if (found) {
+        QCOMPARE(found->digest.toHex(), digestHex);
+        QVERIFY(found->candidates == candidates);
+        QCOMPARE(found->name, name);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestChecksumLines)
+#include "TestChecksumLines.moc"

@@ -1,0 +1,252 @@
+#include "ChecksumListReader.h"
+#include "QuotedName.h"
+#include "VerifyLoop.h"
+
+#include <QBuffer>
+#include <QHash>
+#include <QTest>
+
+Q_DECLARE_METATYPE(VerifyOutcome)
+
+namespace {
+
+const QByteArray kContentA = "a";
+const QByteArray kMd5OfA = QByteArray::fromHex("0cc175b9c0f1b6a831c399e269772661");
+
+// Digests from a table of paths: what is listed there is read, the rest is missing. Records what was asked and how
+// far ahead of the reports the loop ran.
+class TableSource : public DigestSource
+{
+public:
+    QHash<QByteArray, FileDigests> files;
+    QList<VerifyRequest> asked;
+    std::size_t taken = 0;
+    std::size_t mostAhead = 0;
+
+    void submit(const VerifyRequest& request) override
+    {
+        asked.append(request);
+        mostAhead = std::max(mostAhead, static_cast<std::size_t>(asked.size()) - taken);
+    }
+    FileDigests takeNext() override
+    {
+        const VerifyRequest& request = asked[static_cast<qsizetype>(taken++)];
+        const QByteArray key = request.fromStandardInput ? QByteArray("<stdin>") : request.nativePath;
+        if (!files.contains(key)) {
+            FileDigests missing;
+            missing.failure = DigestFailure::Missing;
+            missing.reason = QStringLiteral("No such file or directory");
+            return missing;
+        }
+        return files.value(key);
+    }
+};
+
+class RecordingObserver : public VerifyObserver
+{
+public:
+    QList<VerifyEvent> events;
+    void onEvent(const VerifyEvent& event) override { events.append(event); }
+};
+
+FileDigests readMd5(const QByteArray& digest)
+{
+    FileDigests result;
+    result.failure = DigestFailure::None;
+    result.digests[indexOf(HashAlgorithm::Md5)] = digest;
+    return result;
+}
+
+FileDigests failed(DigestFailure failure, const QString& reason)
+{
+    FileDigests result;
+    result.failure = failure;
+    result.reason = reason;
+    return result;
+}
+
+} // namespace
+
+class TestVerifyLoop : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void eventsInListOrder_data();
+    void eventsInListOrder();
+    void windowBoundsReadAhead();
+    void namesResolvedAgainstBaseFolder_data();
+    void namesResolvedAgainstBaseFolder();
+    void quotedNames_data();
+    void quotedNames();
+};
+
+void TestVerifyLoop::eventsInListOrder_data()
+{
+    QTest::addColumn<bool>("ignoreMissing");
+    QTest::addColumn<QList<VerifyOutcome>>("outcomes");
+    using O = VerifyOutcome;
+    QTest::newRow("reported") << false << QList<O>{O::Matched,    O::Malformed,  O::Mismatched, O::Unreadable,
+                                                   O::Unreadable, O::Unreadable, O::Matched,    O::Unreadable};
+    QTest::newRow("missing ignored") << true << QList<O>{O::Matched,    O::Malformed,  O::Mismatched, O::MissingIgnored,
+                                                         O::Unreadable, O::Unreadable, O::Matched,    O::Unreadable};
+}
+
+// Every kind of answer once, with a malformed line between entries: the events come in the list's order, each with
+// its line number, and "Matched" only where the bytes are equal.
+void TestVerifyLoop::eventsInListOrder()
+{
+    QFETCH(bool, ignoreMissing);
+    QFETCH(QList<VerifyOutcome>, outcomes);
+    const QByteArray hex = kMd5OfA.toHex();
+    QByteArray list = "MD5 (good) = " + hex + "\nnot a line\n# skipped\n" + hex + "  changed\n" + hex + "  missing\n" +
+                      hex + "  folder\n" + hex + "  refused\n" + hex + "  -\n" + hex + "  changing\n";
+    TableSource source;
+    QByteArray flipped = kMd5OfA;
+    flipped[15] = static_cast<char>(flipped[15] ^ 1);
+    source.files.insert("good", readMd5(kMd5OfA));
+    source.files.insert("changed", readMd5(flipped));
+    source.files.insert("folder", failed(DigestFailure::NotRegularFile, QStringLiteral("Is a directory")));
+    FileDigests refused = readMd5({});
+    refused.refusals[indexOf(HashAlgorithm::Md5)] = QStringLiteral("refused by the provider");
+    source.files.insert("refused", refused);
+    source.files.insert("<stdin>", readMd5(kMd5OfA));
+    source.files.insert("changing", failed(DigestFailure::ChangedWhileRead, QStringLiteral("changed while read")));
+
+    QBuffer buffer(&list);
+    buffer.open(QIODevice::ReadOnly);
+    ChecksumListReader reader(buffer, {});
+    RecordingObserver observer;
+    VerifyOptions options;
+    options.ignoreMissing = ignoreMissing;
+    const VerifyCounts counts = verifyList(reader, source, observer, options);
+
+    QCOMPARE(observer.events.size(), outcomes.size());
+    const QList<quint64> lines{1, 2, 4, 5, 6, 7, 8, 9};
+    for (qsizetype i = 0; i < outcomes.size(); ++i) {
+        QCOMPARE(observer.events[i].outcome, outcomes[i]);
+        QCOMPARE(observer.events[i].lineNumber, lines[i]);
+    }
+    QCOMPARE(observer.events[2].actual, flipped);
+    QCOMPARE(observer.events[2].entry.expected, kMd5OfA);
+    QCOMPARE(observer.events[4].failure, DigestFailure::NotRegularFile);
+    QCOMPARE(observer.events[4].reason, QStringLiteral("Is a directory"));
+    QCOMPARE(observer.events[5].failure, DigestFailure::DigestRefused);
+    QCOMPARE(observer.events[5].reason, QStringLiteral("refused by the provider"));
+    QCOMPARE(observer.events[7].failure, DigestFailure::ChangedWhileRead);
+    QVERIFY(source.asked[5].fromStandardInput);
+    QCOMPARE(counts.matched, quint64(2));
+    QCOMPARE(counts.mismatched, quint64(1));
+    QCOMPARE(counts.malformed, quint64(1));
+    QCOMPARE(counts.unreadable, quint64(ignoreMissing ? 3 : 4));
+    QCOMPARE(counts.missingIgnored, quint64(ignoreMissing ? 1 : 0));
+}
+
+// A long list never has more than the window's entries asked for and not yet reported.
+void TestVerifyLoop::windowBoundsReadAhead()
+{
+    QByteArray list;
+    for (int i = 0; i < 1000; ++i) {
+        list += kMd5OfA.toHex() + "  f" + QByteArray::number(i) + (i % 7 == 0 ? "\nbroken\n" : "\n");
+    }
+    QBuffer buffer(&list);
+    buffer.open(QIODevice::ReadOnly);
+    ChecksumListReader reader(buffer, {});
+    TableSource source;
+    RecordingObserver observer;
+    VerifyOptions options;
+    options.window = 5;
+    const VerifyCounts counts = verifyList(reader, source, observer, options);
+    QCOMPARE(counts.unreadable, quint64(1000));
+    QCOMPARE(counts.malformed, quint64(143));
+    QCOMPARE(source.mostAhead, std::size_t(5));
+    for (qsizetype i = 1; i < observer.events.size(); ++i) {
+        QVERIFY(observer.events[i - 1].lineNumber < observer.events[i].lineNumber);
+    }
+}
+
+void TestVerifyLoop::namesResolvedAgainstBaseFolder_data()
+{
+    QTest::addColumn<QByteArray>("base");
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("path");
+    QTest::newRow("current directory") << QByteArray() << QByteArray("a b") << QByteArray("a b");
+    QTest::newRow("folder") << QByteArray("/srv/dl") << QByteArray("x.iso") << QByteArray("/srv/dl/x.iso");
+    QTest::newRow("folder with slash") << QByteArray("/srv/dl/") << QByteArray("x") << QByteArray("/srv/dl/x");
+    QTest::newRow("absolute name") << QByteArray("/srv/dl") << QByteArray("/etc/passwd") << QByteArray("/etc/passwd");
+    QTest::newRow("parent, kept") << QByteArray("/srv/dl") << QByteArray("../x") << QByteArray("/srv/dl/../x");
+    QTest::newRow("odd bytes") << QByteArray("/d") << QByteArray("\xff\n") << QByteArray("/d/\xff\n");
+}
+
+void TestVerifyLoop::namesResolvedAgainstBaseFolder()
+{
+    QFETCH(QByteArray, base);
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, path);
+    QCOMPARE(resolveEntryName(name, base), path);
+}
+
+// Names in messages, as Debian 12's cksum quotes them in a UTF-8 locale (and in the C locale where marked).
+void TestVerifyLoop::quotedNames_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("utf8");
+    QTest::addColumn<QByteArray>("quoted");
+    const auto row = [](const char* tag, const QByteArray& name, const QByteArray& quoted, bool utf8 = true) {
+        QTest::newRow(tag) << name << utf8 << quoted;
+    };
+    row("plain", "a+,-./_@%]}", "a+,-./_@%]}");
+    row("empty", "", "''");
+    row("space", "a b", "'a b'");
+    row("colon", "a:b", "'a:b'");
+    row("equals", "a=b", "'a=b'");
+    row("backslash", "a\\b", "'a\\b'");
+    row("single quote", "a'b", "\"a'b\"");
+    row("single quote and colon", "a'b:c", "\"a'b:c\"");
+    row("single quote and backslash", "a'b\\", "'a'\\''b\\'");
+    row("single quote and later hash", "a'b#", "'a'\\''b#'");
+    row("leading hash", "#a", "'#a'");
+    row("later hash", "a#", "a#");
+    row("leading tilde", "~a", "'~a'");
+    row("lone brace", "{", "'{'");
+    row("brace in name", "{a", "{a");
+    row("lone closing brace", "}", "'}'");
+    row("closing brace in name", "a}", "a}");
+    row("line feed", "a\nb", "'a'$'\\n''b'");
+    row("leading line feed", "\nb", "''$'\\n''b'");
+    row("tab", "a\tb", "'a'$'\\t''b'");
+    row("control",
+        "a\x01"
+        "b",
+        "'a'$'\\001''b'");
+    row("delete",
+        "a\x7f"
+        "b",
+        "'a'$'\\177''b'");
+    row("quote then line feed", "a'\nb", "'a'\\'''$'\\n''b'");
+    row("UTF-8", "caf\xc3\xa9", "caf\xc3\xa9");
+    row("UTF-8 in C locale",
+        "a\xc3\xa9"
+        "b",
+        "'a'$'\\303\\251''b'", false);
+    row("invalid byte",
+        "a\xff"
+        "b",
+        "'a'$'\\377''b'");
+    row("C1 control",
+        "a\xc2\x80"
+        "b",
+        "'a'$'\\302\\200''b'");
+    row("overlong encoding", "a\xc0\xaf", "'a'$'\\300\\257'");
+}
+
+void TestVerifyLoop::quotedNames()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(bool, utf8);
+    QFETCH(QByteArray, quoted);
+    QCOMPARE(quotedName(name, utf8), quoted);
+}
+
+QTEST_GUILESS_MAIN(TestVerifyLoop)
+#include "TestVerifyLoop.moc"

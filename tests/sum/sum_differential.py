@@ -1,0 +1,320 @@
+#!/usr/bin/env python3
+"""keswin-sum against the machine's own tools: the same generated cases through `cksum -a ALG` (GNU coreutils) and
+keswin-sum, standard output, standard error (after the program's name) and exit status compared byte for byte. The
+algorithms coreutils lacks (crc32, sha3-256, sha3-512) are compared with Python's zlib and hashlib; SFV lists with
+those `rhash --sfv` writes. Usage: sum_differential.py KESWIN_SUM"""
+import hashlib
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import zlib
+
+KESWIN = os.path.abspath(sys.argv[1])
+GNU = shutil.which("cksum")
+GNU_ALGORITHMS = ["md5", "sha1", "sha224", "sha256", "sha384", "sha512", "blake2b"]
+TAGS = {"md5": "MD5", "sha1": "SHA1", "sha224": "SHA224", "sha256": "SHA256", "sha384": "SHA384",
+        "sha512": "SHA512", "blake2b": "BLAKE2b", "crc32": "CRC32", "sha3-256": "SHA3-256", "sha3-512": "SHA3-512"}
+
+failures = []
+passes = 0
+
+
+def run(program, args, cwd, stdin=b"", env_extra=None, user=None, stdout=subprocess.PIPE, ignore_sigpipe=False):
+    env = dict(os.environ, LC_ALL="C.UTF-8")
+    env.update(env_extra or {})
+    command = [program] + args
+    if user is not None and os.geteuid() == 0:  # root reads anything: the unreadable cases run as nobody
+        command = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"] + command
+    preexec = (lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN)) if ignore_sigpipe else None
+    done = subprocess.run(command, cwd=cwd, input=stdin, stdout=stdout, stderr=subprocess.PIPE, env=env,
+                          timeout=120, preexec_fn=preexec)
+    return done.stdout, done.stderr, done.returncode
+
+
+def normalised(stderr, program):
+    # Messages start with the program's name as it was called, and the usage hint names it again.
+    return stderr.replace(program.encode(), b"PROG")
+
+
+def check(name, condition, detail=""):
+    global passes
+    if condition:
+        passes += 1
+    else:
+        failures.append(name)
+        print(f"FAIL {name}\n    {detail}")
+
+
+def same(name, args, cwd, stdin=b"", user=None, stdout=subprocess.PIPE, ignore_sigpipe=False, stderr_lines=None,
+         env=None):
+    """Both programs, the same arguments: the same output, messages and status."""
+    ours = run(KESWIN, args, cwd, stdin, env, user=user, stdout=stdout, ignore_sigpipe=ignore_sigpipe)
+    theirs = run(GNU, args, cwd, stdin, env, user=user, stdout=stdout, ignore_sigpipe=ignore_sigpipe)
+    ours_err = normalised(ours[1], KESWIN)
+    theirs_err = normalised(theirs[1], GNU)
+    if stderr_lines is not None:
+        ours_err = b"\n".join(ours_err.split(b"\n")[:stderr_lines])
+        theirs_err = b"\n".join(theirs_err.split(b"\n")[:stderr_lines])
+    check(name, (ours[0], ours_err, ours[2]) == (theirs[0], theirs_err, theirs[2]),
+          f"args {args!r}\n    ours:   {ours[0]!r} {ours_err!r} {ours[2]}\n    theirs: {theirs[0]!r} "
+          f"{theirs_err!r} {theirs[2]}")
+    return theirs
+
+
+def write(folder, name, data, mode=0o644):
+    path = os.path.join(folder, name)
+    with open(path, "wb") as f:
+        f.write(data)
+    os.chmod(path, mode)
+    return name
+
+
+ODD_NAMES = [b"plain.txt", b"back\\slash", b"line\nfeed", b"carriage\rreturn", b"all\\three\n\r", b" lead and trail ",
+             b"\xff\xfe not utf-8", b"caf\xc3\xa9", b"-dash", b"<b>markup<b> & 'quote'", b"colon: here",
+             b"a) = b", b"*star", b"#hash", b"tab\there", b"x"]
+
+
+def main():
+    work = tempfile.mkdtemp(prefix="keswin-sum-diff-")
+    os.chmod(work, 0o755)
+    try:
+        cases(work)
+    finally:
+        subprocess.run(["chmod", "-R", "u+rwx", work])
+        shutil.rmtree(work)
+    print(f"{passes} passed, {len(failures)} failed")
+    sys.exit(1 if failures else 0)
+
+
+def cases(work):
+    wb = os.fsencode(work)
+    files = []
+    for i, name in enumerate(ODD_NAMES):
+        with open(os.path.join(wb, name), "wb") as f:
+            f.write(os.urandom(i * 997))
+        files.append(os.fsdecode(name))
+    write(work, "empty", b"")
+    write(work, "big", os.urandom(3 * 1024 * 1024 + 7))
+    write(work, "unreadable", b"secret", 0o000)
+    os.mkdir(os.path.join(work, "folder"))
+    files += ["empty", "big"]
+    # getopt would take "-dash" for options: past "--" it is a file.
+    file_args = ["--"] + files
+
+    # ---- making sums ----
+    for algorithm in GNU_ALGORITHMS:
+        for extra in ([], ["--untagged"], ["-z"], ["--untagged", "-z"], ["--tag"]):
+            same(f"sums {algorithm} {extra}", ["-a", algorithm] + extra + file_args, work)
+        same(f"sums {algorithm} stdin", ["-a", algorithm], work, stdin=b"from standard input\n")
+        same(f"sums {algorithm} dash twice", ["-a", algorithm, "-", "x", "-"], work, stdin=b"once")
+        same(f"sums {algorithm} missing and folder", ["-a", algorithm, "x", "missing", "folder", "x", "."], work)
+        same(f"sums {algorithm} unreadable as nobody", ["-a", algorithm, "x", "unreadable", "x"], work, user="nobody")
+    same("sums /dev/null", ["-a", "md5", "/dev/null"], work)
+    # Names in messages, quoted for a shell: bytes above 127 are escaped in the C locale, shown in a UTF-8 one.
+    odd_missing = ["caf\udcc3\udca9 gone", "\udcff", "it's", "a'b c", "#x", "x#", "~", "{", "}", "a=b", "tab\tx",
+                   "new\nline", "a\\b", ""]
+    for locale in ("C", "C.UTF-8"):
+        same(f"missing names, LC_ALL={locale}", ["-a", "md5", "--"] + odd_missing, work, env={"LC_ALL": locale})
+        same(f"unknown algorithm, LC_ALL={locale}", ["-a", "md4"], work, env={"LC_ALL": locale}, stderr_lines=1)
+
+    # ---- usage errors ----
+    usage = [["--bogus"], ["-q"], ["-a"], ["-a", "md5", "--status"], ["-a", "md5", "--quiet"],
+             ["-a", "md5", "--strict"], ["-a", "md5", "--warn"], ["-a", "md5", "--ignore-missing"],
+             ["-a", "md5", "-c", "-z", "x"], ["-a", "md5", "--chec", "/dev/null"], ["--algo=md5", "x"],
+             ["-a", "md5", "-w"]]
+    for args in usage:
+        same(f"usage {args}", args, work)
+    # The list of valid names differs (ours has crc32 and the SHA-3 pair): the first line and the status only.
+    same("usage unknown algorithm", ["-a", "md4", "x"], work, stderr_lines=1)
+
+    # ---- checking ----
+    for algorithm in GNU_ALGORITHMS:
+        tagged = run(GNU, ["-a", algorithm] + file_args, work)[0]
+        untagged = run(GNU, ["-a", algorithm, "--untagged"] + file_args, work)[0]
+        write(work, "tagged.sums", tagged)
+        write(work, "untagged.sums", untagged)
+        lines = tagged.split(b"\n")
+        digest_length = len(lines[0].rsplit(b" = ", 1)[1])
+        good = lines[0].rsplit(b" = ", 1)[1]
+        bad = bytes(reversed(good))
+        tag = TAGS[algorithm].encode()
+        malformed = [b"", b"# comment", b"   ", b"junk", tag + b" (x) = " + good[:-1], tag + b" (x) = " + good + b"0",
+                     tag + b" (x) = " + good[:-1] + b"g", tag + b" (x) = " + good + b" ", b"MD4 (x) = " + good,
+                     tag + b" (x) " + good, tag + b" (x = " + good, b"\\" + tag + b" (a\\tb) = " + good,
+                     good + b"  ", good + b"\tx", tag + b" (x) = " + good + b"\r",
+                     good + b"  x\r", b"\\" + good + b"  n\\nl", b"; sfv comment", tag.lower() + b" (x) = " + good,
+                     tag + b"(x)=" + good, tag + b"  (x) = " + good, b"  " + tag + b" (x) = " + good,
+                     tag + b" (missing) = " + good, tag + b" (folder) = " + good, tag + b" (x) = " + bad,
+                     tag + b" (x) = " + good.upper()]
+        if algorithm != "blake2b":
+            # GNU's BLAKE2b takes any shorter length from the hex; ours computes the 512-bit one only.
+            malformed.insert(12, good[:-2] + b"  x")
+        write(work, "mixed.sums", b"\n".join(malformed + lines))
+        write(work, "mixed-crlf.sums", b"\r\n".join(lines))
+        write(work, "no-final-newline.sums", tagged.rstrip(b"\n"))
+        write(work, "only-missing.sums", tag + b" (missing) = " + good + b"\n" + tag + b" (gone) = " + good + b"\n")
+        write(work, "only-junk.sums", b"junk\nmore junk\n")
+        write(work, "single-space.sums", good + b" x\n" + good + b"  x\n")
+        write(work, "two-space-first.sums", good + b"  x\n" + good + b" x\n")
+        write(work, "dash.sums", tag + b" (-) = " + good + b"\n")
+        options = [[], ["--quiet"], ["--status"], ["--strict"], ["--warn"], ["--ignore-missing"],
+                   ["--quiet", "--warn", "--strict"], ["--status", "--ignore-missing"], ["-w", "--ignore-missing"]]
+        for listing in ["tagged.sums", "untagged.sums", "mixed.sums", "mixed-crlf.sums", "no-final-newline.sums",
+                        "only-missing.sums", "only-junk.sums", "single-space.sums", "two-space-first.sums",
+                        "missing.sums", "folder"]:
+            for extra in options:
+                same(f"check {algorithm} {listing} {extra}", ["-a", algorithm, "-c"] + extra + [listing], work)
+        same(f"check {algorithm} two lists", ["-a", algorithm, "-c", "tagged.sums", "only-junk.sums"], work)
+        same(f"check {algorithm} list on stdin", ["-a", algorithm, "-c"], work, stdin=tagged)
+        same(f"check {algorithm} dash list", ["-a", algorithm, "-c", "-"], work, stdin=b"\n".join(malformed))
+        same(f"check {algorithm} dash entry", ["-a", algorithm, "-c", "dash.sums"], work, stdin=b"not x")
+        same(f"check {algorithm} dash entry from stdin list", ["-a", algorithm, "-c", "-w"], work,
+             stdin=tag + b" (-) = " + good + b"\n")
+        same(f"check {algorithm} unreadable as nobody", ["-a", algorithm, "-c", "-"], work, user="nobody",
+             stdin=tag + b" (unreadable) = " + good + b"\n" + tag + b" (x) = " + good + b"\n")
+        # Without -a, GNU's cksum reads tagged lines only, of any algorithm (ours reads the others too).
+        # Ours also takes ";" lines for comments, as in SFV lists.
+        write(work, "tagged-mixed.sums", b"\n".join(line for line in malformed + lines
+                                                     if not line.lstrip(b" \\").startswith((good[:2], b";"))))
+        same(f"check tagged {algorithm} without -a", ["-c", "--warn", "tagged-mixed.sums"], work)
+        check(f"length {algorithm}", digest_length > 0)
+
+    # ---- write errors ----
+    with open("/dev/full", "wb") as full:
+        same("sums to a full disk", ["-a", "md5", "x"], work, stdout=full)
+        same("check to a full disk", ["-a", "md5", "-c", "tagged.sums"], work, stdout=full)
+    for ignore in (False, True):
+        results = []
+        for program in (KESWIN, GNU):
+            reader, writer = os.pipe()
+            os.close(reader)
+            env = dict(os.environ, LC_ALL="C.UTF-8")
+            preexec = (lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN)) if ignore else None
+            done = subprocess.run([program, "-a", "md5"] + file_args, cwd=work, stdout=writer,
+                                  stderr=subprocess.PIPE, env=env, preexec_fn=preexec, timeout=60)
+            os.close(writer)
+            results.append((normalised(done.stderr, program), done.returncode))
+        check(f"closed pipe, SIGPIPE {'ignored' if ignore else 'default'}", results[0] == results[1], repr(results))
+
+    # ---- a FIFO is read ----
+    fifo = os.path.join(work, "fifo")
+    os.mkfifo(fifo)
+    outputs = []
+    for program in (KESWIN, GNU):
+        writer = threading.Thread(target=lambda: open(fifo, "wb").write(b"through a pipe" * 1000))
+        writer.start()
+        outputs.append(run(program, ["-a", "sha256", "fifo"], work))
+        writer.join()
+    check("FIFO", outputs[0] == outputs[1], repr(outputs))
+
+    # ---- --progress: one line rewritten in place on a terminal, then cleared; nothing when not a terminal ----
+    def slow_writer():
+        with open(fifo, "wb") as f:
+            for _ in range(12):
+                f.write(b"x" * 65536)
+                f.flush()
+                time.sleep(0.1)
+
+    for on_terminal in (True, False):
+        master, follower = os.openpty() if on_terminal else os.pipe()
+        writer = threading.Thread(target=slow_writer)
+        writer.start()
+        done = subprocess.run([KESWIN, "--progress", "-a", "md5", "fifo"], cwd=work, stdout=subprocess.PIPE,
+                              stderr=follower, timeout=60)
+        writer.join()
+        os.close(follower)
+        shown = b""
+        while True:
+            try:
+                chunk = os.read(master, 65536)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        os.close(master)
+        expected = (b"MD5 (fifo) = " + hashlib.md5(b"x" * 65536 * 12).hexdigest().encode() + b"\n", 0)
+        check(f"progress, {'a terminal' if on_terminal else 'a pipe'}: output unchanged",
+              (done.stdout, done.returncode) == expected, repr((done.stdout, done.returncode)))
+        if on_terminal:
+            check("progress on a terminal", b"KiB/s" in shown and shown.endswith(b"\r\x1b[K"), repr(shown))
+        else:
+            check("no progress on a pipe", shown == b"", repr(shown))
+
+    # ---- what coreutils lacks, against Python ----
+    python_digests = {"crc32": lambda d: zlib.crc32(d).to_bytes(4, "big").hex(),
+                      "sha3-256": lambda d: hashlib.sha3_256(d).hexdigest(),
+                      "sha3-512": lambda d: hashlib.sha3_512(d).hexdigest(),
+                      "blake2b": lambda d: hashlib.blake2b(d).hexdigest(),
+                      "md5": lambda d: hashlib.md5(d).hexdigest()}
+    plain = [f for f in files if "\\" not in f and "\n" not in f and "\r" not in f]
+    for algorithm, digest in python_digests.items():
+        out = run(KESWIN, ["-a", algorithm, "--"] + plain, work)[0]
+        expected = b"".join(f"{TAGS[algorithm]} (".encode() + os.fsencode(f) + b") = " +
+                            digest(open(os.path.join(work, f), "rb").read()).encode() + b"\n" for f in plain)
+        check(f"{algorithm} against Python", out == expected, f"{out!r}\n    {expected!r}")
+        write(work, "ours.sums", run(KESWIN, ["-a", algorithm] + file_args, work)[0])
+        out, err, status = run(KESWIN, ["-a", algorithm, "-c", "--quiet", "ours.sums"], work)
+        check(f"{algorithm} checks its own list", (out, err, status) == (b"", b"", 0), repr((out, err, status)))
+    default = run(KESWIN, ["x", "big"], work)[0]
+    expected = b"".join(f"{TAGS[a]} ({f}) = ".encode() + python_digests.get(a, lambda d: hashlib.new(a, d).hexdigest())(
+        open(os.path.join(work, f), "rb").read()).encode() + b"\n" for f in ["x", "big"]
+        for a in ["crc32", "md5", "sha1", "sha256"])
+    check("the default four, in order", default == expected, f"{default!r}\n    {expected!r}")
+    several = run(KESWIN, ["-a", "sha3-512,crc32,md5", "x"], work)[0]
+    check("algorithms in the order given", [l.split(b" ")[0] for l in several.splitlines()] ==
+          [b"SHA3-512", b"CRC32", b"MD5"], repr(several))
+    out, err, status = run(KESWIN, ["-a", "md5,sha1", "--untagged", "x"], work)
+    check("--untagged with two algorithms is a usage error", status == 1 and out == b"" and b"--help" in err,
+          repr((out, err, status)))
+
+    # ---- SFV by rhash ----
+    if shutil.which("rhash"):
+        sfv_files = [f for f in plain if not f.startswith((";", " ", "#"))]
+        write(work, "rhash.sfv", subprocess.run(["rhash", "--sfv", "--"] + sfv_files, cwd=work,
+                                                stdout=subprocess.PIPE, check=True).stdout)
+        out, err, status = run(KESWIN, ["-c", "rhash.sfv"], work)
+        expected = b"".join(os.fsencode(f) + b": OK\n" for f in sfv_files)
+        check("rhash SFV checks OK", (out, err, status) == (expected, b"", 0), repr((out, err, status)))
+        with open(os.path.join(work, "x"), "r+b") as f:
+            data = f.read()
+            f.seek(0)
+            f.write(bytes([data[0] ^ 1]) + data[1:])
+        out, err, status = run(KESWIN, ["-c", "--quiet", "rhash.sfv"], work)
+        check("rhash SFV, one file corrupted", (out, status) == (b"x: FAILED\n", 1) and b"1 computed checksum did NOT"
+              in err, repr((out, err, status)))
+    else:
+        print("SKIP SFV: rhash is not installed")
+
+    # ---- a file that changes while it is read: never a digest, never OK ----
+    growing = os.path.join(work, "growing")
+    start = os.urandom(64 * 1024 * 1024)
+    with open(growing, "wb") as f:
+        f.write(start)
+    write(work, "growing.sums", b"MD5 (growing) = " + hashlib.md5(start).hexdigest().encode() + b"\n")
+    for args in (["-a", "md5", "growing"], ["-a", "md5", "-c", "growing.sums"]):
+        stop = threading.Event()
+
+        def append():
+            with open(growing, "ab") as f:
+                while not stop.is_set():
+                    f.write(b"more")
+                    f.flush()
+                    time.sleep(0.001)
+
+        appender = threading.Thread(target=append)
+        appender.start()
+        out, err, status = run(KESWIN, args, work)
+        stop.set()
+        appender.join()
+        check(f"changed while read: {args}", status == 1 and b"= " not in out and b": OK" not in out and
+              err.endswith(b": growing: file changed as it was read\n" if "-c" not in args else
+                           b"WARNING: 1 listed file could not be read\n"), repr((out, err, status)))
+
+
+main()
