@@ -133,17 +133,35 @@ FileDigests DigestBatch::State::readAll(FileReader& reader, WatchedReader* watch
         [&](HashAlgorithm algorithm) { tools.digestSlots[indexOf(algorithm)].start(algorithm, options.createHasher); });
 
     auto read = std::make_shared<SharedRead>(tools.ring, plan, tools.digestSlots, cancelled, bytesDone, filesWaiting);
+    // Offered to idle workers for as long as this worker's blocks and digests serve it, and not a moment longer.
+    class Offer
+    {
+    public:
+        Offer(State& state, std::shared_ptr<SharedRead> read) : m_state(state), m_read(std::move(read))
+        {
+            std::lock_guard lock(m_state.mutex);
+            m_state.helpable.push_back(m_read);
+            m_state.workArrived.notify_all();
+        }
+        ~Offer()
+        {
+            std::lock_guard lock(m_state.mutex);
+            std::erase(m_state.helpable, m_read);
+        }
+        Offer(const Offer&) = delete;
+        Offer& operator=(const Offer&) = delete;
+
+    private:
+        State& m_state;
+        std::shared_ptr<SharedRead> m_read;
+    };
+    std::optional<Offer> offer;
     if (plan.size() > 1) {
-        std::lock_guard lock(mutex);
-        helpable.push_back(read);
-        workArrived.notify_all();
+        offer.emplace(*this, read);
     }
     QString reason;
     const SharedRead::End end = read->run(reader, &reason);
-    if (plan.size() > 1) {
-        std::lock_guard lock(mutex);
-        std::erase(helpable, read);
-    }
+    offer.reset();
 
     FileDigests result;
     result.bytesRead = read->bytesRead();
