@@ -1,5 +1,5 @@
-#include "BulletinReminder.h"
 #include "Clock.h"
+#include "DetachedBulletinReminder.h"
 #include "DigestEngine.h"
 #include "DigestRun.h"
 #include "frmMain.h"
@@ -43,9 +43,9 @@ int main(int argc, char** argv)
     frmMain window(std::make_shared<DigestEngine>(), messageBox, fileDialog, clipboard,
                    [&] { LaunchWebPage(launcher, kHomePage, kShowNormal); });
     QApplication::setWindowIcon(window.windowIcon());
-    QtSettingsStore settings;
-    SystemClock clock;
-    Form_Load(window.session(), arguments, [&] { runBulletinReminder(settings, clock, launcher, kBulletinPage); });
+    DetachedBulletinReminder reminder([] { return std::make_unique<QtSettingsStore>(); },
+                                      std::make_shared<SystemClock>(), launcher, kBulletinPage);
+    Form_Load(window.session(), arguments, [&] { reminder.start(); });
     // A request that came while a start-up message box was open has closed it; the window is then never shown.
     int status = 0;
     if (!termination.wasRequested()) {
@@ -55,7 +55,7 @@ int main(int argc, char** argv)
 
     // A worker abandoned inside a read that hangs must neither hold the process up nor see the libraries it uses
     // torn down under it: end at once, as closing the window promises.
-    if (DigestRun::liveWorkers() > 0) {
+    if (DigestRun::liveWorkers() > 0 || DetachedBulletinReminder::liveWorkers() > 0) {
         std::fflush(nullptr);
         std::_Exit(status);
     }
