@@ -96,7 +96,7 @@ Icon|keswin-hash
 Terminal|false
 Type|Application
 MimeType|application/octet-stream;
-MimeType|text/plain;
+MimeType|application/x-zerosize;
 Keywords|hash;
 Keywords|checksum;
 Keywords|digest;
@@ -104,6 +104,24 @@ Keywords|CRC;
 Keywords|MD5;
 Keywords|SHA;
 EOF
+# Claimed, text/plain would make the program the opener of every text file where the desktop keeps no defaults list of
+# its own: xdg-mime then takes the first entry that claims the type, and ours sorts before most editors'.
+check "desktop entry: claims no text type" \
+    lacks_line '^text/' "$(entry_value "$desktop" "Desktop Entry" MimeType | tr ';' '\n')"
+no_default_for_text() {
+    local share=$work/text-desktop/share
+    mkdir -p "$share/applications" "$work/text-desktop/empty"
+    cp "$desktop" "$share/applications/"
+    printf '[Desktop Entry]\nType=Application\nName=Editor\nExec=true %%f\nMimeType=text/plain;\n' \
+        >"$share/applications/zz-editor.desktop"
+    update-desktop-database "$share/applications" || return 1
+    local answer
+    answer=$(env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u KDE_FULL_SESSION -u GNOME_DESKTOP_SESSION_ID \
+        XDG_DATA_DIRS="$share" XDG_DATA_HOME="$work/text-desktop/empty" XDG_CONFIG_HOME="$work/text-desktop/empty" \
+        XDG_CONFIG_DIRS="$work/text-desktop/empty" xdg-mime query default text/plain) || return 1
+    [ "$answer" = zz-editor.desktop ] || { echo "xdg-mime query default text/plain answered \"$answer\""; return 1; }
+}
+check "desktop entry: an editor sorting after it stays the opener of text/plain" no_default_for_text
 check "desktop entry: Exec names the installed program" \
     test -x "$prefix/bin/$(entry_value "$desktop" "Desktop Entry" Exec | cut -d' ' -f1)"
 
