@@ -11,6 +11,7 @@
 #include "QtWebLauncher.h"
 #include "StartUp.h"
 #include "TerminationRequests.h"
+#include "Version.h"
 #include "WebAddresses.h"
 
 #include <cstdio>
@@ -28,7 +29,7 @@ int main(int argc, char** argv)
     char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
     QApplication application(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("Keswin Hash"));
-    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QApplication::setApplicationVersion(kVersionText);
     // The installed desktop entry's name: Wayland compositors match the window to its entry and icon by it.
     QGuiApplication::setDesktopFileName(QStringLiteral("keswin-hash"));
 
