@@ -13,10 +13,10 @@ install_missing() {
     fi
 }
 
-BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev libisal-dev
+BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev libisal-dev libxcb1-dev
     fonts-dejavu-core)
 TEST_PACKAGES=(coreutils rhash xvfb xdotool xclip x11-utils wmctrl openbox imagemagick clang-format weston qt6-wayland
-    dbus at-spi2-core python3-pyatspi python3-gi util-linux
+    dbus at-spi2-core python3-pyatspi python3-gi python3-xlib util-linux
     desktop-file-utils xdg-utils appstream dpkg-dev file groff-base man-db lintian)
 # tools/fuzz.sh alone: libFuzzer and the sanitizers' runtimes come with Debian's clang.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)

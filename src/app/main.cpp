@@ -1,3 +1,4 @@
+#include "ClipboardHandover.h"
 #include "Clock.h"
 #include "DetachedBulletinReminder.h"
 #include "DigestEngine.h"
@@ -57,6 +58,8 @@ int main(int argc, char** argv)
     // A worker abandoned inside a read that hangs must neither hold the process up nor see the libraries it uses
     // torn down under it: end at once, as closing the window promises.
     if (DigestRun::liveWorkers() > 0 || DetachedBulletinReminder::liveWorkers() > 0) {
+        // Qt hands the clipboard to the desktop's manager only as the application goes, which ending here skips.
+        handClipboardToManager(std::chrono::seconds(5));
         std::fflush(nullptr);
         std::_Exit(status);
     }
