@@ -7,7 +7,6 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QTimer>
-#include <QWindow>
 #include <xcb/xcb.h>
 
 namespace {
@@ -69,11 +68,6 @@ void handClipboardToManager(std::chrono::milliseconds limit)
     if (manager == XCB_ATOM_NONE || saveTargets == XCB_ATOM_NONE || selectionOwner(connection, manager) == XCB_NONE) {
         return;
     }
-    // The program is ending: no window of its own (an About window left open) may stay while the manager is served.
-    for (QWindow* window : QGuiApplication::topLevelWindows()) {
-        window->hide();
-    }
-    xcb_flush(connection);
     // The manager answers a window of ours; it then asks the clipboard's owner, Qt, for every form of the content,
     // which Qt serves from the event loop run here.
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
