@@ -11,7 +11,7 @@ fail() {
 }
 . "$here/private_desktop.sh"
 # A program that hung in a failing case ignores SIGTERM, and would hold the caller's output open.
-extra_cleanup='for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done'
+extra_cleanup='[ -z "${app:-}" ] || kill -KILL "$app" 2>/dev/null || true'
 [ -x "${1:-}" ] || fail "no program at ${1:-(not given)}"
 program=$(realpath "$1")
 . "$here/window_helpers.sh"
