@@ -13,7 +13,7 @@ install_missing "${BUILD_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
 
 build="$root/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESWIN_FUZZ=ON \
-    -DBUILD_TESTING=OFF >/dev/null
+    -DKESWIN_WERROR=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target fuzzers
 
 failed=()

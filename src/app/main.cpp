@@ -1,5 +1,6 @@
-#include "BulletinReminder.h"
+#include "ClipboardHandover.h"
 #include "Clock.h"
+#include "DetachedBulletinReminder.h"
 #include "DigestEngine.h"
 #include "DigestRun.h"
 #include "frmMain.h"
@@ -11,6 +12,7 @@
 #include "QtWebLauncher.h"
 #include "StartUp.h"
 #include "TerminationRequests.h"
+#include "Version.h"
 #include "WebAddresses.h"
 
 #include <cstdio>
@@ -28,7 +30,7 @@ int main(int argc, char** argv)
     char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
     QApplication application(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("Keswin Hash"));
-    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QApplication::setApplicationVersion(kVersionText);
     // The installed desktop entry's name: Wayland compositors match the window to its entry and icon by it.
     QGuiApplication::setDesktopFileName(QStringLiteral("keswin-hash"));
 
@@ -45,9 +47,9 @@ int main(int argc, char** argv)
     // A request while start-up waits for the first facts ends the wait; the window is then never shown.
     QObject::connect(&termination, &TerminationRequests::requested, &window.session(), &AnalysisSession::stop);
     QApplication::setWindowIcon(window.windowIcon());
-    QtSettingsStore settings;
-    SystemClock clock;
-    Form_Load(window.session(), arguments, [&] { runBulletinReminder(settings, clock, launcher, kBulletinPage); });
+    DetachedBulletinReminder reminder([] { return std::make_unique<QtSettingsStore>(); },
+                                      std::make_shared<SystemClock>(), launcher, kBulletinPage);
+    Form_Load(window.session(), arguments, [&] { reminder.start(); });
     // A request that came while a start-up message box was open has closed it; the window is then never shown.
     int status = 0;
     if (!termination.wasRequested()) {
@@ -57,7 +59,9 @@ int main(int argc, char** argv)
 
     // A worker abandoned inside a read that hangs must neither hold the process up nor see the libraries it uses
     // torn down under it: end at once, as closing the window promises.
-    if (DigestRun::liveWorkers() > 0) {
+    if (DigestRun::liveWorkers() > 0 || DetachedBulletinReminder::liveWorkers() > 0) {
+        // Qt hands the clipboard to the desktop's manager only as the application goes, which ending here skips.
+        handClipboardToManager(std::chrono::seconds(5));
         std::fflush(nullptr);
         std::_Exit(status);
     }

@@ -1,7 +1,11 @@
 #include "QtSettingsStore.h"
 
+#include <cerrno>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -14,6 +18,24 @@ bool isSoundSettingsFile(const QString& path)
 {
     const QFileInfo file(path);
     return !file.exists() || (file.isFile() && file.size() <= kLargestSettingsFile);
+}
+
+// A write takes Qt's lock file beside the store, and when one is there already Qt reads it to tell whether its
+// writer still lives, and waits while it cannot tell: a FIFO there blocks that read for good, a link may lead to a
+// device that never ends, a folder or a lock it cannot read keeps it waiting. Only what a writer of ours leaves may
+// stand there: nothing, or a short regular file that can be read. A lock of ours holds three short lines.
+constexpr qint64 kLargestLockFile = 4 * 1024;
+
+bool isSoundLockFile(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat entry
+    {
+    };
+    if (::lstat(name.constData(), &entry) != 0) {
+        return errno == ENOENT;
+    }
+    return S_ISREG(entry.st_mode) && entry.st_size <= kLargestLockFile && ::access(name.constData(), R_OK) == 0;
 }
 
 } // namespace
@@ -44,7 +66,9 @@ QString QtSettingsStore::read(const QString& section, const QString& key)
 
 bool QtSettingsStore::write(const QString& section, const QString& key, const QString& value)
 {
-    if (!m_settings) {
+    // Checked again just before: the write reads the file anew under the lock, and either may have changed since.
+    const QString file = m_settings ? m_settings->fileName() : QString();
+    if (!m_settings || !isSoundSettingsFile(file) || !isSoundLockFile(file + QStringLiteral(".lock"))) {
         return false;
     }
     m_settings->setValue(section + u'/' + key, value);

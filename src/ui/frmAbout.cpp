@@ -3,6 +3,7 @@
 #include "AccessibleRoles.h"
 #include "ClickFilter.h"
 #include "ui_frmAbout.h"
+#include "Version.h"
 
 #include <algorithm>
 #include <QApplication>
@@ -14,6 +15,7 @@ frmAbout::frmAbout(QWidget* owner, std::function<void()> openHomePage)
       m_openHomePage(std::move(openHomePage))
 {
     m_ui->setupUi(this);
+    m_ui->lblVersionVal->setText(kVersionText);
     // A dialog of its owner's: no taskbar entry, a close box only, fixed size. Being a plain widget rather than a
     // QDialog, Escape does not close it.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);

@@ -44,8 +44,11 @@ entry_value() {
 cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 
 [ -x "$program" ] || { echo "the program is not built: $program"; exit 1; }
-version=$(sed -n 's/.*setApplicationVersion(QStringLiteral("\([^"]*\)")).*/\1/p' "$source/src/app/main.cpp")
-[ -n "$version" ] || { echo "no version found in src/app/main.cpp"; exit 1; }
+# The version as shown: the project's major number, then its minor in two digits (1.0.0 is "1.00").
+read -r major minor < <(sed -n 's/^project(KeswinHash VERSION \([0-9]*\)\.\([0-9]*\)[. ].*/\1 \2/p' \
+    "$source/CMakeLists.txt")
+[ -n "${minor:-}" ] || { echo "no project version found in CMakeLists.txt"; exit 1; }
+version=$(printf '%d.%02d' "$major" "$minor")
 home_page=$(cache_value KESWIN_HOME_PAGE)
 bulletin_page=$(cache_value KESWIN_BULLETIN_PAGE)
 component_id=example.keswin.hash
@@ -86,6 +89,15 @@ for size in 16 24 32 48 96; do
     check "install: the ${size}x$size icon is $size pixels square" \
         contains "$(file -b "$prefix/share/icons/hicolor/${size}x$size/apps/keswin-hash.png")" "PNG image data, $size x $size"
 done
+# A packager's plain configure: warnings are shown, never errors, so that a newer compiler's new warning cannot stop it.
+plain_build_warns_only() {
+    cmake -S "$source" -B "$work/plain" -DBUILD_TESTING=OFF >/dev/null || return 1
+    grep -q -- '-Wall' "$work/plain/compile_commands.json" || { echo "no warnings asked for"; return 1; }
+    ! grep -o -- '-Werror[^ ]*' "$work/plain/compile_commands.json" | sort -u
+}
+check "build: a plain build has no -Werror" plain_build_warns_only
+newest_entry() { zcat "$prefix/share/doc/keswin-hash/changelog.gz" | head -n 1; }
+check "install: the changelog's newest entry is this version" contains "$(newest_entry)" "keswin-hash ($version) "
 unfilled() { ! grep -rlE '@[A-Z_]+@' "$1"; }
 check "install: no placeholder left unfilled" unfilled "$prefix/share"
 
@@ -100,7 +112,7 @@ Icon|keswin-hash
 Terminal|false
 Type|Application
 MimeType|application/octet-stream;
-MimeType|text/plain;
+MimeType|application/x-zerosize;
 Keywords|hash;
 Keywords|checksum;
 Keywords|digest;
@@ -108,6 +120,24 @@ Keywords|CRC;
 Keywords|MD5;
 Keywords|SHA;
 EOF
+# Claimed, text/plain would make the program the opener of every text file where the desktop keeps no defaults list of
+# its own: xdg-mime then takes the first entry that claims the type, and ours sorts before most editors'.
+check "desktop entry: claims no text type" \
+    lacks_line '^text/' "$(entry_value "$desktop" "Desktop Entry" MimeType | tr ';' '\n')"
+no_default_for_text() {
+    local share=$work/text-desktop/share
+    mkdir -p "$share/applications" "$work/text-desktop/empty"
+    cp "$desktop" "$share/applications/"
+    printf '[Desktop Entry]\nType=Application\nName=Editor\nExec=true %%f\nMimeType=text/plain;\n' \
+        >"$share/applications/zz-editor.desktop"
+    update-desktop-database "$share/applications" || return 1
+    local answer
+    answer=$(env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u KDE_FULL_SESSION -u GNOME_DESKTOP_SESSION_ID \
+        XDG_DATA_DIRS="$share" XDG_DATA_HOME="$work/text-desktop/empty" XDG_CONFIG_HOME="$work/text-desktop/empty" \
+        XDG_CONFIG_DIRS="$work/text-desktop/empty" xdg-mime query default text/plain) || return 1
+    [ "$answer" = zz-editor.desktop ] || { echo "xdg-mime query default text/plain answered \"$answer\""; return 1; }
+}
+check "desktop entry: an editor sorting after it stays the opener of text/plain" no_default_for_text
 check "desktop entry: Exec names the installed program" \
     test -x "$prefix/bin/$(entry_value "$desktop" "Desktop Entry" Exec | cut -d' ' -f1)"
 
