@@ -66,11 +66,10 @@ CONF
 env DBUS_SESSION_BUS_ADDRESS="$bus" AT_SPI_BUS_ADDRESS="$bus" \
     dbus-daemon --nofork --config-file="$work/accessibility-bus.conf" >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do [ -S "$work/accessibility-bus" ] && break; sleep 0.1; done
-[ -S "$work/accessibility-bus" ] || fail "the accessibility bus did not start"
+wait_until "$patience" test -S "$work/accessibility-bus" || fail "the accessibility bus did not start"
 coproc stand_in { exec "$python" "$here/accessibility_bus.py" "$bus" 2>&1; }
 pids+=("$stand_in_PID")
-read -r -t 10 ready <&"${stand_in[0]}" && [ "$ready" = ready ] || fail "no stand-in answers for org.a11y.Bus"
+read -r -t "$patience" ready <&"${stand_in[0]}" && [ "$ready" = ready ] || fail "no stand-in answers for org.a11y.Bus"
 export DBUS_SESSION_BUS_ADDRESS="$bus" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 
 # Root ignores permissions: its unprivileged runs are nobody's. Anyone else is unprivileged already.
@@ -261,7 +260,8 @@ message_box() {
 }
 # GRACE BEFORE: waits over AT-SPI until the analysis has come to an end; prints "message" or "rows".
 analysis_state() {
-    AT_SPI_BUS_ADDRESS=$bus timeout 30 "$python" "$here/analysis_state.py" 10 "$1" "$2" "$work/message"
+    AT_SPI_BUS_ADDRESS=$bus timeout $((patience + 30)) "$python" "$here/analysis_state.py" "$patience" "$1" "$2" \
+        "$work/message"
 }
 problem() { problems+=("$*"); }
 # The text of a row, through its copy button, into $work/got.
@@ -321,7 +321,7 @@ expect_refusal() {
 }
 # Drops the case's path on the window, which shows $before.
 drop_case() {
-    main=$(main_window)
+    main=$(placed_main_window)
     local state
     state=$(analysis_state 0 "(nothing)") || fail "$state"
     [ "$state" = rows ] || fail "a message came for $before: $(cat "$work/message")"
@@ -336,14 +336,13 @@ print(urllib.parse.quote(os.fsencode(sys.argv[1])))' "$dropped")"
 }
 # Waits until the program is inside its read of the file, checks that the window answers meanwhile, changes the file
 # and lets the read go on.
+read_is_held() {
+    still_running "$app" "before its read of the file"
+    grep -q '^stall-read: holding a read until released' "$stderr"
+}
 change_mid_read() {
-    for _ in $(seq 100); do
-        grep -q '^stall-read: holding a read until released' "$stderr" && break
-        still_running "$app" "before its read of the file"
-        sleep 0.1
-    done
-    grep -q '^stall-read: holding a read until released' "$stderr" || fail "no read of the file was held"
-    main=$(main_window)
+    wait_until "$patience" read_is_held || fail "no read of the file was held"
+    main=$(placed_main_window)
     expect_row $row_name "$shown_name" "name (during the read)"
     eval "$during_read"
     touch "$release"
@@ -374,13 +373,10 @@ run() {
         box=$(message_box)
         [ -n "$box" ] || fail "no message box window, yet one was read: $(cat "$work/message")"
         xdotool windowactivate --sync "$box" key Return
-        for _ in $(seq 50); do [ -z "$(message_box)" ] && [ -n "$(main_window)" ] && break; sleep 0.1; done
-        [ -z "$(message_box)" ] || fail "the message box stayed after Return"
-        # The window manager places a window just shown a moment later: clicks before then may miss.
-        [ "$way" = drop ] || sleep 0.5
+        wait_until "$patience" eval '[ -z "$(message_box)" ]' || fail "the message box stayed after Return"
     fi
-    main=$(main_window)
-    [ -n "$main" ] || fail "no main window after the analysis"
+    # The window manager places a window just shown a moment later: clicks before then may miss.
+    main=$(placed_main_window)
     case "$state ${outcome%% *}" in
     "rows digests" | "rows changed-or-digests" | "rows digests-or-refused") expect_digests ;;
     "message refused" | "message digests-or-refused")

@@ -3,6 +3,20 @@
 # The caller defines fail (reports and exits), sets work (a temporary folder), drag_source (the program built from
 # DragSource.cpp) and a pids array whose programs it stops at the end; launch sets app.
 
+# How long a wait for a state may last before it counts as never coming. Only a safety net: every wait ends as soon as
+# its state is reached, and a machine busy with other work may take long to reach it.
+patience=${KESWIN_TEST_PATIENCE:-60}
+# SECONDS COMMAND...: runs the command every tenth of a second until it succeeds; fails (status 1) once SECONDS
+# have passed without.
+wait_until() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+
 # Window ids of visible top-level windows titled exactly "Keswin Hash".
 windows() { xdotool search --onlyvisible --name '^Keswin Hash$' 2>/dev/null || true; }
 size_of() { xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'; }
@@ -20,21 +34,13 @@ still_running() {
     fail "the program ended with status $status $2"
 }
 # With a PID, a program that ends before showing anything fails the case at once, with its status.
-wait_for_windows() {
-    for _ in $(seq 100); do
-        [ -n "$(windows)" ] && return 0
-        [ -z "${1:-}" ] || still_running "$1" "before showing a window"
-        sleep 0.1
-    done
-    fail "no window titled Keswin Hash appeared"
+shows_a_window() {
+    [ -z "${1:-}" ] || still_running "$1" "before showing a window"
+    [ -n "$(windows)" ]
 }
-wait_for_exit() {
-    for _ in $(seq 100); do
-        kill -0 "$1" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    fail "$2"
-}
+wait_for_windows() { wait_until "$patience" shows_a_window "${1:-}" || fail "no window titled Keswin Hash appeared"; }
+has_ended() { ! kill -0 "$1" 2>/dev/null; }
+wait_for_exit() { wait_until "$patience" has_ended "$1" || fail "$2"; }
 # After its window was closed the program must end, and with status 0: a crash or an abort is not an ending.
 ended_cleanly() {
     wait_for_exit "$1" "$2"
@@ -89,6 +95,17 @@ main_window() {
     local id
     for id in $(windows); do is_main "$id" && echo "$id"; done
 }
+# The window manager has taken the window on and placed it: clicks at its controls land where they are meant to.
+is_managed() {
+    xprop -id "$1" WM_STATE 2>/dev/null | grep -q 'window state: Normal' &&
+        xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'
+}
+# Waits until the main window is shown and placed; prints its id.
+placed_main_window() {
+    local id
+    wait_until "$patience" eval 'id=$(main_window); [ -n "$id" ] && is_managed "$id"' || fail "no main window was placed"
+    echo "$id"
+}
 
 # A text of ours on the clipboard, served by an xclip of ours that ends as soon as another client takes the clipboard:
 # so a read after a click cannot see what the clipboard held before the click, and an untouched clipboard shows.
@@ -97,11 +114,8 @@ mark_clipboard() {
     printf '%s' "$clipboard_marker" | xclip -quiet -selection clipboard >/dev/null 2>&1 &
     marker=$!
     pids+=($marker)
-    for _ in $(seq 50); do
-        [ "$(xclip -selection clipboard -o 2>/dev/null || true)" = "$clipboard_marker" ] && return 0
-        sleep 0.05
-    done
-    fail "could not put a text of the test's on the clipboard"
+    wait_until "$patience" eval '[ "$(xclip -selection clipboard -o 2>/dev/null || true)" = "$clipboard_marker" ]' ||
+        fail "could not put a text of the test's on the clipboard"
 }
 # Runs the command (a click), which must put a text on the clipboard, and writes that text to FILE.
 copy_into() {
@@ -120,56 +134,62 @@ row_text() {
 }
 # Waits until the SHA-256 row of WINDOW shows a digest (the last row filled), or the given digest.
 wait_for_sha256() {
-    local shown
-    for _ in $(seq 100); do
+    local shown deadline=$((SECONDS + patience))
+    while :; do
         shown=$(row_text "$1" $row_sha256)
         if [ -n "${2:-}" ]; then
             [ "$shown" = "$2" ] && return 0
         elif [[ $shown =~ ^[0-9a-f]{64}$ ]]; then
             return 0
         fi
+        [ "$SECONDS" -lt "$deadline" ] || break
         sleep 0.1
     done
     fail "the SHA-256 row shows \"$shown\", expected ${2:-a digest}"
 }
 
 # Drags the files from a drag source of ours, placed beside WINDOW, onto point X Y of WINDOW's client area, with the
-# real pointer: press on the source, move over in steps, release. The drop must be taken and reported finished.
+# real pointer: press on the source, move over in steps, release. Each step waits for the drag source to say it was
+# taken: a busy machine may deliver the press, the moves and the release before either program has seen any of them.
+# The drop must be taken and reported finished.
 drag_onto() {
     local window=$1 x=$2 y=$3 source_window step
     shift 3
     "$drag_source" "$@" >"$work/drag.out" &
     local source_pid=$!
     pids+=($source_pid)
-    for _ in $(seq 100); do
-        source_window=$(xdotool search --onlyvisible --name '^Drag Source$' 2>/dev/null || true)
-        [ -n "$source_window" ] && break
+    source_shown() {
         still_running "$source_pid" "(the drag source) before showing a window"
-        sleep 0.1
-    done
-    [ -n "$source_window" ] || fail "the drag source showed no window"
+        source_window=$(xdotool search --onlyvisible --name '^Drag Source$' 2>/dev/null || true)
+        [ -n "$source_window" ] && is_managed "$source_window"
+    }
+    wait_until "$patience" source_shown || fail "the drag source showed no window"
     local main_x main_y main_w source_x source_y source_w source_h
     read -r main_x main_y main_w _ <<<"$(geometry_of "$window")"
     xdotool windowmove "$source_window" $((main_x > 200 ? main_x - 180 : main_x + main_w + 40)) "$main_y"
     # Frames included: the source must not cover any part of the window it drops on.
-    for _ in $(seq 50); do
+    beside_the_window() {
         read -r source_x source_y source_w source_h <<<"$(geometry_of "$source_window")"
-        [ $((source_x + source_w + 20)) -lt "$main_x" ] || [ "$source_x" -gt $((main_x + main_w + 20)) ] && break
-        sleep 0.1
-    done
-    [ $((source_x + source_w + 20)) -lt "$main_x" ] || [ "$source_x" -gt $((main_x + main_w + 20)) ] ||
+        [ $((source_x + source_w + 20)) -lt "$main_x" ] || [ "$source_x" -gt $((main_x + main_w + 20)) ]
+    }
+    wait_until "$patience" beside_the_window ||
         fail "the drag source at $source_x,$source_y overlaps the main window at $main_x,$main_y"
     local from_x=$((source_x + source_w / 2)) from_y=$((source_y + source_h / 2))
     local to_x=$((main_x + x)) to_y=$((main_y + y))
+    drag_says() { still_running "$source_pid" "(the drag source) during the drag" && grep -qx "$1" "$work/drag.out"; }
     xdotool mousemove --sync "$from_x" "$from_y"
-    sleep 0.2
     xdotool mousedown 1
-    sleep 0.2
+    wait_until "$patience" drag_says dragging || fail "the drag did not begin at the press on the drag source"
     for step in $(seq 12); do
         xdotool mousemove --sync $((from_x + (to_x - from_x) * step / 12)) $((from_y + (to_y - from_y) * step / 12))
-        sleep 0.05
     done
-    sleep 0.2
+    # Nudged on until the window has answered that it takes the files: a release before then would drop nowhere.
+    accepted() {
+        drag_says "over copy" && return 0
+        xdotool mousemove --sync "$to_x" $((to_y + 1)) mousemove --sync "$to_x" "$to_y"
+        return 1
+    }
+    wait_until "$patience" accepted || fail "the window did not take the drag; the drag source printed: $(cat "$work/drag.out")"
     xdotool mouseup 1
     wait_for_exit "$source_pid" "the drag source did not end after the drop"
     reap "$source_pid"
