@@ -370,9 +370,10 @@ run() {
     state=$(analysis_state 0.3 "$([ "$way" = cli ] && echo "(nothing)" || echo "$before_sha256")") || fail "$state"
     still_running "$app" "during the analysis"
     if [ "$state" = message ]; then
-        box=$(message_box)
-        [ -n "$box" ] || fail "no message box window, yet one was read: $(cat "$work/message")"
-        xdotool windowactivate --sync "$box" key Return
+        # Read over AT-SPI as soon as it is shown: the window manager may take a while longer to put it on the screen.
+        wait_until "$patience" eval 'box=$(message_box); [ -n "$box" ] && is_managed "$box"' ||
+            fail "no message box window, yet one was read: $(cat "$work/message")"
+        timeout "$patience" xdotool windowactivate --sync "$box" key Return
         wait_until "$patience" eval '[ -z "$(message_box)" ]' || fail "the message box stayed after Return"
     fi
     # The window manager places a window just shown a moment later: clicks before then may miss.
