@@ -103,7 +103,8 @@ is_managed() {
 # Waits until the main window is shown and placed; prints its id.
 placed_main_window() {
     local id
-    wait_until "$patience" eval 'id=$(main_window); [ -n "$id" ] && is_managed "$id"' || fail "no main window was placed"
+    wait_until "$patience" eval 'id=$(main_window); [ -n "$id" ] && is_managed "$id"' ||
+        fail "no main window was placed"
     echo "$id"
 }
 
@@ -183,13 +184,16 @@ drag_onto() {
     for step in $(seq 12); do
         xdotool mousemove --sync $((from_x + (to_x - from_x) * step / 12)) $((from_y + (to_y - from_y) * step / 12))
     done
-    # Nudged on until the window has answered that it takes the files: a release before then would drop nowhere.
+    # Nudged on until the window has answered that it takes the files: a release before then would drop nowhere. The
+    # last answer counts: a target passed over on the way may have said otherwise.
     accepted() {
-        drag_says "over copy" && return 0
+        still_running "$source_pid" "(the drag source) during the drag"
+        [ "$(grep '^over ' "$work/drag.out" | tail -n 1)" = "over copy" ] && return 0
         xdotool mousemove --sync "$to_x" $((to_y + 1)) mousemove --sync "$to_x" "$to_y"
         return 1
     }
-    wait_until "$patience" accepted || fail "the window did not take the drag; the drag source printed: $(cat "$work/drag.out")"
+    wait_until "$patience" accepted ||
+        fail "the window did not take the drag; the drag source printed: $(cat "$work/drag.out")"
     xdotool mouseup 1
     wait_for_exit "$source_pid" "the drag source did not end after the drop"
     reap "$source_pid"
