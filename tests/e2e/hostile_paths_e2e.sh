@@ -188,6 +188,20 @@ make_long_path() {
     dropped=$given shown_name=deep.txt shown_path=$given content="$dir/content"
     [ ${#given} -gt 4096 ] || fail "the long path is only ${#given} bytes"
 }
+# Another program keeps the file mapped for writing, as a database or a virtual machine does: its writes move no time
+# stamp, so the file is refused whether or not it writes during the read.
+make_mapped_for_writing() {
+    place mapped-for-writing && as_file database.bin
+    stat_size=$(stat -c %s "$given")
+    "$python" -c 'import mmap, sys, time
+with open(sys.argv[1], "r+b") as file:
+    mapping = mmap.mmap(file.fileno(), 0)
+mapping[0:1] = mapping[0:1]
+print("mapped", flush=True)
+time.sleep(3600)' "$given" >"$dir/writer.out" &
+    pids+=($!)
+    wait_until "$patience" grep -qx mapped "$dir/writer.out" || fail "the file was not mapped for writing"
+}
 make_deleted_mid_read() { place deleted && held_file gone && during_read="rm -f '$given'"; }
 make_truncated_mid_read() { place truncated && held_file cut && during_read="truncate -s 4096 '$given'"; }
 make_growing_mid_read() {
@@ -225,6 +239,7 @@ trailing_space       self          digests
 markup               self          digests
 not_utf8             self          digests
 long_path            self          digests-or-refused File name too long
+mapped_for_writing   self          refused Another program has the file open for writing, so it can change while it is being read.
 deleted_mid_read     self          changed-or-digests
 truncated_mid_read   self          changed
 growing_mid_read     self          changed
