@@ -1,7 +1,7 @@
 // Drag source for the end-to-end test: another X client that drags files the way a file manager does.
 //   keswin-drag-source FILE...
-// A left-button press anywhere in its window starts a drag of the files' URLs. It prints "dragging" once the drag has
-// begun, and "over copy" (or "over ignore") whenever the target under the pointer answers, so that a test releases
+// A left-button press anywhere in its window starts a drag of the files' URLs. It prints "dragging" once the press is
+// taken, and "over copy" (or "over ignore") whenever the target under the pointer answers, so that a test releases
 // the button only over a target that takes the files. When the drag ends it prints the action the target last agreed
 // to ("copy", or "ignore" when no target wanted the files) and exits once the target has taken the files, printing
 // "finished" when the target reported so.
@@ -45,8 +45,9 @@ protected:
         connect(drag, &QDrag::actionChanged, this, [](Qt::DropAction action) {
             say(action == Qt::CopyAction ? "over copy" : action == Qt::IgnoreAction ? "over ignore" : "over other");
         });
-        // Said from inside the drag's own event loop: the pointer is grabbed by then, and moves go to the drag.
-        QTimer::singleShot(0, this, [] { say("dragging"); });
+        // Said once the press is taken: from here on the button's implicit grab sends every move to this program,
+        // whose drag takes them up as soon as it has begun.
+        say("dragging");
         const Qt::DropAction result = drag->exec(Qt::CopyAction);
         std::printf("%s\n", result == Qt::CopyAction ? "copy" : result == Qt::IgnoreAction ? "ignore" : "other");
         std::fflush(stdout);

@@ -369,7 +369,8 @@ run() {
     local way=$1 id=$2 user=$3 outcome=$4 state box
     stderr="$out/$way-${id//_/-}.stderr"
     in_run=yes pids=() problems=() size_text= stat_size= during_read=
-    trap 'for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done' EXIT
+    # A drag that failed half-way must not leave the button pressed for the next run.
+    trap 'for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; xdotool mouseup 1 2>/dev/null || true' EXIT
     "make_$id"
     if [ "$way" = cli ]; then
         start_program "$user" "$start_in" "$given"

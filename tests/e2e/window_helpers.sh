@@ -178,9 +178,16 @@ drag_onto() {
     local from_x=$((source_x + source_w / 2)) from_y=$((source_y + source_h / 2))
     local to_x=$((main_x + x)) to_y=$((main_y + y))
     drag_says() { still_running "$source_pid" "(the drag source) during the drag" && grep -qx "$1" "$work/drag.out"; }
+    # A button left pressed would spoil every later click.
+    drag_failed() {
+        local pointer
+        pointer=$(xdotool getmouselocation 2>&1 || true)
+        xdotool mouseup 1 || true
+        fail "$1; the pointer is at $pointer; the drag source printed: $(cat "$work/drag.out")"
+    }
     xdotool mousemove --sync "$from_x" "$from_y"
     xdotool mousedown 1
-    wait_until "$patience" drag_says dragging || fail "the drag did not begin at the press on the drag source"
+    wait_until "$patience" drag_says dragging || drag_failed "the drag source did not take the press"
     for step in $(seq 12); do
         xdotool mousemove --sync $((from_x + (to_x - from_x) * step / 12)) $((from_y + (to_y - from_y) * step / 12))
     done
@@ -192,8 +199,7 @@ drag_onto() {
         xdotool mousemove --sync "$to_x" $((to_y + 1)) mousemove --sync "$to_x" "$to_y"
         return 1
     }
-    wait_until "$patience" accepted ||
-        fail "the window did not take the drag; the drag source printed: $(cat "$work/drag.out")"
+    wait_until "$patience" accepted || drag_failed "the window did not take the drag"
     xdotool mouseup 1
     wait_for_exit "$source_pid" "the drag source did not end after the drop"
     reap "$source_pid"
