@@ -161,7 +161,7 @@ drag_onto() {
     pids+=($source_pid)
     source_shown() {
         still_running "$source_pid" "(the drag source) before showing a window"
-        source_window=$(xdotool search --onlyvisible --name '^Drag Source$' 2>/dev/null || true)
+        source_window=$(xdotool search --onlyvisible --name '^Drag Source$' 2>/dev/null | head -n 1 || true)
         [ -n "$source_window" ] && is_managed "$source_window"
     }
     wait_until "$patience" source_shown || fail "the drag source showed no window"
