@@ -185,7 +185,18 @@ drag_onto() {
         xdotool mouseup 1 || true
         fail "$1; the pointer is at $pointer; the drag source printed: $(cat "$work/drag.out")"
     }
-    xdotool mousemove --sync "$from_x" "$from_y"
+    # The press goes to whatever is under the pointer: it must be the drag source, wherever the window manager has
+    # put it by now. No --sync: a move to where the pointer already is waits for a motion that never comes.
+    over_the_source() {
+        local pointer_x pointer_y
+        read -r source_x source_y source_w source_h <<<"$(geometry_of "$source_window")"
+        from_x=$((source_x + source_w / 2)) from_y=$((source_y + source_h / 2))
+        xdotool mousemove "$from_x" "$from_y"
+        read -r pointer_x pointer_y <<<"$(xdotool getmouselocation --shell | sed -n 's/^[XY]=//p' | paste -sd' ')"
+        [ "$pointer_x" = "$from_x" ] && [ "$pointer_y" = "$from_y" ] &&
+            [ "$(geometry_of "$source_window")" = "$source_x $source_y $source_w $source_h" ]
+    }
+    wait_until "$patience" over_the_source || drag_failed "the pointer could not be put on the drag source"
     xdotool mousedown 1
     wait_until "$patience" drag_says dragging || drag_failed "the drag source did not take the press"
     for step in $(seq 12); do
