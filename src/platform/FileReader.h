@@ -51,7 +51,8 @@ public:
     virtual QString errorString() const = 0;
     // The identity of the open file when it was opened.
     virtual FileIdentity identity() const = 0;
-    // The identity of the open file now; nothing on failure (see errorString()).
+    // The identity of the open file now; nothing on failure (see errorString()), which includes another program
+    // having the file open for writing where that can be told: its writes through a shared mapping move no time stamp.
     virtual std::optional<FileIdentity> currentIdentity() = 0;
 };
 
@@ -73,6 +74,8 @@ namespace RegularFile {
 // systemError, when given, receives the error number as OpenedFile::systemError does.
 std::optional<FileStatus> status(const QByteArray& nativePath, QString* error, int* systemError = nullptr);
 
+// Refuses a file that another program has open for writing, where that can be told. Reading begins only once a
+// change within the tick of the file's last change would move its time stamps (at most about two seconds, on FAT).
 OpenedFile open(const QByteArray& nativePath);
 
 // A folder, links followed.

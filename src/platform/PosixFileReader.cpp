@@ -1,10 +1,12 @@
 #include "FileReader.h"
+#include "WriteWatch.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <QCoreApplication>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <thread>
 #include <unistd.h>
 
 // Files of 2 GiB and more must open and stat on 32-bit architectures too.
@@ -54,11 +56,45 @@ FileStatus statusOf(const struct statx& info)
     return status;
 }
 
-// statx on a path (following links) or, with an empty path, on the open descriptor.
+// statx on a path (following links) or, with an empty path, on the open descriptor. The descriptor's identity decides
+// whether a read stands: a network file system is asked afresh rather than answer from its cache of attributes.
 int statusCall(int descriptor, const char* path, struct statx* info)
 {
-    const int flags = *path ? AT_STATX_SYNC_AS_STAT : AT_STATX_SYNC_AS_STAT | AT_EMPTY_PATH;
+    const int flags = *path ? AT_STATX_SYNC_AS_STAT : AT_STATX_FORCE_SYNC | AT_EMPTY_PATH;
     return ::statx(descriptor, path, flags, kStatusMask, info) == 0 ? 0 : errno;
+}
+
+QString writerReason()
+{
+    return QCoreApplication::translate(
+        "RegularFile", "Another program has the file open for writing, so it can change while it is being read.");
+}
+
+// A file changed again while waiting out its last change this many times is being written to.
+constexpr int kSettlingRounds = 5;
+
+// The open file's identity, taken once a change within the tick of the last one would show: after a change time
+// of the tick that is just running, a coarse file system could rewrite the file without moving any time stamp.
+std::optional<FileIdentity> settledIdentity(int descriptor, QString* error)
+{
+    for (int round = 0; round < kSettlingRounds; ++round) {
+        const FileTime before = WriteWatch::now();
+        struct statx info
+        {
+        };
+        if (const int code = statusCall(descriptor, "", &info)) {
+            *error = systemReason(code);
+            return std::nullopt;
+        }
+        const std::chrono::nanoseconds wait = WriteWatch::settlingTime(timeOf(info.stx_ctime), before);
+        if (wait == std::chrono::nanoseconds::zero()) {
+            return statusOf(info).identity;
+        }
+        std::this_thread::sleep_for(wait);
+    }
+    *error = QCoreApplication::translate("RegularFile", "The file keeps changing: it changed again while waiting to "
+                                                        "read it.");
+    return std::nullopt;
 }
 
 class PosixFileReader final : public FileReader
@@ -99,6 +135,11 @@ public:
         };
         if (const int code = statusCall(m_descriptor, "", &info)) {
             m_error = systemReason(code);
+            return std::nullopt;
+        }
+        // A writer through a shared mapping changes bytes without moving any time stamp.
+        if (WriteWatch::writersOf(m_descriptor) == WriteWatch::Writers::Present) {
+            m_error = writerReason();
             return std::nullopt;
         }
         return statusOf(info).identity;
@@ -163,8 +204,17 @@ OpenedFile open(const QByteArray& nativePath)
         return {nullptr, refusalFor(info.stx_mode), S_ISDIR(info.stx_mode) ? EISDIR : 0};
     }
     ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    if (WriteWatch::writersOf(descriptor) == WriteWatch::Writers::Present) {
+        ::close(descriptor);
+        return {nullptr, writerReason()};
+    }
+    const std::optional<FileIdentity> identity = settledIdentity(descriptor, &error);
+    if (!identity) {
+        ::close(descriptor);
+        return {nullptr, error};
+    }
     ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return {std::make_unique<PosixFileReader>(descriptor, statusOf(info).identity), QString()};
+    return {std::make_unique<PosixFileReader>(descriptor, *identity), QString()};
 }
 
 bool isFolder(const QByteArray& nativePath)

@@ -3,10 +3,12 @@
     analysis_state.py SECONDS GRACE BEFORE MESSAGE_FILE
 
 Prints "message" once a message box is up, its text written to MESSAGE_FILE exactly as the box holds it; or "rows"
-once the SHA-256 row shows neither a step of the analysis nor BEFORE (what it showed before a drop) and no message box
-has come within GRACE seconds after. Exits 1, saying what the row last showed, if neither comes within SECONDS: an
-analysis that never ends is a fault of its own.
+once the SHA-256 row shows a digest other than BEFORE (what it showed before a drop) and no message box has come
+within GRACE seconds after. An empty row proves nothing: it is empty before the analysis begins and after a refusal,
+whose message box may take its time to show on a busy machine. Exits 1, saying what the row last showed, if neither
+comes within SECONDS: an analysis that never ends is a fault of its own.
 """
+import re
 import sys
 import time
 
@@ -14,7 +16,7 @@ import pyatspi
 
 from accessible_tree import descendants
 
-STEPS = ("Calculating ...", "Waiting ...")
+DIGEST = re.compile(r"[0-9a-f]{64}")
 
 
 def program():
@@ -61,7 +63,7 @@ def main():
                 print("message")
                 return 0
             shown = sha256_row(app)
-            if shown is not None and shown not in STEPS and shown != before:
+            if shown is not None and DIGEST.fullmatch(shown) and shown != before:
                 settled_at = settled_at or time.monotonic()
                 if time.monotonic() - settled_at >= grace:
                     print("rows")

@@ -66,11 +66,10 @@ CONF
 env DBUS_SESSION_BUS_ADDRESS="$bus" AT_SPI_BUS_ADDRESS="$bus" \
     dbus-daemon --nofork --config-file="$work/accessibility-bus.conf" >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do [ -S "$work/accessibility-bus" ] && break; sleep 0.1; done
-[ -S "$work/accessibility-bus" ] || fail "the accessibility bus did not start"
+wait_until "$patience" test -S "$work/accessibility-bus" || fail "the accessibility bus did not start"
 coproc stand_in { exec "$python" "$here/accessibility_bus.py" "$bus" 2>&1; }
 pids+=("$stand_in_PID")
-read -r -t 10 ready <&"${stand_in[0]}" && [ "$ready" = ready ] || fail "no stand-in answers for org.a11y.Bus"
+read -r -t "$patience" ready <&"${stand_in[0]}" && [ "$ready" = ready ] || fail "no stand-in answers for org.a11y.Bus"
 export DBUS_SESSION_BUS_ADDRESS="$bus" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 
 # Root ignores permissions: its unprivileged runs are nobody's. Anyone else is unprivileged already.
@@ -189,6 +188,20 @@ make_long_path() {
     dropped=$given shown_name=deep.txt shown_path=$given content="$dir/content"
     [ ${#given} -gt 4096 ] || fail "the long path is only ${#given} bytes"
 }
+# Another program keeps the file mapped for writing, as a database or a virtual machine does: its writes move no time
+# stamp, so the file is refused whether or not it writes during the read.
+make_mapped_for_writing() {
+    place mapped-for-writing && as_file database.bin
+    stat_size=$(stat -c %s "$given")
+    "$python" -c 'import mmap, sys, time
+with open(sys.argv[1], "r+b") as file:
+    mapping = mmap.mmap(file.fileno(), 0)
+mapping[0:1] = mapping[0:1]
+print("mapped", flush=True)
+time.sleep(3600)' "$given" >"$dir/writer.out" &
+    pids+=($!)
+    wait_until "$patience" grep -qx mapped "$dir/writer.out" || fail "the file was not mapped for writing"
+}
 make_deleted_mid_read() { place deleted && held_file gone && during_read="rm -f '$given'"; }
 make_truncated_mid_read() { place truncated && held_file cut && during_read="truncate -s 4096 '$given'"; }
 make_growing_mid_read() {
@@ -226,6 +239,7 @@ trailing_space       self          digests
 markup               self          digests
 not_utf8             self          digests
 long_path            self          digests-or-refused File name too long
+mapped_for_writing   self          refused Another program has the file open for writing, so it can change while it is being read.
 deleted_mid_read     self          changed-or-digests
 truncated_mid_read   self          changed
 growing_mid_read     self          changed
@@ -261,7 +275,8 @@ message_box() {
 }
 # GRACE BEFORE: waits over AT-SPI until the analysis has come to an end; prints "message" or "rows".
 analysis_state() {
-    AT_SPI_BUS_ADDRESS=$bus timeout 30 "$python" "$here/analysis_state.py" 10 "$1" "$2" "$work/message"
+    AT_SPI_BUS_ADDRESS=$bus timeout $((patience + 30)) "$python" "$here/analysis_state.py" "$patience" "$1" "$2" \
+        "$work/message"
 }
 problem() { problems+=("$*"); }
 # The text of a row, through its copy button, into $work/got.
@@ -321,7 +336,7 @@ expect_refusal() {
 }
 # Drops the case's path on the window, which shows $before.
 drop_case() {
-    main=$(main_window)
+    main=$(placed_main_window)
     local state
     state=$(analysis_state 0 "(nothing)") || fail "$state"
     [ "$state" = rows ] || fail "a message came for $before: $(cat "$work/message")"
@@ -336,14 +351,13 @@ print(urllib.parse.quote(os.fsencode(sys.argv[1])))' "$dropped")"
 }
 # Waits until the program is inside its read of the file, checks that the window answers meanwhile, changes the file
 # and lets the read go on.
+read_is_held() {
+    still_running "$app" "before its read of the file"
+    grep -q '^stall-read: holding a read until released' "$stderr"
+}
 change_mid_read() {
-    for _ in $(seq 100); do
-        grep -q '^stall-read: holding a read until released' "$stderr" && break
-        still_running "$app" "before its read of the file"
-        sleep 0.1
-    done
-    grep -q '^stall-read: holding a read until released' "$stderr" || fail "no read of the file was held"
-    main=$(main_window)
+    wait_until "$patience" read_is_held || fail "no read of the file was held"
+    main=$(placed_main_window)
     expect_row $row_name "$shown_name" "name (during the read)"
     eval "$during_read"
     touch "$release"
@@ -355,7 +369,8 @@ run() {
     local way=$1 id=$2 user=$3 outcome=$4 state box
     stderr="$out/$way-${id//_/-}.stderr"
     in_run=yes pids=() problems=() size_text= stat_size= during_read=
-    trap 'for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done' EXIT
+    # A drag that failed half-way must not leave the button pressed for the next run.
+    trap 'for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; xdotool mouseup 1 2>/dev/null || true' EXIT
     "make_$id"
     if [ "$way" = cli ]; then
         start_program "$user" "$start_in" "$given"
@@ -371,16 +386,14 @@ run() {
     state=$(analysis_state 0.3 "$([ "$way" = cli ] && echo "(nothing)" || echo "$before_sha256")") || fail "$state"
     still_running "$app" "during the analysis"
     if [ "$state" = message ]; then
-        box=$(message_box)
-        [ -n "$box" ] || fail "no message box window, yet one was read: $(cat "$work/message")"
-        xdotool windowactivate --sync "$box" key Return
-        for _ in $(seq 50); do [ -z "$(message_box)" ] && [ -n "$(main_window)" ] && break; sleep 0.1; done
-        [ -z "$(message_box)" ] || fail "the message box stayed after Return"
-        # The window manager places a window just shown a moment later: clicks before then may miss.
-        [ "$way" = drop ] || sleep 0.5
+        # Read over AT-SPI as soon as it is shown: the window manager may take a while longer to put it on the screen.
+        wait_until "$patience" eval 'box=$(message_box); [ -n "$box" ] && is_managed "$box"' ||
+            fail "no message box window, yet one was read: $(cat "$work/message")"
+        timeout "$patience" xdotool windowactivate --sync "$box" key Return
+        wait_until "$patience" eval '[ -z "$(message_box)" ]' || fail "the message box stayed after Return"
     fi
-    main=$(main_window)
-    [ -n "$main" ] || fail "no main window after the analysis"
+    # The window manager places a window just shown a moment later: clicks before then may miss.
+    main=$(placed_main_window)
     case "$state ${outcome%% *}" in
     "rows digests" | "rows changed-or-digests" | "rows digests-or-refused") expect_digests ;;
     "message refused" | "message digests-or-refused")

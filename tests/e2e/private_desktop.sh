@@ -25,10 +25,11 @@ OPENER
     export PATH="$work/bin:$PATH"
 }
 
-# An X server of its own on a free display, at the given screen size; exports DISPLAY.
+# An X server of its own on a free display, at the given screen size; exports DISPLAY. KESWIN_TEST_DISPLAY (":85")
+# picks the display instead, for runs beside others that were given fixed displays.
 start_xvfb() {
     exec 3>"$work/display"
-    Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ${KESWIN_TEST_DISPLAY:-} -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp >/dev/null 2>&1 &
     pids+=($!)
     exec 3>&-
     for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done

@@ -453,10 +453,10 @@ while read -r carried released; do
     link) start_drag "$main" --link "https://www.example.org/setup.bin" ;;
     esac
     drag_to $((main_x + 160)) $((main_y + 201))
-    [ "$carried" != file ] || wait_for_drag_answer accepted
+    [ "$carried" != file ] || wait_for_last_answer accepted
     if [ "$released" = desktop ]; then
         drag_to 1010 755
-        [ "$carried" != file ] || wait_for_drag_answer refused
+        [ "$carried" != file ] || wait_for_last_answer refused
     fi
     end_drag
     grep -qx ignore "$work/drag.out" ||

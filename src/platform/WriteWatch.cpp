@@ -1,0 +1,96 @@
+#include "WriteWatch.h"
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
+
+namespace WriteWatch {
+
+namespace {
+
+// File systems whose leases see every opening on this computer, so that a refused read lease means a writer. On
+// network file systems a lease can be refused for want of a delegation or oplock, and writers elsewhere are unseen.
+bool leasesSeeAllWriters(int descriptor)
+{
+    constexpr std::array<long, 8> kLocal = {
+        EXT4_SUPER_MAGIC, XFS_SUPER_MAGIC,   BTRFS_SUPER_MAGIC, TMPFS_MAGIC,
+        F2FS_SUPER_MAGIC, MSDOS_SUPER_MAGIC, EXFAT_SUPER_MAGIC, OVERLAYFS_SUPER_MAGIC,
+    };
+    struct statfs info
+    {
+    };
+    if (::fstatfs(descriptor, &info) != 0) {
+        return false;
+    }
+    for (const long type : kLocal) {
+        if (static_cast<long>(info.f_type) == type) {
+            return true;
+        }
+    }
+    return false;
+}
+
+constexpr qint64 kNanosecondsPerSecond = 1'000'000'000;
+
+qint64 nanosecondsOf(const FileTime& time)
+{
+    return time.seconds * kNanosecondsPerSecond + time.nanoseconds;
+}
+
+} // namespace
+
+Writers writersOf(int descriptor)
+{
+    if (!leasesSeeAllWriters(descriptor)) {
+        return Writers::Unknown;
+    }
+    // A writer opening the file in the moment the lease is held breaks it, and the kernel signals us: with SIGURG,
+    // whose default is to be ignored, instead of SIGIO, whose default ends the process.
+    if (::fcntl(descriptor, F_SETSIG, SIGURG) != 0) {
+        return Writers::Unknown;
+    }
+    if (::fcntl(descriptor, F_SETLEASE, F_RDLCK) == 0) {
+        ::fcntl(descriptor, F_SETLEASE, F_UNLCK);
+        return Writers::None;
+    }
+    // EACCES: not the owner and no CAP_LEASE; EINVAL: leases are turned off.
+    return errno == EAGAIN ? Writers::Present : Writers::Unknown;
+}
+
+std::chrono::nanoseconds settlingTime(const FileTime& changed, const FileTime& now)
+{
+    // The tick: a change time with nanoseconds is no coarser than the power of ten that divides them; one without
+    // may come from a file system that keeps two seconds (FAT).
+    qint64 tick = 2 * kNanosecondsPerSecond;
+    if (changed.nanoseconds != 0) {
+        tick = 1;
+        for (qint64 rest = changed.nanoseconds; rest % 10 == 0; rest /= 10) {
+            tick *= 10;
+        }
+    }
+    // The kernel stamps changes from a clock that lags the one we read by up to a timer tick (10 ms at 100 Hz).
+    constexpr qint64 kClockLag = 20'000'000;
+    const qint64 since = nanosecondsOf(now) - nanosecondsOf(changed);
+    const qint64 needed = tick + kClockLag;
+    // A change time ahead of our clock by more than that belongs to a clock other than ours (a network server's, or
+    // ours before it was set back): waiting would not help.
+    if (since >= needed || since < -needed) {
+        return std::chrono::nanoseconds::zero();
+    }
+    return std::chrono::nanoseconds(needed - since);
+}
+
+FileTime now()
+{
+    struct timespec time
+    {
+    };
+    ::clock_gettime(CLOCK_REALTIME, &time);
+    return FileTime{static_cast<qint64>(time.tv_sec), static_cast<qint64>(time.tv_nsec)};
+}
+
+} // namespace WriteWatch

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "FileReader.h"
+
+#include <chrono>
+
+// Evidence, beyond the file's size and time stamps, that an open file is not being changed.
+namespace WriteWatch {
+
+enum class Writers
+{
+    None,    // no program on this computer has the file open for writing or mapped for writing
+    Present, // some program has
+    Unknown, // cannot be told: not the file's owner, no lease support, or a network file system
+};
+
+// Whether any program has the file open for writing, a shared writable mapping included. Holds nothing and blocks
+// nobody: a read lease is taken and given back at once.
+Writers writersOf(int descriptor);
+
+// How long to wait before reading so that any later change of the file gets a change time other than `changed`.
+// A file system with coarse time stamps gives every change within one tick the same change time; once the tick of
+// the last change has passed, a new change must move it. Zero for a file changed long enough ago.
+std::chrono::nanoseconds settlingTime(const FileTime& changed, const FileTime& now);
+
+FileTime now();
+
+} // namespace WriteWatch

@@ -1,0 +1,239 @@
+#include "DigestEngine.h"
+#include "GatedReader.h"
+#include "TempFiles.h"
+#include "WriteWatch.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <QDir>
+#include <QTest>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+// Writers that change a file while it is read without the change showing in its size or time stamps. Each must fail
+// the digest, never give the digest of a mix of versions; a file at rest must still get its digest.
+
+Q_DECLARE_METATYPE(FileTime)
+Q_DECLARE_METATYPE(std::chrono::nanoseconds)
+
+namespace {
+
+constexpr qsizetype kFileSize = 4 << 20; // several of the engine's blocks: a change after the first lands mid-read
+
+// The real reader, with something done to the file after its first read.
+class MeddlingReader final : public ForwardingReader
+{
+public:
+    MeddlingReader(std::unique_ptr<FileReader> inner, std::function<void()> meddle)
+        : ForwardingReader(std::move(inner)), m_meddle(std::move(meddle))
+    {}
+    qint64 read(std::span<std::byte> buffer) override
+    {
+        const qint64 count = ForwardingReader::read(buffer);
+        if (++m_reads == 1) {
+            m_meddle();
+        }
+        return count;
+    }
+
+private:
+    int m_reads = 0;
+    std::function<void()> m_meddle;
+};
+
+// A file system that keeps whole seconds (ext4 with small inodes): every change within one second gets the same
+// time stamps, as on FAT or a network share. Made on a loop device, which needs root.
+class CoarseFileSystem
+{
+public:
+    CoarseFileSystem()
+    {
+        const QString image = m_dir.filePath(QStringLiteral("image"));
+        m_mountPoint = m_dir.filePath(QStringLiteral("mounted"));
+        QFile file(image);
+        if (::geteuid() != 0 || !file.open(QIODevice::WriteOnly) || !file.resize(32 << 20) ||
+            !QDir().mkdir(m_mountPoint)) {
+            return;
+        }
+        file.close();
+        m_mounted = QProcess::execute(QStringLiteral("mkfs.ext4"), {"-q", "-F", "-I", "128", image}) == 0 &&
+                    QProcess::execute(QStringLiteral("mount"), {"-o", "loop", image, m_mountPoint}) == 0;
+    }
+    ~CoarseFileSystem()
+    {
+        if (m_mounted) {
+            QProcess::execute(QStringLiteral("umount"), {m_mountPoint});
+        }
+    }
+    CoarseFileSystem(const CoarseFileSystem&) = delete;
+    CoarseFileSystem& operator=(const CoarseFileSystem&) = delete;
+
+    bool isMounted() const { return m_mounted; }
+    QString path(const QString& name) const { return m_mountPoint + u'/' + name; }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_mountPoint;
+    bool m_mounted = false;
+};
+
+// Just after a second begins, so that what follows stays within one tick of a clock that keeps whole seconds.
+void startOfASecond()
+{
+    struct timespec now
+    {
+    };
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    std::this_thread::sleep_for(std::chrono::nanoseconds(1'000'000'000 - now.tv_nsec + 5'000'000));
+}
+
+QByteArray nativeOf(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+} // namespace
+
+class TestChangingFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void writersAreCaught_data();
+    void writersAreCaught();
+    void readingWaitsOutTheTickOfTheLastChange_data();
+    void readingWaitsOutTheTickOfTheLastChange();
+
+private:
+    TempFiles m_files;
+    CoarseFileSystem m_coarse;
+};
+
+void TestChangingFiles::writersAreCaught_data()
+{
+    QTest::addColumn<QString>("writer");
+    QTest::addColumn<bool>("onCoarseStamps");
+    QTest::addColumn<QString>("reason"); // empty: the digest is given
+    const QString openForWriting =
+        QStringLiteral("Another program has the file open for writing, so it can change while it is being read.");
+    QTest::newRow("shared writable mapping, flipped mid-read") << "mapping" << false << openForWriting;
+    QTest::newRow("open for writing, rewritten in place mid-read") << "open" << true << openForWriting;
+    QTest::newRow("same-size rewrite mid-read, time stamps put back")
+        << "rewrite" << true << DigestEngine::changedWhileReadReason();
+    QTest::newRow("at rest") << "none" << false << QString();
+    QTest::newRow("at rest, on coarse time stamps") << "none" << true << QString();
+}
+
+void TestChangingFiles::writersAreCaught()
+{
+    QFETCH(QString, writer);
+    QFETCH(bool, onCoarseStamps);
+    QFETCH(QString, reason);
+    if (onCoarseStamps && !m_coarse.isMounted()) {
+        QSKIP("a file system with coarse time stamps needs root and a loop device");
+    }
+    const QString file = onCoarseStamps ? m_coarse.path(writer) : m_files.path(writer);
+    const QByteArray first(kFileSize, 'a');
+    const QByteArray second(kFileSize, 'b');
+    if (onCoarseStamps) {
+        startOfASecond();
+    }
+    {
+        QFile target(file);
+        QVERIFY(target.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(target.write(first), kFileSize);
+    }
+    const int descriptor = ::open(nativeOf(file).constData(), O_RDWR | O_CLOEXEC);
+    QVERIFY(descriptor >= 0);
+    std::function<void()> meddle = [] {};
+    void* mapping = MAP_FAILED;
+    if (writer == QStringLiteral("mapping")) {
+        // Written once before the read, so the pages are dirty: later writes to them move no time stamp until the
+        // kernel writes them back. The descriptor is closed; the mapping alone keeps the file open for writing.
+        mapping = ::mmap(nullptr, kFileSize, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
+        QVERIFY(mapping != MAP_FAILED);
+        std::memset(mapping, 'a', kFileSize);
+        meddle = [&] { std::memset(mapping, 'b', kFileSize); };
+    } else if (writer == QStringLiteral("open")) {
+        meddle = [&] { QCOMPARE(::pwrite(descriptor, second.constData(), kFileSize, 0), kFileSize); };
+    } else if (writer == QStringLiteral("rewrite")) {
+        meddle = [&] {
+            struct stat before
+            {
+            };
+            QCOMPARE(::stat(nativeOf(file).constData(), &before), 0);
+            QFile rewritten(file);
+            QVERIFY(rewritten.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QCOMPARE(rewritten.write(second), kFileSize);
+            rewritten.close();
+            const struct timespec times[2] = {before.st_atim, before.st_mtim};
+            QCOMPARE(::utimensat(AT_FDCWD, nativeOf(file).constData(), times, 0), 0);
+        };
+    }
+    if (writer != QStringLiteral("open")) {
+        ::close(descriptor);
+    }
+
+    DigestEngine engine([&](const QByteArray& path) {
+        OpenedFile opened = RegularFile::open(path);
+        if (opened.reader) {
+            opened.reader = std::make_unique<MeddlingReader>(std::move(opened.reader), meddle);
+        }
+        return opened;
+    });
+    const QString expected = firstWordOf(QStringLiteral("sha256sum"), {file});
+    const DigestOutcome outcome = engine.DigestFile(DigestKind::Sha256, file);
+    if (mapping != MAP_FAILED) {
+        ::munmap(mapping, kFileSize);
+    }
+    if (writer == QStringLiteral("open")) {
+        ::close(descriptor);
+    }
+    if (reason.isEmpty()) {
+        QVERIFY2(outcome.isOk(), qPrintable(outcome.reason));
+        QCOMPARE(outcome.digest, expected);
+    } else {
+        QVERIFY2(!outcome.isOk(), qPrintable(QStringLiteral("a digest was given: ") + outcome.digest));
+        QVERIFY(outcome.digest.isEmpty());
+        QCOMPARE(outcome.reason, reason);
+    }
+}
+
+void TestChangingFiles::readingWaitsOutTheTickOfTheLastChange_data()
+{
+    using namespace std::chrono_literals;
+    QTest::addColumn<FileTime>("changed");
+    QTest::addColumn<FileTime>("now");
+    QTest::addColumn<std::chrono::nanoseconds>("wait");
+    // The kernel's clock for time stamps may lag ours by up to 20 ms; the tick is told by the stamp's nanoseconds.
+    QTest::newRow("nanosecond stamp, a second old")
+        << FileTime{100, 123'456'789} << FileTime{101, 123'456'789} << std::chrono::nanoseconds(0ns);
+    QTest::newRow("nanosecond stamp, 5 ms old")
+        << FileTime{100, 123'456'789} << FileTime{100, 128'456'789} << std::chrono::nanoseconds(15ms + 1ns);
+    QTest::newRow("nanosecond stamp, just past the lag")
+        << FileTime{100, 123'456'789} << FileTime{100, 143'456'790} << std::chrono::nanoseconds(0ns);
+    QTest::newRow("10 ms stamp, 10 ms old")
+        << FileTime{100, 120'000'000} << FileTime{100, 130'000'000} << std::chrono::nanoseconds(20ms);
+    QTest::newRow("whole-second stamp, a second old")
+        << FileTime{100, 0} << FileTime{101, 0} << std::chrono::nanoseconds(1020ms);
+    QTest::newRow("whole-second stamp, two ticks of FAT old")
+        << FileTime{100, 0} << FileTime{102, 20'000'000} << std::chrono::nanoseconds(0ns);
+    QTest::newRow("stamp 10 ms ahead of our clock")
+        << FileTime{100, 123'456'789} << FileTime{100, 113'456'789} << std::chrono::nanoseconds(30ms + 1ns);
+    QTest::newRow("stamp an hour ahead: another clock")
+        << FileTime{3700, 123'456'789} << FileTime{100, 0} << std::chrono::nanoseconds(0ns);
+}
+
+void TestChangingFiles::readingWaitsOutTheTickOfTheLastChange()
+{
+    QFETCH(FileTime, changed);
+    QFETCH(FileTime, now);
+    QFETCH(std::chrono::nanoseconds, wait);
+    QCOMPARE(WriteWatch::settlingTime(changed, now).count(), wait.count());
+}
+
+QTEST_GUILESS_MAIN(TestChangingFiles)
+#include "TestChangingFiles.moc"
