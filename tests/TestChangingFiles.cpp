@@ -23,27 +23,6 @@ namespace {
 
 constexpr qsizetype kFileSize = 4 << 20; // several of the engine's blocks: a change after the first lands mid-read
 
-// The real reader, with something done to the file after its first read.
-class MeddlingReader final : public ForwardingReader
-{
-public:
-    MeddlingReader(std::unique_ptr<FileReader> inner, std::function<void()> meddle)
-        : ForwardingReader(std::move(inner)), m_meddle(std::move(meddle))
-    {}
-    qint64 read(std::span<std::byte> buffer) override
-    {
-        const qint64 count = ForwardingReader::read(buffer);
-        if (++m_reads == 1) {
-            m_meddle();
-        }
-        return count;
-    }
-
-private:
-    int m_reads = 0;
-    std::function<void()> m_meddle;
-};
-
 // A file system that keeps whole seconds (ext4 with small inodes): every change within one second gets the same
 // time stamps, as on FAT or a network share. Made on a loop device, which needs root.
 class CoarseFileSystem
@@ -180,7 +159,7 @@ void TestChangingFiles::writersAreCaught()
     DigestEngine engine([&](const QByteArray& path) {
         OpenedFile opened = RegularFile::open(path);
         if (opened.reader) {
-            opened.reader = std::make_unique<MeddlingReader>(std::move(opened.reader), meddle);
+            opened.reader = std::make_unique<MeddlingReader>(std::move(opened.reader), 2, meddle);
         }
         return opened;
     });
