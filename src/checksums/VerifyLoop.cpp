@@ -2,6 +2,7 @@
 
 #include "ChecksumListReader.h"
 
+#include <cerrno>
 #include <deque>
 
 namespace {
@@ -25,8 +26,9 @@ VerifyEvent eventFor(const ListLine& line, const FileDigests& result, bool ignor
     }
     event.failure = result.isOk() ? DigestFailure::DigestRefused : result.failure;
     event.reason = result.isOk() ? result.refusals[indexOf(algorithm)] : result.reason;
-    event.outcome = ignoreMissing && event.failure == DigestFailure::Missing ? VerifyOutcome::MissingIgnored
-                                                                             : VerifyOutcome::Unreadable;
+    // Only a name that is not there is ignored: one that runs through a file ("Not a directory") is reported.
+    const bool absent = event.failure == DigestFailure::Missing && result.systemError != ENOTDIR;
+    event.outcome = ignoreMissing && absent ? VerifyOutcome::MissingIgnored : VerifyOutcome::Unreadable;
     return event;
 }
 

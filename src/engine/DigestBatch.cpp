@@ -50,8 +50,10 @@ FileDigests failed(DigestFailure kind, QString reason)
 FileDigests openFailure(const OpenedFile& opened)
 {
     // The tools' words for a folder, where the window has its own.
-    return failed(failureForSystemError(opened.systemError),
-                  opened.systemError == EISDIR ? qt_error_string(EISDIR) : opened.error);
+    FileDigests result = failed(failureForSystemError(opened.systemError, opened.beingWritten),
+                                opened.systemError == EISDIR ? qt_error_string(EISDIR) : opened.error);
+    result.systemError = opened.systemError;
+    return result;
 }
 
 } // namespace
@@ -173,7 +175,10 @@ FileDigests DigestBatch::State::readAll(FileReader& reader, WatchedReader* watch
     if (end == SharedRead::End::Cancelled) {
         result.failure = DigestFailure::Cancelled;
     } else if (end == SharedRead::End::Failed || failedAtEnd) {
-        result.failure = watched && watched->changed() ? DigestFailure::ChangedWhileRead : DigestFailure::ReadError;
+        result.failure = !watched                  ? DigestFailure::ReadError
+                         : watched->changed()      ? DigestFailure::ChangedWhileRead
+                         : watched->beingWritten() ? DigestFailure::BeingWritten
+                                                   : DigestFailure::ReadError;
         result.reason = reason;
     } else {
         result.failure = DigestFailure::None;

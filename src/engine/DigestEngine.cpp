@@ -9,7 +9,10 @@ namespace {
 
 DigestFailure failureOf(const WatchedReader& reader)
 {
-    return reader.changed() ? DigestFailure::ChangedWhileRead : DigestFailure::ReadError;
+    if (reader.changed()) {
+        return DigestFailure::ChangedWhileRead;
+    }
+    return reader.beingWritten() ? DigestFailure::BeingWritten : DigestFailure::ReadError;
 }
 
 DigestOutcome fromRead(const DigestJob::Read& read, HashAlgorithm algorithm)
@@ -60,7 +63,7 @@ std::optional<DigestOutcome> DigestEngine::readAllDigests(const QByteArray& nati
 {
     OpenedFile opened = m_opener(nativePath);
     if (!opened.reader) {
-        return DigestOutcome::failed(opened.error, failureForSystemError(opened.systemError));
+        return DigestOutcome::failed(opened.error, failureForSystemError(opened.systemError, opened.beingWritten));
     }
     const FileIdentity atOpen = opened.reader->identity();
     if (job.shownVersion() && *job.shownVersion() != atOpen) {

@@ -10,14 +10,18 @@ enum class DigestFailure
     PermissionDenied, // the system refused to open or read it
     NotRegularFile,   // a folder, FIFO, socket or device, where only regular files are read
     ChangedWhileRead, // the file's identity changed between open and end: no digest of a mix of versions
+    BeingWritten,     // another program has it open for writing (a mapping's writes move no time stamp)
     ReadError,        // an I/O error, or any other failure of the system
     DigestRefused,    // the crypto library refused a requested digest (the others may still be there)
     Cancelled,
 };
 
 // The kind of a failure to open, from the system's error number (OpenedFile::systemError).
-constexpr DigestFailure failureForSystemError(int code)
+constexpr DigestFailure failureForSystemError(int code, bool beingWritten = false)
 {
+    if (beingWritten) {
+        return DigestFailure::BeingWritten;
+    }
     switch (code) {
     case ENOENT:
     case ENOTDIR:

@@ -17,6 +17,7 @@ struct FileDigests
     std::array<QByteArray, kAlgorithmCount> digests; // raw bytes; empty where not requested or refused
     std::array<QString, kAlgorithmCount> refusals;   // the library's reason where it refused that digest
     quint64 bytesRead = 0;
+    int systemError = 0; // the system's error number where opening failed: ENOENT and ENOTDIR are both Missing
 
     bool isOk() const { return failure == DigestFailure::None; }
     const QByteArray& digest(HashAlgorithm algorithm) const { return digests[indexOf(algorithm)]; }

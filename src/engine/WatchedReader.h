@@ -24,6 +24,8 @@ public:
     bool unchangedAtEnd();
     // A look found another version of the file.
     bool changed() const { return m_changed; }
+    // A look found another program writing to the file.
+    bool beingWritten() const override { return m_inner->beingWritten(); }
     quint64 bytesRead() const { return m_bytesRead; }
 
     static QString changedWhileReadReason();

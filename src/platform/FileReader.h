@@ -54,6 +54,8 @@ public:
     // The identity of the open file now; nothing on failure (see errorString()), which includes another program
     // having the file open for writing where that can be told: its writes through a shared mapping move no time stamp.
     virtual std::optional<FileIdentity> currentIdentity() = 0;
+    // The last look failed because another program has the file open for writing, not because the system failed.
+    virtual bool beingWritten() const { return false; }
 };
 
 struct OpenedFile
@@ -65,6 +67,8 @@ struct OpenedFile
     int systemError = 0;
     // False for pipes, devices and terminals: their times move as they are written, so their identity says nothing.
     bool checkIdentity = true;
+    // Refused because another program has the file open for writing, or it kept changing while we waited.
+    bool beingWritten = false;
 };
 
 namespace RegularFile {

@@ -99,7 +99,7 @@ OpenedFile open(const QByteArray& nativePath)
     // its identity checks.
     for (int attempt = 0; attempt < 3; ++attempt) {
         OpenedFile regular = RegularFile::open(nativePath);
-        if (regular.reader || regular.systemError != 0) {
+        if (regular.reader || regular.systemError != 0 || regular.beingWritten) {
             return regular;
         }
         const int descriptor = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);

@@ -75,7 +75,7 @@ constexpr int kSettlingRounds = 5;
 
 // The open file's identity, taken once a change within the tick of the last one would show: after a change time
 // of the tick that is just running, a coarse file system could rewrite the file without moving any time stamp.
-std::optional<FileIdentity> settledIdentity(int descriptor, QString* error)
+std::optional<FileIdentity> settledIdentity(int descriptor, QString* error, bool* keepsChanging)
 {
     for (int round = 0; round < kSettlingRounds; ++round) {
         const FileTime before = WriteWatch::now();
@@ -92,6 +92,7 @@ std::optional<FileIdentity> settledIdentity(int descriptor, QString* error)
         }
         std::this_thread::sleep_for(wait);
     }
+    *keepsChanging = true;
     *error = QCoreApplication::translate("RegularFile", "The file keeps changing: it changed again while waiting to "
                                                         "read it.");
     return std::nullopt;
@@ -140,14 +141,18 @@ public:
         // A writer through a shared mapping changes bytes without moving any time stamp.
         if (WriteWatch::writersOf(m_descriptor) == WriteWatch::Writers::Present) {
             m_error = writerReason();
+            m_beingWritten = true;
             return std::nullopt;
         }
         return statusOf(info).identity;
     }
 
+    bool beingWritten() const override { return m_beingWritten; }
+
 private:
     int m_descriptor;
     FileIdentity m_identity;
+    bool m_beingWritten = false;
     QString m_error;
 };
 
@@ -206,12 +211,13 @@ OpenedFile open(const QByteArray& nativePath)
     ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
     if (WriteWatch::writersOf(descriptor) == WriteWatch::Writers::Present) {
         ::close(descriptor);
-        return {nullptr, writerReason()};
+        return {nullptr, writerReason(), 0, true, true};
     }
-    const std::optional<FileIdentity> identity = settledIdentity(descriptor, &error);
+    bool keepsChanging = false;
+    const std::optional<FileIdentity> identity = settledIdentity(descriptor, &error, &keepsChanging);
     if (!identity) {
         ::close(descriptor);
-        return {nullptr, error};
+        return {nullptr, error, 0, true, keepsChanging};
     }
     ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
     return {std::make_unique<PosixFileReader>(descriptor, *identity), QString()};

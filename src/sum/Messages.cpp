@@ -84,7 +84,9 @@ QByteArray nameInMessage(const QByteArray& name)
 void printFailure(const QByteArray& name, DigestFailure failure, const QString& reason)
 {
     // In the short form of the system's own messages, which the other reasons are.
-    const QByteArray why =
-        failure == DigestFailure::ChangedWhileRead ? QByteArray("file changed as it was read") : reason.toLocal8Bit();
+    const QByteArray why = failure == DigestFailure::ChangedWhileRead ? QByteArray("file changed as it was read")
+                           : failure == DigestFailure::BeingWritten
+                               ? QByteArray("file is open for writing by another program")
+                               : reason.toLocal8Bit();
     printError(nameInMessage(name) + ": " + why);
 }

@@ -52,6 +52,7 @@ public:
     QString errorString() const override { return m_inner->errorString(); }
     FileIdentity identity() const override { return m_inner->identity(); }
     std::optional<FileIdentity> currentIdentity() override { return m_inner->currentIdentity(); }
+    bool beingWritten() const override { return m_inner->beingWritten(); }
 
 private:
     std::unique_ptr<FileReader> m_inner;
