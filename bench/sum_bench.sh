@@ -2,7 +2,7 @@
 # The many-file engine against the usual tools, each case measured in one run of this script so the ratios compare
 # like with like on a machine whose load comes and goes:
 #   bash bench/sum_bench.sh [--tool PROGRAM] [--rounds N] [--cold-rounds N] [--skip-cold] [--only a,b,c,e] [--boost]
-# PROGRAM takes `-a ALG,...` and files and prints one line per file and digest (default: keswin-batch-bench from the
+# PROGRAM takes `-a ALG,...` and files and prints one line per file and digest (default: keswin-sum from the
 # build folder). Files are made in a temporary folder under /tmp and removed at the end. The cold-cache case drops
 # the page cache and therefore needs root; it is skipped otherwise.
 #   (a) the four default digests of a 1 GiB file against md5sum alone        target <= 1.05
@@ -17,7 +17,7 @@
 # and a program on two cores gets no more than one on one.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-tool="$root/build/bench/keswin-batch-bench"
+tool="$root/build/src/sum/keswin-sum"
 rounds=3
 cold_rounds=3
 skip_cold=0
