@@ -42,7 +42,8 @@ AlgorithmSet candidatesFor(const ChecksumEntry& entry, std::optional<HashAlgorit
 void search(const QByteArray& checksumPath, const QByteArray& dataName, std::optional<HashAlgorithm> named,
             bool bareAllowed, BesideSearch& into)
 {
-    if (!RegularFile::status(checksumPath, nullptr)) {
+    QString unused;
+    if (!RegularFile::status(checksumPath, &unused)) {
         return;
     }
     const int fd = ::open(checksumPath.constData(), O_RDONLY | O_CLOEXEC);

@@ -62,7 +62,8 @@ void readFileJob(CheckRun& run, const QByteArray& path, AlgorithmSet algorithms,
     if (run.isCancelled()) {
         return;
     }
-    if (const std::optional<FileStatus> status = RegularFile::status(path, nullptr)) {
+    QString unused;
+    if (const std::optional<FileStatus> status = RegularFile::status(path, &unused)) {
         Delivery sized;
         sized.totalBytes = static_cast<quint64>(status->identity.size);
         run.post(std::move(sized));

@@ -106,11 +106,12 @@ void checkListJob(CheckRun& run, const QByteArray& listPath, const DigestBatchOp
     markConflicts(rows, first.problems);
     // Sizes for the progress bar, looked at here so that the window's thread never waits on the file system.
     quint64 total = 0;
+    QString unused;
     for (CheckRow& row : rows) {
         if (run.isCancelled()) {
             return;
         }
-        if (const std::optional<FileStatus> status = RegularFile::status(row.path, nullptr)) {
+        if (const std::optional<FileStatus> status = RegularFile::status(row.path, &unused)) {
             row.size = status->identity.size;
             total += static_cast<quint64>(row.size);
         }
