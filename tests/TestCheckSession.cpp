@@ -34,6 +34,8 @@ private slots:
     void listEntries();
     void listProblems_data();
     void listProblems();
+    void listNotReadable_data();
+    void listNotReadable();
     void changedWhileRead_data();
     void changedWhileRead();
     void paste_data();
@@ -41,6 +43,7 @@ private slots:
     void pasteBeforeTheReadEnds();
     void besideFile_data();
     void besideFile();
+    void besideFifoIsPassedOver();
     void compare_data();
     void compare();
     void tenThousandSmallFiles();
@@ -169,6 +172,31 @@ void TestCheckSession::listProblems()
     for (const QString& problem : problems) {
         QVERIFY2(rig.session->report().contains(problem), qPrintable(rig.session->report()));
     }
+}
+
+void TestCheckSession::listNotReadable_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("problem");
+    QVERIFY(QDir().mkpath(m_files.path("a-folder")));
+    const QString fifo = m_files.path("SUMS.fifo");
+    QCOMPARE(::mkfifo(native(fifo).constData(), 0600), 0);
+    QTest::newRow("missing") << m_files.path("no-such-list") << "Cannot read the list: No such file or directory";
+    QTest::newRow("folder") << m_files.path("a-folder") << "Cannot read the list: Is a directory";
+    // Opened without waiting for a writer that never comes.
+    QTest::newRow("FIFO") << fifo << "Cannot read the list: Not a regular file";
+}
+
+void TestCheckSession::listNotReadable()
+{
+    QFETCH(QString, list);
+    QFETCH(QString, problem);
+    CheckRig rig;
+    rig.session->checkList(native(list));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.session->problems(), QStringList{problem});
+    QCOMPARE(rig.model.size(), qsizetype(0));
+    QCOMPARE(rig.session->summary(), QStringLiteral("0 of 0 checked; 1 problem"));
 }
 
 void TestCheckSession::changedWhileRead_data()
@@ -379,6 +407,21 @@ void TestCheckSession::besideFile()
     }
     QCOMPARE(rig.session->problems().size(), states.size() > 1 ? 1 : 0);
     QCOMPARE(rig.opens->load(), 1); // one read, whatever was found
+}
+
+// A FIFO where a checksum file would be is passed over, never waited on.
+void TestCheckSession::besideFifoIsPassedOver()
+{
+    QVERIFY(QDir().mkpath(m_files.path("beside-fifo")));
+    const QString file = m_files.write("beside-fifo/app.iso", kContent);
+    QCOMPARE(::mkfifo(native(file + ".sha256").constData(), 0600), 0);
+    m_files.write("beside-fifo/app.iso.md5", hexOf(kContent, H::Md5) + "  app.iso\n");
+    CheckRig rig;
+    rig.session->checkFile(native(file));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.model.size(), qsizetype(1));
+    QCOMPARE(rig.state(0), CheckState::Ok);
+    QCOMPARE(rig.session->foundFiles(), QList{native(file + ".md5")});
 }
 
 void TestCheckSession::compare_data()

@@ -1,12 +1,10 @@
 #include "BesideDigests.h"
 
 #include "ChecksumListReader.h"
-#include "FileReader.h"
+#include "ListFile.h"
 #include "PastedDigest.h"
 
-#include <fcntl.h>
 #include <QFile>
-#include <unistd.h>
 
 namespace {
 
@@ -43,15 +41,10 @@ void search(const QByteArray& checksumPath, const QByteArray& dataName, std::opt
             bool bareAllowed, BesideSearch& into)
 {
     QString unused;
-    if (!RegularFile::status(checksumPath, &unused)) {
-        return;
-    }
-    const int fd = ::open(checksumPath.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return;
-    }
     QFile file;
-    file.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle);
+    if (!openListFile(checksumPath, file, &unused)) {
+        return;
+    }
     const std::size_t before = into.found.size();
     quint64 number = 0;
     ChecksumLineParser parser;

@@ -87,3 +87,16 @@ private:
     std::atomic<bool> m_cancelled{false};
     std::atomic<quint64> m_bytesBefore{0};
 };
+
+// Attaches a batch to a run for as long as it lives in a worker's scope, so the owner never reads a batch that is gone.
+class AttachedBatch
+{
+public:
+    AttachedBatch(CheckRun& run, DigestBatch& batch) : m_run(run) { m_run.attach(&batch); }
+    ~AttachedBatch() { m_run.detach(); }
+    AttachedBatch(const AttachedBatch&) = delete;
+    AttachedBatch& operator=(const AttachedBatch&) = delete;
+
+private:
+    CheckRun& m_run;
+};

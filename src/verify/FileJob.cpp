@@ -68,11 +68,13 @@ void readFileJob(CheckRun& run, const QByteArray& path, AlgorithmSet algorithms,
         sized.totalBytes = static_cast<quint64>(status->identity.size);
         run.post(std::move(sized));
     }
-    DigestBatch batch(options);
-    run.attach(&batch);
-    batch.submit({path, algorithms, false});
-    FileDigests result = batch.takeNext();
-    run.detach();
+    FileDigests result;
+    {
+        DigestBatch batch(options);
+        const AttachedBatch attached(run, batch);
+        batch.submit({path, algorithms, false});
+        result = batch.takeNext();
+    }
     Delivery done;
     done.digests = std::move(result);
     done.finished = true;

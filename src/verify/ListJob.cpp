@@ -3,14 +3,12 @@
 #include "CheckRun.h"
 #include "ChecksumListReader.h"
 #include "DigestAnswer.h"
+#include "ListFile.h"
 #include "VerifyLoop.h"
 
-#include <cerrno>
-#include <fcntl.h>
 #include <QCoreApplication>
 #include <QFile>
 #include <QHash>
-#include <unistd.h>
 
 namespace {
 
@@ -48,17 +46,11 @@ void markConflicts(std::vector<CheckRow>& rows, QStringList& problems)
 bool readList(const QByteArray& listPath, std::vector<CheckRow>& rows, QStringList& problems)
 {
     QString error;
-    if (!RegularFile::status(listPath, &error)) {
+    QFile file;
+    if (!openListFile(listPath, file, &error)) {
         problems.append(tr("Cannot read the list: %1").arg(error));
         return false;
     }
-    const int fd = ::open(listPath.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        problems.append(tr("Cannot read the list: %1").arg(qt_error_string(errno)));
-        return false;
-    }
-    QFile file;
-    file.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle);
     ChecksumListReader reader(file, ParserOptions{});
     const QByteArray folder = folderOfList(listPath);
     while (std::optional<ListLine> line = reader.next()) {
@@ -129,12 +121,12 @@ void checkListJob(CheckRun& run, const QByteArray& listPath, const DigestBatchOp
     run.post(std::move(first));
 
     DigestBatch batch(options);
-    run.attach(&batch);
+    const AttachedBatch attached(run, batch);
     // Enough files asked for ahead to keep every worker busy; few enough to bound memory.
     constexpr std::size_t kAhead = 64;
     std::size_t submitted = 0;
     std::size_t answered = 0;
-    while (answered < paths.size()) {
+    while (answered < paths.size() && !run.isCancelled()) {
         while (submitted < paths.size() && submitted - answered < kAhead) {
             batch.submit({paths[submitted], AlgorithmSet{algorithms[submitted]}, false});
             ++submitted;
@@ -154,7 +146,6 @@ void checkListJob(CheckRun& run, const QByteArray& listPath, const DigestBatchOp
         delivery.finished = answered == paths.size();
         run.post(std::move(delivery));
     }
-    run.detach();
     if (paths.empty()) {
         Delivery done;
         done.finished = true;
