@@ -34,6 +34,8 @@ private slots:
     void listEntries();
     void listProblems_data();
     void listProblems();
+    void listAlgorithmByNameOrLength_data();
+    void listAlgorithmByNameOrLength();
     void listNotReadable_data();
     void listNotReadable();
     void changedWhileRead_data();
@@ -136,7 +138,7 @@ void TestCheckSession::listProblems_data()
     QTest::newRow("same name, same digest twice") << a + "  f\n" + a + "  f\n" << QStringList{} << QList{false, false};
     QTest::newRow("same name, digests disagree")
         << a + "  f\n" + a + "  g\n" + b + "  f\n"
-        << QStringList{QStringLiteral("Lines 1 and 3 give different SHA-256 digests for \u201cf\u201d.")}
+        << QStringList{QStringLiteral("Lines 1 and 3 give different SHA-256 or SHA3-256 digests for \u201cf\u201d.")}
         << QList{true, false, true};
     QTest::newRow("same name, different algorithms") << a + "  f\nMD5 (f) = " + hexOf("a", H::Md5) + "\n"
                                                      << QStringList{} << QList{false, false};
@@ -172,6 +174,50 @@ void TestCheckSession::listProblems()
     for (const QString& problem : problems) {
         QVERIFY2(rig.session->report().contains(problem), qPrintable(rig.session->report()));
     }
+}
+
+void TestCheckSession::listAlgorithmByNameOrLength_data()
+{
+    QTest::addColumn<QString>("listName");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<CheckState>("state");
+    QTest::addColumn<QString>("algorithm");
+
+    const QByteArray sha3 = hexOf(kContent, H::Sha3_256) + "  f\n";
+    const QByteArray blake = hexOf(kContent, H::Blake2b_512) + "  f\n";
+    // An untagged line's length fits several algorithms: all are computed in one read unless the name says.
+    QTest::newRow("64 digits, unnamed list") << "release.sums" << sha3 << CheckState::Ok << "SHA3-256";
+    QTest::newRow("64 digits, SHA256SUMS") << "SHA256SUMS" << sha3 << CheckState::Mismatch << "SHA-256";
+    QTest::newRow("64 digits, .sha256") << "f.sha256" << sha3 << CheckState::Mismatch << "SHA-256";
+    QTest::newRow("128 digits, unnamed list") << "release.sums" << blake << CheckState::Ok << "BLAKE2b";
+    QTest::newRow("128 digits, B2SUMS") << "B2SUMS" << blake << CheckState::Ok << "BLAKE2b";
+    QTest::newRow("128 digits, SHA512SUMS") << "SHA512SUMS" << blake << CheckState::Mismatch << "SHA-512";
+    QTest::newRow("128 digits of nothing") << "release.sums" << hexOf("x", H::Sha512) + "  f\n"
+                                           << CheckState::Mismatch << "SHA-512 or SHA3-512 or BLAKE2b";
+    QTest::newRow("a tag overrides the name") << "SHA256SUMS"
+                                              << "SHA3-256 (f) = " + sha3.left(64) + '\n'
+                                              << CheckState::Ok << "SHA3-256";
+}
+
+void TestCheckSession::listAlgorithmByNameOrLength()
+{
+    QFETCH(QString, listName);
+    QFETCH(QByteArray, line);
+    QFETCH(CheckState, state);
+    QFETCH(QString, algorithm);
+    const QString folder = QStringLiteral("named-%1").arg(QTest::currentDataTag()).replace(u' ', u'-');
+    QVERIFY(QDir().mkpath(m_files.path(folder)));
+    m_files.write(folder + "/f", kContent);
+    CheckRig rig;
+    rig.session->checkList(native(m_files.write(folder + '/' + listName, line)));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.state(0), state);
+    QCOMPARE(algorithmText(rig.model.row(0)), algorithm);
+    if (state == CheckState::Mismatch) {
+        const H::Algorithm shown = algorithm.contains("256") ? H::Sha256 : H::Sha512;
+        QCOMPARE(rig.model.row(0).actual, QCryptographicHash::hash(kContent, shown));
+    }
+    QCOMPARE(rig.opens->load(), 1);
 }
 
 void TestCheckSession::listNotReadable_data()

@@ -1,6 +1,7 @@
 #include "BesideDigests.h"
 
 #include "ChecksumListReader.h"
+#include "HexDigest.h"
 #include "ListFile.h"
 #include "PastedDigest.h"
 
@@ -25,16 +26,6 @@ std::optional<PublishedDigest> bareDigest(QByteArrayView line, std::optional<Has
         found.candidates = AlgorithmSet{*algorithm};
     }
     return found;
-}
-
-// The algorithm an untagged line is of: the file's own where its name says and the length fits.
-AlgorithmSet candidatesFor(const ChecksumEntry& entry, std::optional<HashAlgorithm> named)
-{
-    if (entry.form == LineForm::Untagged && named &&
-        algorithmInfo(*named).digestBytes == static_cast<std::size_t>(entry.expected.size())) {
-        return AlgorithmSet{*named};
-    }
-    return AlgorithmSet{entry.algorithm};
 }
 
 void search(const QByteArray& checksumPath, const QByteArray& dataName, std::optional<HashAlgorithm> named,
@@ -86,6 +77,30 @@ void search(const QByteArray& checksumPath, const QByteArray& dataName, std::opt
 }
 
 } // namespace
+
+AlgorithmSet candidatesFor(const ChecksumEntry& entry, std::optional<HashAlgorithm> named)
+{
+    if (entry.form != LineForm::Untagged) {
+        return AlgorithmSet{entry.algorithm};
+    }
+    const auto bytes = static_cast<std::size_t>(entry.expected.size());
+    if (named && algorithmInfo(*named).digestBytes == bytes) {
+        return AlgorithmSet{*named};
+    }
+    return algorithmsForDigestBytes(bytes);
+}
+
+std::optional<HashAlgorithm> algorithmNamedBy(const QByteArray& checksumPath)
+{
+    const QByteArray name = checksumPath.sliced(checksumPath.lastIndexOf('/') + 1);
+    for (const BesideName& beside : kBesideNames) {
+        const bool suffix = beside.name[0] == '.';
+        if (suffix ? name.endsWith(beside.name) : name == beside.name) {
+            return beside.algorithm;
+        }
+    }
+    return std::nullopt;
+}
 
 BesideSearch findPublishedDigests(const QByteArray& dataPath)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Algorithms.h"
+#include "ChecksumLine.h"
 
 #include <QByteArray>
 #include <QList>
@@ -34,6 +35,14 @@ inline constexpr BesideName kBesideNames[] = {
     {"SHA256SUMS", HashAlgorithm::Sha256}, {"SHA512SUMS", HashAlgorithm::Sha512}, {"SHA1SUMS", HashAlgorithm::Sha1},
     {"MD5SUMS", HashAlgorithm::Md5},       {"B2SUMS", HashAlgorithm::Blake2b},    {"CHECKSUM", std::nullopt},
 };
+
+// The algorithm a checksum file's name gives its untagged lines: "x.sha256", "SHA256SUMS", "B2SUMS".
+std::optional<HashAlgorithm> algorithmNamedBy(const QByteArray& checksumPath);
+
+// What an entry's digest may be a digest of. A tagged or SFV line says; an untagged line is of the algorithm its
+// file's name gives when the length fits, else of every algorithm of its length (64 digits: SHA-256 and SHA3-256),
+// all computed in the one read.
+AlgorithmSet candidatesFor(const ChecksumEntry& entry, std::optional<HashAlgorithm> named);
 
 // Reads the checksum files beside dataPath (file system work: call it on a worker) for lines naming the file, by
 // its name alone or as "./NAME". A NAME.suffix file may also hold the bare digest alone.

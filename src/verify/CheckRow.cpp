@@ -1,5 +1,6 @@
 #include "CheckRow.h"
 
+#include "HexDigest.h"
 #include "NativePath.h"
 
 #include <QCoreApplication>
@@ -73,6 +74,30 @@ QString algorithmText(const CheckRow& row)
     QStringList names;
     row.candidates.forEach([&names](HashAlgorithm algorithm) { names.append(algorithmName(algorithm)); });
     return names.join(QCoreApplication::translate("CheckRow", " or "));
+}
+
+std::optional<HashAlgorithm> onlyAlgorithm(const AlgorithmSet& candidates)
+{
+    std::optional<HashAlgorithm> only;
+    if (candidates.size() == 1) {
+        candidates.forEach([&only](HashAlgorithm algorithm) { only = algorithm; });
+    }
+    return only;
+}
+
+HashAlgorithm shownAlgorithm(const CheckRow& row)
+{
+    if (row.algorithm && row.candidates.contains(*row.algorithm)) {
+        return *row.algorithm;
+    }
+    const std::optional<HashAlgorithm> preferred =
+        preferredAlgorithmForDigestBytes(static_cast<std::size_t>(row.expected.size()));
+    if (preferred && row.candidates.contains(*preferred)) {
+        return *preferred;
+    }
+    std::optional<HashAlgorithm> first;
+    row.candidates.forEach([&first](HashAlgorithm algorithm) { first = first.value_or(algorithm); });
+    return first.value_or(HashAlgorithm::Sha256);
 }
 
 QString nameText(const QByteArray& name)

@@ -49,6 +49,10 @@ QString stateIconName(CheckState state);
 bool isSettled(CheckState state);
 // The algorithm column: the one checked, or the candidates ("SHA-256 or SHA3-256").
 QString algorithmText(const CheckRow& row);
+// The one algorithm of a set of one; nothing for more.
+std::optional<HashAlgorithm> onlyAlgorithm(const AlgorithmSet& candidates);
+// The candidate whose digest a mismatch shows: the one checked, else the SHA-2 member where lengths are shared.
+HashAlgorithm shownAlgorithm(const CheckRow& row);
 // A name as a person reads it: each byte that is not UTF-8 shown as U+FFFD; never markup.
 QString nameText(const QByteArray& name);
 // Absolute, or holding a ".." step.

@@ -20,6 +20,7 @@ struct RowAnswer
 {
     qsizetype row = 0;
     CheckState state = CheckState::Waiting;
+    std::optional<HashAlgorithm> algorithm; // the candidate that matched
     QByteArray actual;
     QString note;
     quint64 bytesRead = 0;

@@ -124,9 +124,7 @@ CheckSession::PasteResult CheckSession::paste(const QString& text)
     row.name = baseName(m_subjects.value(0));
     row.path = m_subjects.value(0);
     row.candidates = pasted->candidates;
-    if (pasted->candidates.size() == 1) {
-        pasted->candidates.forEach([&row](HashAlgorithm algorithm) { row.algorithm = algorithm; });
-    }
+    row.algorithm = onlyAlgorithm(pasted->candidates);
     row.expected = pasted->digest;
     row.note = tr("pasted");
     if (!pasted->name.isEmpty() && pasted->name != row.name && pasted->name != "./" + row.name) {
@@ -250,6 +248,9 @@ void CheckSession::applyAnswers(std::vector<RowAnswer>& answers)
         if (next < answers.size() && answers[next].row == index) {
             const RowAnswer& answer = answers[next];
             row.state = answer.state;
+            if (answer.algorithm) {
+                row.algorithm = answer.algorithm;
+            }
             row.actual = answer.actual;
             row.note = joinNotes(row.note, answer.note);
         }
@@ -306,13 +307,7 @@ void CheckSession::settleFileRows()
             row.actual = row.expected;
         } else if (missing.empty()) {
             row.state = CheckState::Mismatch;
-            const HashAlgorithm shown =
-                row.algorithm.value_or(preferredAlgorithmForDigestBytes(static_cast<std::size_t>(row.expected.size()))
-                                           .value_or(HashAlgorithm::Sha256));
-            row.actual = m_digests[indexOf(row.candidates.contains(shown) ? shown : HashAlgorithm::Sha256)];
-            if (!row.candidates.contains(shown)) {
-                row.candidates.forEach([&](HashAlgorithm algorithm) { row.actual = m_digests[indexOf(algorithm)]; });
-            }
+            row.actual = m_digests[indexOf(shownAlgorithm(row))];
         } else {
             unknown.insert(missing);
             row.state = CheckState::Waiting;

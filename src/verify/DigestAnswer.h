@@ -3,9 +3,18 @@
 #include "CheckRow.h"
 #include "FileDigests.h"
 
-// The state a failed read leaves a row in, and the words shown beside it.
+// The state a failed read leaves a row in.
 CheckState stateForFailure(DigestFailure failure);
-QString noteForFailure(const FileDigests& result);
 
-// A list entry's answer from its read: OK only when the digest of that one consistent read equals the expected one.
-CheckState answerFor(const FileDigests& result, HashAlgorithm algorithm, const QByteArray& expected);
+struct EntryAnswer
+{
+    CheckState state = CheckState::Unreadable;
+    std::optional<HashAlgorithm> algorithm; // the candidate that matched
+    QByteArray actual;
+    QString note;
+};
+
+// An entry's answer from one read that computed each candidate: OK only when one of those digests equals the
+// expected one; a mismatch shows the digest of `shown`; a refused candidate that might have matched is no mismatch.
+EntryAnswer answerEntry(const FileDigests& result, const AlgorithmSet& candidates, HashAlgorithm shown,
+                        const QByteArray& expected);

@@ -45,9 +45,7 @@ void readFileJob(CheckRun& run, const QByteArray& path, AlgorithmSet algorithms,
             row.name = name;
             row.path = path;
             row.candidates = published.candidates;
-            if (published.candidates.size() == 1) {
-                published.candidates.forEach([&row](HashAlgorithm algorithm) { row.algorithm = algorithm; });
-            }
+            row.algorithm = onlyAlgorithm(published.candidates);
             row.expected = published.expected;
             row.note = QCoreApplication::translate("FileJob", "from %1, line %2")
                            .arg(nameText(published.source.sliced(published.source.lastIndexOf('/') + 1)))

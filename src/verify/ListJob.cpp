@@ -1,5 +1,6 @@
 #include "ListJob.h"
 
+#include "BesideDigests.h"
 #include "CheckRun.h"
 #include "ChecksumListReader.h"
 #include "DigestAnswer.h"
@@ -27,7 +28,7 @@ void markConflicts(std::vector<CheckRow>& rows, QStringList& problems)
         for (const std::size_t other : earlier) {
             CheckRow& first = rows[other];
             CheckRow& second = rows[i];
-            if (first.algorithm == second.algorithm && first.expected != second.expected) {
+            if (first.candidates == second.candidates && first.expected != second.expected) {
                 first.conflicting = second.conflicting = true;
                 problems.append(tr("Lines %1 and %2 give different %3 digests for \u201c%4\u201d.")
                                     .arg(first.lineNumber)
@@ -53,6 +54,7 @@ bool readList(const QByteArray& listPath, std::vector<CheckRow>& rows, QStringLi
     }
     ChecksumListReader reader(file, ParserOptions{});
     const QByteArray folder = folderOfList(listPath);
+    const std::optional<HashAlgorithm> named = algorithmNamedBy(listPath);
     while (std::optional<ListLine> line = reader.next()) {
         if (line->parsed.kind != LineKind::Entry) {
             problems.append(tr("Line %1 could not be understood.").arg(line->number));
@@ -62,8 +64,8 @@ bool readList(const QByteArray& listPath, std::vector<CheckRow>& rows, QStringLi
         CheckRow row;
         row.name = entry.name;
         row.path = resolveEntryName(entry.name, folder);
-        row.algorithm = entry.algorithm;
-        row.candidates = AlgorithmSet{entry.algorithm};
+        row.candidates = candidatesFor(entry, named);
+        row.algorithm = onlyAlgorithm(row.candidates);
         row.expected = entry.expected;
         row.outsideFolder = leadsOutsideFolder(entry.name);
         row.lineNumber = line->number;
@@ -108,13 +110,18 @@ void checkListJob(CheckRun& run, const QByteArray& listPath, const DigestBatchOp
             total += static_cast<quint64>(row.size);
         }
     }
-    std::vector<HashAlgorithm> algorithms;
-    std::vector<QByteArray> expected;
-    std::vector<QByteArray> paths;
+    // What the batch needs of each row, kept here: the rows themselves go to the owner.
+    struct Wanted
+    {
+        QByteArray path;
+        AlgorithmSet candidates;
+        HashAlgorithm shown;
+        QByteArray expected;
+    };
+    std::vector<Wanted> wanted;
+    wanted.reserve(rows.size());
     for (const CheckRow& row : rows) {
-        algorithms.push_back(*row.algorithm);
-        expected.push_back(row.expected);
-        paths.push_back(row.path);
+        wanted.push_back({row.path, row.candidates, shownAlgorithm(row), row.expected});
     }
     first.newRows = std::move(rows);
     first.totalBytes = total;
@@ -126,27 +133,28 @@ void checkListJob(CheckRun& run, const QByteArray& listPath, const DigestBatchOp
     constexpr std::size_t kAhead = 64;
     std::size_t submitted = 0;
     std::size_t answered = 0;
-    while (answered < paths.size() && !run.isCancelled()) {
-        while (submitted < paths.size() && submitted - answered < kAhead) {
-            batch.submit({paths[submitted], AlgorithmSet{algorithms[submitted]}, false});
+    while (answered < wanted.size() && !run.isCancelled()) {
+        while (submitted < wanted.size() && submitted - answered < kAhead) {
+            batch.submit({wanted[submitted].path, wanted[submitted].candidates, false});
             ++submitted;
         }
         const FileDigests result = batch.takeNext();
+        const Wanted& entry = wanted[answered];
+        EntryAnswer found = answerEntry(result, entry.candidates, entry.shown, entry.expected);
         RowAnswer answer;
         answer.row = static_cast<qsizetype>(answered);
-        answer.state = answerFor(result, algorithms[answered], expected[answered]);
-        answer.actual = result.isOk() ? result.digest(algorithms[answered]) : QByteArray();
-        answer.note = answer.state == CheckState::Unreadable && result.isOk()
-                          ? result.refusals[indexOf(algorithms[answered])]
-                          : noteForFailure(result);
+        answer.state = found.state;
+        answer.algorithm = found.algorithm;
+        answer.actual = std::move(found.actual);
+        answer.note = std::move(found.note);
         answer.bytesRead = result.bytesRead;
         ++answered;
         Delivery delivery;
         delivery.answers.push_back(std::move(answer));
-        delivery.finished = answered == paths.size();
+        delivery.finished = answered == wanted.size();
         run.post(std::move(delivery));
     }
-    if (paths.empty()) {
+    if (wanted.empty()) {
         Delivery done;
         done.finished = true;
         run.post(std::move(done));
