@@ -6,9 +6,35 @@
 #include <cstdio>
 #include <cstring>
 #include <langinfo.h>
+#include <mutex>
 
 namespace {
 QByteArray g_programName = "keswin-sum";
+std::mutex g_terminalMutex; // the progress thread and the main thread share standard error's line
+bool g_progressShown = false;
+
+void clearProgressLocked()
+{
+    if (g_progressShown) {
+        std::fputs("\r\x1b[K", stderr);
+        std::fflush(stderr);
+        g_progressShown = false;
+    }
+}
+} // namespace
+
+void showProgressLine(const QByteArray& text)
+{
+    const std::lock_guard lock(g_terminalMutex);
+    std::fwrite(("\r" + text + "\x1b[K").constData(), 1, static_cast<std::size_t>(text.size() + 4), stderr);
+    std::fflush(stderr);
+    g_progressShown = true;
+}
+
+void clearProgressLine()
+{
+    const std::lock_guard lock(g_terminalMutex);
+    clearProgressLocked();
 }
 
 void setProgramName(const QByteArray& name)
@@ -24,6 +50,8 @@ const QByteArray& programName()
 void printRaw(const QByteArray& text)
 {
     std::fflush(stdout); // what came before on standard output goes first, as with the GNU tools
+    const std::lock_guard lock(g_terminalMutex);
+    clearProgressLocked();
     std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
 }
 

@@ -9,6 +9,11 @@ void printError(const QByteArray& text);
 void printRaw(const QByteArray& text);
 void printTryHelp();
 
+// The progress line on standard error: shown (replacing the last one), or cleared. Messages, and output to the same
+// terminal, clear it first so that no text lands in the middle of it; the next update draws it again.
+void showProgressLine(const QByteArray& text);
+void clearProgressLine();
+
 // Whether messages may use UTF-8 (the locale's character set says so).
 bool localeIsUtf8();
 // 'text' quoted as the GNU tools quote option values: curly quotes in a UTF-8 locale, plain ones otherwise.

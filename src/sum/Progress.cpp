@@ -1,5 +1,7 @@
 #include "Progress.h"
 
+#include "Messages.h"
+
 #include <chrono>
 #include <cstdio>
 #include <QByteArray>
@@ -35,23 +37,16 @@ void Progress::run()
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     std::unique_lock lock(m_mutex);
-    bool shown = false;
     while (!m_wake.wait_for(lock, std::chrono::milliseconds(250), [this] { return m_stop; })) {
         const quint64 done = m_bytesDone();
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        QByteArray line = "\r" + byteCountText(done);
+        QByteArray line = byteCountText(done);
         if (m_total > 0) {
             line += " of " + byteCountText(m_total) + " (" +
                     QByteArray::number(100.0 * static_cast<double>(done) / static_cast<double>(m_total), 'f', 0) + "%)";
         }
         line += ", " + byteCountText(static_cast<quint64>(static_cast<double>(done) / std::max(seconds, 0.001))) + "/s";
-        line += "\x1b[K"; // clear what a longer line left
-        std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
-        std::fflush(stderr);
-        shown = true;
+        showProgressLine(line);
     }
-    if (shown) {
-        std::fputs("\r\x1b[K", stderr);
-        std::fflush(stderr);
-    }
+    clearProgressLine();
 }
