@@ -53,8 +53,9 @@ void TestCheckModel::namesAsPlainText_data()
                                   << QStringLiteral("caf\uFFFD.txt");
     QTest::newRow("UTF-8") << QByteArray("\xc3\xa9t\xc3\xa9 \xf0\x9f\x93\xa6")
                            << QStringLiteral("\u00e9t\u00e9 \U0001F4E6") << QStringLiteral("\u00e9t\u00e9 \U0001F4E6");
-    QTest::newRow("overlong form") << QByteArray("a\xc0\xaf" "b") << QStringLiteral("a\uFFFD\uFFFDb")
-                                   << QStringLiteral("a\uFFFD\uFFFDb");
+    QTest::newRow("overlong form") << QByteArray("a\xc0\xaf"
+                                                 "b")
+                                   << QStringLiteral("a\uFFFD\uFFFDb") << QStringLiteral("a\uFFFD\uFFFDb");
     QTest::newRow("spaces at both ends") << QByteArray("  x  ") << "  x  "
                                          << "  x  ";
     // A line feed would let a name forge a row of the report; escaped there as checksum lines escape it.
