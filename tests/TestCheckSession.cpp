@@ -46,6 +46,7 @@ private slots:
     void besideFile_data();
     void besideFile();
     void besideFifoIsPassedOver();
+    void missingDataFile();
     void compare_data();
     void compare();
     void tenThousandSmallFiles();
@@ -71,6 +72,20 @@ void TestCheckSession::listEntries()
     QVERIFY(QFile::link(m_files.path("release/good.bin"), m_files.path("release/link.bin")));
     QCOMPARE(::mkfifo(native(m_files.path("release/fifo")).constData(), 0600), 0);
 
+    // Names byte for byte: a Latin-1 byte, markup, a line feed (escaped in the list), spaces at either end.
+    const QByteArray odd[] = {"caf\xe9 <b>x&amp;<br>.bin", "two\nlines.bin", " spaced "};
+    for (const QByteArray& name : odd) {
+        const int fd = ::open((native(m_files.path("release")) + '/' + name).constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, kContent.constData(), static_cast<std::size_t>(kContent.size())),
+                 static_cast<ssize_t>(kContent.size()));
+        ::close(fd);
+    }
+    // Really unreadable for anyone but root, who reads it anyway.
+    const QString sealed = m_files.write("release/sealed.bin", kContent);
+    QVERIFY(QFile::setPermissions(sealed, QFileDevice::Permissions{}));
+    const bool sealedReadable = ::access(native(sealed).constData(), R_OK) == 0;
+
     const QByteArray sha = hexOf(kContent, H::Sha256);
     struct Entry
     {
@@ -92,6 +107,10 @@ void TestCheckSession::listEntries()
         {sha + "  sub/../good.bin", "sub/../good.bin", CheckState::Ok, true},
         {sha + "  ../outside.bin", "../outside.bin", CheckState::Ok, true},
         {sha + "  " + native(outside), native(outside), CheckState::Ok, true},
+        {sha + "  " + odd[0], odd[0], CheckState::Ok, false},
+        {"\\" + sha + "  two\\nlines.bin", odd[1], CheckState::Ok, false},
+        {sha + "   spaced ", odd[2], CheckState::Ok, false},
+        {sha + "  sealed.bin", "sealed.bin", sealedReadable ? CheckState::Ok : CheckState::Unreadable, false},
     };
     QByteArray list;
     for (const Entry& entry : table) {
@@ -120,11 +139,20 @@ void TestCheckSession::listEntries()
         }
     }
     QVERIFY(rig.session->problems().isEmpty());
-    QCOMPARE(rig.session->summary(), QStringLiteral("12 of 12 checked: 8 OK, 1 MISMATCH, 1 missing, 2 unreadable"));
+    QCOMPARE(rig.session->summary(),
+             sealedReadable ? QStringLiteral("16 of 16 checked: 12 OK, 1 MISMATCH, 1 missing, 2 unreadable")
+                            : QStringLiteral("16 of 16 checked: 11 OK, 1 MISMATCH, 1 missing, 3 unreadable"));
+    QCOMPARE(rig.model.data(rig.model.index(12, CheckModel::NameColumn)).toString(),
+             QStringLiteral("caf\uFFFD <b>x&amp;<br>.bin"));
+    QVERIFY(rig.session->report().contains(QStringLiteral("\ncaf\uFFFD <b>x&amp;<br>.bin: OK (SHA-256)\n")));
+    QVERIFY(rig.session->report().contains(QStringLiteral("\n\\two\\nlines.bin: OK (SHA-256)\n")));
     // Every byte of the readable files counted, and no more.
-    const qint64 readable = 7 * kContent.size() + kCrcContent.size() + kContent.size() /* bad.bin */ +
-                            kContent.size() /* locked.bin: sized, never read */;
+    const qint64 readable = 10 * kContent.size() + kCrcContent.size() + kContent.size() /* bad.bin */ +
+                            2 * kContent.size() /* locked.bin and sealed.bin: sized, perhaps never read */;
     QCOMPARE(rig.session->progress().totalBytes, quint64(readable));
+    QFile::setPermissions(sealed, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // Qt's removal of the temporary folder cannot name a file whose name is not UTF-8.
+    QCOMPARE(::unlink((native(m_files.path("release")) + '/' + odd[0]).constData()), 0);
 }
 
 void TestCheckSession::listProblems_data()
@@ -453,6 +481,21 @@ void TestCheckSession::besideFile()
     }
     QCOMPARE(rig.session->problems().size(), states.size() > 1 ? 1 : 0);
     QCOMPARE(rig.opens->load(), 1); // one read, whatever was found
+}
+
+void TestCheckSession::missingDataFile()
+{
+    CheckRig rig;
+    rig.session->checkFile(native(m_files.path("gone.iso")));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.state(0), CheckState::Missing);
+    QCOMPARE(rig.model.row(0).note, QStringLiteral("No such file or directory"));
+    // It has arrived since: a paste reads again.
+    m_files.write("gone.iso", kContent);
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(kContent, H::Sha1))), CheckSession::PasteResult::Accepted);
+    QVERIFY(rig.waitFinished(2));
+    QCOMPARE(rig.model.size(), qsizetype(1));
+    QCOMPARE(rig.state(0), CheckState::Ok);
 }
 
 // A FIFO where a checksum file would be is passed over, never waited on.
