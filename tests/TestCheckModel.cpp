@@ -1,8 +1,6 @@
 #include "CheckModel.h"
 #include "CheckReport.h"
 
-#include <QSet>
-#include <QSignalSpy>
 #include <QTest>
 
 Q_DECLARE_METATYPE(CheckState)
@@ -37,8 +35,6 @@ private slots:
     void everyStateHasWordsAndAnIcon();
     void mismatchShowsBothDigests();
     void outsideFolderIsMarked();
-    void updatesComeInRuns();
-    void reportListsEverything();
 };
 
 void TestCheckModel::namesAsPlainText_data()
@@ -163,47 +159,6 @@ void TestCheckModel::outsideFolderIsMarked()
     QVERIFY(model.data(model.index(0, 0), CheckModel::OutsideFolderRole).toBool());
     QVERIFY(cell(model, 0, 0, Qt::AccessibleTextRole).contains("outside the list's folder"));
     QVERIFY(checkReport({}, model, {}).contains("\n    outside the list's folder\n"));
-}
-
-// Many rows appended and answered together are one insertion and one change for the views.
-void TestCheckModel::updatesComeInRuns()
-{
-    CheckModel model;
-    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    model.append(std::vector<CheckRow>(1000, rowNamed("f", CheckState::Waiting)));
-    model.update(10, 509, [](CheckRow& row, qsizetype) { row.state = CheckState::Ok; });
-    QCOMPARE(inserted.count(), 1);
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(changed[0][0].toModelIndex().row(), 10);
-    QCOMPARE(changed[0][1].toModelIndex().row(), 509);
-    QCOMPARE(changed[0][1].toModelIndex().column(), CheckModel::ColumnCount - 1);
-    QCOMPARE(checkSummary(model, 0), "500 of 1000 checked: 500 OK, 500 waiting");
-}
-
-void TestCheckModel::reportListsEverything()
-{
-    CheckModel model;
-    CheckRow listed = rowNamed("a", CheckState::Missing);
-    listed.lineNumber = 7;
-    listed.note = QStringLiteral("No such file or directory");
-    CheckRow checking = rowNamed("b", CheckState::Checking);
-    checking.percent = 50;
-    model.append({rowNamed("c"), listed, checking});
-    const QString report = checkReport({QStringLiteral("Checksum list: SUMS")}, model,
-                                       {QStringLiteral("Line 3 could not be understood.")});
-    QCOMPARE(report, QStringLiteral("Checksum list: SUMS\n"
-                                    "\n"
-                                    "c: OK (SHA-256)\n"
-                                    "a: missing (SHA-256)\n"
-                                    "    line 7\n"
-                                    "    No such file or directory\n"
-                                    "b: checking 50% (SHA-256)\n"
-                                    "\n"
-                                    "Problems:\n"
-                                    "    Line 3 could not be understood.\n"
-                                    "\n"
-                                    "2 of 3 checked: 1 OK, 1 missing, 1 checking; 1 problem\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCheckModel)
