@@ -12,7 +12,8 @@ cmake --build "$root/build-asan" -j"$(nproc)"
     LSAN_OPTIONS="suppressions=$root/tools/sanitizers/lsan.supp" ctest --output-on-failure -j2)
 
 cmake -S "$root" -B "$root/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DKESWIN_SANITIZE=thread -DKESWIN_WERROR=ON >/dev/null
-cmake --build "$root/build-tsan" -j"$(nproc)" --target TestDigestEngine TestDigestBatch TestAnalysisSession
+cmake --build "$root/build-tsan" -j"$(nproc)" --target TestDigestEngine TestDigestBatch TestAnalysisSession \
+    TestCheckSession
 (cd "$root/build-tsan" &&
     TSAN_OPTIONS="halt_on_error=1 die_after_fork=0 suppressions=$root/tools/sanitizers/tsan.supp" \
-    ctest --output-on-failure -R 'TestDigestEngine|TestDigestBatch|TestAnalysisSession')
+    ctest --output-on-failure -R 'TestDigestEngine|TestDigestBatch|TestAnalysisSession|TestCheckSession')

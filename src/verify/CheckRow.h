@@ -1,0 +1,59 @@
+#pragma once
+
+#include "Algorithms.h"
+
+#include <optional>
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+// Where one check stands. Every state has its words and its icon, so that none is told by colour alone.
+enum class CheckState
+{
+    Waiting,
+    Checking,
+    Ok,          // a digest of one consistent read equals the expected one
+    Mismatch,    // read consistently, and no candidate algorithm gives the expected digest
+    Missing,     // nothing at the name (also a dangling link)
+    Unreadable,  // refused, not a regular file, or a read error: the note says which
+    Changed,     // the file changed while it was read: no digest of a mix of versions
+    Cancelled,   // stopped before its answer
+    NotCompared, // read, but there is no expected digest (or the other file of a comparison failed)
+    Identical,   // a comparison found the same bytes
+    Different,   // a comparison found a first differing byte: the note says where
+};
+
+// One row of the results: one file checked against one expected digest, or one file of a comparison.
+struct CheckRow
+{
+    QByteArray name;                        // as the list, the user or the comparison gave it: bytes, never decoded
+    QByteArray path;                        // the name resolved against the list's folder
+    AlgorithmSet candidates;                // what the expected digest may be a digest of
+    std::optional<HashAlgorithm> algorithm; // the one that matched, or the one checked when there was only one
+    QByteArray expected;                    // raw digest bytes; empty in a comparison
+    QByteArray actual;                      // raw digest bytes of the candidate shown, for a mismatch
+    CheckState state = CheckState::Waiting;
+    int percent = 0;            // while Checking
+    bool outsideFolder = false; // the name is absolute or climbs out of the list's folder with ".."
+    bool conflicting = false;   // the list gives this name another digest of the same algorithm elsewhere
+    quint64 lineNumber = 0;     // in the list; 0 when not from one
+    qint64 size = -1;           // as found before reading, for progress; -1 when unknown
+    QString note;               // the system's reason, where a digest was found, a comparison's first difference
+};
+
+// "OK", "MISMATCH", "checking 42%", ...
+QString stateText(CheckState state, int percent = 0);
+// A name from the freedesktop icon naming specification, for QIcon::fromTheme.
+QString stateIconName(CheckState state);
+// Whether the state is an answer (no work on the row is left).
+bool isSettled(CheckState state);
+// The algorithm column: the one checked, or the candidates ("SHA-256 or SHA3-256").
+QString algorithmText(const CheckRow& row);
+// The one algorithm of a set of one; nothing for more.
+std::optional<HashAlgorithm> onlyAlgorithm(const AlgorithmSet& candidates);
+// The candidate whose digest a mismatch shows: the one checked, else the SHA-2 member where lengths are shared.
+HashAlgorithm shownAlgorithm(const CheckRow& row);
+// A name as a person reads it: each byte that is not UTF-8 shown as U+FFFD; never markup.
+QString nameText(const QByteArray& name);
+// Absolute, or holding a ".." step.
+bool leadsOutsideFolder(const QByteArray& name);

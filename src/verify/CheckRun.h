@@ -1,0 +1,103 @@
+#pragma once
+
+#include "CheckRow.h"
+#include "FileDigests.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <vector>
+
+class DigestBatch;
+
+// One row's answer from a worker.
+struct RowAnswer
+{
+    qsizetype row = 0;
+    CheckState state = CheckState::Waiting;
+    std::optional<HashAlgorithm> algorithm; // the candidate that matched
+    QByteArray actual;
+    QString note;
+    quint64 bytesRead = 0;
+};
+
+// A comparison's outcome: identical, or the first differing byte.
+struct Comparison
+{
+    bool identical = false;
+    quint64 firstDifference = 0; // when not identical
+    qint64 firstSize = 0;
+    qint64 secondSize = 0;
+};
+
+// What a worker has found since the owner last took it. Gathered under the run's lock and handed over whole, so a
+// run of small files costs one queued call and one model update.
+struct Delivery
+{
+    std::vector<CheckRow> newRows;
+    std::vector<RowAnswer> answers;
+    QStringList problems;
+    QList<QByteArray> foundFiles;       // checksum files found beside a data file
+    std::optional<quint64> totalBytes;  // every byte the run will read, once known
+    std::optional<FileDigests> digests; // a data file's digests from one read
+    std::optional<Comparison> comparison;
+    bool finished = false;
+
+    void mergeFrom(Delivery&& later);
+};
+
+// What one worker shares with the session that started it. The receiver is set and cleared on the owner's thread;
+// the worker queues findings and posts to the receiver only under the lock, so no post races with the receiver's
+// end, and once abandoned nothing more arrives. The worker owns its share, so it may outlive the session.
+class CheckRun
+{
+public:
+    CheckRun(QObject* receiver, const char* deliverMethod);
+
+    // Worker side.
+    bool isCancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
+    void post(Delivery delivery);
+    // The batch whose bytes count as progress while it reads; detached with the bytes it read before it is gone.
+    void attach(DigestBatch* batch);
+    void detach();
+    void addBytes(quint64 count) { m_bytesBefore.fetch_add(count, std::memory_order_relaxed); }
+
+    // Owner side.
+    Delivery take();
+    quint64 bytesDone() const;
+    // Nothing is delivered after this returns; reads stop at their next block; the worker is never waited for.
+    void abandon();
+
+    // Runs job on a thread of its own, never waited for; a job that throws finishes the run with the reason.
+    static void start(const std::shared_ptr<CheckRun>& run, std::function<void(CheckRun&)> job);
+    // Workers still running, abandoned ones included.
+    static int liveWorkers();
+
+private:
+    mutable std::mutex m_mutex;
+    QObject* m_receiver;
+    const char* m_method;
+    Delivery m_pending;
+    bool m_posted = false;
+    DigestBatch* m_batch = nullptr;
+    std::atomic<bool> m_cancelled{false};
+    std::atomic<quint64> m_bytesBefore{0};
+};
+
+// Attaches a batch to a run for as long as it lives in a worker's scope, so the owner never reads a batch that is gone.
+class AttachedBatch
+{
+public:
+    AttachedBatch(CheckRun& run, DigestBatch& batch) : m_run(run) { m_run.attach(&batch); }
+    ~AttachedBatch() { m_run.detach(); }
+    AttachedBatch(const AttachedBatch&) = delete;
+    AttachedBatch& operator=(const AttachedBatch&) = delete;
+
+private:
+    CheckRun& m_run;
+};

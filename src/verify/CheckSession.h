@@ -1,0 +1,125 @@
+#pragma once
+
+#include "CheckModel.h"
+#include "CheckRun.h"
+#include "DigestBatch.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+struct CheckSessionOptions
+{
+    // The engine's settings and its seams (opener, hashers); the opener also serves comparisons.
+    DigestBatchOptions batch;
+    // The model and the progress change at most this often: many small files cost a repaint per run, not each.
+    int updateIntervalMs = 100;
+};
+
+struct CheckProgress
+{
+    quint64 totalBytes = 0; // 0 while unknown
+    quint64 bytesDone = 0;
+    double bytesPerSecond = 0;
+    qint64 secondsLeft = -1; // -1 while unknown
+};
+
+// What the check window does, without the window: checks a checksum list, a data file against the digests
+// published beside it or pasted, or two files against each other, filling the model. Every file system call
+// happens on a worker; results arrive by queued calls and are applied in runs. Starting anything new, cancelling
+// or destroying the session abandons the worker in progress without waiting for it, and none of its results
+// reaches the model afterwards.
+class CheckSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Mode
+    {
+        Idle,
+        List,
+        File,
+        Compare,
+    };
+    enum class PasteResult
+    {
+        Accepted,
+        NotUnderstood, // not a digest in any accepted form
+        NoFile,        // no data file to check it against
+    };
+
+    explicit CheckSession(CheckModel& model, CheckSessionOptions options = {}, QObject* parent = nullptr);
+    ~CheckSession() override;
+
+    // Every entry of the list, names taken against the list's own folder.
+    void checkList(const QByteArray& listPath);
+    // A data file given alone: the digests published beside it, and the first read for the usual digests.
+    void checkFile(const QByteArray& path);
+    // A digest for the file given by checkFile(); answered at once when its digest is known, else read for.
+    PasteResult paste(const QString& text);
+    // Two files, byte by byte.
+    void compare(const QByteArray& first, const QByteArray& second);
+    // Stops at once: rows without an answer become "cancelled".
+    void cancel();
+
+    bool isRunning() const { return m_run != nullptr; }
+    Mode mode() const { return m_mode; }
+    CheckProgress progress() const;
+    const QStringList& problems() const { return m_problems; }
+    // The checksum files in which a data file's published digests were found.
+    const QList<QByteArray>& foundFiles() const { return m_foundFiles; }
+    const std::optional<Comparison>& comparison() const { return m_comparison; }
+
+    // "3 of 4 checked: 2 OK, 1 MISMATCH, 1 waiting; 1 problem".
+    QString summary() const;
+    // Every row, the problems and the summary as plain text, for the clipboard.
+    QString report() const;
+
+    static int liveWorkers() { return CheckRun::liveWorkers(); }
+
+signals:
+    void progressChanged();
+    void problemsChanged();
+    void foundFilesChanged();
+    // The run has ended: every row has its answer (or was cancelled).
+    void finished();
+
+private:
+    Q_INVOKABLE void deliver();
+    void apply();
+    void applyAnswers(std::vector<RowAnswer>& answers);
+    void tick();
+    void begin(Mode mode, QList<QByteArray> subjects);
+    void startRun(std::function<void(CheckRun&)> job);
+    void abandonRun();
+    void startFileRead(AlgorithmSet algorithms, bool discover);
+    void takeDigests(const FileDigests& digests);
+    // Answers the data file's rows from the digests known; reads again for candidates not yet computed.
+    void settleFileRows();
+    void end();
+
+    CheckModel& m_model;
+    CheckSessionOptions m_options;
+    std::shared_ptr<CheckRun> m_run;
+    Mode m_mode = Mode::Idle;
+    QList<QByteArray> m_subjects;
+    QStringList m_problems;
+    QList<QByteArray> m_foundFiles;
+    std::optional<Comparison> m_comparison;
+
+    QTimer m_ticker;     // progress and the row being read, while running
+    QTimer m_applyTimer; // coalesces deliveries
+    QElapsedTimer m_sinceApply;
+    QElapsedTimer m_sinceStart;
+    quint64 m_totalBytes = 0;
+    quint64 m_bytesAnswered = 0; // bytes of the rows answered, for the percentage of the row being read
+    qsizetype m_nextUnanswered = 0;
+
+    // A data file given alone: the digests known from its reads, and the row shown until there is a digest to check.
+    std::array<QByteArray, kAlgorithmCount> m_digests;
+    std::optional<FileDigests> m_readFailure;
+    bool m_placeholder = false;
+};

@@ -1,0 +1,80 @@
+#include "FileJob.h"
+
+#include "BesideDigests.h"
+#include "CheckRun.h"
+#include "DigestKind.h"
+
+#include <QCoreApplication>
+
+AlgorithmSet firstReadAlgorithms()
+{
+    AlgorithmSet algorithms = windowAlgorithms();
+    algorithms.insert(HashAlgorithm::Sha512);
+    return algorithms;
+}
+
+namespace {
+
+void reportDisagreements(const std::vector<PublishedDigest>& found, QStringList& problems)
+{
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        for (std::size_t k = i + 1; k < found.size(); ++k) {
+            if (found[i].candidates == found[k].candidates && found[i].expected != found[k].expected) {
+                problems.append(QCoreApplication::translate("FileJob", "%1, line %2 and %3, line %4 disagree.")
+                                    .arg(nameText(found[i].source))
+                                    .arg(found[i].lineNumber)
+                                    .arg(nameText(found[k].source))
+                                    .arg(found[k].lineNumber));
+            }
+        }
+    }
+}
+
+} // namespace
+
+void readFileJob(CheckRun& run, const QByteArray& path, AlgorithmSet algorithms, bool discover,
+                 const DigestBatchOptions& options)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray name = path.sliced(slash + 1);
+    if (discover) {
+        const BesideSearch beside = findPublishedDigests(path);
+        Delivery delivery;
+        for (const PublishedDigest& published : beside.found) {
+            CheckRow row;
+            row.name = name;
+            row.path = path;
+            row.candidates = published.candidates;
+            row.algorithm = onlyAlgorithm(published.candidates);
+            row.expected = published.expected;
+            row.note = QCoreApplication::translate("FileJob", "from %1, line %2")
+                           .arg(nameText(published.source.sliced(published.source.lastIndexOf('/') + 1)))
+                           .arg(published.lineNumber);
+            algorithms.insert(published.candidates);
+            delivery.newRows.push_back(std::move(row));
+        }
+        reportDisagreements(beside.found, delivery.problems);
+        delivery.foundFiles = beside.sources;
+        run.post(std::move(delivery));
+    }
+    if (run.isCancelled()) {
+        return;
+    }
+    QString unused;
+    if (const std::optional<FileStatus> status = RegularFile::status(path, &unused)) {
+        Delivery sized;
+        sized.totalBytes = static_cast<quint64>(status->identity.size);
+        run.post(std::move(sized));
+    }
+    FileDigests result;
+    {
+        DigestBatch batch(options);
+        const AttachedBatch attached(run, batch);
+        batch.submit({path, algorithms, false});
+        result = batch.takeNext();
+    }
+    Delivery done;
+    done.digests = std::move(result);
+    done.finished = true;
+    run.post(std::move(done));
+}

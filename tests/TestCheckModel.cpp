@@ -1,0 +1,165 @@
+#include "CheckModel.h"
+#include "CheckReport.h"
+
+#include <QTest>
+
+Q_DECLARE_METATYPE(CheckState)
+
+namespace {
+
+CheckRow rowNamed(const QByteArray& name, CheckState state = CheckState::Ok)
+{
+    CheckRow row;
+    row.name = name;
+    row.state = state;
+    row.algorithm = HashAlgorithm::Sha256;
+    row.candidates = AlgorithmSet{HashAlgorithm::Sha256};
+    return row;
+}
+
+QString cell(const CheckModel& model, int row, int column, int role = Qt::DisplayRole)
+{
+    return model.data(model.index(row, column), role).toString();
+}
+
+} // namespace
+
+class TestCheckModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void namesAsPlainText_data();
+    void namesAsPlainText();
+    void everyStateHasWordsAndAnIcon_data();
+    void everyStateHasWordsAndAnIcon();
+    void mismatchShowsBothDigests();
+    void outsideFolderIsMarked();
+};
+
+void TestCheckModel::namesAsPlainText_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("inReport");
+
+    QTest::newRow("markup") << QByteArray("<b>bold</b> &amp; <img src=x>.iso") << "<b>bold</b> &amp; <img src=x>.iso"
+                            << "<b>bold</b> &amp; <img src=x>.iso";
+    QTest::newRow("Latin-1 byte") << QByteArray("caf\xe9.txt") << QStringLiteral("caf\uFFFD.txt")
+                                  << QStringLiteral("caf\uFFFD.txt");
+    QTest::newRow("UTF-8") << QByteArray("\xc3\xa9t\xc3\xa9 \xf0\x9f\x93\xa6")
+                           << QStringLiteral("\u00e9t\u00e9 \U0001F4E6") << QStringLiteral("\u00e9t\u00e9 \U0001F4E6");
+    QTest::newRow("overlong form") << QByteArray("a\xc0\xaf"
+                                                 "b")
+                                   << QStringLiteral("a\uFFFD\uFFFDb") << QStringLiteral("a\uFFFD\uFFFDb");
+    QTest::newRow("spaces at both ends") << QByteArray("  x  ") << "  x  "
+                                         << "  x  ";
+    // A line feed would let a name forge a row of the report; escaped there as checksum lines escape it.
+    QTest::newRow("line feed") << QByteArray("a.iso: OK\nb") << "a.iso: OK\nb"
+                               << "\\a.iso: OK\\nb";
+    QTest::newRow("backslash") << QByteArray("c:\\x") << "c:\\x"
+                               << "\\c:\\\\x";
+    QTest::newRow("carriage return") << QByteArray("r\rs") << "r\rs"
+                                     << "\\r\\rs";
+}
+
+void TestCheckModel::namesAsPlainText()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QString, shown);
+    QFETCH(QString, inReport);
+    CheckModel model;
+    model.append({rowNamed(name)});
+    QCOMPARE(cell(model, 0, CheckModel::NameColumn), shown);
+    QCOMPARE(model.data(model.index(0, 0), CheckModel::NameBytesRole).toByteArray(), name);
+    QVERIFY(cell(model, 0, 0, Qt::AccessibleTextRole).startsWith(shown + ", OK"));
+    const QString report = checkReport({}, model, {});
+    QVERIFY2(report.startsWith(inReport + ": OK (SHA-256)\n"), qPrintable(report));
+    QCOMPARE(reportName(name), inReport);
+}
+
+void TestCheckModel::everyStateHasWordsAndAnIcon_data()
+{
+    QTest::addColumn<CheckState>("state");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("settled");
+    using S = CheckState;
+    QTest::newRow("waiting") << S::Waiting << "waiting" << false;
+    QTest::newRow("checking") << S::Checking << "checking 42%" << false;
+    QTest::newRow("ok") << S::Ok << "OK" << true;
+    QTest::newRow("mismatch") << S::Mismatch << "MISMATCH" << true;
+    QTest::newRow("missing") << S::Missing << "missing" << true;
+    QTest::newRow("unreadable") << S::Unreadable << "unreadable" << true;
+    QTest::newRow("changed") << S::Changed << "changed while being read" << true;
+    QTest::newRow("cancelled") << S::Cancelled << "cancelled" << true;
+    QTest::newRow("not compared") << S::NotCompared << "not compared" << true;
+    QTest::newRow("identical") << S::Identical << "identical" << true;
+    QTest::newRow("different") << S::Different << "different" << true;
+}
+
+void TestCheckModel::everyStateHasWordsAndAnIcon()
+{
+    QFETCH(CheckState, state);
+    QFETCH(QString, text);
+    QFETCH(bool, settled);
+    CheckModel model;
+    CheckRow row = rowNamed("f", state);
+    row.percent = 42;
+    model.append({row});
+    QCOMPARE(cell(model, 0, CheckModel::StateColumn), text);
+    QCOMPARE(isSettled(state), settled);
+    const QString icon = cell(model, 0, CheckModel::StateColumn, Qt::DecorationRole);
+    QVERIFY(!icon.isEmpty());
+    QCOMPARE(cell(model, 0, CheckModel::NameColumn, CheckModel::IconNameRole), icon);
+    QVERIFY(cell(model, 0, CheckModel::NameColumn, Qt::DecorationRole).isEmpty()); // one icon per row
+    QVERIFY(cell(model, 0, 0, Qt::AccessibleTextRole).contains(text));
+    QCOMPARE(model.data(model.index(0, 0), CheckModel::StateRole).toInt(), static_cast<int>(state));
+}
+
+void TestCheckModel::mismatchShowsBothDigests()
+{
+    CheckModel model;
+    CheckRow mismatch = rowNamed("f", CheckState::Mismatch);
+    mismatch.expected = QByteArray::fromHex("00ff");
+    mismatch.actual = QByteArray::fromHex("abcd");
+    CheckRow ok = mismatch;
+    ok.state = CheckState::Ok;
+    CheckRow candidates = mismatch;
+    candidates.algorithm.reset();
+    candidates.candidates = AlgorithmSet{HashAlgorithm::Sha256, HashAlgorithm::Sha3_256};
+    model.append({mismatch, ok, candidates});
+    QCOMPARE(cell(model, 0, CheckModel::ExpectedColumn), "00ff");
+    QCOMPARE(cell(model, 0, CheckModel::ActualColumn), "abcd");
+    QCOMPARE(cell(model, 0, 0, Qt::AccessibleTextRole), "f, MISMATCH, SHA-256, expected 00ff, actual abcd");
+    QCOMPARE(cell(model, 1, CheckModel::ExpectedColumn), QString()); // only a mismatch shows them
+    QCOMPARE(cell(model, 2, CheckModel::AlgorithmColumn), "SHA-256 or SHA3-256");
+    const QString report = checkReport({}, model, {});
+    QVERIFY(report.contains("f: MISMATCH (SHA-256)\n    expected: 00ff\n    actual:   abcd\n"));
+}
+
+void TestCheckModel::outsideFolderIsMarked()
+{
+    const struct
+    {
+        QByteArray name;
+        bool outside;
+    } table[] = {
+        {"a/b", false}, {"..", true},          {"../x", true}, {"a/../../x", true}, {"a/..b", false},
+        {"..x", false}, {"/etc/shadow", true}, {"./x", false}, {"a//..", true},
+    };
+    for (const auto& entry : table) {
+        QVERIFY2(leadsOutsideFolder(entry.name) == entry.outside, entry.name.constData());
+    }
+    CheckModel model;
+    CheckRow row = rowNamed("../x");
+    row.outsideFolder = true;
+    row.note = QStringLiteral("Permission denied");
+    model.append({row});
+    QCOMPARE(cell(model, 0, CheckModel::NoteColumn), "outside the list's folder; Permission denied");
+    QVERIFY(model.data(model.index(0, 0), CheckModel::OutsideFolderRole).toBool());
+    QVERIFY(cell(model, 0, 0, Qt::AccessibleTextRole).contains("outside the list's folder"));
+    QVERIFY(checkReport({}, model, {}).contains("\n    outside the list's folder\n"));
+}
+
+QTEST_GUILESS_MAIN(TestCheckModel)
+#include "TestCheckModel.moc"

@@ -1,0 +1,644 @@
+#include "CheckReport.h"
+#include "CheckRig.h"
+#include "WatchedReader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+Q_DECLARE_METATYPE(CheckState)
+Q_DECLARE_METATYPE(CheckSession::PasteResult)
+
+namespace {
+
+using H = QCryptographicHash;
+
+const QByteArray kContent = "the published release\n";
+
+// "123456789" is the check input of CRC-32 catalogues; its CRC is CBF43926.
+const QByteArray kCrcContent = "123456789";
+
+int threadsOfThisProcess()
+{
+    return static_cast<int>(
+        QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+} // namespace
+
+class TestCheckSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void listEntries();
+    void listProblems_data();
+    void listProblems();
+    void listAlgorithmByNameOrLength_data();
+    void listAlgorithmByNameOrLength();
+    void listNotReadable_data();
+    void listNotReadable();
+    void changedWhileRead_data();
+    void changedWhileRead();
+    void paste_data();
+    void paste();
+    void pasteBeforeTheReadEnds();
+    void besideFile_data();
+    void besideFile();
+    void besideFifoIsPassedOver();
+    void missingDataFile();
+    void compare_data();
+    void compare();
+    void tenThousandSmallFiles();
+    void cancelWhileAReadHangs();
+    void supersededSessionNeverReachesTheModel();
+
+private:
+    TempFiles m_files;
+};
+
+// One list in a folder of its own, checked while the current directory is elsewhere: every state, names outside the
+// folder flagged but checked.
+void TestCheckSession::listEntries()
+{
+    QVERIFY(QDir().mkpath(m_files.path("release/sub")));
+    QVERIFY(QDir().mkpath(m_files.path("elsewhere")));
+    m_files.write("release/good.bin", kContent);
+    m_files.write("release/bad.bin", kContent);
+    m_files.write("release/locked.bin", kContent);
+    m_files.write("release/crc.bin", kCrcContent);
+    const QString outside = m_files.write("outside.bin", kContent);
+    m_files.write("elsewhere/good.bin", "a decoy in the current directory");
+    QVERIFY(QFile::link(m_files.path("release/good.bin"), m_files.path("release/link.bin")));
+    QCOMPARE(::mkfifo(native(m_files.path("release/fifo")).constData(), 0600), 0);
+
+    // Names byte for byte: a Latin-1 byte, markup, a line feed (escaped in the list), spaces at either end.
+    const QByteArray odd[] = {"caf\xe9 <b>x&amp;<br>.bin", "two\nlines.bin", " spaced "};
+    for (const QByteArray& name : odd) {
+        const int fd = ::open((native(m_files.path("release")) + '/' + name).constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, kContent.constData(), static_cast<std::size_t>(kContent.size())),
+                 static_cast<ssize_t>(kContent.size()));
+        ::close(fd);
+    }
+    // Really unreadable for anyone but root, who reads it anyway.
+    const QString sealed = m_files.write("release/sealed.bin", kContent);
+    QVERIFY(QFile::setPermissions(sealed, QFileDevice::Permissions{}));
+    const bool sealedReadable = ::access(native(sealed).constData(), R_OK) == 0;
+
+    const QByteArray sha = hexOf(kContent, H::Sha256);
+    struct Entry
+    {
+        QByteArray line;
+        QByteArray name;
+        CheckState state;
+        bool outside;
+    };
+    const Entry table[] = {
+        {sha + "  good.bin", "good.bin", CheckState::Ok, false},
+        {hexOf("other", H::Sha256) + "  bad.bin", "bad.bin", CheckState::Mismatch, false},
+        {sha + "  absent.bin", "absent.bin", CheckState::Missing, false},
+        {sha + "  locked.bin", "locked.bin", CheckState::Unreadable, false},
+        {sha + "  fifo", "fifo", CheckState::Unreadable, false},
+        {sha + "  link.bin", "link.bin", CheckState::Ok, false},
+        {"MD5 (good.bin) = " + hexOf(kContent, H::Md5), "good.bin", CheckState::Ok, false},
+        {"BLAKE2b (good.bin) = " + hexOf(kContent, H::Blake2b_512), "good.bin", CheckState::Ok, false},
+        {"crc.bin CBF43926", "crc.bin", CheckState::Ok, false},
+        {sha + "  sub/../good.bin", "sub/../good.bin", CheckState::Ok, true},
+        {sha + "  ../outside.bin", "../outside.bin", CheckState::Ok, true},
+        {sha + "  " + native(outside), native(outside), CheckState::Ok, true},
+        {sha + "  " + odd[0], odd[0], CheckState::Ok, false},
+        {"\\" + sha + "  two\\nlines.bin", odd[1], CheckState::Ok, false},
+        {sha + "   spaced ", odd[2], CheckState::Ok, false},
+        {sha + "  sealed.bin", "sealed.bin", sealedReadable ? CheckState::Ok : CheckState::Unreadable, false},
+    };
+    QByteArray list;
+    for (const Entry& entry : table) {
+        list += entry.line + '\n';
+    }
+    const QString listPath = m_files.write("release/SHA256SUMS", list);
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_files.path("elsewhere")));
+
+    CheckRig rig;
+    rig.session->checkList(native(listPath));
+    QVERIFY(rig.waitFinished());
+    QDir::setCurrent(previous);
+
+    QCOMPARE(rig.model.size(), qsizetype(std::size(table)));
+    for (qsizetype i = 0; i < rig.model.size(); ++i) {
+        const CheckRow& row = rig.model.row(i);
+        const Entry& entry = table[i];
+        QCOMPARE(row.name, entry.name);
+        QCOMPARE(row.lineNumber, quint64(i + 1));
+        QCOMPARE(row.state, entry.state);
+        QCOMPARE(row.outsideFolder, entry.outside);
+        if (row.state == CheckState::Mismatch) {
+            QCOMPARE(row.expected.toHex(), hexOf("other", H::Sha256));
+            QCOMPARE(row.actual.toHex(), sha);
+        }
+    }
+    QVERIFY(rig.session->problems().isEmpty());
+    QCOMPARE(rig.session->summary(),
+             sealedReadable ? QStringLiteral("16 of 16 checked: 12 OK, 1 MISMATCH, 1 missing, 2 unreadable")
+                            : QStringLiteral("16 of 16 checked: 11 OK, 1 MISMATCH, 1 missing, 3 unreadable"));
+    QCOMPARE(rig.model.data(rig.model.index(12, CheckModel::NameColumn)).toString(),
+             QStringLiteral("caf\uFFFD <b>x&amp;<br>.bin"));
+    QVERIFY(rig.session->report().contains(QStringLiteral("\ncaf\uFFFD <b>x&amp;<br>.bin: OK (SHA-256)\n")));
+    QVERIFY(rig.session->report().contains(QStringLiteral("\n\\two\\nlines.bin: OK (SHA-256)\n")));
+    // Every byte of the readable files counted, and no more.
+    const qint64 readable = 10 * kContent.size() + kCrcContent.size() + kContent.size() /* bad.bin */ +
+                            2 * kContent.size() /* locked.bin and sealed.bin: sized, perhaps never read */;
+    QCOMPARE(rig.session->progress().totalBytes, quint64(readable));
+    QFile::setPermissions(sealed, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // Qt's removal of the temporary folder cannot name a file whose name is not UTF-8.
+    QCOMPARE(::unlink((native(m_files.path("release")) + '/' + odd[0]).constData()), 0);
+}
+
+void TestCheckSession::listProblems_data()
+{
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QStringList>("problems");
+    QTest::addColumn<QList<bool>>("conflicting");
+
+    const QByteArray a = hexOf("a", H::Sha256);
+    const QByteArray b = hexOf("b", H::Sha256);
+    QTest::newRow("same name, same digest twice") << a + "  f\n" + a + "  f\n" << QStringList{} << QList{false, false};
+    QTest::newRow("same name, digests disagree")
+        << a + "  f\n" + a + "  g\n" + b + "  f\n"
+        << QStringList{QStringLiteral("Lines 1 and 3 give different SHA-256 or SHA3-256 digests for \u201cf\u201d.")}
+        << QList{true, false, true};
+    QTest::newRow("same name, different algorithms") << a + "  f\nMD5 (f) = " + hexOf("a", H::Md5) + "\n"
+                                                     << QStringList{} << QList{false, false};
+    QTest::newRow("a name through ./ is the same file") << a + "  f\n" + b + "  ./f\n"
+                                                        << QStringList{} << QList{false, false};
+    QTest::newRow("lines not understood, by number")
+        << "garbage\n" + a + "  f\n\n# comment\nSHA256 (f) = abc\n" + QByteArray("x\0y", 3) + "\n" +
+               QByteArray(70'000, 'z') + "\n" + a.left(63) + "  f\r\n"
+        << QStringList{QStringLiteral("Line 1 could not be understood."),
+                       QStringLiteral("Line 5 could not be understood."),
+                       QStringLiteral("Line 6 could not be understood."),
+                       QStringLiteral("Line 7 could not be understood."),
+                       QStringLiteral("Line 8 could not be understood.")}
+        << QList{false};
+    QTest::newRow("nothing but comments")
+        << QByteArray("# nothing\n\n") << QStringList{"The list holds no checksum lines."} << QList<bool>{};
+}
+
+void TestCheckSession::listProblems()
+{
+    QFETCH(QByteArray, list);
+    QFETCH(QStringList, problems);
+    QFETCH(QList<bool>, conflicting);
+    CheckRig rig;
+    rig.session->checkList(native(m_files.write("problems.sums", list)));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.session->problems(), problems);
+    QCOMPARE(rig.model.size(), conflicting.size());
+    for (qsizetype i = 0; i < conflicting.size(); ++i) {
+        QCOMPARE(rig.model.row(i).conflicting, conflicting[i]);
+        QVERIFY(rig.state(i) != CheckState::Ok); // none of the files exists
+    }
+    for (const QString& problem : problems) {
+        QVERIFY2(rig.session->report().contains(problem), qPrintable(rig.session->report()));
+    }
+}
+
+void TestCheckSession::listAlgorithmByNameOrLength_data()
+{
+    QTest::addColumn<QString>("listName");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<CheckState>("state");
+    QTest::addColumn<QString>("algorithm");
+
+    const QByteArray sha3 = hexOf(kContent, H::Sha3_256) + "  f\n";
+    const QByteArray blake = hexOf(kContent, H::Blake2b_512) + "  f\n";
+    // An untagged line's length fits several algorithms: all are computed in one read unless the name says.
+    QTest::newRow("64 digits, unnamed list") << "release.sums" << sha3 << CheckState::Ok << "SHA3-256";
+    QTest::newRow("64 digits, SHA256SUMS") << "SHA256SUMS" << sha3 << CheckState::Mismatch << "SHA-256";
+    QTest::newRow("64 digits, .sha256") << "f.sha256" << sha3 << CheckState::Mismatch << "SHA-256";
+    QTest::newRow("128 digits, unnamed list") << "release.sums" << blake << CheckState::Ok << "BLAKE2b";
+    QTest::newRow("128 digits, B2SUMS") << "B2SUMS" << blake << CheckState::Ok << "BLAKE2b";
+    QTest::newRow("128 digits, SHA512SUMS") << "SHA512SUMS" << blake << CheckState::Mismatch << "SHA-512";
+    QTest::newRow("128 digits of nothing") << "release.sums" << hexOf("x", H::Sha512) + "  f\n"
+                                           << CheckState::Mismatch << "SHA-512 or SHA3-512 or BLAKE2b";
+    QTest::newRow("a tag overrides the name") << "SHA256SUMS"
+                                              << "SHA3-256 (f) = " + sha3.left(64) + '\n'
+                                              << CheckState::Ok << "SHA3-256";
+}
+
+void TestCheckSession::listAlgorithmByNameOrLength()
+{
+    QFETCH(QString, listName);
+    QFETCH(QByteArray, line);
+    QFETCH(CheckState, state);
+    QFETCH(QString, algorithm);
+    const QString folder = QStringLiteral("named-%1").arg(QTest::currentDataTag()).replace(u' ', u'-');
+    QVERIFY(QDir().mkpath(m_files.path(folder)));
+    m_files.write(folder + "/f", kContent);
+    CheckRig rig;
+    rig.session->checkList(native(m_files.write(folder + '/' + listName, line)));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.state(0), state);
+    QCOMPARE(algorithmText(rig.model.row(0)), algorithm);
+    if (state == CheckState::Mismatch) {
+        const H::Algorithm shown = algorithm.contains("256") ? H::Sha256 : H::Sha512;
+        QCOMPARE(rig.model.row(0).actual, QCryptographicHash::hash(kContent, shown));
+    }
+    QCOMPARE(rig.opens->load(), 1);
+}
+
+void TestCheckSession::listNotReadable_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("problem");
+    QVERIFY(QDir().mkpath(m_files.path("a-folder")));
+    const QString fifo = m_files.path("SUMS.fifo");
+    QCOMPARE(::mkfifo(native(fifo).constData(), 0600), 0);
+    QTest::newRow("missing") << m_files.path("no-such-list") << "Cannot read the list: No such file or directory";
+    QTest::newRow("folder") << m_files.path("a-folder") << "Cannot read the list: Is a directory";
+    // Opened without waiting for a writer that never comes.
+    QTest::newRow("FIFO") << fifo << "Cannot read the list: Not a regular file";
+}
+
+void TestCheckSession::listNotReadable()
+{
+    QFETCH(QString, list);
+    QFETCH(QString, problem);
+    CheckRig rig;
+    rig.session->checkList(native(list));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.session->problems(), QStringList{problem});
+    QCOMPARE(rig.model.size(), qsizetype(0));
+    QCOMPARE(rig.session->summary(), QStringLiteral("0 of 0 checked; 1 problem"));
+}
+
+void TestCheckSession::changedWhileRead_data()
+{
+    QTest::addColumn<QString>("mode");
+    for (const char* mode : {"list", "file", "compare"}) {
+        QTest::newRow(mode) << QString::fromLatin1(mode);
+    }
+}
+
+// The file grows while it is read: never OK, never identical.
+void TestCheckSession::changedWhileRead()
+{
+    QFETCH(QString, mode);
+    const QByteArray content = TempFiles::randomBytes(4 << 20, 7);
+    const QString file = m_files.write("growing-" + mode, content);
+    const QString copy = m_files.write("copy-" + mode, content);
+    CheckRig rig([&file](OpenedFile& opened, const QByteArray& path) {
+        if (path == native(file)) {
+            opened.reader = std::make_unique<MeddlingReader>(std::move(opened.reader), 2, [&file] {
+                QFile target(file);
+                QVERIFY(target.open(QIODevice::Append));
+                target.write("more");
+            });
+        }
+    });
+    if (mode == "list") {
+        rig.session->checkList(
+            native(m_files.write("growing.sums", hexOf(content, H::Sha256) + "  growing-" + mode.toUtf8() + '\n')));
+    } else if (mode == "file") {
+        rig.session->checkFile(native(file));
+    } else {
+        rig.session->compare(native(file), native(copy));
+    }
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.state(0), CheckState::Changed);
+    QVERIFY(rig.model.row(0).note.contains(WatchedReader::changedWhileReadReason()));
+    if (mode == "compare") {
+        QCOMPARE(rig.state(1), CheckState::NotCompared);
+        QVERIFY(!rig.session->comparison());
+    }
+    if (mode == "file") {
+        // A paste after the failed read reads again; the file has stopped growing, so now it answers.
+        QFile grown(file);
+        QVERIFY(grown.open(QIODevice::ReadOnly));
+        QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(grown.readAll(), H::Sha256))),
+                 CheckSession::PasteResult::Accepted);
+        QVERIFY(rig.waitFinished(2));
+        QCOMPARE(rig.model.size(), qsizetype(1));
+        QCOMPARE(rig.state(0), CheckState::Changed); // read through the same meddling opener: grows again
+    }
+}
+
+void TestCheckSession::paste_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<CheckSession::PasteResult>("result");
+    QTest::addColumn<CheckState>("state");
+    QTest::addColumn<QString>("algorithm");
+    QTest::addColumn<int>("opens"); // 1: answered from the first read; 2: read again
+
+    using P = CheckSession::PasteResult;
+    const QByteArray sha256 = hexOf(kContent, H::Sha256);
+    QByteArray grouped;
+    for (qsizetype i = 0; i < sha256.size(); i += 8) {
+        grouped += sha256.mid(i, 8).toUpper() + ' ';
+    }
+    QByteArray colons = hexOf(kContent, H::Sha1);
+    for (qsizetype i = colons.size() - 2; i > 0; i -= 2) {
+        colons.insert(i, ':');
+    }
+    QTest::newRow("SHA-256, grouped, upper case") << grouped << P::Accepted << CheckState::Ok << "SHA-256" << 1;
+    QTest::newRow("SHA-1 with colons") << colons << P::Accepted << CheckState::Ok << "SHA-1" << 1;
+    QTest::newRow("md5: prefix") << "md5:" + hexOf(kContent, H::Md5) << P::Accepted << CheckState::Ok << "MD5" << 1;
+    QTest::newRow("CRC-32 by length") << QByteArray("cbf43926") << P::Accepted << CheckState::Mismatch << "CRC-32" << 1;
+    QTest::newRow("SHA-512 by length") << hexOf(kContent, H::Sha512) << P::Accepted << CheckState::Ok << "SHA-512" << 1;
+    QTest::newRow("a whole checksum line")
+        << "  " + sha256 + "  release.iso  " << P::Accepted << CheckState::Ok << "SHA-256" << 1;
+    QTest::newRow("64 digits of SHA3-256, not SHA-256")
+        << hexOf(kContent, H::Sha3_256) << P::Accepted << CheckState::Ok << "SHA3-256" << 2;
+    QTest::newRow("128 digits of BLAKE2b")
+        << hexOf(kContent, H::Blake2b_512) << P::Accepted << CheckState::Ok << "BLAKE2b" << 2;
+    QTest::newRow("128 digits of nothing: all three read")
+        << hexOf("other", H::Sha512) << P::Accepted << CheckState::Mismatch << "SHA-512 or SHA3-512 or BLAKE2b" << 2;
+    QTest::newRow("SRI sha384") << "sha384-" + QCryptographicHash::hash(kContent, H::Sha384).toBase64() << P::Accepted
+                                << CheckState::Ok << "SHA-384" << 2;
+    QTest::newRow("SRI with a wrong length") << "sha384-" + QCryptographicHash::hash(kContent, H::Sha256).toBase64()
+                                             << P::NotUnderstood << CheckState::NotCompared << "" << 1;
+    QTest::newRow("garbage") << QByteArray("<b>not a digest</b>") << P::NotUnderstood << CheckState::NotCompared << ""
+                             << 1;
+    QTest::newRow("odd hex") << sha256.left(63) << P::NotUnderstood << CheckState::NotCompared << "" << 1;
+    QTest::newRow("two lines") << sha256 + '\n' + sha256 << P::NotUnderstood << CheckState::NotCompared << "" << 1;
+}
+
+// Pasted after the first read: the usual digests answer at once, others read the file once more.
+void TestCheckSession::paste()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(CheckSession::PasteResult, result);
+    QFETCH(CheckState, state);
+    QFETCH(QString, algorithm);
+    QFETCH(int, opens);
+    QVERIFY(QDir().mkpath(m_files.path("paste")));
+    const QString file = m_files.write("paste/release.iso", kContent);
+    CheckRig rig;
+    QCOMPARE(rig.session->paste(QStringLiteral("abcd")), CheckSession::PasteResult::NotUnderstood);
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(kContent, H::Md5))), CheckSession::PasteResult::NoFile);
+    rig.session->checkFile(native(file));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.state(0), CheckState::NotCompared); // nothing published beside it
+    QCOMPARE(rig.opens->load(), 1);
+
+    QCOMPARE(rig.session->paste(QString::fromLatin1(text)), result);
+    if (opens > 1) {
+        QVERIFY(rig.waitFinished(2));
+    }
+    QCOMPARE(rig.model.size(), qsizetype(1));
+    QCOMPARE(rig.state(0), state);
+    QCOMPARE(algorithmText(rig.model.row(0)), algorithm);
+    QCOMPARE(rig.opens->load(), opens);
+    QVERIFY(!rig.session->isRunning());
+}
+
+// A paste while the first read runs waits for it; its candidates beyond the first read's come from one more read.
+void TestCheckSession::pasteBeforeTheReadEnds()
+{
+    const QString file = m_files.write("gated-early.iso", kContent);
+    CheckRig rig;
+    rig.session->checkFile(native(file));
+    QTRY_COMPARE(rig.gate->arrivals(), 1);
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(kContent, H::Sha3_256))),
+             CheckSession::PasteResult::Accepted);
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf("no", H::Md5))), CheckSession::PasteResult::Accepted);
+    QCOMPARE(rig.model.size(), qsizetype(2));
+    QVERIFY(!rig.model.row(0).expected.isEmpty()); // the placeholder gave way to the pasted rows
+    rig.gate->open();
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.state(0), CheckState::Ok);
+    QCOMPARE(rig.model.row(0).algorithm, HashAlgorithm::Sha3_256);
+    QCOMPARE(rig.state(1), CheckState::Mismatch);
+    QCOMPARE(rig.opens->load(), 2);
+}
+
+void TestCheckSession::besideFile_data()
+{
+    QTest::addColumn<QString>("checksumFile");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QList<CheckState>>("states");
+    QTest::addColumn<QString>("algorithm"); // of the first row
+
+    const QByteArray sha = hexOf(kContent, H::Sha256);
+    const QList<CheckState> ok{CheckState::Ok};
+    QTest::newRow(".sha256, bare digest") << "app.iso.sha256" << sha + '\n' << ok << "SHA-256";
+    QTest::newRow(".sha256, two-space line") << "app.iso.sha256" << sha + "  app.iso\n" << ok << "SHA-256";
+    QTest::newRow(".sha256, wrong digest") << "app.iso.sha256" << hexOf("x", H::Sha256) + " *app.iso\n"
+                                           << QList{CheckState::Mismatch} << "SHA-256";
+    QTest::newRow(".sha512") << "app.iso.sha512" << hexOf(kContent, H::Sha512) + "  app.iso\n" << ok << "SHA-512";
+    QTest::newRow(".sha1, CRLF") << "app.iso.sha1" << hexOf(kContent, H::Sha1) + "  app.iso\r\n" << ok << "SHA-1";
+    QTest::newRow(".md5, tagged") << "app.iso.md5"
+                                  << "MD5 (app.iso) = " + hexOf(kContent, H::Md5) + '\n'
+                                  << ok << "MD5";
+    QTest::newRow(".b2: 128 digits are BLAKE2b") << "app.iso.b2" << hexOf(kContent, H::Blake2b_512) + "  app.iso\n"
+                                                 << ok << "BLAKE2b";
+    QTest::newRow(".sfv") << "app.iso.sfv" << QByteArray("; made by hand\napp.iso 00000000\n")
+                          << QList{CheckState::Mismatch} << "CRC-32";
+    QTest::newRow("SHA256SUMS among others")
+        << "SHA256SUMS" << hexOf("o", H::Sha256) + "  other.iso\n" + sha + " *./app.iso\n"
+        << ok << "SHA-256";
+    QTest::newRow("SHA512SUMS") << "SHA512SUMS" << hexOf(kContent, H::Sha512) + "  app.iso\n" << ok << "SHA-512";
+    QTest::newRow("SHA1SUMS") << "SHA1SUMS" << hexOf(kContent, H::Sha1) + "  app.iso\n" << ok << "SHA-1";
+    QTest::newRow("MD5SUMS") << "MD5SUMS" << hexOf(kContent, H::Md5) + "  app.iso\n" << ok << "MD5";
+    QTest::newRow("B2SUMS") << "B2SUMS" << hexOf(kContent, H::Blake2b_512) + "  app.iso\n" << ok << "BLAKE2b";
+    QTest::newRow("CHECKSUM, signed and tagged")
+        << "CHECKSUM"
+        << "-----BEGIN PGP SIGNED MESSAGE-----\nHash: SHA256\n\n# app.iso: 22 bytes\nSHA256 (app.iso) = " + sha +
+               "\nSHA256 (app.iso.torrent) = " + hexOf("t", H::Sha256) + "\n-----BEGIN PGP SIGNATURE-----\n"
+        << ok << "SHA-256";
+    QTest::newRow("a list naming other files only") << "SHA256SUMS" << sha + "  app.iso.old\n" + sha + "  sub/app.iso\n"
+                                                    << QList{CheckState::NotCompared} << "";
+    QTest::newRow("two lists disagree") << "SHA256SUMS" << sha + "  app.iso\n" + hexOf("x", H::Sha256) + "  app.iso\n"
+                                        << QList{CheckState::Ok, CheckState::Mismatch} << "SHA-256";
+}
+
+void TestCheckSession::besideFile()
+{
+    QFETCH(QString, checksumFile);
+    QFETCH(QByteArray, content);
+    QFETCH(QList<CheckState>, states);
+    QFETCH(QString, algorithm);
+    const QString folder = QStringLiteral("beside-%1").arg(QTest::currentDataTag()).replace(u' ', u'-');
+    QVERIFY(QDir().mkpath(m_files.path(folder)));
+    const QString file = m_files.write(folder + "/app.iso", kContent);
+    m_files.write(folder + '/' + checksumFile, content);
+    CheckRig rig;
+    rig.session->checkFile(native(file));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.model.size(), states.size());
+    for (qsizetype i = 0; i < states.size(); ++i) {
+        QCOMPARE(rig.state(i), states[i]);
+    }
+    QCOMPARE(algorithmText(rig.model.row(0)), algorithm);
+    const bool found = states.first() != CheckState::NotCompared;
+    QCOMPARE(rig.session->foundFiles(),
+             found ? QList{native(m_files.path(folder + '/' + checksumFile))} : QList<QByteArray>{});
+    if (found) {
+        QVERIFY(rig.session->report().contains(checksumFile));
+        QVERIFY(rig.model.row(0).note.startsWith("from " + checksumFile + ", line "));
+    }
+    QCOMPARE(rig.session->problems().size(), states.size() > 1 ? 1 : 0);
+    QCOMPARE(rig.opens->load(), 1); // one read, whatever was found
+}
+
+void TestCheckSession::missingDataFile()
+{
+    CheckRig rig;
+    rig.session->checkFile(native(m_files.path("gone.iso")));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.state(0), CheckState::Missing);
+    QCOMPARE(rig.model.row(0).note, QStringLiteral("No such file or directory"));
+    // It has arrived since: a paste reads again.
+    m_files.write("gone.iso", kContent);
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(kContent, H::Sha1))), CheckSession::PasteResult::Accepted);
+    QVERIFY(rig.waitFinished(2));
+    QCOMPARE(rig.model.size(), qsizetype(1));
+    QCOMPARE(rig.state(0), CheckState::Ok);
+}
+
+// A FIFO where a checksum file would be is passed over, never waited on.
+void TestCheckSession::besideFifoIsPassedOver()
+{
+    QVERIFY(QDir().mkpath(m_files.path("beside-fifo")));
+    const QString file = m_files.write("beside-fifo/app.iso", kContent);
+    QCOMPARE(::mkfifo(native(file + ".sha256").constData(), 0600), 0);
+    m_files.write("beside-fifo/app.iso.md5", hexOf(kContent, H::Md5) + "  app.iso\n");
+    CheckRig rig;
+    rig.session->checkFile(native(file));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.model.size(), qsizetype(1));
+    QCOMPARE(rig.state(0), CheckState::Ok);
+    QCOMPARE(rig.session->foundFiles(), QList{native(file + ".md5")});
+}
+
+void TestCheckSession::compare_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("second");
+    QTest::addColumn<bool>("identical");
+    QTest::addColumn<quint64>("difference");
+
+    const QByteArray big = TempFiles::randomBytes(700'001, 3); // not a whole number of blocks
+    QByteArray lastByte = big;
+    lastByte[lastByte.size() - 1] = static_cast<char>(~lastByte.back());
+    QByteArray firstByte = big;
+    firstByte[0] = static_cast<char>(~firstByte.front());
+    QByteArray acrossBlocks = big;
+    acrossBlocks[262'144] = static_cast<char>(~acrossBlocks[262'144]);
+    QTest::newRow("identical") << big << big << true << quint64(0);
+    QTest::newRow("differ at 0") << big << firstByte << false << quint64(0);
+    QTest::newRow("differ at the last byte") << big << lastByte << false << quint64(700'000);
+    QTest::newRow("differ at the first byte of the second block") << big << acrossBlocks << false << quint64(262'144);
+    QTest::newRow("second is a prefix") << big << big.left(500'000) << false << quint64(500'000);
+    QTest::newRow("first is a prefix at a block's end") << big.left(262'144) << big << false << quint64(262'144);
+    QTest::newRow("empty and empty") << QByteArray() << QByteArray() << true << quint64(0);
+    QTest::newRow("empty and one byte") << QByteArray() << QByteArray("x") << false << quint64(0);
+}
+
+void TestCheckSession::compare()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    QFETCH(bool, identical);
+    QFETCH(quint64, difference);
+    const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-');
+    const QString a = m_files.write("a-" + tag, first);
+    const QString b = m_files.write("b-" + tag, second);
+    CheckRig rig;
+    rig.session->compare(native(a), native(b));
+    QVERIFY(rig.waitFinished());
+    QVERIFY(rig.session->comparison());
+    QCOMPARE(rig.session->comparison()->identical, identical);
+    const CheckState state = identical ? CheckState::Identical : CheckState::Different;
+    QCOMPARE(rig.state(0), state);
+    QCOMPARE(rig.state(1), state);
+    if (!identical) {
+        QCOMPARE(rig.session->comparison()->firstDifference, difference);
+        QVERIFY(rig.session->report().contains(QStringLiteral("first difference is at byte %1.").arg(difference)));
+    }
+    QCOMPARE(rig.opens->load(), 2); // each file opened once
+    QCOMPARE(rig.session->progress().totalBytes, quint64(first.size() + second.size()));
+}
+
+// Ten thousand small files: no thread per file and a model update per run of answers, not per file.
+void TestCheckSession::tenThousandSmallFiles()
+{
+    constexpr int kFiles = 10'000;
+    QVERIFY(QDir().mkpath(m_files.path("many")));
+    QByteArray list;
+    for (int i = 0; i < kFiles; ++i) {
+        const QByteArray content = QByteArray::number(i);
+        m_files.write(QStringLiteral("many/%1").arg(i), content);
+        list += (i == 4321 ? hexOf("wrong", H::Md5) : hexOf(content, H::Md5)) + "  " + QByteArray::number(i) + '\n';
+    }
+    CheckRig rig;
+    int updates = 0;
+    int mostThreads = 0;
+    connect(&rig.model, &QAbstractItemModel::dataChanged, this, [&] {
+        ++updates;
+        mostThreads = std::max(mostThreads, threadsOfThisProcess());
+    });
+    const int threadsBefore = threadsOfThisProcess();
+    rig.session->checkList(native(m_files.write("many/MD5SUMS", list)));
+    QVERIFY(rig.waitFinished(1, 120'000));
+    QCOMPARE(rig.model.size(), qsizetype(kFiles));
+    for (int i = 0; i < kFiles; ++i) {
+        QCOMPARE(rig.state(i), i == 4321 ? CheckState::Mismatch : CheckState::Ok);
+    }
+    QCOMPARE(rig.session->summary(), QStringLiteral("10000 of 10000 checked: 9999 OK, 1 MISMATCH"));
+    QVERIFY2(updates < kFiles / 10, qPrintable(QString::number(updates)));
+    // The session's worker and the engine's pool of two; nothing per file.
+    QVERIFY2(mostThreads <= threadsBefore + 3,
+             qPrintable(QStringLiteral("%1 > %2").arg(mostThreads).arg(threadsBefore)));
+}
+
+// Cancel answers at once while a read hangs; the hung worker ends later by itself.
+void TestCheckSession::cancelWhileAReadHangs()
+{
+    m_files.write("gated-cancel.bin", kContent);
+    m_files.write("after.bin", kContent);
+    const QByteArray sha = hexOf(kContent, H::Sha256);
+    CheckRig rig;
+    QSignalSpy progress(rig.session.get(), &CheckSession::progressChanged);
+    rig.session->checkList(native(m_files.write("cancel.sums", sha + "  gated-cancel.bin\n" + sha + "  after.bin\n")));
+    QTRY_COMPARE(rig.gate->arrivals(), 1);
+    QTRY_COMPARE(rig.state(0), CheckState::Checking);
+    QVERIFY(progress.count() > 0);
+    rig.session->cancel();
+    QVERIFY(!rig.session->isRunning());
+    QCOMPARE(rig.finished->count(), 1);
+    QCOMPARE(rig.state(0), CheckState::Cancelled);
+    QCOMPARE(rig.state(1), CheckState::Cancelled);
+    QVERIFY(rig.session->summary().startsWith("2 of 2 checked: 2 cancelled"));
+    rig.gate->open();
+    QTRY_COMPARE(CheckSession::liveWorkers(), 0);
+    QTest::qWait(50); // anything the worker might still post has had its chance
+    QCOMPARE(rig.state(0), CheckState::Cancelled);
+    QCOMPARE(rig.finished->count(), 1);
+}
+
+// A new check supersedes a running one: nothing of the old one reaches the model, even what it finds afterwards.
+void TestCheckSession::supersededSessionNeverReachesTheModel()
+{
+    m_files.write("gated-old.bin", kContent);
+    const QString fresh = m_files.write("fresh.bin", kContent);
+    CheckRig rig;
+    rig.session->checkList(
+        native(m_files.write("old.sums", hexOf(kContent, H::Sha256) + "  gated-old.bin\n" + "garbage\n")));
+    QTRY_COMPARE(rig.gate->arrivals(), 1);
+    rig.session->compare(native(fresh), native(fresh));
+    QVERIFY(rig.waitFinished());
+    rig.gate->open();
+    QTRY_COMPARE(CheckSession::liveWorkers(), 0);
+    QTest::qWait(50);
+    QCOMPARE(rig.finished->count(), 1);
+    QCOMPARE(rig.model.size(), qsizetype(2));
+    QCOMPARE(rig.state(0), CheckState::Identical);
+    QCOMPARE(rig.model.row(0).name, native(fresh));
+    QVERIFY(rig.session->problems().isEmpty()); // the old list's line 2 belongs to the old check
+}
+
+QTEST_GUILESS_MAIN(TestCheckSession)
+#include "TestCheckSession.moc"
