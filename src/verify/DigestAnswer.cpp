@@ -8,6 +8,7 @@ CheckState stateForFailure(DigestFailure failure)
     case DigestFailure::Missing:
         return CheckState::Missing;
     case DigestFailure::ChangedWhileRead:
+    case DigestFailure::BeingWritten: // its note says another program is writing it
         return CheckState::Changed;
     case DigestFailure::Cancelled:
         return CheckState::Cancelled;
