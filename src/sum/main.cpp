@@ -1,6 +1,7 @@
 // keswin-sum: prints or checks the checksums of files, as the GNU tools do, with every digest from one read.
 #include "BatchSource.h"
 #include "CheckLists.h"
+#include "ClosedStreams.h"
 #include "MakeSums.h"
 #include "Messages.h"
 #include "Progress.h"
@@ -28,10 +29,18 @@ quint64 totalBytes(const SumOptions& options)
     return total;
 }
 
+// The GNU tools' words for output that could not be written: with the reason where the descriptor was closed.
+int writeError(const ClosedStreams& closed)
+{
+    printError(closed.output ? "write error: Bad file descriptor" : "write error");
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    const ClosedStreams closed = ClosedStreams::holdClosedOnes();
     std::setlocale(LC_ALL, "");
     setProgramName(argv[0]);
     const ParsedOptions parsed = parseSumOptions(argc, argv);
@@ -63,16 +72,18 @@ int main(int argc, char** argv)
             good = makeSums(options, batch);
         }
         progress.reset();
+        if (closed.input && readsStandardInput(options.files)) {
+            printError("standard input: Bad file descriptor");
+            good = false;
+        }
         if (!StandardOutput::flush()) {
-            printError("write error");
-            return 1;
+            return writeError(closed);
         }
         return good ? 0 : 1;
     }
     }
     if (!StandardOutput::flush()) {
-        printError("write error");
-        return 1;
+        return writeError(closed);
     }
     return 0;
 }

@@ -186,6 +186,19 @@ def cases(work):
         same(f"check tagged {algorithm} without -a", ["-c", "--warn", "tagged-mixed.sums"], work)
         check(f"length {algorithm}", digest_length > 0)
 
+    # ---- standard streams closed by the caller: no descriptor of ours may stand in for them ----
+    for redirect, args in [("<&-", ["-a", "md5", "x"]), ("<&-", ["-a", "md5", "-"]), ("<&-", ["-a", "md5", "-c"]),
+                           ("<&-", ["-a", "md5", "-c", "tagged.sums"]), (">&-", ["-a", "md5", "x"]),
+                           (">&-", ["-a", "md5", "-c", "tagged.sums"]), (">&-", ["-a", "md5", "-c", "--status",
+                                                                               "tagged.sums"])]:
+        answers = []
+        for program in (KESWIN, GNU):
+            done = subprocess.run(["bash", "-c", f'exec "$@" {redirect}', "closing", program] + args, cwd=work,
+                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120,
+                                  env=dict(os.environ, LC_ALL="C.UTF-8"))
+            answers.append((done.stdout, normalised(done.stderr, program), done.returncode))
+        check(f"closed {redirect} {args}", answers[0] == answers[1], f"ours {answers[0]!r}\n    theirs {answers[1]!r}")
+
     # ---- write errors ----
     with open("/dev/full", "wb") as full:
         same("sums to a full disk", ["-a", "md5", "x"], work, stdout=full)
