@@ -75,6 +75,8 @@ private slots:
     void eventsInListOrder_data();
     void eventsInListOrder();
     void windowBoundsReadAhead();
+    void oneReadPerFileOfARun_data();
+    void oneReadPerFileOfARun();
     void namesResolvedAgainstBaseFolder_data();
     void namesResolvedAgainstBaseFolder();
     void quotedNames_data();
@@ -163,6 +165,58 @@ void TestVerifyLoop::windowBoundsReadAhead()
     for (qsizetype i = 1; i < observer.events.size(); ++i) {
         QVERIFY(observer.events[i - 1].lineNumber < observer.events[i].lineNumber);
     }
+}
+
+void TestVerifyLoop::oneReadPerFileOfARun_data()
+{
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QStringList>("reads"); // "path:number of digests" per request, in order
+    QTest::addColumn<int>("matched");
+    const QByteArray md5 = "MD5 (%1) = " + QByteArray(32, '0') + "\n";
+    const QByteArray sha1 = "SHA1 (%1) = " + QByteArray(40, '0') + "\n";
+    const QByteArray more = "SHA256 (%1) = " + QByteArray(64, '0') + "\nCRC32 (%1) = " + QByteArray(8, '0') + "\n";
+    const auto of = [](const QByteArray& line, const char* name) { return QByteArray(line).replace("%1", name); };
+    QTest::newRow("four digests of one file")
+        << of(md5, "f") + of(sha1, "f") + of(more, "f") << QStringList{"f:4"} << 4;
+    QTest::newRow("two files, two each") << of(md5, "a") + of(sha1, "a") + of(md5, "b") + of(sha1, "b")
+                                         << QStringList{"a:2", "b:2"} << 4;
+    QTest::newRow("same name apart") << of(md5, "a") + of(md5, "b") + of(sha1, "a") << QStringList{"a:1", "b:1", "a:1"}
+                                     << 3;
+    QTest::newRow("a broken line between") << of(md5, "a") + "junk\n" + of(sha1, "a") << QStringList{"a:2"} << 2;
+    QTest::newRow("the same digest twice") << of(md5, "a") + of(md5, "a") << QStringList{"a:1"} << 2;
+    QTest::newRow("standard input read for each") << of(md5, "-") + of(sha1, "-") << QStringList{"-:1", "-:1"} << 0;
+}
+
+void TestVerifyLoop::oneReadPerFileOfARun()
+{
+    QFETCH(QByteArray, list);
+    QFETCH(QStringList, reads);
+    QFETCH(int, matched);
+    QBuffer buffer(&list);
+    buffer.open(QIODevice::ReadOnly);
+    ChecksumListReader reader(buffer, {});
+    TableSource source;
+    FileDigests zeros;
+    zeros.failure = DigestFailure::None;
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        zeros.digests[indexOf(info.algorithm)] = QByteArray(static_cast<qsizetype>(info.digestBytes), '\0');
+    }
+    for (const QByteArray name : {"a", "b", "f"}) {
+        source.files.insert(name, zeros);
+    }
+    RecordingObserver observer;
+    VerifyOptions options;
+    options.window = 2;
+    const VerifyCounts counts = verifyList(reader, source, observer, options);
+    QStringList asked;
+    for (const VerifyRequest& request : source.asked) {
+        asked.append(QStringLiteral("%1:%2")
+                         .arg(request.fromStandardInput ? QStringLiteral("-") : QString::fromUtf8(request.nativePath))
+                         .arg(request.algorithms.size()));
+    }
+    QCOMPARE(asked, reads);
+    QCOMPARE(counts.matched, quint64(matched));
+    QCOMPARE(counts.matched + counts.unreadable + counts.malformed, quint64(observer.events.size()));
 }
 
 void TestVerifyLoop::namesResolvedAgainstBaseFolder_data()

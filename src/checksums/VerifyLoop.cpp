@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <deque>
+#include <optional>
 
 namespace {
 
@@ -11,6 +12,7 @@ struct PendingLine
 {
     ListLine line;
     bool awaitsDigest = false;
+    bool sharesPrevious = false; // its digest comes from the read of the entry before it, which names the same file
 };
 
 VerifyEvent eventFor(const ListLine& line, const FileDigests& result, bool ignoreMissing)
@@ -69,6 +71,10 @@ VerifyCounts verifyList(ChecksumListReader& reader, DigestSource& source, Verify
     VerifyCounts counts;
     std::deque<PendingLine> pending;
     std::size_t inFlight = 0;
+    // The request of the latest entries, held back while the lines after it may name the same file: a list made for
+    // several digests names each file once per digest, and every file is still read once.
+    std::optional<VerifyRequest> unsent;
+    FileDigests lastResult;
     const std::size_t window = std::max<std::size_t>(options.window, 1);
     bool more = true;
 
@@ -78,8 +84,17 @@ VerifyCounts verifyList(ChecksumListReader& reader, DigestSource& source, Verify
         pending.pop_front();
         VerifyEvent event;
         if (oldest.awaitsDigest) {
-            --inFlight;
-            event = eventFor(oldest.line, source.takeNext(), options.ignoreMissing);
+            if (!oldest.sharesPrevious) {
+                // Requests go out in the order of their first lines: with none out, this line's is the one held.
+                if (inFlight == 0) {
+                    source.submit(*unsent);
+                    unsent.reset();
+                    ++inFlight;
+                }
+                --inFlight;
+                lastResult = source.takeNext();
+            }
+            event = eventFor(oldest.line, lastResult, options.ignoreMissing);
         } else {
             event.outcome = VerifyOutcome::Malformed;
             event.lineNumber = oldest.line.number;
@@ -98,16 +113,27 @@ VerifyCounts verifyList(ChecksumListReader& reader, DigestSource& source, Verify
                 break;
             }
             const bool isEntry = line->parsed.kind == LineKind::Entry;
+            bool shares = false;
             if (isEntry) {
                 const ChecksumEntry& entry = line->parsed.entry;
                 VerifyRequest request;
-                request.algorithm = entry.algorithm;
+                request.algorithms.insert(entry.algorithm);
                 request.fromStandardInput = options.dashIsStandardInput && entry.name == "-";
                 request.nativePath = resolveEntryName(entry.name, options.baseFolder);
-                source.submit(request);
-                ++inFlight;
+                // Standard input is read afresh for each entry, as the GNU tools read it.
+                shares = unsent && !request.fromStandardInput && !unsent->fromStandardInput &&
+                         unsent->nativePath == request.nativePath;
+                if (shares) {
+                    unsent->algorithms.insert(entry.algorithm);
+                } else {
+                    if (unsent) {
+                        source.submit(*unsent);
+                        ++inFlight;
+                    }
+                    unsent = std::move(request);
+                }
             }
-            pending.push_back({std::move(*line), isEntry});
+            pending.push_back({std::move(*line), isEntry, shares});
         }
         if (!pending.empty()) {
             reportOldest();

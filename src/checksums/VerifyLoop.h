@@ -12,8 +12,8 @@ class ChecksumListReader;
 // adapter; tests serve it from a table.
 struct VerifyRequest
 {
-    QByteArray nativePath; // the entry's name resolved against the base folder
-    HashAlgorithm algorithm = HashAlgorithm::Sha256;
+    QByteArray nativePath;   // the entry's name resolved against the base folder
+    AlgorithmSet algorithms; // of every entry in a row that names this file: one read serves them all
     bool fromStandardInput = false;
 };
 

@@ -11,7 +11,7 @@ public:
 
     void submit(const VerifyRequest& request) override
     {
-        m_batch.submit({request.nativePath, AlgorithmSet{request.algorithm}, request.fromStandardInput});
+        m_batch.submit({request.nativePath, request.algorithms, request.fromStandardInput});
     }
     FileDigests takeNext() override { return m_batch.takeNext(); }
 
