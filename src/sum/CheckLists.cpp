@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <QFile>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -79,6 +80,44 @@ QByteArray plural(quint64 count, const char* one, const char* many)
     return "WARNING: " + QByteArray::number(count) + ' ' + (count == 1 ? one : many);
 }
 
+ParserOptions parserOptionsFor(const SumOptions& options, bool listIsStandardInput)
+{
+    ParserOptions parserOptions;
+    if (options.algorithmGiven) {
+        parserOptions.algorithm = options.algorithms.front();
+    }
+    parserOptions.listIsStandardInput = listIsStandardInput;
+    return parserOptions;
+}
+
+quint64 bytesListedIn(const SumOptions& options, const QByteArray& list)
+{
+    const int fd = ::open(list.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    struct stat status;
+    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return 0;
+    }
+    QFile file;
+    file.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle);
+    ChecksumListReader reader(file, parserOptionsFor(options, false));
+    quint64 total = 0;
+    QByteArray previous;
+    while (const std::optional<ListLine> line = reader.next()) {
+        const QByteArray& name = line->parsed.entry.name;
+        if (line->parsed.kind != LineKind::Entry || name == previous || name == "-") {
+            continue;
+        }
+        previous = name;
+        if (::stat(name.constData(), &status) == 0 && S_ISREG(status.st_mode)) {
+            total += static_cast<quint64>(status.st_size);
+        }
+    }
+    return total;
+}
+
 bool checkOneList(const SumOptions& options, DigestSource& source, const QByteArray& list)
 {
     const bool fromStandardInput = list == "-";
@@ -91,12 +130,7 @@ bool checkOneList(const SumOptions& options, DigestSource& source, const QByteAr
     QFile file;
     file.open(fd, QIODevice::ReadOnly, fromStandardInput ? QFile::DontCloseHandle : QFile::AutoCloseHandle);
 
-    ParserOptions parserOptions;
-    if (options.algorithmGiven) {
-        parserOptions.algorithm = options.algorithms.front();
-    }
-    parserOptions.listIsStandardInput = fromStandardInput;
-    ChecksumListReader reader(file, parserOptions);
+    ChecksumListReader reader(file, parserOptionsFor(options, fromStandardInput));
     PrintingObserver observer(options, listName);
     VerifyOptions verifyOptions;
     verifyOptions.ignoreMissing = options.ignoreMissing;
@@ -142,4 +176,15 @@ bool checkLists(const SumOptions& options, DigestSource& source)
         }
     }
     return allGood;
+}
+
+quint64 listedBytes(const SumOptions& options)
+{
+    quint64 total = 0;
+    for (const QByteArray& list : options.files) {
+        if (list != "-") {
+            total += bytesListedIn(options, list);
+        }
+    }
+    return total;
 }

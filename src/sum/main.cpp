@@ -16,13 +16,13 @@
 
 namespace {
 
-// The bytes the progress line counts towards: the sizes of the regular files named (a list's entries are unknown).
+// The bytes the progress line counts towards: the sizes of the regular files named.
 quint64 totalBytes(const SumOptions& options)
 {
     quint64 total = 0;
     for (const QByteArray& file : options.files) {
         struct stat status;
-        if (!options.check && file != "-" && ::stat(file.constData(), &status) == 0 && S_ISREG(status.st_mode)) {
+        if (file != "-" && ::stat(file.constData(), &status) == 0 && S_ISREG(status.st_mode)) {
             total += static_cast<quint64>(status.st_size);
         }
     }
@@ -62,7 +62,8 @@ int main(int argc, char** argv)
         DigestBatch batch(batchOptions);
         std::unique_ptr<Progress> progress;
         if (options.progress && ::isatty(STDERR_FILENO)) {
-            progress = std::make_unique<Progress>([&batch] { return batch.bytesDone(); }, totalBytes(options));
+            progress = std::make_unique<Progress>([&batch] { return batch.bytesDone(); },
+                                                  options.check ? listedBytes(options) : totalBytes(options));
         }
         bool good;
         if (options.check) {
