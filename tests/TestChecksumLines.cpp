@@ -88,6 +88,8 @@ private slots:
     void singleSpaceFormNotMixed();
     void streamedLines();
     void overlongLineNotHeld();
+    void lineLimitWhereverTheLineFalls_data();
+    void lineLimitWhereverTheLineFalls();
     void readErrorReported();
     void pastedDigests_data();
     void pastedDigests();
@@ -347,6 +349,50 @@ void TestChecksumLines::overlongLineNotHeld()
         QVERIFY(!reader.next().has_value());
         QVERIFY(!reader.failed());
     }
+}
+
+void TestChecksumLines::lineLimitWhereverTheLineFalls_data()
+{
+    QTest::addColumn<qsizetype>("limit");
+    QTest::addColumn<qsizetype>("before"); // bytes of short lines ahead of it, moving where the long line falls
+    QTest::addColumn<qsizetype>("length"); // of the line, without its line feed
+    QTest::addColumn<bool>("taken");
+    for (const qsizetype before : {qsizetype(0), qsizetype(40'000), qsizetype(65'000)}) {
+        const QByteArray at = QByteArray::number(before);
+        QTest::newRow("at the limit, " + at) << qsizetype(4096) << before << qsizetype(4096) << true;
+        QTest::newRow("one over, " + at) << qsizetype(4096) << before << qsizetype(4097) << false;
+        QTest::newRow("default limit, one over, " + at)
+            << ChecksumListReader::kDefaultLineLimit << before << ChecksumListReader::kDefaultLineLimit + 1 << false;
+        QTest::newRow("default limit, twice over, " + at)
+            << ChecksumListReader::kDefaultLineLimit << before << 2 * ChecksumListReader::kDefaultLineLimit << false;
+    }
+}
+
+void TestChecksumLines::lineLimitWhereverTheLineFalls()
+{
+    QFETCH(qsizetype, limit);
+    QFETCH(qsizetype, before);
+    QFETCH(qsizetype, length);
+    QFETCH(bool, taken);
+    const QByteArray entry = kMd5OfA.toHex() + "  ";
+    QByteArray list;
+    while (list.size() < before) {
+        list += entry + "short\n";
+    }
+    const qsizetype shortLines = list.count('\n');
+    list += entry + QByteArray(length - entry.size(), 'x') + "\n" + entry + "after\n";
+    QBuffer buffer(&list);
+    buffer.open(QIODevice::ReadOnly);
+    ChecksumListReader reader(buffer, {}, limit);
+    for (qsizetype i = 0; i < shortLines; ++i) {
+        QVERIFY(reader.next().has_value());
+    }
+    const std::optional<ListLine> line = reader.next();
+    QVERIFY(line.has_value());
+    QCOMPARE(line->parsed.kind, taken ? LineKind::Entry : LineKind::Malformed);
+    const std::optional<ListLine> after = reader.next();
+    QVERIFY(after.has_value());
+    QCOMPARE(after->parsed.entry.name, QByteArray("after"));
 }
 
 void TestChecksumLines::readErrorReported()

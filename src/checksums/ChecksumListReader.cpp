@@ -39,6 +39,8 @@ bool ChecksumListReader::nextRaw(QByteArray& line, bool& overlong)
     for (;;) {
         const qsizetype end = m_block.indexOf('\n', m_at + searched);
         if (end >= 0) {
+            // The limit holds wherever the line's end falls among the blocks read.
+            overlong = overlong || end - m_at > m_lineLimit;
             if (!overlong) {
                 line = m_block.mid(m_at, end - m_at);
             }

@@ -166,35 +166,36 @@ QByteArray helpText(const QByteArray& program)
 {
     return "Usage: " + program + R"( [OPTION]... [FILE]...
 Print or check checksums: every digest asked for comes from one read of each file.
-
-With no FILE, or when FILE is -, read standard input.
+Standard input is read when no FILE is given, and for each FILE that is -.
 
   -a, --algorithm=ALG[,ALG...]  the digests to compute, in this order (default
                           crc32,md5,sha1,sha256); see ALGORITHMS below
-  -c, --check           read checksums from the FILEs and check them
+  -c, --check           the FILEs are checksum lists: check every file they name
       --tag             tagged lines, "ALG (FILE) = HEX" (the default)
       --untagged        lines without the algorithm, "HEX  FILE" (one ALG only)
-  -z, --zero            end each output line with NUL, not newline,
-                          and disable file name escaping
+  -z, --zero            lines end with NUL instead of a line feed; names are
+                          written as they are, unescaped
       --progress        show bytes done, total and speed on standard error
                           when it is a terminal
 
-The following five options are useful only when checking:
-      --ignore-missing  don't fail or report status for missing files
-      --quiet           don't print OK for each successfully verified file
-      --status          don't output anything, status code shows success
-      --strict          exit non-zero for improperly formatted checksum lines
-  -w, --warn            warn about improperly formatted checksum lines
+With --check only:
+      --ignore-missing  a listed file that is not there is neither reported
+                          nor a failure
+      --quiet           print nothing for files that match
+      --status          print nothing at all: the exit status tells
+      --strict          lines that cannot be understood make the exit status 1
+  -w, --warn            print a warning for each line that cannot be understood
 
-      --help            display this help and exit
-      --version         output version information and exit
+      --help            print this text
+      --version         print the version
 
 ALGORITHMS: crc32, md5, sha1, sha224, sha256, sha384, sha512, sha3-256,
 sha3-512, blake2b (512 bits).
 
 When checking, lines may be tagged ("SHA256 (FILE) = HEX"), untagged
 ("HEX  FILE", the algorithm from -a or from the length of HEX) or SFV
-("FILE CRC32"), mixed within one file.
+("FILE CRC32"), mixed within one file. Lines longer than 64 KiB are counted as
+improperly formatted.
 
 Exit status: 0 when everything is good, 1 when a file could not be read, a
 checksum did not match, or the command line was wrong.
