@@ -75,16 +75,17 @@ constexpr int kSettlingRounds = 5;
 
 // The open file's identity, taken once a change within the tick of the last one would show: after a change time
 // of the tick that is just running, a coarse file system could rewrite the file without moving any time stamp.
-std::optional<FileIdentity> settledIdentity(int descriptor, QString* error, bool* keepsChanging)
+// The first look is the caller's: `info`, taken after `before`.
+std::optional<FileIdentity> settledIdentity(int descriptor, struct statx info, FileTime before, QString* error,
+                                            bool* keepsChanging)
 {
     for (int round = 0; round < kSettlingRounds; ++round) {
-        const FileTime before = WriteWatch::now();
-        struct statx info
-        {
-        };
-        if (const int code = statusCall(descriptor, "", &info)) {
-            *error = systemReason(code);
-            return std::nullopt;
+        if (round > 0) {
+            before = WriteWatch::now();
+            if (const int code = statusCall(descriptor, "", &info)) {
+                *error = systemReason(code);
+                return std::nullopt;
+            }
         }
         const std::chrono::nanoseconds wait = WriteWatch::settlingTime(timeOf(info.stx_ctime), before);
         if (wait == std::chrono::nanoseconds::zero()) {
@@ -101,7 +102,9 @@ std::optional<FileIdentity> settledIdentity(int descriptor, QString* error, bool
 class PosixFileReader final : public FileReader
 {
 public:
-    PosixFileReader(int descriptor, FileIdentity identity) : m_descriptor(descriptor), m_identity(identity) {}
+    PosixFileReader(int descriptor, FileIdentity identity, WriteWatch::Watch watch)
+        : m_descriptor(descriptor), m_identity(identity), m_watch(watch)
+    {}
     ~PosixFileReader() override { ::close(m_descriptor); }
     PosixFileReader(const PosixFileReader&) = delete;
     PosixFileReader& operator=(const PosixFileReader&) = delete;
@@ -139,7 +142,7 @@ public:
             return std::nullopt;
         }
         // A writer through a shared mapping changes bytes without moving any time stamp.
-        if (WriteWatch::writersOf(m_descriptor) == WriteWatch::Writers::Present) {
+        if (m_watch.writers() == WriteWatch::Writers::Present) {
             m_error = writerReason();
             m_beingWritten = true;
             return std::nullopt;
@@ -152,6 +155,7 @@ public:
 private:
     int m_descriptor;
     FileIdentity m_identity;
+    WriteWatch::Watch m_watch;
     bool m_beingWritten = false;
     QString m_error;
 };
@@ -200,6 +204,7 @@ OpenedFile open(const QByteArray& nativePath)
     struct statx info
     {
     };
+    const FileTime looked = WriteWatch::now();
     if ((code = statusCall(descriptor, "", &info))) {
         ::close(descriptor);
         return {nullptr, systemReason(code), code};
@@ -209,18 +214,23 @@ OpenedFile open(const QByteArray& nativePath)
         return {nullptr, refusalFor(info.stx_mode), S_ISDIR(info.stx_mode) ? EISDIR : 0};
     }
     ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
-    if (WriteWatch::writersOf(descriptor) == WriteWatch::Writers::Present) {
+    const WriteWatch::Watch watch(descriptor);
+    if (watch.writers() == WriteWatch::Writers::Present) {
         ::close(descriptor);
         return {nullptr, writerReason(), 0, true, true};
     }
     bool keepsChanging = false;
-    const std::optional<FileIdentity> identity = settledIdentity(descriptor, &error, &keepsChanging);
+    const std::optional<FileIdentity> identity = settledIdentity(descriptor, info, looked, &error, &keepsChanging);
     if (!identity) {
         ::close(descriptor);
         return {nullptr, error, 0, true, keepsChanging};
     }
-    ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return {std::make_unique<PosixFileReader>(descriptor, *identity), QString()};
+    // Larger read-ahead pays for large files only; for a small one the advice costs more than the read.
+    constexpr qint64 kAdvisedFrom = qint64{4} << 20;
+    if (identity->size >= kAdvisedFrom) {
+        ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    return {std::make_unique<PosixFileReader>(descriptor, *identity, watch), QString()};
 }
 
 bool isFolder(const QByteArray& nativePath)

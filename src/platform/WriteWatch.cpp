@@ -45,16 +45,23 @@ qint64 nanosecondsOf(const FileTime& time)
 
 Writers writersOf(int descriptor)
 {
-    if (!leasesSeeAllWriters(descriptor)) {
+    return Watch(descriptor).writers();
+}
+
+Watch::Watch(int descriptor)
+    : m_descriptor(descriptor),
+      // A writer opening the file in the moment the lease is held breaks it, and the kernel signals us: with SIGURG,
+      // whose default is to be ignored, instead of SIGIO, whose default ends the process.
+      m_usable(leasesSeeAllWriters(descriptor) && ::fcntl(descriptor, F_SETSIG, SIGURG) == 0)
+{}
+
+Writers Watch::writers() const
+{
+    if (!m_usable) {
         return Writers::Unknown;
     }
-    // A writer opening the file in the moment the lease is held breaks it, and the kernel signals us: with SIGURG,
-    // whose default is to be ignored, instead of SIGIO, whose default ends the process.
-    if (::fcntl(descriptor, F_SETSIG, SIGURG) != 0) {
-        return Writers::Unknown;
-    }
-    if (::fcntl(descriptor, F_SETLEASE, F_RDLCK) == 0) {
-        ::fcntl(descriptor, F_SETLEASE, F_UNLCK);
+    if (::fcntl(m_descriptor, F_SETLEASE, F_RDLCK) == 0) {
+        ::fcntl(m_descriptor, F_SETLEASE, F_UNLCK);
         return Writers::None;
     }
     // EACCES: not the owner and no CAP_LEASE; EINVAL: leases are turned off.

@@ -18,6 +18,19 @@ enum class Writers
 // nobody: a read lease is taken and given back at once.
 Writers writersOf(int descriptor);
 
+// The same question asked of one open descriptor again and again (at open, during and after a read): what its file
+// system allows is looked up once.
+class Watch
+{
+public:
+    explicit Watch(int descriptor);
+    Writers writers() const;
+
+private:
+    int m_descriptor;
+    bool m_usable;
+};
+
 // How long to wait before reading so that any later change of the file gets a change time other than `changed`.
 // A file system with coarse time stamps gives every change within one tick the same change time; once the tick of
 // the last change has passed, a new change must move it. Zero for a file changed long enough ago.
