@@ -213,7 +213,8 @@ OpenedFile open(const QByteArray& nativePath)
         ::close(descriptor);
         return {nullptr, refusalFor(info.stx_mode), S_ISDIR(info.stx_mode) ? EISDIR : 0};
     }
-    ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    // Of the flags it was opened with, F_SETFL can change O_NONBLOCK alone: no need to read them back first.
+    ::fcntl(descriptor, F_SETFL, 0);
     const WriteWatch::Watch watch(descriptor);
     if (watch.writers() == WriteWatch::Writers::Present) {
         ::close(descriptor);
