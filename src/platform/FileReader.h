@@ -71,6 +71,10 @@ struct OpenedFile
     bool beingWritten = false;
 };
 
+// Fills as much of buffer from the descriptor as it still holds, through short reads and interruptions; 0 at the end,
+// -1 on failure with the system's reason in error.
+qint64 readFully(int descriptor, std::span<std::byte> buffer, QString* error);
+
 namespace RegularFile {
 
 // Follows symbolic links. Anything but a regular file is refused with a reason and never opened, so a FIFO

@@ -29,25 +29,7 @@ public:
     StreamReader(const StreamReader&) = delete;
     StreamReader& operator=(const StreamReader&) = delete;
 
-    qint64 read(std::span<std::byte> buffer) override
-    {
-        std::size_t filled = 0;
-        while (filled < buffer.size()) {
-            const ssize_t count = ::read(m_descriptor, buffer.data() + filled, buffer.size() - filled);
-            if (count == 0) {
-                break;
-            }
-            if (count < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                m_error = qt_error_string(errno);
-                return -1;
-            }
-            filled += static_cast<std::size_t>(count);
-        }
-        return static_cast<qint64>(filled);
-    }
+    qint64 read(std::span<std::byte> buffer) override { return readFully(m_descriptor, buffer, &m_error); }
 
     QString errorString() const override { return m_error; }
     FileIdentity identity() const override { return m_identity; }
