@@ -28,8 +28,8 @@ public:
     // Nothing is emitted after this returns; the worker is not waited for.
     void abandon();
 
-    // Workers of the analysis still running, facts and digests, abandoned ones included: the process must not tear
-    // down what they use.
+    // Workers of ours still running, facts and digests among them, abandoned ones included (LiveWorker counts them
+    // all): the process must not tear down what they use.
     static int liveWorkers();
 
 signals:

@@ -2,6 +2,7 @@
 
 #include "BulletinReminder.h"
 #include "Clock.h"
+#include "LiveWorker.h"
 #include "SettingsStore.h"
 #include "WebLauncher.h"
 
@@ -10,21 +11,7 @@
 #include <system_error>
 #include <thread>
 
-namespace {
-
-std::atomic<int> g_liveWorkers{0};
-
-// Counts a worker from before its thread starts until it has let go of everything it holds.
-class LiveWorker
-{
-public:
-    LiveWorker() { g_liveWorkers.fetch_add(1); }
-    ~LiveWorker() { g_liveWorkers.fetch_sub(1); }
-    LiveWorker(const LiveWorker&) = delete;
-    LiveWorker& operator=(const LiveWorker&) = delete;
-};
-
-} // namespace
+namespace {} // namespace
 
 // The owner clears the receiver when it goes; the worker posts only under the mutex, so a post never races with the
 // owner's destruction, and a posted call dies with it.
@@ -78,7 +65,7 @@ DetachedBulletinReminder::~DetachedBulletinReminder()
 
 int DetachedBulletinReminder::liveWorkers()
 {
-    return g_liveWorkers.load();
+    return LiveWorker::count();
 }
 
 void DetachedBulletinReminder::start()

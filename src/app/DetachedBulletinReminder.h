@@ -28,7 +28,8 @@ public:
     // Returns at once. An empty address touches nothing.
     void start();
 
-    // Workers still running: the process must not tear down what they use.
+    // Workers of ours still running, this one's and every other (LiveWorker): the process must not tear down what
+    // they use.
     static int liveWorkers();
 
 private:

@@ -2,8 +2,8 @@
 #include "Clock.h"
 #include "DetachedBulletinReminder.h"
 #include "DigestEngine.h"
-#include "DigestRun.h"
 #include "frmMain.h"
+#include "LiveWorker.h"
 #include "modWebLaunch.h"
 #include "QtClipboard.h"
 #include "QtFileDialog.h"
@@ -59,7 +59,7 @@ int main(int argc, char** argv)
 
     // A worker abandoned inside a read that hangs must neither hold the process up nor see the libraries it uses
     // torn down under it: end at once, as closing the window promises.
-    if (DigestRun::liveWorkers() > 0 || DetachedBulletinReminder::liveWorkers() > 0) {
+    if (LiveWorker::count() > 0) {
         // Qt hands the clipboard to the desktop's manager only as the application goes, which ending here skips.
         handClipboardToManager(std::chrono::seconds(5));
         std::fflush(nullptr);

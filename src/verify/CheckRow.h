@@ -43,7 +43,7 @@ struct CheckRow
 
 // "OK", "MISMATCH", "checking 42%", ...
 QString stateText(CheckState state, int percent = 0);
-// A name from the freedesktop icon naming specification, for QIcon::fromTheme.
+// A freedesktop icon name, for QIcon::fromTheme.
 QString stateIconName(CheckState state);
 // Whether the state is an answer (no work on the row is left).
 bool isSettled(CheckState state);

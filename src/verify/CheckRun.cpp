@@ -1,24 +1,13 @@
 #include "CheckRun.h"
 
 #include "DigestBatch.h"
+#include "LiveWorker.h"
 
 #include <exception>
 #include <QCoreApplication>
 #include <thread>
 
 namespace {
-
-std::atomic<int> g_liveWorkers{0};
-
-// Counts a worker from before its thread starts until it has let go of everything it holds.
-class LiveWorker
-{
-public:
-    LiveWorker() { g_liveWorkers.fetch_add(1); }
-    ~LiveWorker() { g_liveWorkers.fetch_sub(1); }
-    LiveWorker(const LiveWorker&) = delete;
-    LiveWorker& operator=(const LiveWorker&) = delete;
-};
 
 template <typename T> void appendAll(std::vector<T>& to, std::vector<T>&& from)
 {
@@ -109,7 +98,7 @@ void CheckRun::abandon()
 
 int CheckRun::liveWorkers()
 {
-    return g_liveWorkers.load();
+    return LiveWorker::count();
 }
 
 void CheckRun::start(const std::shared_ptr<CheckRun>& run, std::function<void(CheckRun&)> job)

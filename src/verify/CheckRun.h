@@ -75,7 +75,7 @@ public:
 
     // Runs job on a thread of its own, never waited for; a job that throws finishes the run with the reason.
     static void start(const std::shared_ptr<CheckRun>& run, std::function<void(CheckRun&)> job);
-    // Workers still running, abandoned ones included.
+    // Workers of ours still running, abandoned ones included (LiveWorker counts them all).
     static int liveWorkers();
 
 private:
