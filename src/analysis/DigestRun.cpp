@@ -1,5 +1,6 @@
 #include "DigestRun.h"
 
+#include "DetachedStart.h"
 #include "DigestService.h"
 #include "LiveWorker.h"
 
@@ -133,15 +134,8 @@ void DigestRun::start()
         live.reset();
     };
 
-    try {
-        if (m_startThread) {
-            m_startThread(std::move(work)).detach();
-        } else {
-            std::thread(std::move(work)).detach();
-        }
-    } catch (const std::exception& error) {
-        const QString reason = QCoreApplication::translate("DigestRun", "Cannot start a thread: %1")
-                                   .arg(QString::fromLocal8Bit(error.what()));
+    if (const std::optional<QString> refused = startDetached(m_startThread, std::move(work))) {
+        const QString reason = QCoreApplication::translate("DigestRun", "Cannot start a thread: %1").arg(*refused);
         // Reported like any other failure, and after start() has returned, as a worker's would be.
         m_shared->post([reason](DigestRun& run) { emit run.failed(kDigestOrder.front(), reason); });
     }

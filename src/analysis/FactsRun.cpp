@@ -1,5 +1,6 @@
 #include "FactsRun.h"
 
+#include "DetachedStart.h"
 #include "LiveWorker.h"
 
 #include <mutex>
@@ -98,15 +99,8 @@ void FactsRun::start()
         live.reset();
     };
 
-    try {
-        if (m_startThread) {
-            m_startThread(std::move(work)).detach();
-        } else {
-            std::thread(std::move(work)).detach();
-        }
-    } catch (const std::exception& error) {
+    if (const std::optional<QString> refused = startDetached(m_startThread, std::move(work))) {
         // Reported after start() has returned, as a worker's result would be.
-        m_shared->post(failure(QCoreApplication::translate("FactsRun", "Cannot start a thread: %1")
-                                   .arg(QString::fromLocal8Bit(error.what()))));
+        m_shared->post(failure(QCoreApplication::translate("FactsRun", "Cannot start a thread: %1").arg(*refused)));
     }
 }
