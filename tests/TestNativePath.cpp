@@ -1,5 +1,6 @@
 #include "NativePath.h"
 
+#include <QHash>
 #include <QTest>
 
 class TestNativePath : public QObject
@@ -9,6 +10,8 @@ class TestNativePath : public QObject
 private slots:
     void namesSurviveTheRoundTrip_data();
     void namesSurviveTheRoundTrip();
+    void shownNamesNeverReadAsAnother_data();
+    void shownNamesNeverReadAsAnother();
     void textsThatNameNoFile_data();
     void textsThatNameNoFile();
 };
@@ -39,9 +42,37 @@ void TestNativePath::namesSurviveTheRoundTrip()
     QFETCH(QString, text);
     QCOMPARE(textForNativePath(native), text);
     QCOMPARE(nativePathFor(text), std::optional<QByteArray>(native));
-    // Shown as valid text: the carried bytes as replacement characters, everything else as it is.
-    const QString shown = displayTextForPath(text);
-    QCOMPARE(shown.toUtf8(), QString::fromUtf8(native).toUtf8());
+}
+
+void TestNativePath::shownNamesNeverReadAsAnother_data()
+{
+    QTest::addColumn<QByteArray>("native");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << QByteArray("/tmp/a b.txt") << QStringLiteral("/tmp/a b.txt");
+    QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9.txt") << QStringLiteral("caf\u00e9.txt");
+    QTest::newRow("latin-1 byte") << QByteArray("caf\xe9.txt") << QStringLiteral("caf\\xE9.txt");
+    QTest::newRow("its spelling, typed") << QByteArray("caf\\xE9.txt") << QStringLiteral("caf\\\\xE9.txt");
+    QTest::newRow("replacement character") << QByteArray("caf\xef\xbf\xbd.txt") << QStringLiteral("caf\ufffd.txt");
+    QTest::newRow("backslash alone") << QByteArray("dir\\name") << QStringLiteral("dir\\\\name");
+    QTest::newRow("bytes at both ends") << QByteArray("\x80x\xff") << QStringLiteral("\\x80x\\xFF");
+    QTest::newRow("backslash and a byte") << QByteArray("a\\\xe9") << QStringLiteral("a\\\\\\xE9");
+    QTest::newRow("line feed stays") << QByteArray("a\nb") << QStringLiteral("a\nb");
+}
+
+// Shown as valid text, and never as the text another name is shown as: a copied name must not lead to a look-alike.
+void TestNativePath::shownNamesNeverReadAsAnother()
+{
+    QFETCH(QByteArray, native);
+    QFETCH(QString, shown);
+    QCOMPARE(displayTextForPath(textForNativePath(native)), shown);
+    QCOMPARE(QString::fromUtf8(shown.toUtf8()), shown);
+    QHash<QString, QByteArray> seen;
+    for (const QByteArray& other : {QByteArray("caf\xe9.txt"), QByteArray("caf\\xE9.txt"),
+                                    QByteArray("caf\xef\xbf\xbd.txt"), QByteArray("caf\xc3\xa9.txt"), native}) {
+        const QString text = displayTextForPath(textForNativePath(other));
+        QVERIFY2(!seen.contains(text) || seen[text] == other, qPrintable(text));
+        seen.insert(text, other);
+    }
 }
 
 void TestNativePath::textsThatNameNoFile_data()

@@ -58,18 +58,66 @@ QString textForNativePath(const QByteArray& native)
     return text;
 }
 
-QString displayTextForPath(const QString& path)
+namespace {
+
+// How one character of a carried path reads: itself, a carried byte, or a lone surrogate that stands for no byte.
+enum class Piece
 {
-    QString text = path;
+    Character,
+    CarriedByte,
+    Stray
+};
+
+Piece pieceAt(const QString& text, qsizetype i)
+{
+    const QChar c = text[i];
+    const bool pairedHigh = c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+    const bool pairedLow = c.isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate();
+    if (!c.isSurrogate() || pairedHigh || pairedLow) {
+        return Piece::Character;
+    }
+    return c.unicode() >= kEscapeBase + 0x80 && c.unicode() <= kEscapeBase + 0xFF ? Piece::CarriedByte : Piece::Stray;
+}
+
+QString withByteEscapes(const QString& text, bool doubleBackslashes)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    QString shown;
+    shown.reserve(text.size() + 8);
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const bool paired = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
-        if (paired) {
-            ++i;
-        } else if (text[i].isSurrogate()) {
-            text[i] = QChar::ReplacementCharacter;
+        switch (pieceAt(text, i)) {
+        case Piece::CarriedByte: {
+            const auto byte = static_cast<unsigned>(text[i].unicode() - kEscapeBase);
+            shown += QLatin1String("\\x");
+            shown += QLatin1Char(kHex[byte >> 4]);
+            shown += QLatin1Char(kHex[byte & 0xF]);
+            break;
+        }
+        case Piece::Stray:
+            shown += QChar::ReplacementCharacter;
+            break;
+        case Piece::Character:
+            shown += doubleBackslashes && text[i] == u'\\' ? QStringLiteral("\\\\") : QString(text[i]);
+            break;
         }
     }
-    return text;
+    return shown;
+}
+
+} // namespace
+
+QString displayTextForPath(const QString& path)
+{
+    bool plain = !path.contains(u'\\');
+    for (qsizetype i = 0; plain && i < path.size(); ++i) {
+        plain = pieceAt(path, i) == Piece::Character;
+    }
+    return plain ? path : withByteEscapes(path, true);
+}
+
+QString carriedBytesAsEscapes(const QString& escapedText)
+{
+    return withByteEscapes(escapedText, false);
 }
 
 std::optional<QByteArray> nativePathFor(const QString& path)

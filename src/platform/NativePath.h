@@ -10,9 +10,14 @@
 // Decoding lossily instead would turn "caf\xe9.txt" into "caf\uFFFD.txt", a different file that may exist.
 QString textForNativePath(const QByteArray& native);
 
-// The text to show a person: each byte carried as a lone surrogate reads as U+FFFD, the replacement character, so
-// that what is shown and what is copied from it are the same valid text.
+// The text to show a person, valid text that names this one path and no other, so that what is shown and copied
+// from it never passes for another file's name. A path that is valid UTF-8 without a backslash is shown as it is.
+// Any other has each byte that is not UTF-8 shown as \xHH and each backslash doubled: "caf\xE9.txt" for the Latin-1
+// name, "caf\\xE9.txt" for a name that really holds those four characters.
 QString displayTextForPath(const QString& path);
+
+// Text whose backslashes are escaped already (a checksum line's name) with each byte that is not UTF-8 as \xHH.
+QString carriedBytesAsEscapes(const QString& escapedText);
 
 // The bytes a text names, or nothing when it names no file: a NUL would cut the path short, and a lone surrogate
 // outside the byte range stands for no byte at all.

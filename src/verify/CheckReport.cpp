@@ -3,6 +3,7 @@
 #include "CheckModel.h"
 #include "HexDigest.h"
 #include "NameEscape.h"
+#include "NativePath.h"
 
 #include <array>
 #include <QCoreApplication>
@@ -24,7 +25,11 @@ constexpr std::array kStatesInOrder{
 
 QString reportName(const QByteArray& name)
 {
-    return nameNeedsEscape(name) ? QLatin1Char('\\') + nameText(escapeName(name)) : nameText(name);
+    const QString text = textForNativePath(name);
+    if (!nameNeedsEscape(name) && displayTextForPath(text) == text) {
+        return text;
+    }
+    return QLatin1Char('\\') + carriedBytesAsEscapes(textForNativePath(escapeName(name)));
 }
 
 QString checkSummary(const CheckModel& model, qsizetype problemCount)

@@ -6,8 +6,9 @@
 
 class CheckModel;
 
-// A name in the plain-text report: as text, a byte that is not UTF-8 shown as U+FFFD; a name holding a backslash,
-// a line feed or a carriage return escaped as checksum lines escape it, so that one name never reads as two lines.
+// A name in the plain-text report. A name holding a backslash, a line feed, a carriage return or a byte that is not
+// UTF-8 is escaped as checksum lines escape it, each such byte as \xHH, so that one name never reads as two lines
+// or as another name.
 QString reportName(const QByteArray& name);
 
 // "3 of 4 checked: 2 OK, 1 MISMATCH, 1 waiting; 1 problem".

@@ -53,7 +53,7 @@ QString algorithmText(const CheckRow& row);
 std::optional<HashAlgorithm> onlyAlgorithm(const AlgorithmSet& candidates);
 // The candidate whose digest a mismatch shows: the one checked, else the SHA-2 member where lengths are shared.
 HashAlgorithm shownAlgorithm(const CheckRow& row);
-// A name as a person reads it: each byte that is not UTF-8 shown as U+FFFD; never markup.
+// A name as a person reads it, never markup and never another name: see displayTextForPath.
 QString nameText(const QByteArray& name);
 // Absolute, or holding a ".." step.
 bool leadsOutsideFolder(const QByteArray& name);

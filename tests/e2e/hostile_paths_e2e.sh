@@ -90,8 +90,8 @@ mkdir -m 755 "$public"
 # Each make_CASE function lays out its case afresh and sets:
 #   given        the argument on the command line, taken in the folder $start_in
 #   dropped      the full path a drop carries
-#   shown_name, shown_path   what the name and path rows must show: exactly what was given, a byte that is not
-#                UTF-8 as U+FFFD
+#   shown_name, shown_path   what the name and path rows must show: exactly what was given; where it holds a
+#                byte that is not UTF-8, each such byte as \xHH and each backslash doubled
 #   content      a file holding the bytes the digests must be of
 #   size_text    what the size row must show, when it is not the size of $content
 #   stat_size    what the size row may go on showing once the file is refused: what stat said before the read failed
@@ -169,7 +169,12 @@ make_markup() {
 }
 make_not_utf8() {
     place not-utf8 && as_file $'caf\xe9.txt' 'not UTF-8'
-    shown_name=$'caf\xef\xbf\xbd.txt' shown_path="$dir/"$'caf\xef\xbf\xbd.txt'
+    shown_name='caf\xE9.txt' shown_path="$dir/caf\\xE9.txt"
+}
+# The way the name above is shown, typed as the name of another file: it must be shown otherwise.
+make_spelled_byte() {
+    place spelled-byte && as_file 'caf\xE9.txt' 'spelled out'
+    shown_name='caf\\xE9.txt' shown_path="$dir/caf\\\\xE9.txt"
 }
 # Nested folders of 100-character names, each made in the one before: the full path is past PATH_MAX.
 make_long_path() {
@@ -238,6 +243,7 @@ leading_space        self          digests
 trailing_space       self          digests
 markup               self          digests
 not_utf8             self          digests
+spelled_byte         self          digests
 long_path            self          digests-or-refused File name too long
 mapped_for_writing   self          refused Another program has the file open for writing, so it can change while it is being read.
 deleted_mid_read     self          changed-or-digests
