@@ -342,7 +342,7 @@ void TestWindowIntake::browseAnalysesTheChosenFile()
     m_rig->fileDialog.answers = {QUrl::fromLocalFile(file)};
     QTest::mouseClick(window().findChild<QWidget*>(QStringLiteral("cmdBrowse")), Qt::LeftButton);
     QCOMPARE(m_rig->fileDialog.titles, QStringList{"Select a File to Hash"});
-    QCOMPARE(m_rig->fileDialog.owners, QList<QWidget*>{&window()});
+    QCOMPARE(m_rig->fileDialog.contexts, QList<QObject*>{&window()});
     QTRY_COMPARE(row(ResultRow::FileName), QStringLiteral("chosen one.txt"));
     QTRY_COMPARE(row(ResultRow::Crc32), firstWordOf("rhash", {"--printf=%c", file}));
     QCOMPARE(window().session().argList(), QStringList{file});

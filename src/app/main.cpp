@@ -2,11 +2,12 @@
 #include "Clock.h"
 #include "DetachedBulletinReminder.h"
 #include "DigestEngine.h"
+#include "FileDialogChild.h"
 #include "frmMain.h"
 #include "LiveWorker.h"
 #include "modWebLaunch.h"
+#include "ProcessFileDialog.h"
 #include "QtClipboard.h"
-#include "QtFileDialog.h"
 #include "QtMessageBox.h"
 #include "QtSettingsStore.h"
 #include "QtWebLauncher.h"
@@ -21,13 +22,18 @@
 
 int main(int argc, char** argv)
 {
+    static char fallbackName[] = "keswin-hash";
+    char* programName = argc > 0 && argv[0] ? argv[0] : fallbackName;
+    // "Browse..." starts this program again to show its dialog in a process of its own.
+    if (isFileDialogChild()) {
+        return runFileDialogChild(programName);
+    }
     const QStringList arguments = programArguments(argc, argv);
 
     // Qt sees the program's name alone, so that a file called -reverse or -platform is a file to analyse and never
     // one of Qt's own options.
-    static char fallbackName[] = "keswin-hash";
     int qtArgc = 1;
-    char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
+    char* qtArgv[] = {programName, nullptr};
     QApplication application(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("Keswin Hash"));
     QApplication::setApplicationVersion(kVersionText);
@@ -39,7 +45,7 @@ int main(int argc, char** argv)
     QObject::connect(&termination, &TerminationRequests::requested, [] { QApplication::closeAllWindows(); });
 
     QtMessageBox messageBox;
-    QtFileDialog fileDialog;
+    ProcessFileDialog fileDialog;
     QtClipboard clipboard;
     QtWebLauncher launcher;
     frmMain window(std::make_shared<DigestEngine>(), messageBox, fileDialog, clipboard,

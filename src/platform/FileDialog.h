@@ -1,16 +1,20 @@
 #pragma once
 
+#include <functional>
 #include <QString>
 #include <QUrl>
 
-class QWidget;
+class QObject;
 
-// A modal dialog to choose one existing file; returns when it has closed.
+// A dialog to choose one existing file. It returns at once: the window goes on answering while it is open.
 class FileDialog
 {
 public:
+    using Answer = std::function<void(const QUrl& chosen)>;
+
     virtual ~FileDialog() = default;
-    // The file chosen, as the dialog names it, or the empty URL when the user cancelled. A URL, not a path: it can
-    // keep the bytes of a name that is not UTF-8, percent-encoded.
-    virtual QUrl chooseFile(QWidget* owner, const QString& title) = 0;
+    // Shows the dialog, unless one is open already. `answer` is called once it has closed, on the context's thread
+    // and only while the context lives, with the file chosen, or with the empty URL when none was. A URL, not a path:
+    // it can keep the bytes of a name that is not UTF-8, percent-encoded.
+    virtual void chooseFile(QObject* context, const QString& title, Answer answer) = 0;
 };

@@ -153,13 +153,15 @@ void frmMain::imgTitle_Click()
 
 void frmMain::cmdBrowse_Click()
 {
-    // A cancel gives the empty text, which the intake ignores: the rows keep what they show.
-    const ChosenFile chosen = chosenFile(m_fileDialog.chooseFile(this, kBrowseTitle));
-    if (!chosen.refusal.isEmpty()) {
-        showMessage(chosen.refusal);
-        return;
-    }
-    m_session.TakeInputPath(chosen.path);
+    m_fileDialog.chooseFile(this, kBrowseTitle, [this](const QUrl& answer) {
+        // A cancel gives the empty text, which the intake ignores: the rows keep what they show.
+        const ChosenFile chosen = chosenFile(answer);
+        if (!chosen.refusal.isEmpty()) {
+            showMessage(chosen.refusal);
+            return;
+        }
+        m_session.TakeInputPath(chosen.path);
+    });
 }
 
 void frmMain::copyRow(ResultRow row)

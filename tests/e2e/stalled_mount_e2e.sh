@@ -2,7 +2,7 @@
 # End-to-end: a file on a mount that stopped answering, served by a FUSE file system of the test's own
 # (stalled_mount.py) where a look at one name never comes back. Dropped on the window, the window keeps answering,
 # takes the next drop and its close box ends the program; given on the command line, the window still appears and
-# SIGTERM ends it.
+# SIGTERM ends it; chosen in the file dialog, only the dialog hangs.
 #   stalled_mount_e2e.sh PROGRAM DRAG_SOURCE
 # Exits 77 where no FUSE file system can be mounted. Needs root (or a user allowed to mount FUSE) and python3-fusepy.
 set -euo pipefail
@@ -101,5 +101,29 @@ copy_into "$work/row" click_copy_button "$main" $row_path
 kill -TERM "$app"
 ended_cleanly "$app" "SIGTERM while the facts hung did not end the program"
 
+echo "Case 3: Browse into the share: the dialog hangs, the window keeps answering and closes"
+launch "$program" "$before"
+expect_main_window_first "$app"
+main=$(main_window)
+wait_for_sha256 "$main" "$before_sha256"
+dialog_ids() { xdotool search --onlyvisible --name '^Select a File to Hash$' 2>/dev/null || true; }
+dialog_has_keyboard() { [ -n "$(dialog_ids)" ] && [ "$(xdotool getwindowfocus)" = "$(dialog_ids)" ]; }
+no_dialog() { [ -z "$(dialog_ids)" ]; }
+dialog_moved_aside() { local at; at=$(geometry_of "$(dialog_ids)"); [ "${at%% *}" -ge $(( ${geometry%% *} + 300 )) ]; }
+click_browse "$main"
+wait_until "$patience" dialog_has_keyboard || fail "no focused dialog titled \"Select a File to Hash\" after Browse..."
+looked_before=$(looks)
+xdotool type --delay 10 "$stalled"
+xdotool key Return
+wait_for_looks $((looked_before + 1))
+# The hung dialog lies over the window, as any window may: moved aside by the window manager, as a user would.
+geometry=$(geometry_of "$main")
+xdotool windowmove "$(dialog_ids)" $(( ${geometry%% *} + 400 )) 0
+wait_until "$patience" dialog_moved_aside || fail "the window manager did not move the hung dialog"
+copy_into "$work/row" click_copy_button "$main" $row_sha256
+[ "$(cat "$work/row")" = "$before_sha256" ] || fail "while the dialog hung the SHA-256 row gave \"$(cat "$work/row")\""
+close_main "closing the window while its dialog hung did not end the program"
+wait_until "$patience" no_dialog || fail "the dialog outlived the program"
+
 echo "Run time: $((SECONDS - started)) s"
-echo "PASS: 2 cases"
+echo "PASS: 3 cases"

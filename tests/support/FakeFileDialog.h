@@ -5,19 +5,19 @@
 #include <QList>
 #include <QStringList>
 
-// Answers with the files the test lines up, in turn (the empty URL for a cancel), instead of blocking on a modal
+// Answers at once with the files the test lines up, in turn (the empty URL for a cancel), instead of showing a
 // dialog; records what it was asked.
 class FakeFileDialog final : public FileDialog
 {
 public:
-    QUrl chooseFile(QWidget* owner, const QString& title) override
+    void chooseFile(QObject* context, const QString& title, Answer answer) override
     {
-        owners.append(owner);
+        contexts.append(context);
         titles.append(title);
-        return answers.isEmpty() ? QUrl() : answers.takeFirst();
+        answer(answers.isEmpty() ? QUrl() : answers.takeFirst());
     }
 
     QList<QUrl> answers;
-    QList<QWidget*> owners;
+    QList<QObject*> contexts;
     QStringList titles;
 };

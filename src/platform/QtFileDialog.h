@@ -1,9 +1,0 @@
-#pragma once
-
-#include "FileDialog.h"
-
-class QtFileDialog final : public FileDialog
-{
-public:
-    QUrl chooseFile(QWidget* owner, const QString& title) override;
-};
