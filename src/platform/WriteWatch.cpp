@@ -60,12 +60,29 @@ Writers Watch::writers() const
     if (!m_usable) {
         return Writers::Unknown;
     }
-    if (::fcntl(m_descriptor, F_SETLEASE, F_RDLCK) == 0) {
+    const Writers found = hold();
+    if (found == Writers::None) {
         ::fcntl(m_descriptor, F_SETLEASE, F_UNLCK);
+    }
+    return found;
+}
+
+Writers Watch::hold() const
+{
+    if (!m_usable) {
+        return Writers::Unknown;
+    }
+    if (::fcntl(m_descriptor, F_SETLEASE, F_RDLCK) == 0) {
         return Writers::None;
     }
     // EACCES: not the owner and no CAP_LEASE; EINVAL: leases are turned off.
     return errno == EAGAIN ? Writers::Present : Writers::Unknown;
+}
+
+bool Watch::stillHeld() const
+{
+    // A lease being broken already reads as the type it is being broken to.
+    return ::fcntl(m_descriptor, F_GETLEASE) == F_RDLCK;
 }
 
 std::chrono::nanoseconds settlingTime(const FileTime& changed, const FileTime& now)

@@ -56,7 +56,8 @@ bool makeSums(const SumOptions& options, DigestBatch& batch)
         const FileDigests result = batch.takeNext();
         allRead = printResult(options, waiting.front(), result) && allRead;
         waiting.pop_front();
-        if (!StandardOutput::flush()) {
+        // Lines leave through the C library's buffer, a write for many files; a failed one ends the run.
+        if (StandardOutput::failed()) {
             break; // nobody reads the rest: the caller reports the write error
         }
     }
