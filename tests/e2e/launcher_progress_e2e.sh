@@ -77,7 +77,9 @@ for case in "${cases[@]}"; do
     # Sparse: 48 reads of 1 MiB at 50 ms each, more than twice as long as a read must last to be shown.
     file="$work/large $number.slow"
     truncate -s 48M "$file"
-    LD_PRELOAD="$stall_read" launch "$program" "$file"
+    # A sanitized program wants its runtime first among the libraries; the preloaded one comes before it.
+    launch env ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" LD_PRELOAD="$stall_read" \
+        "$program" "$file"
     wait_until "$patience" has_shown || fail "the bar was never shown"
     case $action in
     truncate) truncate -s 1M "$file" ;;
