@@ -5,6 +5,8 @@
 #include "FileFacts.h"
 #include "NativePath.h"
 
+#include <algorithm>
+
 AnalysisSession::AnalysisSession(std::shared_ptr<DigestService> digests, ResultView& view, QLocale locale,
                                  ThreadStarter startThread, FactsReader readFacts, QObject* parent)
     : QObject(parent), m_digests(std::move(digests)), m_view(view), m_locale(std::move(locale)),
@@ -47,7 +49,13 @@ void AnalysisSession::stop()
         m_run->abandon();
         disconnect(m_run.get(), nullptr, this, nullptr);
         m_run.release()->deleteLater();
+        emit digestsStopped();
     }
+}
+
+quint64 AnalysisSession::bytesDigested() const
+{
+    return m_run ? m_run->bytesDone() : 0;
 }
 
 void AnalysisSession::ClearResults()
@@ -103,6 +111,7 @@ void AnalysisSession::onFactsFound(const PathFacts& found)
     connect(m_run.get(), &DigestRun::failed, this, &AnalysisSession::onDigestFailed);
     m_view.setRowText(rowFor(kDigestOrder.front()), kCalculating);
     m_run->start();
+    emit digestsStarted(static_cast<quint64>(std::max<qint64>(m_shownSize, 0)));
     emit factsSettled();
 }
 

@@ -48,6 +48,8 @@ public:
 
     bool isRunning() const { return m_facts != nullptr || m_run != nullptr; }
     bool isReadingFacts() const { return m_facts != nullptr; }
+    // Bytes every digest of the running read has taken in; 0 without one. Cheap enough to poll.
+    quint64 bytesDigested() const;
     const QString& currentPath() const { return m_currentPath; }
     const QStringList& argList() const { return m_argList; }
 
@@ -57,6 +59,9 @@ signals:
     void factsSettled();
     // After the last digest row is filled, or after a refusal or a failure has been reported.
     void finished();
+    // The digests' read of a file of this size starts; digestsStopped follows once it has ended, whichever way.
+    void digestsStarted(quint64 size);
+    void digestsStopped();
 
 private:
     void onFactsFound(const PathFacts& found);

@@ -74,6 +74,11 @@ void DigestRun::abandon()
     m_shared->receiver = nullptr;
 }
 
+quint64 DigestRun::bytesDone() const
+{
+    return m_shared->job.bytesDone();
+}
+
 namespace {
 
 QString unexpectedFailure(const char* what)

@@ -27,6 +27,8 @@ public:
     void start();
     // Nothing is emitted after this returns; the worker is not waited for.
     void abandon();
+    // Bytes every digest has taken in so far; safe while the worker runs.
+    quint64 bytesDone() const;
 
     // Workers of ours still running, facts and digests among them, abandoned ones included (LiveWorker counts them
     // all): the process must not tear down what they use.

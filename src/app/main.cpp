@@ -1,5 +1,6 @@
 #include "ClipboardHandover.h"
 #include "Clock.h"
+#include "DBusLauncherProgress.h"
 #include "DetachedBulletinReminder.h"
 #include "DigestEngine.h"
 #include "FileDialogChild.h"
@@ -12,6 +13,7 @@
 #include "QtSettingsStore.h"
 #include "QtWebLauncher.h"
 #include "StartUp.h"
+#include "TaskbarProgress.h"
 #include "TerminationRequests.h"
 #include "Version.h"
 #include "WebAddresses.h"
@@ -53,6 +55,12 @@ int main(int argc, char** argv)
     // A request while start-up waits for the first facts ends the wait; the window is then never shown.
     QObject::connect(&termination, &TerminationRequests::requested, &window.session(), &AnalysisSession::stop);
     QApplication::setWindowIcon(window.windowIcon());
+    // The bar belongs to the desktop entry named above; it is hidden again when a read ends and when the window
+    // closes.
+    DBusLauncherProgress launcherProgress(
+        QStringLiteral("application://%1.desktop").arg(QGuiApplication::desktopFileName()));
+    SystemClock clock;
+    TaskbarProgress taskbarProgress(window.session(), launcherProgress, clock);
     DetachedBulletinReminder reminder([] { return std::make_unique<QtSettingsStore>(); },
                                       std::make_shared<SystemClock>(), launcher, kBulletinPage);
     Form_Load(window.session(), arguments, [&] { reminder.start(); });
@@ -62,6 +70,9 @@ int main(int argc, char** argv)
         window.show();
         status = QApplication::exec();
     }
+
+    // Closing has hidden the bar; ending at once must not take that signal along unsent.
+    launcherProgress.flush(500);
 
     // A worker abandoned inside a read that hangs must neither hold the process up nor see the libraries it uses
     // torn down under it: end at once, as closing the window promises.

@@ -3,6 +3,7 @@
 //   *.stall  a read hangs for an hour: the test closes the window meanwhile.
 //   *.hold   a read waits until the file named by KESWIN_HOLD_RELEASE exists: the test changes the file (deletes,
 //            truncates or grows it) while the program is inside the read, then lets the read go on.
+//   *.slow   every read takes 50 ms, as from a slow share: a read of a few dozen MiB lasts seconds.
 // Each wait is announced on stderr; every other read goes straight to the C library.
 
 // The fortified headers wrap read() in an inline function of the same name, which would clash with ours.
@@ -28,6 +29,7 @@ enum class Wait
     None,
     Stall,
     Hold,
+    Slow,
 };
 
 Wait waitFor(int descriptor)
@@ -45,6 +47,9 @@ Wait waitFor(int descriptor)
     const std::string_view name(path, static_cast<std::size_t>(length));
     if (name.ends_with(".stall")) {
         return Wait::Stall;
+    }
+    if (name.ends_with(".slow")) {
+        return Wait::Slow;
     }
     return name.ends_with(".hold") ? Wait::Hold : Wait::None;
 }
@@ -85,6 +90,8 @@ extern "C" ssize_t read(int descriptor, void* buffer, size_t count)
         std::this_thread::sleep_for(std::chrono::hours(1));
     } else if (wait == Wait::Hold) {
         holdUntilReleased();
+    } else if (wait == Wait::Slow) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     errno = savedErrno;
     return realRead(descriptor, buffer, count);
