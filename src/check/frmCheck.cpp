@@ -37,6 +37,7 @@ frmCheck::frmCheck(FileDialog& fileDialog, Clipboard& clipboard, CheckSessionOpt
     connect(&m_session, &CheckSession::foundFilesChanged, this, &frmCheck::showState);
     connect(&m_session, &CheckSession::finished, this, &frmCheck::showState);
 
+    m_ui->lblSummary->setAccessibleDescription(m_ui->lblSummary->text());
     new DropFilter(this, [this](const QString& path) { takeFile(path); });
     showProgress();
     showState();
@@ -53,7 +54,7 @@ void frmCheck::takeFile(const QString& path)
     }
     const bool compare = m_ui->chkDropCompares->isEnabled() && m_ui->chkDropCompares->isChecked();
     m_ui->chkDropCompares->setChecked(false);
-    m_ui->lblPasteAnswer->clear();
+    showText(m_ui->lblPasteAnswer, {});
     m_intake.take(*native, compare);
     showState();
 }
@@ -74,7 +75,7 @@ std::optional<QByteArray> frmCheck::choose(const QString& title)
 void frmCheck::openList()
 {
     if (const std::optional<QByteArray> path = choose(tr("Open a Checksum File"))) {
-        m_ui->lblPasteAnswer->clear();
+        showText(m_ui->lblPasteAnswer, {});
         m_intake.takeList(*path);
         showState();
     }
@@ -83,7 +84,7 @@ void frmCheck::openList()
 void frmCheck::chooseFile()
 {
     if (const std::optional<QByteArray> path = choose(tr("Choose a File to Check"))) {
-        m_ui->lblPasteAnswer->clear();
+        showText(m_ui->lblPasteAnswer, {});
         m_intake.takeDataFile(*path);
         showState();
     }
@@ -99,7 +100,7 @@ void frmCheck::chooseSecond()
 
 void frmCheck::pasteDigest()
 {
-    m_ui->lblPasteAnswer->setText(pasteAnswerText(m_session.paste(m_ui->txtPaste->text())));
+    showText(m_ui->lblPasteAnswer, pasteAnswerText(m_session.paste(m_ui->txtPaste->text())));
     showState();
 }
 
@@ -119,7 +120,7 @@ void frmCheck::showProgress()
         m_ui->barProgress->setRange(0, 1000);
         m_ui->barProgress->setValue(std::max(0, permille));
     }
-    m_ui->lblProgress->setText(running || progress.totalBytes > 0 ? progressText(progress) : QString());
+    showText(m_ui->lblProgress, running || progress.totalBytes > 0 ? progressText(progress) : QString());
     m_ui->cmdCancel->setEnabled(running);
     if (m_session.mode() != CheckSession::Mode::Idle) {
         announce(m_session.summary());
@@ -134,7 +135,7 @@ void frmCheck::showProblems()
 
 void frmCheck::showState()
 {
-    m_ui->lblFound->setText(foundText(m_session));
+    showText(m_ui->lblFound, foundText(m_session));
     m_ui->lblFound->setVisible(!m_ui->lblFound->text().isEmpty());
     const bool dataFile = !m_intake.dataFile().isEmpty();
     m_ui->cmdCompare->setEnabled(dataFile);
@@ -144,9 +145,16 @@ void frmCheck::showState()
 
 void frmCheck::announce(const QString& text)
 {
-    // Set only when it changes: each change is read out by a screen reader.
-    if (m_ui->lblSummary->text() != text) {
-        m_ui->lblSummary->setText(text);
+    showText(m_ui->lblSummary, text);
+}
+
+void frmCheck::showText(QLabel* label, const QString& text)
+{
+    // Set only when it changes: each change is read out by a screen reader, from the description, since the
+    // label's accessible name says what it is.
+    if (label->text() != text) {
+        label->setText(text);
+        label->setAccessibleDescription(text);
     }
 }
 

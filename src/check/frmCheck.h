@@ -10,6 +10,7 @@
 
 class Clipboard;
 class FileDialog;
+class QLabel;
 
 namespace Ui {
 class frmCheck;
@@ -48,6 +49,7 @@ private:
     void showProblems();
     void showState();
     void announce(const QString& text);
+    static void showText(QLabel* label, const QString& text);
 
     std::unique_ptr<Ui::frmCheck> m_ui;
     FileDialog& m_fileDialog;

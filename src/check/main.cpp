@@ -23,8 +23,7 @@ int main(int argc, char** argv)
     int qtArgc = 1;
     char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
     QApplication application(qtArgc, qtArgv);
-    QApplication::setApplicationName(QStringLiteral("keswin-check"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Keswin Hash Check"));
+    QApplication::setApplicationName(QStringLiteral("Keswin Hash Check"));
     QApplication::setApplicationVersion(kVersionText);
     QGuiApplication::setDesktopFileName(QStringLiteral("keswin-check"));
 
