@@ -129,8 +129,13 @@ void frmCheck::showProgress()
 
 void frmCheck::showProblems()
 {
-    m_ui->lstProblems->clear();
-    m_ui->lstProblems->addItems(m_session.problems());
+    // Problems only grow during a run and start afresh with the next: only the new ones are added, so that a list
+    // of ten thousand bad lines is not shown again at each delivery.
+    const QStringList& problems = m_session.problems();
+    if (problems.size() < m_ui->lstProblems->count()) {
+        m_ui->lstProblems->clear();
+    }
+    m_ui->lstProblems->addItems(problems.mid(m_ui->lstProblems->count()));
 }
 
 void frmCheck::showState()
