@@ -80,9 +80,10 @@ CheckArguments parseCheckArguments(const QStringList& arguments)
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  tr("A checksum file to check, or a file to check against what is published beside "
-                                    "it."));
+                                    "it."),
+                                 QStringLiteral("[FILE"));
     parser.addPositionalArgument(QStringLiteral("SECOND"), tr("A second file to compare FILE with."),
-                                 QStringLiteral("[SECOND]"));
+                                 QStringLiteral("[SECOND]]"));
     CheckArguments result;
     const bool parsed = parser.parse(arguments);
     result.helpText = parser.helpText();
@@ -90,7 +91,8 @@ CheckArguments parseCheckArguments(const QStringList& arguments)
         result.error = parser.errorText();
         return result;
     }
-    result.help = parser.isSet(helpOption);
+    // --help-all would add Qt's own options, which this program never hands to Qt: the same help.
+    result.help = parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"));
     result.version = parser.isSet(versionOption);
     const QStringList files = parser.positionalArguments();
     if (files.size() > 2) {

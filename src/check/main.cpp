@@ -22,12 +22,14 @@ int main(int argc, char** argv)
     static char fallbackName[] = "keswin-check";
     int qtArgc = 1;
     char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
-    QApplication application(qtArgc, qtArgv);
-    QApplication::setApplicationName(QStringLiteral("Keswin Hash Check"));
-    QApplication::setApplicationVersion(kVersionText);
-    QGuiApplication::setDesktopFileName(QStringLiteral("keswin-check"));
 
-    const CheckArguments parsed = parseCheckArguments(arguments);
+    // Read before the window's application exists, so that --help and --version need no display.
+    CheckArguments parsed;
+    {
+        const QCoreApplication reading(qtArgc, qtArgv);
+        QCoreApplication::setApplicationVersion(kVersionText);
+        parsed = parseCheckArguments(arguments);
+    }
     if (!parsed.error.isEmpty()) {
         std::fprintf(stderr, "keswin-check: %s\n\n%s", qUtf8Printable(parsed.error), qUtf8Printable(parsed.helpText));
         return 2;
@@ -38,13 +40,18 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    QApplication application(qtArgc, qtArgv);
+    QApplication::setApplicationName(QStringLiteral("Keswin Hash Check"));
+    QApplication::setApplicationVersion(kVersionText);
+    QGuiApplication::setDesktopFileName(QStringLiteral("keswin-check"));
+
     TerminationRequests termination;
     QObject::connect(&termination, &TerminationRequests::requested, [] { QApplication::closeAllWindows(); });
 
     QtFileDialog fileDialog;
     QtClipboard clipboard;
     frmCheck window(fileDialog, clipboard);
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("keswin-hash")));
+    QApplication::setWindowIcon(window.windowIcon());
     takeArguments(window.intake(), parsed.files);
     window.show();
     const int status = QApplication::exec();
