@@ -29,15 +29,19 @@ for _ in $(seq 50); do
     dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1 && break
     sleep 0.1
 done
-openbox >/dev/null 2>&1 &
+openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
+# A window mapped while the window manager is still starting may never be taken on by it.
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+wait_until "$patience" wm_running || fail "the window manager did not start: $(cat "$work/openbox.log")"
 
 reader() { "$python" "$here/check_window.py" "$patience" "$@"; }
 check_window() { xdotool search --onlyvisible --name '^Keswin Hash Check$' 2>/dev/null | head -n 1 || true; }
 placed_check_window() {
     local id
     wait_until "$patience" eval 'still_running "$app" "before showing its window"; id=$(check_window);
-        [ -n "$id" ] && is_managed "$id"' || fail "no check window was placed"
+        [ -n "$id" ] && is_managed "$id"' ||
+        fail "no check window was placed; windows: $(xdotool search --name . getwindowname %@ 2>&1 | paste -sd'|')"
     echo "$id"
 }
 # Drops the file in the middle of the window, over the results.
