@@ -55,6 +55,7 @@ expect_line() { grep -qxF -- "$1" "$2" || fail "no line \"$1\" in: $(cat "$2")";
 # The files: a list with every kind of entry, a name with markup and a byte that is not UTF-8 among them.
 files=$work/files
 mkdir "$files"
+printf 'beside the folder\n' >"$work/outside.bin"
 printf 'the published release\n' >"$files/data.bin"
 hostile=$(printf '<i>x&amp; caf\xe9.bin')
 printf 'not what was published\n' >"$files/$hostile"
@@ -62,6 +63,8 @@ printf 'not what was published\n' >"$files/$hostile"
     sha256sum "$files/data.bin" | sed 's|  .*|  data.bin|'
     printf '%s  %s\n' "$(sha256sum <"$files/data.bin" | cut -d' ' -f1)" "$hostile"
     printf 'not a checksum line\n'
+    # A list may name files outside its folder: checked, and marked for what it is.
+    printf '%s  ../outside.bin\n' "$(sha256sum <"$work/outside.bin" | cut -d' ' -f1)"
     printf '%s  absent.bin\n' "$(printf x | sha256sum | cut -d' ' -f1)"
 } >"$files/SHA256SUMS"
 sha512=$(sha512sum <"$files/data.bin" | cut -d' ' -f1)
@@ -71,12 +74,13 @@ for scale in 1 2; do
     launch env QT_SCALE_FACTOR=$scale "$program"
     window=$(placed_check_window)
     drop_on_window "$window" "$files/SHA256SUMS"
-    reader summary '^3 of 3 checked: 1 OK, 1 MISMATCH, 1 missing; 1 problem$' >"$work/list" ||
+    reader summary '^4 of 4 checked: 2 OK, 1 MISMATCH, 1 missing; 1 problem$' >"$work/list" ||
         fail "the list's results never came"
     expect_line "row: data.bin, OK, SHA-256" "$work/list"
     # Shown as the characters it holds: the markup as text, the byte that is not UTF-8 as U+FFFD.
     grep -qF "row: <i>x&amp; caf"$'\uFFFD'".bin, MISMATCH" "$work/list" || fail "the hostile name: $(cat "$work/list")"
     grep -q '^row: absent.bin, missing' "$work/list" || fail "no missing row: $(cat "$work/list")"
+    expect_line "row: ../outside.bin, OK, SHA-256, outside the list's folder" "$work/list"
 
     echo "Scale $scale: a data file dropped is checked against the list beside it"
     drop_on_window "$window" "$files/data.bin"
