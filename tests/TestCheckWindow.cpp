@@ -349,6 +349,9 @@ void TestCheckWindow::cancelWhileAReadHangs()
     rig.window->takeFile(path);
     QPushButton* cancel = rig.find<QPushButton>("cmdCancel");
     QTRY_VERIFY(cancel->isEnabled());
+    // The size is known before the read: the bytes to go are shown while it hangs.
+    QTRY_VERIFY2(rig.find<QLabel>("lblProgress")->text().contains(QStringLiteral(" of ")),
+                 qPrintable(rig.find<QLabel>("lblProgress")->text()));
     QTest::mouseClick(cancel, Qt::LeftButton);
     QCOMPARE(rig.window->model().row(0).state, CheckState::Cancelled);
     QVERIFY(!cancel->isEnabled());
