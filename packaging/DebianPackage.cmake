@@ -9,7 +9,11 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "Keswin Hash is a small desktop program that identifies one file: its name,"
     "full path, created, last accessed and last modified date-times, size, and its"
     "CRC-32, MD5, SHA-1 and SHA-256 digests, each with a button that copies it."
-    "A labelled report of every row, or of the ticked rows, can be copied at once.")
+    "A labelled report of every row, or of the ticked rows, can be copied at once."
+    "keswin-check checks files against their published digests: every file a"
+    "checksum list names, a file against the digests found beside it or pasted,"
+    "or two files against each other. keswin-sum prints and checks digests on"
+    "the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Smoke test under Wayland: the real program in a headless weston, with Qt's Wayland platform plugin.
-#   wayland_smoke.sh PROGRAM OUTPUT_DIR
-# Started on a file, its window must be mapped as a toplevel titled "Keswin Hash" with the app id of its desktop
-# entry; asked to end by SIGTERM (a headless compositor has no input devices to press the close box with), it must
+#   wayland_smoke.sh PROGRAM OUTPUT_DIR [TITLE APP_ID SIZE]
+# Started on a file, its window must be mapped as a toplevel titled TITLE ("Keswin Hash") with the app id of its
+# desktop entry (APP_ID, keswin-hash), at SIZE (278x286; "resizable" for a window of no fixed size); asked to end by
+# SIGTERM (a headless compositor has no input devices to press the close box with), it must
 # close that window and end with status 0. Exits 77 (skipped), with the reason, where weston cannot run.
 set -euo pipefail
 skip_status=77
@@ -12,6 +13,9 @@ skip() { echo "SKIP: $*" >&2; exit $skip_status; }
 [ -n "${2:-}" ] || fail "no output folder given"
 program=$(realpath "$1")
 out=$2
+title=${3:-Keswin Hash}
+expected_app_id=${4:-keswin-hash}
+expected_size=${5:-278x286}
 mkdir -p "$out"
 . "$(dirname "$0")/private_desktop.sh"
 weston_pid=
@@ -51,13 +55,13 @@ env -u DISPLAY QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="$socket" WAYLAND_DEBUG=c
     "$program" /etc/os-release >"$work/client.out" 2>"$client_log" &
 app=$!
 
-# From the client's protocol log: the state of the main window, the last parentless toplevel titled "Keswin Hash"
+# From the client's protocol log: the state of the main window, the last parentless toplevel titled $title
 # ("mapped" while the compositor's configure is acknowledged and a buffer is attached and committed to its surface,
 # "closed" once the client destroyed it), the app id it was given, its fixed size (from its equal minimum and maximum
 # sizes, "resizable" otherwise) and how many other toplevels are mapped (message boxes are toplevels with a parent,
 # unless no window is shown yet).
 window_state() {
-    awk '
+    awk -v wanted_title="$title" '
         function id_after(name) { match($0, name "@[0-9]+"); return substr($0, RSTART + length(name) + 1,
             RLENGTH - length(name) - 1) }
         function quoted() { match($0, /\(".*"\)/); return substr($0, RSTART + 2, RLENGTH - 4) }
@@ -83,7 +87,7 @@ window_state() {
         END {
             for (i = 1; i <= count; i++) {
                 t = created[i]
-                if (title[t] == "Keswin Hash" && parent[t] == "") main = t
+                if (title[t] == wanted_title && parent[t] == "") main = t
             }
             for (t in known) if (t != main && mapped[t]) others++
             state = main == "" ? "none" : closed[main] ? "closed" : mapped[main] ? "mapped" : "created"
@@ -114,11 +118,11 @@ for _ in $(seq 150); do
     sleep 0.1
 done
 cp "$client_log" "$out/wayland-client.log"
-[ "$state" = mapped ] || fail "no main window titled \"Keswin Hash\" was mapped within 15 s (last state: $state)"
+[ "$state" = mapped ] || fail "no main window titled \"$title\" was mapped within 15 s (last state: $state)"
 # The size the X11 test knows the main window by: a message box coming first instead would be smaller.
-[ "$size" = 278x286 ] || fail "the window mapped first is $size, expected the 278x286 main window"
-[ "$app_id" = keswin-hash ] || fail "the window's app id is \"$app_id\", expected keswin-hash"
-echo "  main window \"Keswin Hash\" mapped, $size, app id $app_id"
+[ "$size" = "$expected_size" ] || fail "the window mapped first is $size, expected the $expected_size main window"
+[ "$app_id" = "$expected_app_id" ] || fail "the window's app id is \"$app_id\", expected $expected_app_id"
+echo "  main window \"$title\" mapped, $size, app id $app_id"
 # A moment for the rows to fill before the picture; a failed screenshot is reported but is not the program's fault.
 sleep 1
 if command -v weston-screenshooter >/dev/null; then

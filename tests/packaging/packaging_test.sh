@@ -52,10 +52,13 @@ version=$(printf '%d.%02d' "$major" "$minor")
 home_page=$(cache_value KESWIN_HOME_PAGE)
 bulletin_page=$(cache_value KESWIN_BULLETIN_PAGE)
 component_id=example.keswin.hash
+check_component_id=example.keswin.check
 
 expected_files=$(sort <<EOF
+bin/keswin-check
 bin/keswin-hash
 bin/keswin-sum
+share/applications/keswin-check.desktop
 share/applications/keswin-hash.desktop
 share/icons/hicolor/16x16/apps/keswin-hash.png
 share/icons/hicolor/24x24/apps/keswin-hash.png
@@ -63,12 +66,16 @@ share/icons/hicolor/32x32/apps/keswin-hash.png
 share/icons/hicolor/48x48/apps/keswin-hash.png
 share/icons/hicolor/96x96/apps/keswin-hash.png
 share/icons/hicolor/scalable/apps/keswin-hash.svg
+share/kio/servicemenus/keswin-check-verify.desktop
 share/kio/servicemenus/keswin-hash-identify.desktop
+share/man/man1/keswin-check.1.gz
 share/man/man1/keswin-hash.1.gz
 share/man/man1/keswin-sum.1.gz
 share/doc/keswin-hash/copyright
 share/doc/keswin-hash/changelog.gz
 share/metainfo/$component_id.metainfo.xml
+share/metainfo/$check_component_id.metainfo.xml
+share/mime/packages/keswin-check.xml
 EOF
 )
 
@@ -84,6 +91,10 @@ check "install: exactly the expected files" \
 check "install: no empty folder" silent find "$prefix" -mindepth 1 -type d -empty
 check "install: the program is the one built" cmp "$program" "$prefix/bin/keswin-hash"
 check "install: keswin-sum is the one built" cmp "$build/src/sum/keswin-sum" "$prefix/bin/keswin-sum"
+check "install: keswin-check is the one built" cmp "$build/src/check/keswin-check" "$prefix/bin/keswin-check"
+without_display() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@"; }
+check "install: keswin-check --version, with no display, is this version" \
+    contains "$(without_display "$prefix/bin/keswin-check" --version)" "keswin-check $version"
 check "install: keswin-sum links no Qt GUI library" lacks_line 'libQt6(Gui|Widgets)' "$(ldd "$prefix/bin/keswin-sum")"
 for size in 16 24 32 48 96; do
     check "install: the ${size}x$size icon is $size pixels square" \
@@ -196,6 +207,55 @@ Desktop Action $action|Exec|keswin-hash %f
 Desktop Action $action|Icon|keswin-hash
 EOF
 
+# ---- keswin-check: desktop entry, MIME package, metainfo, man page, service menu ----
+check_desktop=$prefix/share/applications/keswin-check.desktop
+check "check desktop entry: desktop-file-validate, no error nor warning" silent desktop-file-validate "$check_desktop"
+check "check desktop entry: Exec names the installed program" \
+    test -x "$prefix/bin/$(entry_value "$check_desktop" "Desktop Entry" Exec | cut -d' ' -f1)"
+# Every type the entry claims is one the MIME database knows once our package is in it, and each checksum file name
+# is given one of those types (the globs2 file update-mime-database writes, shared-mime-info's own types beside ours).
+mime_types_known() {
+    local mime=$work/mime
+    mkdir -p "$mime/packages"
+    cp /usr/share/mime/packages/freedesktop.org.xml "$prefix/share/mime/packages/keswin-check.xml" "$mime/packages/"
+    XDG_DATA_DIRS=$work silent update-mime-database "$mime" || return 1
+    local claimed type
+    claimed=$(entry_value "$check_desktop" "Desktop Entry" MimeType | tr ';' '\n')
+    for type in $claimed; do
+        grep -qx "$type" "$mime/types" || { echo "unknown type claimed: $type"; return 1; }
+    done
+    local pattern
+    for pattern in '*.sha256' '*.sha512' '*.md5' '*.sfv' '*SUMS' SHA256SUMS MD5SUMS; do
+        type=$(awk -F: -v p="$pattern" '$3 == p { print $2 }' "$mime/globs2" | head -n 1)
+        grep -qxF "$type" <<<"$claimed" || { echo "$pattern is \"$type\", which the entry does not claim"; return 1; }
+    done
+}
+check "check desktop entry: claims the checksum types, all known to the MIME database" mime_types_known
+check "check desktop entry: claims no generic text type" \
+    lacks_line '^text/plain$' "$(entry_value "$check_desktop" "Desktop Entry" MimeType | tr ';' '\n')"
+check_metainfo=$prefix/share/metainfo/$check_component_id.metainfo.xml
+check "check metainfo: appstreamcli validate --pedantic --no-net" validate_metainfo "$check_metainfo"
+check "check metainfo: launches the installed desktop entry" \
+    contains "$(cat "$check_metainfo")" '<launchable type="desktop-id">keswin-check.desktop</launchable>'
+check_manpage=$work/keswin-check.1
+zcat "$prefix/share/man/man1/keswin-check.1.gz" >"$check_manpage"
+check "keswin-check man page: groff -man -ww, no warning" silent groff -man -ww -z "$check_manpage"
+check "keswin-check man page: man --warnings, no warning" silent sh -c "man --warnings -l '$check_manpage' >/dev/null"
+check "keswin-check man page: NAME line indexed by lexgrog" \
+    contains "$(lexgrog "$check_manpage")" "keswin-check - check files"
+check_menu=$prefix/share/kio/servicemenus/keswin-check-verify.desktop
+check_action=$(entry_value "$check_menu" "Desktop Entry" Actions | cut -d';' -f1)
+while IFS='|' read -r group key wanted; do
+    check "check service menu: [$group] $key has $wanted" contains "$(entry_value "$check_menu" "$group" "$key")" "$wanted"
+done <<EOF
+Desktop Entry|Type|Service
+Desktop Entry|X-KDE-ServiceTypes|KonqPopupMenu/Plugin
+Desktop Entry|MimeType|all/allfiles;
+Desktop Action $check_action|Name|Check with Keswin Hash
+Desktop Action $check_action|Exec|keswin-check %F
+EOF
+check "check service menu: executable" test -x "$check_menu"
+
 # ---- odd addresses: escaped for XML and roff, and no bulletin page ----
 odd_home='https://keswin-hash.example/a-b?c=1&d=<2>\x'
 odd=$work/odd
@@ -238,6 +298,8 @@ EOF
     lintian_output=$(lintian --tag-display-limit 0 "$deb" 2>&1 || true)
     [ -z "$lintian_output" ] || echo "$lintian_output"
     check "deb: lintian reports no error" lacks_line '^E:' "$lintian_output"
+    check "deb: keswin-check is executable and owned by root" \
+        contains "$(dpkg-deb -c "$deb" | grep ' ./usr/bin/keswin-check$')" "-rwxr-xr-x root/root"
     check "deb: the program is executable and owned by root" \
         contains "$(dpkg-deb -c "$deb" | grep ' ./usr/bin/keswin-hash$')" "-rwxr-xr-x root/root"
 else

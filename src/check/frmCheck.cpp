@@ -1,0 +1,182 @@
+#include "frmCheck.h"
+
+#include "AccessibleRoles.h"
+#include "ChosenFile.h"
+#include "Clipboard.h"
+#include "DropFilter.h"
+#include "FileDialog.h"
+#include "NativePath.h"
+#include "ui_frmCheck.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHeaderView>
+
+// Outside any namespace, as Q_INIT_RESOURCE asks: the artwork is in a static library.
+static void initAssets()
+{
+    Q_INIT_RESOURCE(assets);
+}
+
+frmCheck::frmCheck(FileDialog& fileDialog, Clipboard& clipboard, CheckSessionOptions options, QWidget* parent)
+    : QWidget(parent), m_ui((initAssets(), useAccessibleRoles(), std::make_unique<Ui::frmCheck>())),
+      m_fileDialog(fileDialog), m_clipboard(clipboard), m_session(m_model, std::move(options))
+{
+    m_ui->setupUi(this);
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 96}) {
+        icon.addFile(QStringLiteral(":/icon-%1.png").arg(size), QSize(size, size));
+    }
+    setWindowIcon(icon);
+    m_icons.setSourceModel(&m_model);
+    m_ui->tblResults->setModel(&m_icons);
+    m_ui->tblResults->verticalHeader()->setVisible(false);
+    // Fixed widths: fitting columns to their contents would look at every one of ten thousand rows at each change.
+    m_ui->tblResults->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    m_ui->tblResults->horizontalHeader()->setStretchLastSection(true);
+    m_ui->tblResults->setColumnWidth(CheckModel::NameColumn, 220);
+    m_ui->tblResults->setColumnWidth(CheckModel::StateColumn, 140);
+
+    connect(m_ui->cmdOpenList, &QPushButton::clicked, this, &frmCheck::openList);
+    connect(m_ui->cmdChooseFile, &QPushButton::clicked, this, &frmCheck::chooseFile);
+    connect(m_ui->cmdCompare, &QPushButton::clicked, this, &frmCheck::chooseSecond);
+    connect(m_ui->cmdPaste, &QPushButton::clicked, this, &frmCheck::pasteDigest);
+    connect(m_ui->txtPaste, &QLineEdit::returnPressed, this, &frmCheck::pasteDigest);
+    connect(m_ui->cmdCancel, &QPushButton::clicked, &m_session, &CheckSession::cancel);
+    connect(m_ui->cmdCopyResults, &QPushButton::clicked, this, &frmCheck::copyResults);
+    connect(&m_session, &CheckSession::progressChanged, this, &frmCheck::showProgress);
+    connect(&m_session, &CheckSession::problemsChanged, this, &frmCheck::showProblems);
+    connect(&m_session, &CheckSession::foundFilesChanged, this, &frmCheck::showState);
+    connect(&m_session, &CheckSession::finished, this, &frmCheck::showState);
+
+    m_ui->lblSummary->setAccessibleDescription(m_ui->lblSummary->text());
+    new DropFilter(this, [this](const QString& path) { takeFile(path); });
+    showProgress();
+    showState();
+}
+
+frmCheck::~frmCheck() = default;
+
+void frmCheck::takeFile(const QString& path)
+{
+    const std::optional<QByteArray> native = nativePathFor(path);
+    if (!native || native->isEmpty()) {
+        announce(tr("Not a file name: \u201c%1\u201d").arg(displayTextForPath(path)));
+        return;
+    }
+    const bool compare = m_ui->chkDropCompares->isEnabled() && m_ui->chkDropCompares->isChecked();
+    m_ui->chkDropCompares->setChecked(false);
+    showText(m_ui->lblPasteAnswer, {});
+    m_intake.take(*native, compare);
+    showState();
+}
+
+std::optional<QByteArray> frmCheck::choose(const QString& title)
+{
+    const ChosenFile chosen = chosenFile(m_fileDialog.chooseFile(this, title));
+    if (!chosen.refusal.isEmpty()) {
+        announce(chosen.refusal);
+        return std::nullopt;
+    }
+    if (chosen.path.isEmpty()) {
+        return std::nullopt;
+    }
+    return nativePathFor(chosen.path);
+}
+
+void frmCheck::openList()
+{
+    if (const std::optional<QByteArray> path = choose(tr("Open a Checksum File"))) {
+        showText(m_ui->lblPasteAnswer, {});
+        m_intake.takeList(*path);
+        showState();
+    }
+}
+
+void frmCheck::chooseFile()
+{
+    if (const std::optional<QByteArray> path = choose(tr("Choose a File to Check"))) {
+        showText(m_ui->lblPasteAnswer, {});
+        m_intake.takeDataFile(*path);
+        showState();
+    }
+}
+
+void frmCheck::chooseSecond()
+{
+    if (const std::optional<QByteArray> path = choose(tr("Choose a File to Compare With"))) {
+        m_intake.compareWithLoaded(*path);
+        showState();
+    }
+}
+
+void frmCheck::pasteDigest()
+{
+    showText(m_ui->lblPasteAnswer, pasteAnswerText(m_session.paste(m_ui->txtPaste->text())));
+    showState();
+}
+
+void frmCheck::copyResults()
+{
+    m_clipboard.setText(m_session.report());
+}
+
+void frmCheck::showProgress()
+{
+    const CheckProgress progress = m_session.progress();
+    const int permille = progressPermille(progress);
+    const bool running = m_session.isRunning();
+    if (running && permille < 0) {
+        m_ui->barProgress->setRange(0, 0); // busy: the total is not known yet
+    } else {
+        m_ui->barProgress->setRange(0, 1000);
+        m_ui->barProgress->setValue(std::max(0, permille));
+    }
+    showText(m_ui->lblProgress, running || progress.totalBytes > 0 ? progressText(progress) : QString());
+    m_ui->cmdCancel->setEnabled(running);
+    if (m_session.mode() != CheckSession::Mode::Idle) {
+        announce(m_session.summary());
+    }
+}
+
+void frmCheck::showProblems()
+{
+    // Problems only grow during a run and start afresh with the next: only the new ones are added, so that a list
+    // of ten thousand bad lines is not shown again at each delivery.
+    const QStringList& problems = m_session.problems();
+    if (problems.size() < m_ui->lstProblems->count()) {
+        m_ui->lstProblems->clear();
+    }
+    m_ui->lstProblems->addItems(problems.mid(m_ui->lstProblems->count()));
+}
+
+void frmCheck::showState()
+{
+    showText(m_ui->lblFound, foundText(m_session));
+    m_ui->lblFound->setVisible(!m_ui->lblFound->text().isEmpty());
+    const bool dataFile = !m_intake.dataFile().isEmpty();
+    m_ui->cmdCompare->setEnabled(dataFile);
+    m_ui->chkDropCompares->setEnabled(dataFile);
+    showProgress();
+}
+
+void frmCheck::announce(const QString& text)
+{
+    showText(m_ui->lblSummary, text);
+}
+
+void frmCheck::showText(QLabel* label, const QString& text)
+{
+    // Set only when it changes: each change is read out by a screen reader, from the description, since the
+    // label's accessible name says what it is.
+    if (label->text() != text) {
+        label->setText(text);
+        label->setAccessibleDescription(text);
+    }
+}
+
+void frmCheck::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    QCoreApplication::quit();
+}
