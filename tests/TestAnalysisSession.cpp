@@ -154,7 +154,8 @@ void TestAnalysisSession::refusalsShowTheirMessageAndLeaveRowsEmpty_data()
     const QString plain = m_files.write(QStringLiteral("plain"), "p");
     QTest::newRow("a file as a folder names nothing") << plain + "/inside"
                                                       << "Invalid file path: " + plain + "/inside";
-    QTest::newRow("tab kept in path") << "\t" + missing << "Invalid file path: \t" + missing;
+    // Kept, not trimmed, and shown so that it can be seen.
+    QTest::newRow("tab kept in path") << "\t" + missing << "Invalid file path: \\x09" + missing;
 }
 
 void TestAnalysisSession::refusalsShowTheirMessageAndLeaveRowsEmpty()

@@ -55,11 +55,11 @@ void TestCheckModel::namesAsPlainText_data()
     QTest::newRow("spaces at both ends") << QByteArray("  x  ") << "  x  "
                                          << "  x  ";
     // A line feed would let a name forge a row of the report; escaped there as checksum lines escape it.
-    QTest::newRow("line feed") << QByteArray("a.iso: OK\nb") << "a.iso: OK\nb"
+    QTest::newRow("line feed") << QByteArray("a.iso: OK\nb") << "a.iso: OK\\x0Ab"
                                << "\\a.iso: OK\\nb";
     QTest::newRow("backslash") << QByteArray("c:\\x") << "c:\\\\x"
                                << "\\c:\\\\x";
-    QTest::newRow("carriage return") << QByteArray("r\rs") << "r\rs"
+    QTest::newRow("carriage return") << QByteArray("r\rs") << "r\\x0Ds"
                                      << "\\r\\rs";
 }
 

@@ -56,7 +56,18 @@ void TestNativePath::shownNamesNeverReadAsAnother_data()
     QTest::newRow("backslash alone") << QByteArray("dir\\name") << QStringLiteral("dir\\\\name");
     QTest::newRow("bytes at both ends") << QByteArray("\x80x\xff") << QStringLiteral("\\x80x\\xFF");
     QTest::newRow("backslash and a byte") << QByteArray("a\\\xe9") << QStringLiteral("a\\\\\\xE9");
-    QTest::newRow("line feed stays") << QByteArray("a\nb") << QStringLiteral("a\nb");
+    // Characters that cannot be seen, or that reorder the text around them, would show as another name.
+    QTest::newRow("line feed") << QByteArray("new\nline.txt") << QStringLiteral("new\\x0Aline.txt");
+    QTest::newRow("carriage return") << QByteArray("c\rr") << QStringLiteral("c\\x0Dr");
+    QTest::newRow("tab") << QByteArray("a\tb") << QStringLiteral("a\\x09b");
+    QTest::newRow("zero-width space") << QByteArray("zero\xe2\x80\x8bwidth")
+                                      << QStringLiteral("zero\\xE2\\x80\\x8Bwidth");
+    QTest::newRow("right-to-left override")
+        << QByteArray("evil\xe2\x80\xaetxt.exe") << QStringLiteral("evil\\xE2\\x80\\xAEtxt.exe");
+    QTest::newRow("outside the basic plane, hidden")
+        << QByteArray("a\xf3\xa0\x80\x81") << QStringLiteral("a\\xF3\\xA0\\x80\\x81");
+    QTest::newRow("outside the basic plane, seen") << QByteArray("\xf0\x9f\x98\x80") << QStringLiteral("\U0001F600");
+    QTest::newRow("space at both ends stays") << QByteArray(" a ") << QStringLiteral(" a ");
 }
 
 // Shown as valid text, and never as the text another name is shown as: a copied name must not lead to a look-alike.
@@ -67,8 +78,10 @@ void TestNativePath::shownNamesNeverReadAsAnother()
     QCOMPARE(displayTextForPath(textForNativePath(native)), shown);
     QCOMPARE(QString::fromUtf8(shown.toUtf8()), shown);
     QHash<QString, QByteArray> seen;
-    for (const QByteArray& other : {QByteArray("caf\xe9.txt"), QByteArray("caf\\xE9.txt"),
-                                    QByteArray("caf\xef\xbf\xbd.txt"), QByteArray("caf\xc3\xa9.txt"), native}) {
+    for (const QByteArray& other :
+         {QByteArray("caf\xe9.txt"), QByteArray("caf\\xE9.txt"), QByteArray("caf\xef\xbf\xbd.txt"),
+          QByteArray("caf\xc3\xa9.txt"), QByteArray("new line.txt"), QByteArray("new\\x0Aline.txt"),
+          QByteArray("zerowidth"), QByteArray("evilexe.txt"), native}) {
         const QString text = displayTextForPath(textForNativePath(other));
         QVERIFY2(!seen.contains(text) || seen[text] == other, qPrintable(text));
         seen.insert(text, other);

@@ -1,3 +1,4 @@
+#include "FileDialogChild.h"
 #include "ProcessFileDialog.h"
 
 #include <memory>
@@ -5,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWidget>
 
 // The file dialog's process stood in for by shell scripts that answer as it would, hang, or die.
 class TestProcessFileDialog : public QObject
@@ -12,10 +14,11 @@ class TestProcessFileDialog : public QObject
     Q_OBJECT
 
 private slots:
-    void answerIsTheProcessesFirstLine_data();
-    void answerIsTheProcessesFirstLine();
+    void answerIsTheFirstOfTwoLines_data();
+    void answerIsTheFirstOfTwoLines();
+    void nextDialogOpensWhereTheLastOneWas();
     void oneDialogAtATimeAndNoneOutlivesTheOwner();
-    void noAnswerToAContextThatWent();
+    void noAnswerToAnOwnerThatWent();
 
 private:
     QTemporaryDir m_folder;
@@ -45,39 +48,70 @@ QByteArray contentOf(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-} // namespace
-
-void TestProcessFileDialog::answerIsTheProcessesFirstLine_data()
+// Shows a dialog and waits for its answer, which must not come before the dialog could have been shown.
+void chooseAndWait(ProcessFileDialog& dialog, QWidget* owner, std::optional<FileChoice>& answered)
 {
-    QTest::addColumn<QString>("script");
-    QTest::addColumn<QByteArray>("answer");
-    QTest::newRow("a name that is not UTF-8 keeps its bytes")
-        << "printf 'file:///tmp/caf%%E9.txt\\n'" << QByteArray("file:///tmp/caf%E9.txt");
-    QTest::newRow("the title is handed over")
-        << "printf 'file:///%s\\n' \"$KESWIN_HASH_FILE_DIALOG_TITLE\"" << QByteArray("file:///Pick");
-    QTest::newRow("cancel") << "printf '\\n'" << QByteArray();
-    QTest::newRow("only the first line") << "printf 'file:///a\\nfile:///b\\n'" << QByteArray("file:///a");
-    QTest::newRow("a line cut short") << "printf 'file:///a'" << QByteArray();
-    QTest::newRow("failed after answering") << "printf 'file:///a\\n'; exit 1" << QByteArray();
-    QTest::newRow("killed") << "printf 'file:///a\\n'; kill -9 $$" << QByteArray();
-    QTest::newRow("no such program") << "exec /nonexistent/dialog" << QByteArray();
+    answered.reset();
+    dialog.chooseFile(owner, QStringLiteral("Pick"), [&](const FileChoice& choice) { answered = choice; });
+    QVERIFY(!answered);
+    QTRY_VERIFY_WITH_TIMEOUT(answered.has_value(), 20'000);
 }
 
-void TestProcessFileDialog::answerIsTheProcessesFirstLine()
+} // namespace
+
+void TestProcessFileDialog::answerIsTheFirstOfTwoLines_data()
+{
+    const QString stalled = QStringLiteral("The file dialog stopped answering and was closed.");
+    const QString noAnswer = QStringLiteral("The file dialog ended without an answer.");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QByteArray>("chosen");
+    QTest::addColumn<QString>("failure"); // how it starts
+    QTest::newRow("a name that is not UTF-8 keeps its bytes")
+        << "printf 'file:///tmp/caf%%E9.txt\\nfile:///tmp\\n'" << QByteArray("file:///tmp/caf%E9.txt") << QString();
+    QTest::newRow("the title is handed over")
+        << "printf 'file:///%s\\n\\n' \"$KESWIN_HASH_FILE_DIALOG_TITLE\"" << QByteArray("file:///Pick") << QString();
+    QTest::newRow("cancel") << "printf '\\nfile:///tmp\\n'" << QByteArray() << QString();
+    QTest::newRow("answered, then stuck on the way out")
+        << "printf 'file:///a\\n\\n'; exec sleep 600" << QByteArray("file:///a") << QString();
+    QTest::newRow("one line only") << "printf 'file:///a\\n'" << QByteArray() << noAnswer;
+    QTest::newRow("stuck, and ended by its watch") << "exit 3" << QByteArray() << stalled;
+    QTest::newRow("killed") << "kill -9 $$" << QByteArray() << noAnswer;
+    QTest::newRow("no such program") << "exec /nonexistent/dialog" << QByteArray() << noAnswer;
+}
+
+void TestProcessFileDialog::answerIsTheFirstOfTwoLines()
 {
     QFETCH(QString, script);
-    QFETCH(QByteArray, answer);
+    QFETCH(QByteArray, chosen);
+    QFETCH(QString, failure);
     const auto dialog = scriptDialog(script);
-    std::optional<QUrl> answered;
-    QObject context;
-    dialog->chooseFile(&context, QStringLiteral("Pick"), [&](const QUrl& chosen) { answered = chosen; });
-    QVERIFY(!answered); // the window goes on while the dialog is open
-    QTRY_VERIFY(answered.has_value());
-    QCOMPARE(answered->toEncoded(), answer);
+    QWidget owner;
+    std::optional<FileChoice> answer;
+    chooseAndWait(*dialog, &owner, answer);
+    QVERIFY(answer);
+    QCOMPARE(answer->chosen.toEncoded(), chosen);
+    QVERIFY2(failure.isEmpty() ? answer->failure.isEmpty() : answer->failure.startsWith(failure),
+             qPrintable(answer->failure));
     // And the next Browse opens a dialog again.
-    std::optional<QUrl> again;
-    dialog->chooseFile(&context, QStringLiteral("Pick"), [&](const QUrl& chosen) { again = chosen; });
-    QTRY_VERIFY(again.has_value());
+    chooseAndWait(*dialog, &owner, answer);
+    QVERIFY(answer);
+}
+
+void TestProcessFileDialog::nextDialogOpensWhereTheLastOneWas()
+{
+    // Each dialog says where it was told to open, and where it ended.
+    const auto dialog =
+        scriptDialog(QStringLiteral("printf 'file:///was/%s\\nfile:///folder/%s\\n' \"$%1\" \"$(date +%N)\"")
+                         .arg(QString::fromLatin1(kFileDialogFolderVariable)));
+    QWidget owner;
+    std::optional<FileChoice> first;
+    chooseAndWait(*dialog, &owner, first);
+    QVERIFY(first);
+    QCOMPARE(first->chosen.toEncoded(), QByteArray("file:///was/"));
+    std::optional<FileChoice> second;
+    chooseAndWait(*dialog, &owner, second);
+    QVERIFY(second);
+    QVERIFY2(second->chosen.toEncoded().startsWith("file:///was/file:///folder/"), second->chosen.toEncoded());
 }
 
 void TestProcessFileDialog::oneDialogAtATimeAndNoneOutlivesTheOwner()
@@ -85,10 +119,10 @@ void TestProcessFileDialog::oneDialogAtATimeAndNoneOutlivesTheOwner()
     const QString pids = m_folder.filePath(QStringLiteral("pids"));
     auto dialog = scriptDialog(QStringLiteral("echo $$ >>'%1'; exec sleep 600").arg(pids));
     int answers = 0;
-    QObject context;
-    dialog->chooseFile(&context, QStringLiteral("Pick"), [&](const QUrl&) { ++answers; });
+    QWidget owner;
+    dialog->chooseFile(&owner, QStringLiteral("Pick"), [&](const FileChoice&) { ++answers; });
     QTRY_VERIFY(contentOf(pids).endsWith('\n'));
-    dialog->chooseFile(&context, QStringLiteral("Pick"), [&](const QUrl&) { ++answers; });
+    dialog->chooseFile(&owner, QStringLiteral("Pick"), [&](const FileChoice&) { ++answers; });
     // A dialog that never closes (stuck in a share) goes with its owner, at once.
     dialog.reset();
     const QByteArray started = contentOf(pids);
@@ -98,27 +132,27 @@ void TestProcessFileDialog::oneDialogAtATimeAndNoneOutlivesTheOwner()
     QCOMPARE(answers, 0);
 }
 
-void TestProcessFileDialog::noAnswerToAContextThatWent()
+void TestProcessFileDialog::noAnswerToAnOwnerThatWent()
 {
     const QString go = m_folder.filePath(QStringLiteral("go"));
     const QString done = m_folder.filePath(QStringLiteral("done"));
     const auto dialog = scriptDialog(
-        QStringLiteral("while [ ! -e '%1' ]; do sleep 0.01; done; printf 'file:///a\\n'; echo >'%2'").arg(go, done));
+        QStringLiteral("while [ ! -e '%1' ]; do sleep 0.01; done; printf 'file:///a\\n\\n'; echo >'%2'").arg(go, done));
     int answers = 0;
-    auto context = std::make_unique<QObject>();
-    dialog->chooseFile(context.get(), QStringLiteral("Pick"), [&](const QUrl&) { ++answers; });
-    context.reset();
+    auto owner = std::make_unique<QWidget>();
+    dialog->chooseFile(owner.get(), QStringLiteral("Pick"), [&](const FileChoice&) { ++answers; });
+    owner.reset();
     QFile(go).open(QIODevice::WriteOnly);
     QTRY_VERIFY(QFile::exists(done));
     // Once that dialog has ended, another opens: the first one's end has been seen.
-    std::optional<QUrl> next;
-    QObject other;
+    std::optional<FileChoice> next;
+    QWidget other;
     QTRY_VERIFY_WITH_TIMEOUT(
-        (dialog->chooseFile(&other, QStringLiteral("Pick"), [&](const QUrl& chosen) { next = chosen; }),
+        (dialog->chooseFile(&other, QStringLiteral("Pick"), [&](const FileChoice& choice) { next = choice; }),
          next.has_value()),
         10'000);
     QCOMPARE(answers, 0);
 }
 
-QTEST_GUILESS_MAIN(TestProcessFileDialog)
+QTEST_MAIN(TestProcessFileDialog)
 #include "TestProcessFileDialog.moc"

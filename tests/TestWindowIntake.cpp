@@ -213,7 +213,7 @@ void TestWindowIntake::droppedNameThatIsNotUtf8IsThatFile()
                       "/caf%E9.txt\r\n");
     QVERIFY(dropOn(window().textBox(ResultRow::Sha1), data));
     QTRY_COMPARE(row(ResultRow::FileSize), QStringLiteral("12"));
-    QCOMPARE(row(ResultRow::FileName), QStringLiteral("caf\ufffd.txt"));
+    QCOMPARE(row(ResultRow::FileName), QStringLiteral("caf\\xE9.txt")); // not its namesake's "caf\ufffd.txt"
     QTRY_COMPARE(row(ResultRow::Md5), QStringLiteral("09fb6100cf8bb621424254d6420d2540")); // md5sum's answer
     ::unlink(latin1.constData()); // Qt's own file functions cannot name it to clean up
 }
@@ -342,7 +342,7 @@ void TestWindowIntake::browseAnalysesTheChosenFile()
     m_rig->fileDialog.answers = {QUrl::fromLocalFile(file)};
     QTest::mouseClick(window().findChild<QWidget*>(QStringLiteral("cmdBrowse")), Qt::LeftButton);
     QCOMPARE(m_rig->fileDialog.titles, QStringList{"Select a File to Hash"});
-    QCOMPARE(m_rig->fileDialog.contexts, QList<QObject*>{&window()});
+    QCOMPARE(m_rig->fileDialog.owners, QList<QWidget*>{&window()});
     QTRY_COMPARE(row(ResultRow::FileName), QStringLiteral("chosen one.txt"));
     QTRY_COMPARE(row(ResultRow::Crc32), firstWordOf("rhash", {"--printf=%c", file}));
     QCOMPARE(window().session().argList(), QStringList{file});
@@ -393,7 +393,7 @@ void TestWindowIntake::browsedNameThatIsNotUtf8IsThatFileOrNone()
     QTest::mouseClick(window().findChild<QWidget*>(QStringLiteral("cmdBrowse")), Qt::LeftButton);
     if (answer.contains("%E9")) {
         QTRY_COMPARE(row(ResultRow::Md5), QStringLiteral("09fb6100cf8bb621424254d6420d2540")); // md5sum's answer
-        QCOMPARE(row(ResultRow::FileName), QStringLiteral("caf\ufffd.txt"));
+        QCOMPARE(row(ResultRow::FileName), QStringLiteral("caf\\xE9.txt"));
         QVERIFY(m_rig->messages.texts.isEmpty());
     } else {
         QCOMPARE(m_rig->messages.texts.size(), 1);

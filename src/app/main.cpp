@@ -27,7 +27,7 @@ int main(int argc, char** argv)
     static char fallbackName[] = "keswin-hash";
     char* programName = argc > 0 && argv[0] ? argv[0] : fallbackName;
     // "Browse..." starts this program again to show its dialog in a process of its own.
-    if (isFileDialogChild()) {
+    if (isFileDialogChild(argc)) {
         return runFileDialogChild(programName);
     }
     const QStringList arguments = programArguments(argc, argv);

@@ -71,43 +71,44 @@ void frmCheck::takeFile(const QString& path)
     showState();
 }
 
-std::optional<QByteArray> frmCheck::choose(const QString& title)
+void frmCheck::choose(const QString& title, std::function<void(const QByteArray& path)> take)
 {
-    const ChosenFile chosen = chosenFile(m_fileDialog.chooseFile(this, title));
-    if (!chosen.refusal.isEmpty()) {
-        announce(chosen.refusal);
-        return std::nullopt;
-    }
-    if (chosen.path.isEmpty()) {
-        return std::nullopt;
-    }
-    return nativePathFor(chosen.path);
+    m_fileDialog.chooseFile(this, title, [this, take = std::move(take)](const FileChoice& answer) {
+        if (!answer.failure.isEmpty()) {
+            announce(answer.failure);
+            return;
+        }
+        const ChosenFile chosen = chosenFile(answer.chosen);
+        if (!chosen.refusal.isEmpty()) {
+            announce(chosen.refusal);
+            return;
+        }
+        if (const std::optional<QByteArray> path = nativePathFor(chosen.path); path && !path->isEmpty()) {
+            take(*path);
+            showState();
+        }
+    });
 }
 
 void frmCheck::openList()
 {
-    if (const std::optional<QByteArray> path = choose(tr("Open a Checksum File"))) {
+    choose(tr("Open a Checksum File"), [this](const QByteArray& path) {
         showText(m_ui->lblPasteAnswer, {});
-        m_intake.takeList(*path);
-        showState();
-    }
+        m_intake.takeList(path);
+    });
 }
 
 void frmCheck::chooseFile()
 {
-    if (const std::optional<QByteArray> path = choose(tr("Choose a File to Check"))) {
+    choose(tr("Choose a File to Check"), [this](const QByteArray& path) {
         showText(m_ui->lblPasteAnswer, {});
-        m_intake.takeDataFile(*path);
-        showState();
-    }
+        m_intake.takeDataFile(path);
+    });
 }
 
 void frmCheck::chooseSecond()
 {
-    if (const std::optional<QByteArray> path = choose(tr("Choose a File to Compare With"))) {
-        m_intake.compareWithLoaded(*path);
-        showState();
-    }
+    choose(tr("Choose a File to Compare With"), [this](const QByteArray& path) { m_intake.compareWithLoaded(path); });
 }
 
 void frmCheck::pasteDigest()

@@ -5,6 +5,7 @@
 #include "CheckSession.h"
 #include "ThemeIcons.h"
 
+#include <functional>
 #include <memory>
 #include <QWidget>
 
@@ -44,7 +45,8 @@ private:
     void pasteDigest();
     void copyResults();
     // The path the dialog answered, or nothing (a cancel, or a name it could not give exactly: said in the status).
-    std::optional<QByteArray> choose(const QString& title);
+    // Shows the file dialog; TAKE gets the chosen file's bytes once it has closed, unless it gave none.
+    void choose(const QString& title, std::function<void(const QByteArray& path)> take);
     void showProgress();
     void showProblems();
     void showState();

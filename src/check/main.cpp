@@ -1,9 +1,10 @@
 #include "ClipboardHandover.h"
+#include "FileDialogChild.h"
 #include "frmCheck.h"
 #include "LiveWorker.h"
 #include "NativePath.h"
+#include "ProcessFileDialog.h"
 #include "QtClipboard.h"
-#include "QtFileDialog.h"
 #include "TerminationRequests.h"
 #include "Version.h"
 
@@ -13,15 +14,20 @@
 
 int main(int argc, char** argv)
 {
+    static char fallbackName[] = "keswin-check";
+    char* programName = argc > 0 && argv[0] ? argv[0] : fallbackName;
+    // The file dialogs are shown by this program started again, in a process of their own.
+    if (isFileDialogChild(argc)) {
+        return runFileDialogChild(programName);
+    }
     // Each argument as the bytes the system gave, so that a name that is not UTF-8 names the same file.
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
         arguments.append(textForNativePath(QByteArray(argv[i] ? argv[i] : "")));
     }
     // Qt sees the program's name alone: a file called -platform is a file to check, never one of Qt's options.
-    static char fallbackName[] = "keswin-check";
     int qtArgc = 1;
-    char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
+    char* qtArgv[] = {programName, nullptr};
 
     // Read before the window's application exists, so that --help and --version need no display.
     CheckArguments parsed;
@@ -48,7 +54,7 @@ int main(int argc, char** argv)
     TerminationRequests termination;
     QObject::connect(&termination, &TerminationRequests::requested, [] { QApplication::closeAllWindows(); });
 
-    QtFileDialog fileDialog;
+    ProcessFileDialog fileDialog;
     QtClipboard clipboard;
     frmCheck window(fileDialog, clipboard);
     QApplication::setWindowIcon(window.windowIcon());

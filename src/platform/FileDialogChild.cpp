@@ -1,13 +1,60 @@
 #include "FileDialogChild.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <QApplication>
 #include <QFileDialog>
+#include <QTimer>
+#include <QWindow>
+#include <thread>
 #include <unistd.h>
 
-bool isFileDialogChild()
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long the dialog's thread may go without answering before the process ends: a dialog that long unresponsive
+// is stuck, and may hold the pointer and the keyboard for the whole display.
+constexpr auto kStalledAfter = std::chrono::seconds(5);
+
+std::atomic<Clock::rep> g_lastAnswered{0};
+
+void answered()
 {
-    return qEnvironmentVariableIsSet(kFileDialogTitleVariable);
+    g_lastAnswered.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed);
+}
+
+// Ends the process once the dialog's thread has not answered for kStalledAfter; runs as long as the process.
+void watch()
+{
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        const Clock::time_point last{Clock::duration{g_lastAnswered.load(std::memory_order_relaxed)}};
+        if (Clock::now() - last > kStalledAfter) {
+            std::_Exit(kFileDialogStalledStatus);
+        }
+    }
+}
+
+bool writeAll(int descriptor, const QByteArray& bytes)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t written = ::write(descriptor, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (written < 0 && errno != EINTR) {
+            return false;
+        }
+        done += written > 0 ? written : 0;
+    }
+    return true;
+}
+
+} // namespace
+
+bool isFileDialogChild(int argc)
+{
+    return argc <= 1 && qEnvironmentVariableIsSet(kFileDialogTitleVariable);
 }
 
 int runFileDialogChild(char* programName)
@@ -17,25 +64,40 @@ int runFileDialogChild(char* programName)
     if (answerDescriptor < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
         return 1;
     }
+    answered();
+    std::thread(watch).detach();
+
     // Qt sees the program's name alone, as in the window's process.
     int argc = 1;
     char* argv[] = {programName, nullptr};
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Keswin Hash"));
     QGuiApplication::setDesktopFileName(QStringLiteral("keswin-hash"));
+    QTimer heartbeat;
+    QObject::connect(&heartbeat, &QTimer::timeout, &answered);
+    heartbeat.start(100);
 
-    // No folder, name or filter of ours: every file is listed, starting where the dialog itself sees fit. Qt's
-    // static call uses the desktop's own dialog where the platform theme provides one; local files only.
-    const QUrl chosen = QFileDialog::getOpenFileUrl(nullptr, qEnvironmentVariable(kFileDialogTitleVariable), QUrl(),
-                                                    QString(), nullptr, {}, {QStringLiteral("file")});
-    const QByteArray line = chosen.toEncoded() + '\n';
-    for (qsizetype done = 0; done < line.size();) {
-        const ssize_t written =
-            ::write(answerDescriptor, line.constData() + done, static_cast<size_t>(line.size() - done));
-        if (written < 0 && errno != EINTR) {
-            return 1;
-        }
-        done += written > 0 ? written : 0;
+    // No name or filter of ours: every file is listed. Local files only.
+    QFileDialog dialog(nullptr, qEnvironmentVariable(kFileDialogTitleVariable));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setSupportedSchemes({QStringLiteral("file")});
+    const QUrl folder = QUrl::fromEncoded(qgetenv(kFileDialogFolderVariable));
+    if (folder.isValid() && !folder.isEmpty()) {
+        dialog.setDirectoryUrl(folder);
     }
-    return 0;
+    // Over the window it belongs to, as a dialog of that window's own would be: placed on it and kept above it.
+    bool isNumber = false;
+    const WId owner = qEnvironmentVariable(kFileDialogOwnerVariable).toULongLong(&isNumber);
+    if (isNumber && owner != 0) {
+        dialog.winId();
+        if (QWindow* ownerWindow = QWindow::fromWinId(owner)) {
+            dialog.windowHandle()->setTransientParent(ownerWindow);
+        }
+    }
+    const QUrl chosen = dialog.exec() == QDialog::Accepted ? dialog.selectedUrls().value(0) : QUrl();
+    const bool written =
+        writeAll(answerDescriptor, chosen.toEncoded() + '\n' + dialog.directoryUrl().toEncoded() + '\n');
+    // Nothing to keep: the dialog's own settings would be saved on the way out, and a stuck settings file must not
+    // hold the answer up.
+    std::_Exit(written ? 0 : 1);
 }

@@ -1,11 +1,18 @@
 #pragma once
 
-// The environment variable that makes this program the file dialog's process: it holds the dialog's title.
+// What the window's process tells the file dialog's process, in its environment: the dialog's title (its presence
+// is what makes the process a dialog's), the window it belongs to, and the folder it opens in.
 inline constexpr char kFileDialogTitleVariable[] = "KESWIN_HASH_FILE_DIALOG_TITLE";
+inline constexpr char kFileDialogOwnerVariable[] = "KESWIN_HASH_FILE_DIALOG_OWNER";
+inline constexpr char kFileDialogFolderVariable[] = "KESWIN_HASH_FILE_DIALOG_FOLDER";
 
-// Whether this process was started to show the file dialog alone.
-bool isFileDialogChild();
+// The dialog's process ends with this status when its own thread stopped answering for a while, stuck in a folder
+// on a share that does not answer: ending lets go of whatever it held (the pointer, the keyboard).
+inline constexpr int kFileDialogStalledStatus = 3;
 
-// Shows the dialog, then writes the chosen file's URL, percent-encoded, and a line feed to standard output (an empty
-// line when none was chosen). Returns the process's exit status.
+// Whether this process was started to show the file dialog alone: the title is set and no file is given.
+bool isFileDialogChild(int argc);
+
+// Shows the dialog, then writes two lines to standard output, each a URL percent-encoded: the chosen file (empty
+// when none was) and the folder the dialog was in. Returns the process's exit status.
 int runFileDialogChild(char* programName);

@@ -60,42 +60,73 @@ QString textForNativePath(const QByteArray& native)
 
 namespace {
 
-// How one character of a carried path reads: itself, a carried byte, or a lone surrogate that stands for no byte.
+// How one code unit of a carried path reads: a character shown as it is, one that cannot be seen or that moves the
+// text around it (controls such as a line feed, zero-width and direction marks), a carried byte, or a lone surrogate
+// that stands for no byte. The second half of a pair reads as Character and adds nothing of its own.
 enum class Piece
 {
     Character,
+    Hidden,
     CarriedByte,
     Stray
 };
+
+bool isHidden(char32_t code)
+{
+    switch (QChar::category(code)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
+}
 
 Piece pieceAt(const QString& text, qsizetype i)
 {
     const QChar c = text[i];
     const bool pairedHigh = c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
     const bool pairedLow = c.isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate();
-    if (!c.isSurrogate() || pairedHigh || pairedLow) {
+    if (pairedLow) {
         return Piece::Character;
+    }
+    if (!c.isSurrogate() || pairedHigh) {
+        const char32_t code = pairedHigh ? QChar::surrogateToUcs4(c, text[i + 1]) : c.unicode();
+        return isHidden(code) ? Piece::Hidden : Piece::Character;
     }
     return c.unicode() >= kEscapeBase + 0x80 && c.unicode() <= kEscapeBase + 0xFF ? Piece::CarriedByte : Piece::Stray;
 }
 
-QString withByteEscapes(const QString& text, bool doubleBackslashes)
+void appendByteEscape(QString& shown, unsigned byte)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
+    shown += QLatin1String("\\x");
+    shown += QLatin1Char(kHex[(byte >> 4) & 0xF]);
+    shown += QLatin1Char(kHex[byte & 0xF]);
+}
+
+QString withByteEscapes(const QString& text, bool doubleBackslashes)
+{
     QString shown;
     shown.reserve(text.size() + 8);
     for (qsizetype i = 0; i < text.size(); ++i) {
         switch (pieceAt(text, i)) {
-        case Piece::CarriedByte: {
-            const auto byte = static_cast<unsigned>(text[i].unicode() - kEscapeBase);
-            shown += QLatin1String("\\x");
-            shown += QLatin1Char(kHex[byte >> 4]);
-            shown += QLatin1Char(kHex[byte & 0xF]);
+        case Piece::CarriedByte:
+            appendByteEscape(shown, static_cast<unsigned>(text[i].unicode() - kEscapeBase));
             break;
-        }
         case Piece::Stray:
             shown += QChar::ReplacementCharacter;
             break;
+        case Piece::Hidden: {
+            const qsizetype length = text[i].isHighSurrogate() ? 2 : 1;
+            for (const char byte : QStringView(text).sliced(i, length).toUtf8()) {
+                appendByteEscape(shown, static_cast<unsigned char>(byte));
+            }
+            i += length - 1;
+            break;
+        }
         case Piece::Character:
             shown += doubleBackslashes && text[i] == u'\\' ? QStringLiteral("\\\\") : QString(text[i]);
             break;

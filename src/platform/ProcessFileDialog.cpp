@@ -6,31 +6,48 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QProcess>
+#include <QWidget>
+#include <set>
 #include <sys/prctl.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
-// A process that may be stuck for good in a share that stopped answering. QProcess's destructor would wait for it,
-// so it is killed and left here, reachable, until this program ends.
-void abandon(QProcess* process)
+QString tr(const char* text)
 {
-    static std::vector<QProcess*> abandoned;
-    process->disconnect();
-    process->kill();
-    abandoned.push_back(process);
+    return QCoreApplication::translate("ProcessFileDialog", text);
 }
 
-// The first line the dialog's process wrote; the empty URL when it wrote none (a cancel, or a crash).
-QUrl answerFrom(QProcess& process)
+// Processes killed and not yet gone; some may be stuck for good in a share that stopped answering. QProcess's
+// destructor would wait for them: each is deleted once it has ended, and kept reachable here until then.
+std::set<QProcess*>& abandonedProcesses()
 {
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        return {};
+    static auto* const processes = new std::set<QProcess*>; // never destroyed, for the processes that never end
+    return *processes;
+}
+
+void abandon(QProcess* process)
+{
+    process->disconnect();
+    abandonedProcesses().insert(process);
+    QObject::connect(process, &QProcess::finished, process, [process] {
+        abandonedProcesses().erase(process);
+        process->deleteLater();
+    });
+    process->kill();
+}
+
+// Why a dialog's process that ended without both lines gave no answer.
+QString failureOf(const QProcess& process)
+{
+    if (process.error() == QProcess::FailedToStart) {
+        return tr("The file dialog could not be shown: %1").arg(process.errorString());
     }
-    const QByteArray output = process.readAllStandardOutput();
-    const qsizetype end = output.indexOf('\n');
-    return end < 0 ? QUrl() : QUrl::fromEncoded(output.left(end));
+    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == kFileDialogStalledStatus) {
+        return tr("The file dialog stopped answering and was closed. A folder it showed may be on a share that does "
+                  "not answer; choose the file in another folder, or drop it on the window.");
+    }
+    return tr("The file dialog ended without an answer.");
 }
 
 } // namespace
@@ -46,17 +63,22 @@ ProcessFileDialog::~ProcessFileDialog()
     }
 }
 
-void ProcessFileDialog::chooseFile(QObject* context, const QString& title, Answer answer)
+void ProcessFileDialog::chooseFile(QWidget* owner, const QString& title, Answer answer)
 {
-    // One dialog at a time, as with a modal one.
+    // One dialog at a time, as with a modal one; it is kept above its window.
     if (m_open) {
         return;
     }
     auto* process = new QProcess;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QString::fromLatin1(kFileDialogTitleVariable), title);
+    environment.insert(QString::fromLatin1(kFileDialogFolderVariable), QString::fromLatin1(m_lastFolder));
+    if (owner) {
+        environment.insert(QString::fromLatin1(kFileDialogOwnerVariable), QString::number(owner->window()->winId()));
+    }
     process->setProcessEnvironment(environment);
-    process->setProgram(m_program.isEmpty() ? QCoreApplication::applicationFilePath() : m_program);
+    // This very program, even once its file has been replaced or removed.
+    process->setProgram(m_program.isEmpty() ? QStringLiteral("/proc/self/exe") : m_program);
     process->setArguments(m_arguments);
     process->setStandardInputFile(QProcess::nullDevice());
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -69,30 +91,54 @@ void ProcessFileDialog::chooseFile(QObject* context, const QString& title, Answe
         }
     });
     m_open = process;
-    QPointer<QObject> guard(context);
-    QObject::connect(process, &QProcess::finished, process, [this, process, guard, answer] {
-        ended(process);
+    const QPointer<QWidget> guard(owner);
+    // Taken as soon as both lines are in: the process may take its time to go.
+    const auto takeAnswer = [this, process, guard, answer] {
+        if (process->property("answered").toBool()) {
+            return;
+        }
+        const QByteArray output = process->peek(1 << 16);
+        const qsizetype first = output.indexOf('\n');
+        const qsizetype second = first < 0 ? -1 : output.indexOf('\n', first + 1);
+        const bool ended = process->state() == QProcess::NotRunning;
+        if (second < 0 && !ended) {
+            return;
+        }
+        process->setProperty("answered", true);
+        FileChoice choice;
+        if (second >= 0) {
+            choice.chosen = QUrl::fromEncoded(output.left(first));
+            m_lastFolder = output.mid(first + 1, second - first - 1);
+        } else {
+            choice.failure = failureOf(*process);
+            if (process->exitCode() == kFileDialogStalledStatus) {
+                m_lastFolder.clear(); // it may be where the dialog got stuck
+            }
+        }
+        end(process);
         if (guard) {
-            answer(answerFrom(*process));
+            answer(choice);
+        }
+    };
+    QObject::connect(process, &QProcess::readyReadStandardOutput, process, takeAnswer);
+    QObject::connect(process, &QProcess::finished, process, takeAnswer);
+    QObject::connect(process, &QProcess::errorOccurred, process, [takeAnswer](QProcess::ProcessError error) {
+        // A process that never started sends no finished signal.
+        if (error == QProcess::FailedToStart) {
+            takeAnswer();
         }
     });
-    QObject::connect(process, &QProcess::errorOccurred, process,
-                     [this, process, guard, answer](QProcess::ProcessError error) {
-                         // A process that never started sends no finished signal.
-                         if (error == QProcess::FailedToStart) {
-                             ended(process);
-                             if (guard) {
-                                 answer(QUrl());
-                             }
-                         }
-                     });
     process->start();
 }
 
-void ProcessFileDialog::ended(QProcess* process)
+void ProcessFileDialog::end(QProcess* process)
 {
     if (m_open == process) {
         m_open = nullptr;
     }
-    process->deleteLater();
+    if (process->state() == QProcess::NotRunning) {
+        process->deleteLater();
+    } else {
+        abandon(process); // it has answered, and has no more to say
+    }
 }

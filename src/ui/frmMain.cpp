@@ -153,9 +153,13 @@ void frmMain::imgTitle_Click()
 
 void frmMain::cmdBrowse_Click()
 {
-    m_fileDialog.chooseFile(this, kBrowseTitle, [this](const QUrl& answer) {
+    m_fileDialog.chooseFile(this, kBrowseTitle, [this](const FileChoice& answer) {
+        if (!answer.failure.isEmpty()) {
+            showMessage(answer.failure);
+            return;
+        }
         // A cancel gives the empty text, which the intake ignores: the rows keep what they show.
-        const ChosenFile chosen = chosenFile(answer);
+        const ChosenFile chosen = chosenFile(answer.chosen);
         if (!chosen.refusal.isEmpty()) {
             showMessage(chosen.refusal);
             return;

@@ -91,7 +91,8 @@ mkdir -m 755 "$public"
 #   given        the argument on the command line, taken in the folder $start_in
 #   dropped      the full path a drop carries
 #   shown_name, shown_path   what the name and path rows must show: exactly what was given; where it holds a
-#                byte that is not UTF-8, each such byte as \xHH and each backslash doubled
+#                byte that is not UTF-8 or a character that cannot be seen (a line feed, a tab), each such byte as
+#                \xHH and each backslash doubled
 #   content      a file holding the bytes the digests must be of
 #   size_text    what the size row must show, when it is not the size of $content
 #   stat_size    what the size row may go on showing once the file is refused: what stat said before the read failed
@@ -154,11 +155,17 @@ make_unsearchable_folder() {
     printf 'behind a folder no one but root may search' >"$given"
     chmod 000 "$public/locked"
 }
-make_newline() { place newline && as_file $'line\nbreak.txt'; }
+make_newline() {
+    place newline && as_file $'line\nbreak.txt'
+    shown_name='line\x0Abreak.txt' shown_path="$dir/line\\x0Abreak.txt"
+}
 make_quotes() { place quotes && as_file "it's \"quoted\".txt"; }
 # Relative on the command line: a name that a parser of options would take for one.
 make_leading_dash() { place leading-dash && as_file --help && given=--help; }
-make_tab() { place tab && as_file $'tab\there.txt'; }
+make_tab() {
+    place tab && as_file $'tab\there.txt'
+    shown_name='tab\x09here.txt' shown_path="$dir/tab\\x09here.txt"
+}
 make_leading_space() { place leading-space && as_file ' leading space.txt'; }
 make_trailing_space() { place trailing-space && as_file 'trailing space.txt '; }
 # A name cannot hold a slash: the markup runs over a folder and the file in it.

@@ -319,7 +319,12 @@ open_dialog() {
     click_browse "$main"
     for _ in $(seq 100); do
         dialog=$(dialog_ids)
-        [ -n "$dialog" ] && [ "$(xdotool getwindowfocus)" = "$dialog" ] && return 0
+        if [ -n "$dialog" ] && [ "$(xdotool getwindowfocus)" = "$dialog" ]; then
+            # Its own process's, and kept over the window all the same.
+            [ "$(xprop -id "$dialog" WM_TRANSIENT_FOR | grep -o '0x[0-9a-f]*')" = "$(printf '0x%x' "$main")" ] ||
+                fail "the dialog is not kept over the window: $(xprop -id "$dialog" WM_TRANSIENT_FOR)"
+            return 0
+        fi
         sleep 0.1
     done
     fail "no focused dialog titled \"Select a File to Hash\" after a click on Browse..."

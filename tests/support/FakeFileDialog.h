@@ -10,14 +10,14 @@
 class FakeFileDialog final : public FileDialog
 {
 public:
-    void chooseFile(QObject* context, const QString& title, Answer answer) override
+    void chooseFile(QWidget* owner, const QString& title, Answer answer) override
     {
-        contexts.append(context);
+        owners.append(owner);
         titles.append(title);
-        answer(answers.isEmpty() ? QUrl() : answers.takeFirst());
+        answer(answers.isEmpty() ? FileChoice{} : FileChoice{answers.takeFirst(), QString()});
     }
 
     QList<QUrl> answers;
-    QList<QObject*> contexts;
+    QList<QWidget*> owners;
     QStringList titles;
 };
