@@ -6,9 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QProcess>
 #include <QTest>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -85,7 +83,6 @@ class TestChangingFiles : public QObject
 private slots:
     void writersAreCaught_data();
     void writersAreCaught();
-    void writerOfASmallFileWaitsAndIsSeen();
     void readingWaitsOutTheTickOfTheLastChange_data();
     void readingWaitsOutTheTickOfTheLastChange();
 
@@ -182,42 +179,6 @@ void TestChangingFiles::writersAreCaught()
         QVERIFY(outcome.digest.isEmpty());
         QCOMPARE(outcome.reason, reason);
     }
-}
-
-// A small file is read under a lease: a program opening it for writing mid-read waits until the read is over, and
-// the read, which cannot tell how long it waited, is not given as good.
-void TestChangingFiles::writerOfASmallFileWaitsAndIsSeen()
-{
-    const QString file = m_files.write(QStringLiteral("small"), QByteArray(4096, 'a'));
-    QProcess writer;
-    const auto meddle = [&] {
-        writer.start(QStringLiteral("/bin/sh"), {"-c", QStringLiteral("printf b >>'%1'").arg(file)});
-        QVERIFY(writer.waitForStarted());
-        // Until the kernel shows our lease being broken by that opening.
-        for (QDeadlineTimer deadline(20'000); !deadline.hasExpired();) {
-            QFile locks(QStringLiteral("/proc/locks"));
-            if (locks.open(QIODevice::ReadOnly) && locks.readAll().contains("BREAKING")) {
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        QFAIL("the writer's opening never broke the lease");
-    };
-    DigestEngine engine([&](const QByteArray& path) {
-        OpenedFile opened = RegularFile::open(path);
-        if (opened.reader) {
-            opened.reader = std::make_unique<MeddlingReader>(std::move(opened.reader), 1, meddle);
-        }
-        return opened;
-    });
-    const DigestOutcome outcome = engine.DigestFile(DigestKind::Sha256, file);
-    QVERIFY2(!outcome.isOk(), qPrintable(QStringLiteral("a digest was given: ") + outcome.digest));
-    QCOMPARE(outcome.failure, DigestFailure::BeingWritten);
-    // Once the read let go, the writer went on.
-    QVERIFY(writer.waitForFinished(20'000));
-    QFile written(file);
-    QVERIFY(written.open(QIODevice::ReadOnly));
-    QCOMPARE(written.readAll(), QByteArray(4096, 'a') + 'b');
 }
 
 void TestChangingFiles::readingWaitsOutTheTickOfTheLastChange_data()

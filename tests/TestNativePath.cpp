@@ -67,6 +67,9 @@ void TestNativePath::shownNamesNeverReadAsAnother_data()
     QTest::newRow("outside the basic plane, hidden")
         << QByteArray("a\xf3\xa0\x80\x81") << QStringLiteral("a\\xF3\\xA0\\x80\\x81");
     QTest::newRow("outside the basic plane, seen") << QByteArray("\xf0\x9f\x98\x80") << QStringLiteral("\U0001F600");
+    QTest::newRow("joiners, as scripts and emoji use them, stay")
+        << QByteArray("\xd9\x85\xdb\x8c\xe2\x80\x8c\xd8\xae \xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x92\xbb")
+        << QStringLiteral("\u0645\u06cc\u200c\u062e \U0001F469\u200d\U0001F4BB");
     QTest::newRow("space at both ends stays") << QByteArray(" a ") << QStringLiteral(" a ");
 }
 

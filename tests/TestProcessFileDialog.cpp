@@ -61,7 +61,7 @@ void chooseAndWait(ProcessFileDialog& dialog, QWidget* owner, std::optional<File
 
 void TestProcessFileDialog::answerIsTheFirstOfTwoLines_data()
 {
-    const QString stalled = QStringLiteral("The file dialog stopped answering and was closed.");
+    const QString stalled = QStringLiteral("The file dialog stopped answering for ten seconds and was closed.");
     const QString noAnswer = QStringLiteral("The file dialog ended without an answer.");
     QTest::addColumn<QString>("script");
     QTest::addColumn<QByteArray>("chosen");

@@ -28,7 +28,7 @@ int main(int argc, char** argv)
     char* programName = argc > 0 && argv[0] ? argv[0] : fallbackName;
     // "Browse..." starts this program again to show its dialog in a process of its own.
     if (isFileDialogChild(argc)) {
-        return runFileDialogChild(programName);
+        return runFileDialogChild(fallbackName);
     }
     const QStringList arguments = programArguments(argc, argv);
 

@@ -18,7 +18,7 @@ int main(int argc, char** argv)
     char* programName = argc > 0 && argv[0] ? argv[0] : fallbackName;
     // The file dialogs are shown by this program started again, in a process of their own.
     if (isFileDialogChild(argc)) {
-        return runFileDialogChild(programName);
+        return runFileDialogChild(fallbackName);
     }
     // Each argument as the bytes the system gave, so that a name that is not UTF-8 names the same file.
     QStringList arguments;

@@ -17,7 +17,7 @@ using Clock = std::chrono::steady_clock;
 
 // How long the dialog's thread may go without answering before the process ends: a dialog that long unresponsive
 // is stuck, and may hold the pointer and the keyboard for the whole display.
-constexpr auto kStalledAfter = std::chrono::seconds(5);
+constexpr auto kStalledAfter = std::chrono::seconds(10);
 
 std::atomic<Clock::rep> g_lastAnswered{0};
 
@@ -81,9 +81,9 @@ int runFileDialogChild(char* programName)
     QFileDialog dialog(nullptr, qEnvironmentVariable(kFileDialogTitleVariable));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setSupportedSchemes({QStringLiteral("file")});
-    const QUrl folder = QUrl::fromEncoded(qgetenv(kFileDialogFolderVariable));
-    if (folder.isValid() && !folder.isEmpty()) {
-        dialog.setDirectoryUrl(folder);
+    const QUrl startFolder = QUrl::fromEncoded(qgetenv(kFileDialogFolderVariable));
+    if (startFolder.isValid() && !startFolder.isEmpty()) {
+        dialog.setDirectoryUrl(startFolder);
     }
     // Over the window it belongs to, as a dialog of that window's own would be: placed on it and kept above it.
     bool isNumber = false;
@@ -95,8 +95,9 @@ int runFileDialogChild(char* programName)
         }
     }
     const QUrl chosen = dialog.exec() == QDialog::Accepted ? dialog.selectedUrls().value(0) : QUrl();
-    const bool written =
-        writeAll(answerDescriptor, chosen.toEncoded() + '\n' + dialog.directoryUrl().toEncoded() + '\n');
+    // The next dialog opens where this one's file was, or where it was left.
+    const QUrl folder = chosen.isEmpty() ? dialog.directoryUrl() : chosen.adjusted(QUrl::RemoveFilename);
+    const bool written = writeAll(answerDescriptor, chosen.toEncoded() + '\n' + folder.toEncoded() + '\n');
     // Nothing to keep: the dialog's own settings would be saved on the way out, and a stuck settings file must not
     // hold the answer up.
     std::_Exit(written ? 0 : 1);

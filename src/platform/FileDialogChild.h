@@ -6,13 +6,14 @@ inline constexpr char kFileDialogTitleVariable[] = "KESWIN_HASH_FILE_DIALOG_TITL
 inline constexpr char kFileDialogOwnerVariable[] = "KESWIN_HASH_FILE_DIALOG_OWNER";
 inline constexpr char kFileDialogFolderVariable[] = "KESWIN_HASH_FILE_DIALOG_FOLDER";
 
-// The dialog's process ends with this status when its own thread stopped answering for a while, stuck in a folder
-// on a share that does not answer: ending lets go of whatever it held (the pointer, the keyboard).
+// The dialog's process ends with this status when its own thread stopped answering for ten seconds, stuck in a
+// folder on a share that does not answer, say: ending lets go of whatever it held (the pointer, the keyboard).
 inline constexpr int kFileDialogStalledStatus = 3;
 
 // Whether this process was started to show the file dialog alone: the title is set and no file is given.
 bool isFileDialogChild(int argc);
 
 // Shows the dialog, then writes two lines to standard output, each a URL percent-encoded: the chosen file (empty
-// when none was) and the folder the dialog was in. Returns the process's exit status.
+// when none was) and the folder for the next dialog. PROGRAM_NAME is the window's program's own, which desktops
+// group windows by (this process runs as /proc/self/exe). Returns the process's exit status.
 int runFileDialogChild(char* programName);

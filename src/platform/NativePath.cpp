@@ -73,6 +73,12 @@ enum class Piece
 
 bool isHidden(char32_t code)
 {
+    // The joiners belong to how scripts (Persian, Indic) and emoji are written.
+    constexpr char32_t kNonJoiner = 0x200C;
+    constexpr char32_t kJoiner = 0x200D;
+    if (code == kNonJoiner || code == kJoiner) {
+        return false;
+    }
     switch (QChar::category(code)) {
     case QChar::Other_Control:
     case QChar::Other_Format:

@@ -1,7 +1,6 @@
 #include "FileReader.h"
 #include "WriteWatch.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <QCoreApplication>
@@ -71,9 +70,6 @@ QString writerReason()
         "RegularFile", "Another program has the file open for writing, so it can change while it is being read.");
 }
 
-// Files up to this size are read with their read lease held throughout: a writer waits for them at most a moment.
-constexpr qint64 kHeldLeaseSize = qint64{64} << 10;
-
 // A file changed again while waiting out its last change this many times is being written to.
 constexpr int kSettlingRounds = 5;
 
@@ -106,39 +102,20 @@ std::optional<FileIdentity> settledIdentity(int descriptor, struct statx info, F
 class PosixFileReader final : public FileReader
 {
 public:
-    PosixFileReader(int descriptor, FileIdentity identity, WriteWatch::Watch watch, bool leaseHeld)
-        : m_descriptor(descriptor), m_identity(identity), m_watch(watch), m_leaseHeld(leaseHeld)
+    PosixFileReader(int descriptor, FileIdentity identity, WriteWatch::Watch watch)
+        : m_descriptor(descriptor), m_identity(identity), m_watch(watch)
     {}
     ~PosixFileReader() override { ::close(m_descriptor); }
     PosixFileReader(const PosixFileReader&) = delete;
     PosixFileReader& operator=(const PosixFileReader&) = delete;
 
-    qint64 read(std::span<std::byte> buffer) override
-    {
-        // Under the lease the size cannot change: once it has all been read, the end needs no read of its own.
-        if (m_leaseHeld) {
-            const auto left = static_cast<std::size_t>(std::max<qint64>(m_identity.size - m_bytesRead, 0));
-            buffer = buffer.first(std::min(buffer.size(), left));
-        }
-        const qint64 count = buffer.empty() ? 0 : readFully(m_descriptor, buffer, &m_error);
-        m_bytesRead += std::max<qint64>(count, 0);
-        return count;
-    }
+    qint64 read(std::span<std::byte> buffer) override { return readFully(m_descriptor, buffer, &m_error); }
 
     QString errorString() const override { return m_error; }
     FileIdentity identity() const override { return m_identity; }
 
     std::optional<FileIdentity> currentIdentity() override
     {
-        // Nobody could have opened the file for writing while the lease held, nor truncated it.
-        if (m_leaseHeld) {
-            if (m_watch.stillHeld()) {
-                return m_identity;
-            }
-            m_error = writerReason();
-            m_beingWritten = true;
-            return std::nullopt;
-        }
         struct statx info
         {
         };
@@ -161,8 +138,6 @@ private:
     int m_descriptor;
     FileIdentity m_identity;
     WriteWatch::Watch m_watch;
-    bool m_leaseHeld;
-    qint64 m_bytesRead = 0;
     bool m_beingWritten = false;
     QString m_error;
 };
@@ -246,18 +221,12 @@ OpenedFile open(const QByteArray& nativePath)
     if (!watch.usable()) {
         ::fcntl(descriptor, F_SETFL, 0);
     }
-    // A small file is read in a moment: its lease is kept for that moment, and no change can come in it.
-    const bool small = static_cast<qint64>(info.stx_size) <= kHeldLeaseSize;
-    const WriteWatch::Writers writers = small ? watch.hold() : watch.writers();
-    if (writers == WriteWatch::Writers::Present) {
+    if (watch.writers() == WriteWatch::Writers::Present) {
         ::close(descriptor);
         return {nullptr, writerReason(), 0, true, true};
     }
-    const bool leaseHeld = small && writers == WriteWatch::Writers::None;
     bool keepsChanging = false;
-    const std::optional<FileIdentity> identity =
-        leaseHeld ? std::optional<FileIdentity>(statusOf(info).identity)
-                  : settledIdentity(descriptor, info, looked, &error, &keepsChanging);
+    const std::optional<FileIdentity> identity = settledIdentity(descriptor, info, looked, &error, &keepsChanging);
     if (!identity) {
         ::close(descriptor);
         return {nullptr, error, 0, true, keepsChanging};
@@ -267,7 +236,7 @@ OpenedFile open(const QByteArray& nativePath)
     if (identity->size >= kAdvisedFrom) {
         ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
     }
-    return {std::make_unique<PosixFileReader>(descriptor, *identity, watch, leaseHeld), QString()};
+    return {std::make_unique<PosixFileReader>(descriptor, *identity, watch), QString()};
 }
 
 bool isFolder(const QByteArray& nativePath)

@@ -44,8 +44,9 @@ QString failureOf(const QProcess& process)
         return tr("The file dialog could not be shown: %1").arg(process.errorString());
     }
     if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == kFileDialogStalledStatus) {
-        return tr("The file dialog stopped answering and was closed. A folder it showed may be on a share that does "
-                  "not answer; choose the file in another folder, or drop it on the window.");
+        return tr("The file dialog stopped answering for ten seconds and was closed. Something it looked at did not "
+                  "answer: a folder on a share that stopped answering, a very large folder, or its own settings. "
+                  "Choose the file in another folder, or drop it on the window.");
     }
     return tr("The file dialog ended without an answer.");
 }

@@ -13,12 +13,13 @@ namespace WriteWatch {
 namespace {
 
 // File systems whose leases see every opening on this computer, so that a refused read lease means a writer. On
-// network file systems a lease can be refused for want of a delegation or oplock, and writers elsewhere are unseen.
+// network file systems a lease can be refused for want of a delegation or oplock, and writers elsewhere are unseen;
+// on an overlay, a writer working in the layers' own folders is unseen.
 bool leasesSeeAllWriters(int descriptor)
 {
-    constexpr std::array<long, 8> kLocal = {
+    constexpr std::array<long, 7> kLocal = {
         EXT4_SUPER_MAGIC, XFS_SUPER_MAGIC,   BTRFS_SUPER_MAGIC, TMPFS_MAGIC,
-        F2FS_SUPER_MAGIC, MSDOS_SUPER_MAGIC, EXFAT_SUPER_MAGIC, OVERLAYFS_SUPER_MAGIC,
+        F2FS_SUPER_MAGIC, MSDOS_SUPER_MAGIC, EXFAT_SUPER_MAGIC,
     };
     struct statfs info
     {
@@ -60,29 +61,12 @@ Writers Watch::writers() const
     if (!m_usable) {
         return Writers::Unknown;
     }
-    const Writers found = hold();
-    if (found == Writers::None) {
-        ::fcntl(m_descriptor, F_SETLEASE, F_UNLCK);
-    }
-    return found;
-}
-
-Writers Watch::hold() const
-{
-    if (!m_usable) {
-        return Writers::Unknown;
-    }
     if (::fcntl(m_descriptor, F_SETLEASE, F_RDLCK) == 0) {
+        ::fcntl(m_descriptor, F_SETLEASE, F_UNLCK);
         return Writers::None;
     }
     // EACCES: not the owner and no CAP_LEASE; EINVAL: leases are turned off.
     return errno == EAGAIN ? Writers::Present : Writers::Unknown;
-}
-
-bool Watch::stillHeld() const
-{
-    // A lease being broken already reads as the type it is being broken to.
-    return ::fcntl(m_descriptor, F_GETLEASE) == F_RDLCK;
 }
 
 std::chrono::nanoseconds settlingTime(const FileTime& changed, const FileTime& now)

@@ -25,12 +25,6 @@ class Watch
 public:
     explicit Watch(int descriptor);
     Writers writers() const;
-    // Takes a read lease and keeps it until the descriptor is closed: while it is held, a program that opens the
-    // file for writing (or truncates it) waits, and the lease shows it was asked for. For short reads only: a writer
-    // waits for as long as it is held.
-    Writers hold() const;
-    // Whether the lease taken by hold() is still held, unbroken by any writer since.
-    bool stillHeld() const;
     // Whether the file lies on a file system of this computer whose leases see every writer.
     bool usable() const { return m_usable; }
 
