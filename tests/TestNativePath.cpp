@@ -70,6 +70,13 @@ void TestNativePath::shownNamesNeverReadAsAnother_data()
     QTest::newRow("joiners, as scripts and emoji use them, stay")
         << QByteArray("\xd9\x85\xdb\x8c\xe2\x80\x8c\xd8\xae \xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x92\xbb")
         << QStringLiteral("\u0645\u06cc\u200c\u062e \U0001F469\u200d\U0001F4BB");
+    QTest::newRow("no-break space") << QByteArray("a\xc2\xa0"
+                                                  "b")
+                                    << QStringLiteral("a\\xC2\\xA0b");
+    QTest::newRow("blank letter") << QByteArray("a\xe3\x85\xa4"
+                                                "b")
+                                  << QStringLiteral("a\\xE3\\x85\\xA4b");
+    QTest::newRow("unassigned") << QByteArray("a\xf0\xaf\xbf\xbf") << QStringLiteral("a\\xF0\\xAF\\xBF\\xBF");
     QTest::newRow("space at both ends stays") << QByteArray(" a ") << QStringLiteral(" a ");
 }
 

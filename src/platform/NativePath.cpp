@@ -1,5 +1,8 @@
 #include "NativePath.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;
@@ -79,12 +82,20 @@ bool isHidden(char32_t code)
     if (code == kNonJoiner || code == kJoiner) {
         return false;
     }
+    // Blank letters and marks, drawn as nothing.
+    constexpr char32_t kBlanks[] = {0x034F, 0x115F, 0x1160, 0x3164, 0xFFA0};
+    if (std::find(std::begin(kBlanks), std::end(kBlanks), code) != std::end(kBlanks)) {
+        return true;
+    }
     switch (QChar::category(code)) {
     case QChar::Other_Control:
     case QChar::Other_Format:
+    case QChar::Other_NotAssigned:
     case QChar::Separator_Line:
     case QChar::Separator_Paragraph:
         return true;
+    case QChar::Separator_Space:
+        return code != U' '; // a no-break space reads as a space
     default:
         return false;
     }

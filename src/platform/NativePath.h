@@ -13,7 +13,8 @@ QString textForNativePath(const QByteArray& native);
 // The text to show a person, valid text that names this one path and no other, so that what is shown and copied
 // from it never passes for another file's name. A path of valid UTF-8 without a backslash, and without a character
 // that cannot be seen or that moves the text around it (a control such as a line feed, a zero-width space, a
-// direction mark; the joiners that scripts and emoji are written with excepted), is shown as it is. Any other has each
+// direction mark, a no-break space, a blank letter, an unassigned code point; the joiners that scripts and emoji are
+// written with excepted), is shown as it is. Any other has each
 // byte of those characters and each byte that is not UTF-8 shown as \xHH, and each backslash doubled: "caf\xE9.txt" for
 // the Latin-1 name, "caf\\xE9.txt" for a name that really holds those four characters, "a\x0Ab" for a name holding a
 // line feed.
