@@ -13,6 +13,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -270,6 +271,9 @@ void TestCheckWindow::hostileNamesShowLiterally()
     QCOMPARE(rig.window->model().row(0).name, name);
     QCOMPARE(rig.window->model().row(0).state, CheckState::Ok);
     QCOMPARE(rig.cell(0, CheckModel::NameColumn), QStringLiteral("<b>bold&lt; caf\\xE9"));
+    // The state as a picture too, whatever icon theme the desktop has (here, none).
+    const QModelIndex state = rig.find<QTableView>("tblResults")->model()->index(0, CheckModel::StateColumn);
+    QVERIFY(!state.data(Qt::DecorationRole).value<QIcon>().isNull());
     QLabel* found = rig.find<QLabel>("lblFound");
     QCOMPARE(found->textFormat(), Qt::PlainText);
     QVERIFY2(found->text().contains(QStringLiteral("<b>bold&lt; caf\\xE9.sha256")), qPrintable(found->text()));

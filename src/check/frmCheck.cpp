@@ -154,6 +154,9 @@ void frmCheck::showProblems()
 void frmCheck::showState()
 {
     showText(m_ui->lblFound, foundText(m_session));
+    m_ui->lblFound->setAccessibleName(m_session.mode() == CheckSession::Mode::Compare ? tr("Comparison")
+                                      : m_session.mode() == CheckSession::Mode::List  ? tr("Checksum list")
+                                                                                      : tr("Published digests found"));
     m_ui->lblFound->setVisible(!m_ui->lblFound->text().isEmpty());
     const bool dataFile = !m_intake.dataFile().isEmpty();
     m_ui->cmdCompare->setEnabled(dataFile);

@@ -38,7 +38,7 @@ QString checkSummary(const CheckModel& model, qsizetype problemCount)
     qsizetype settled = 0;
     for (qsizetype i = 0; i < model.size(); ++i) {
         const CheckState state = model.row(i).state;
-        settled += isSettled(state) ? 1 : 0;
+        settled += isSettled(state) && state != CheckState::Cancelled ? 1 : 0; // a cancelled row was not checked
         for (std::size_t k = 0; k < kStatesInOrder.size(); ++k) {
             counts[k] += kStatesInOrder[k] == state ? 1 : 0;
         }

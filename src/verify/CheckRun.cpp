@@ -32,6 +32,9 @@ void Delivery::mergeFrom(Delivery&& later)
     if (later.digests) {
         digests = std::move(later.digests);
     }
+    if (later.identity) {
+        identity = later.identity;
+    }
     if (later.comparison) {
         comparison = later.comparison;
     }

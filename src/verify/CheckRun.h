@@ -2,6 +2,7 @@
 
 #include "CheckRow.h"
 #include "FileDigests.h"
+#include "FileReader.h"
 
 #include <atomic>
 #include <functional>
@@ -42,9 +43,10 @@ struct Delivery
     std::vector<CheckRow> newRows;
     std::vector<RowAnswer> answers;
     QStringList problems;
-    QList<QByteArray> foundFiles;       // checksum files found beside a data file
-    std::optional<quint64> totalBytes;  // every byte the run will read, once known
-    std::optional<FileDigests> digests; // a data file's digests from one read
+    QList<QByteArray> foundFiles;         // checksum files found beside a data file
+    std::optional<quint64> totalBytes;    // every byte the run will read, once known
+    std::optional<FileDigests> digests;   // a data file's digests from one read
+    std::optional<FileIdentity> identity; // the data file as it was read, or as it was looked at again
     std::optional<Comparison> comparison;
     bool finished = false;
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <QCoreApplication>
+#include <utility>
 
 namespace {
 
@@ -55,6 +56,7 @@ void CheckSession::abandonRun()
 void CheckSession::begin(Mode mode, QList<QByteArray> subjects)
 {
     abandonRun();
+    m_bytesWhenCancelled.reset();
     m_mode = mode;
     m_subjects = std::move(subjects);
     m_problems.clear();
@@ -68,11 +70,14 @@ void CheckSession::begin(Mode mode, QList<QByteArray> subjects)
     emit foundFilesChanged();
 }
 
-void CheckSession::startRun(std::function<void(CheckRun&)> job)
+void CheckSession::startRun(std::function<void(CheckRun&)> job, bool freshProgress)
 {
     abandonRun();
-    m_totalBytes = 0;
-    m_bytesAnswered = 0;
+    m_bytesWhenCancelled.reset();
+    if (freshProgress) {
+        m_totalBytes = 0;
+        m_bytesAnswered = 0;
+    }
     m_nextUnanswered = 0;
     m_sinceStart.start();
     m_sinceApply.start();
@@ -140,7 +145,10 @@ CheckSession::PasteResult CheckSession::paste(const QString& text)
         return PasteResult::Accepted;
     }
     if (!m_run) {
-        settleFileRows();
+        // The file is looked at again first: it may have changed since its digests were computed.
+        m_looking = true;
+        const QByteArray path = m_subjects.value(0);
+        startRun([path](CheckRun& run) { lookJob(run, path); }, false);
     }
     return PasteResult::Accepted;
 }
@@ -161,6 +169,7 @@ void CheckSession::cancel()
     if (!m_run) {
         return;
     }
+    m_bytesWhenCancelled = m_run->bytesDone();
     abandonRun();
     m_model.update(0, m_model.size() - 1, [](CheckRow& row, qsizetype) {
         if (!isSettled(row.state)) {
@@ -216,7 +225,29 @@ void CheckSession::apply()
     }
     m_run.reset();
     m_ticker.stop();
+    if (std::exchange(m_looking, false)) {
+        if (!delivery.identity || delivery.identity != m_readIdentity) {
+            // Changed, or not to be trusted: every digest is read again, from one new read.
+            m_digests = {};
+            m_readIdentity.reset();
+            AlgorithmSet algorithms = firstReadAlgorithms();
+            m_model.update(0, m_model.size() - 1, [&algorithms](CheckRow& row, qsizetype) {
+                algorithms.insert(row.candidates);
+                if (row.state == CheckState::Ok || row.state == CheckState::Mismatch) {
+                    row.state = CheckState::Waiting; // answered for a version that is gone
+                    row.actual.clear();
+                }
+            });
+            startFileRead(algorithms, false);
+            return;
+        }
+        settleFileRows();
+        if (m_run) {
+            return;
+        }
+    }
     if (delivery.digests) {
+        m_readIdentity = delivery.identity;
         takeDigests(*delivery.digests);
         settleFileRows();
         if (m_run) {
@@ -356,7 +387,7 @@ CheckProgress CheckSession::progress() const
     CheckProgress progress;
     progress.totalBytes = m_totalBytes;
     if (!m_run) {
-        progress.bytesDone = m_totalBytes;
+        progress.bytesDone = m_bytesWhenCancelled.value_or(m_totalBytes);
         progress.secondsLeft = 0;
         return progress;
     }

@@ -56,6 +56,8 @@ public:
 
     // Every entry of the list, names taken against the list's own folder.
     void checkList(const QByteArray& listPath);
+    // The list, the data file, or the two files compared, as given.
+    const QList<QByteArray>& subjects() const { return m_subjects; }
     // A data file given alone: the digests published beside it, and the first read for the usual digests.
     void checkFile(const QByteArray& path);
     // A digest for the file given by checkFile(); answered at once when its digest is known, else read for.
@@ -93,7 +95,8 @@ private:
     void applyAnswers(std::vector<RowAnswer>& answers);
     void tick();
     void begin(Mode mode, QList<QByteArray> subjects);
-    void startRun(std::function<void(CheckRun&)> job);
+    // A run of its own for JOB; a quick look keeps the progress of the read before it.
+    void startRun(std::function<void(CheckRun&)> job, bool freshProgress = true);
     void abandonRun();
     void startFileRead(AlgorithmSet algorithms, bool discover);
     void takeDigests(const FileDigests& digests);
@@ -121,5 +124,9 @@ private:
     // A data file given alone: the digests known from its reads, and the row shown until there is a digest to check.
     std::array<QByteArray, kAlgorithmCount> m_digests;
     std::optional<FileDigests> m_readFailure;
+    // The version of the data file the digests above are of; a paste is answered from them only while it is the same.
+    std::optional<FileIdentity> m_readIdentity;
+    bool m_looking = false;
+    std::optional<quint64> m_bytesWhenCancelled; // what a cancelled run had read, for its progress
     bool m_placeholder = false;
 };

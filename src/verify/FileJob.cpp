@@ -61,9 +61,10 @@ void readFileJob(CheckRun& run, const QByteArray& path, AlgorithmSet algorithms,
         return;
     }
     QString unused;
-    if (const std::optional<FileStatus> status = RegularFile::status(path, &unused)) {
+    const std::optional<FileStatus> before = RegularFile::status(path, &unused);
+    if (before) {
         Delivery sized;
-        sized.totalBytes = static_cast<quint64>(status->identity.size);
+        sized.totalBytes = static_cast<quint64>(before->identity.size);
         run.post(std::move(sized));
     }
     FileDigests result;
@@ -74,7 +75,22 @@ void readFileJob(CheckRun& run, const QByteArray& path, AlgorithmSet algorithms,
         result = batch.takeNext();
     }
     Delivery done;
+    // The version the digests are of: the same before and after the read, or none that a later paste can trust.
+    if (const std::optional<FileStatus> after = RegularFile::status(path, &unused);
+        before && after && before->identity == after->identity) {
+        done.identity = after->identity;
+    }
     done.digests = std::move(result);
+    done.finished = true;
+    run.post(std::move(done));
+}
+
+void lookJob(CheckRun& run, const QByteArray& path)
+{
+    Delivery done;
+    if (const OpenedFile opened = RegularFile::open(path); opened.reader) {
+        done.identity = opened.reader->identity();
+    }
     done.finished = true;
     run.post(std::move(done));
 }

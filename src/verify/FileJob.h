@@ -15,3 +15,7 @@ AlgorithmSet firstReadAlgorithms();
 // file once for algorithms and those rows' candidates, and hands over the digests (or the failure).
 void readFileJob(CheckRun& run, const QByteArray& path, AlgorithmSet algorithms, bool discover,
                  const DigestBatchOptions& options);
+
+// On a worker: hands over the data file's identity as it is now, when it is a regular file that no program has open
+// for writing, so that digests of an earlier read answer only for the same version.
+void lookJob(CheckRun& run, const QByteArray& path);

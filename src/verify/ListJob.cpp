@@ -20,27 +20,34 @@ QString tr(const char* text)
 
 // Marks entries that give one name different digests of one algorithm: at most one of them can be right, and a list
 // built to mislead may count on the first one being shown.
+// Each line that disagrees with the first line for the same name and algorithms is one problem: a list of many
+// lines for one name costs a problem a line, never one a pair.
 void markConflicts(std::vector<CheckRow>& rows, QStringList& problems)
 {
-    QHash<QByteArray, std::vector<std::size_t>> byPath;
+    QHash<QByteArray, std::size_t> firstOf;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        std::vector<std::size_t>& earlier = byPath[rows[i].path];
-        for (const std::size_t other : earlier) {
-            CheckRow& first = rows[other];
-            CheckRow& second = rows[i];
-            if (first.candidates == second.candidates && first.expected != second.expected) {
-                first.conflicting = second.conflicting = true;
-                problems.append(tr("Lines %1 and %2 give different %3 digests for \u201c%4\u201d.")
-                                    .arg(first.lineNumber)
-                                    .arg(second.lineNumber)
-                                    .arg(algorithmText(first), nameText(first.name)));
-                second.note = tr("another digest on line %1").arg(first.lineNumber);
-                if (first.note.isEmpty()) {
-                    first.note = tr("another digest on line %1").arg(second.lineNumber);
-                }
-            }
+        QByteArray key = rows[i].path + '\0';
+        rows[i].candidates.forEach(
+            [&key](HashAlgorithm algorithm) { key += static_cast<char>('A' + indexOf(algorithm)); });
+        const auto found = firstOf.constFind(key);
+        if (found == firstOf.cend()) {
+            firstOf.insert(key, i);
+            continue;
         }
-        earlier.push_back(i);
+        CheckRow& first = rows[*found];
+        CheckRow& second = rows[i];
+        if (first.expected == second.expected) {
+            continue;
+        }
+        first.conflicting = second.conflicting = true;
+        problems.append(tr("Lines %1 and %2 give different %3 digests for \u201c%4\u201d.")
+                            .arg(first.lineNumber)
+                            .arg(second.lineNumber)
+                            .arg(algorithmText(first), nameText(first.name)));
+        second.note = tr("another digest on line %1").arg(first.lineNumber);
+        if (first.note.isEmpty()) {
+            first.note = tr("another digest on line %1").arg(second.lineNumber);
+        }
     }
 }
 
