@@ -19,9 +19,9 @@ from accessible_tree import descendants
 DIGEST = re.compile(r"[0-9a-f]{64}")
 
 
-def program():
-    return next((app for app in pyatspi.Registry.getDesktop(0) if app is not None and app.name == "Keswin Hash"),
-                None)
+def programs():
+    # The program of the run before may still be on the bus for a moment after its end, under the same name.
+    return [app for app in pyatspi.Registry.getDesktop(0) if app is not None and app.name == "Keswin Hash"]
 
 
 def shown_windows(app, role):
@@ -54,15 +54,17 @@ def main():
     settled_at = None
     shown = None
     while time.monotonic() < deadline:
-        app = program()
-        if app is not None:
-            text = message(app)
-            if text is not None:
-                with open(message_file, "w", encoding="utf-8") as file:
-                    file.write(text)
-                print("message")
-                return 0
-            shown = sha256_row(app)
+        apps = programs()
+        if apps:
+            for app in apps:
+                text = message(app)
+                if text is not None:
+                    with open(message_file, "w", encoding="utf-8") as file:
+                        file.write(text)
+                    print("message")
+                    return 0
+            rows = [row for row in (sha256_row(app) for app in apps) if row is not None]
+            shown = rows[0] if rows else None
             if shown is not None and DIGEST.fullmatch(shown) and shown != before:
                 settled_at = settled_at or time.monotonic()
                 if time.monotonic() - settled_at >= grace:
