@@ -452,6 +452,11 @@ void TestCheckSession::besideFile_data()
     QTest::newRow(".sha256, two-space line") << "app.iso.sha256" << sha + "  app.iso\n" << ok << "SHA-256";
     QTest::newRow(".sha256, wrong digest") << "app.iso.sha256" << hexOf("x", H::Sha256) + " *app.iso\n"
                                            << QList{CheckState::Mismatch} << "SHA-256";
+    QTest::newRow(".sha256, made from standard input") << "app.iso.sha256" << sha + "  -\n" << ok << "SHA-256";
+    QTest::newRow(".sha256, made in another folder") << "app.iso.sha256" << sha + "  build/app.iso\n"
+                                                     << ok << "SHA-256";
+    QTest::newRow(".sha256 about another file") << "app.iso.sha256" << sha + "  other.iso\n"
+                                                << QList{CheckState::NotCompared} << "";
     QTest::newRow(".sha512") << "app.iso.sha512" << hexOf(kContent, H::Sha512) + "  app.iso\n" << ok << "SHA-512";
     QTest::newRow(".sha1, CRLF") << "app.iso.sha1" << hexOf(kContent, H::Sha1) + "  app.iso\r\n" << ok << "SHA-1";
     QTest::newRow(".md5, tagged") << "app.iso.md5"

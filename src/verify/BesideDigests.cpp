@@ -60,7 +60,11 @@ void search(const QByteArray& checksumPath, const QByteArray& dataName, std::opt
         const ParsedLine parsed = parser.parse(line);
         if (parsed.kind == LineKind::Entry) {
             const ChecksumEntry& entry = parsed.entry;
-            if (entry.name == dataName || entry.name == "./" + dataName) {
+            // A NAME.suffix file is about NAME alone, whatever its line calls it: "-" when it was made from standard
+            // input (`sha256sum < NAME > NAME.sha256`), or NAME with the folder it was made in.
+            const bool aboutThisFile = entry.name == dataName || entry.name == "./" + dataName ||
+                                       (bareAllowed && (entry.name == "-" || entry.name.endsWith("/" + dataName)));
+            if (aboutThisFile) {
                 into.found.push_back({checksumPath, number, candidatesFor(entry, named), entry.expected});
             }
         } else if (parsed.kind == LineKind::Malformed && bareAllowed) {
