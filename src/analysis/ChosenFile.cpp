@@ -29,3 +29,8 @@ ChosenFile chosenFile(const QUrl& answer)
     }
     return {*path, {}};
 }
+
+ChosenFile chosenFile(const FileChoice& answer)
+{
+    return answer.failure.isEmpty() ? chosenFile(answer.chosen) : ChosenFile{QString(), answer.failure};
+}

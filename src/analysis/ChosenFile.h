@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileDialog.h"
+
 #include <QString>
 #include <QUrl>
 
@@ -12,3 +14,6 @@ struct ChosenFile
 };
 
 ChosenFile chosenFile(const QUrl& answer);
+
+// The same for the dialog's whole answer: a dialog that failed is a refusal with its own words.
+ChosenFile chosenFile(const FileChoice& answer);

@@ -74,11 +74,7 @@ void frmCheck::takeFile(const QString& path)
 void frmCheck::choose(const QString& title, std::function<void(const QByteArray& path)> take)
 {
     m_fileDialog.chooseFile(this, title, [this, take = std::move(take)](const FileChoice& answer) {
-        if (!answer.failure.isEmpty()) {
-            announce(answer.failure);
-            return;
-        }
-        const ChosenFile chosen = chosenFile(answer.chosen);
+        const ChosenFile chosen = chosenFile(answer);
         if (!chosen.refusal.isEmpty()) {
             announce(chosen.refusal);
             return;

@@ -154,12 +154,8 @@ void frmMain::imgTitle_Click()
 void frmMain::cmdBrowse_Click()
 {
     m_fileDialog.chooseFile(this, kBrowseTitle, [this](const FileChoice& answer) {
-        if (!answer.failure.isEmpty()) {
-            showMessage(answer.failure);
-            return;
-        }
         // A cancel gives the empty text, which the intake ignores: the rows keep what they show.
-        const ChosenFile chosen = chosenFile(answer.chosen);
+        const ChosenFile chosen = chosenFile(answer);
         if (!chosen.refusal.isEmpty()) {
             showMessage(chosen.refusal);
             return;
