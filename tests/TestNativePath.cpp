@@ -24,6 +24,8 @@ void TestNativePath::namesSurviveTheRoundTrip_data()
     QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9") << QStringLiteral("caf\u00e9");
     QTest::newRow("utf-8 outside the basic plane") << QByteArray("\xf0\x9f\x98\x80") << QStringLiteral("\U0001F600");
     QTest::newRow("latin-1 byte") << QByteArray("caf\xe9.txt") << QStringLiteral("caf\xdce9.txt");
+    QTest::newRow("zero-width no-break space first in a sequence")
+        << QByteArray("bom\xef\xbb\xbfx") << QStringLiteral("bom\ufeffx");
     QTest::newRow("replacement character is itself")
         << QByteArray("caf\xef\xbf\xbd.txt") << QStringLiteral("caf\ufffd.txt");
     QTest::newRow("lone continuation byte") << QByteArray("\x80x") << QStringLiteral("\xdc80x");
@@ -70,6 +72,10 @@ void TestNativePath::shownNamesNeverReadAsAnother_data()
     QTest::newRow("joiners, as scripts and emoji use them, stay")
         << QByteArray("\xd9\x85\xdb\x8c\xe2\x80\x8c\xd8\xae \xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x92\xbb")
         << QStringLiteral("\u0645\u06cc\u200c\u062e \U0001F469\u200d\U0001F4BB");
+    QTest::newRow("zero-width no-break space")
+        << QByteArray("bom\xef\xbb\xbfx") << QStringLiteral("bom\\xEF\\xBB\\xBFx");
+    QTest::newRow("joiner after a Latin letter")
+        << QByteArray("lat\xe2\x80\x8dzwj") << QStringLiteral("lat\\xE2\\x80\\x8Dzwj");
     QTest::newRow("no-break space") << QByteArray("a\xc2\xa0"
                                                   "b")
                                     << QStringLiteral("a\\xC2\\xA0b");

@@ -15,7 +15,7 @@ QIcon fallbackFor(const QString& name)
         {QStringLiteral("dialog-error"), QStyle::SP_MessageBoxCritical},
         {QStringLiteral("dialog-question"), QStyle::SP_MessageBoxQuestion},
         {QStringLiteral("dialog-warning"), QStyle::SP_MessageBoxWarning},
-        {QStringLiteral("process-stop"), QStyle::SP_BrowserStop},
+        {QStringLiteral("process-stop"), QStyle::SP_MediaStop}, // not the red cross of a mismatch
         {QStringLiteral("dialog-information"), QStyle::SP_MessageBoxInformation},
     };
     const auto found = kFallbacks.constFind(name);

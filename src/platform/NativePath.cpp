@@ -55,7 +55,19 @@ QString textForNativePath(const QByteArray& native)
             ++i;
             continue;
         }
-        text.append(QString::fromUtf8(native.constData() + i, length));
+        // Decoded by hand: QString::fromUtf8 would drop a U+FEFF standing first in what it is given, and so name
+        // another file.
+        const auto byte = [&](qsizetype at) { return static_cast<char32_t>(static_cast<unsigned char>(native[at])); };
+        char32_t code = length == 1 ? byte(i) : byte(i) & (0x7Fu >> length);
+        for (qsizetype k = 1; k < length; ++k) {
+            code = (code << 6) | (byte(i + k) & 0x3Fu);
+        }
+        if (QChar::requiresSurrogates(code)) {
+            text.append(QChar(QChar::highSurrogate(code)));
+            text.append(QChar(QChar::lowSurrogate(code)));
+        } else {
+            text.append(QChar(static_cast<char16_t>(code)));
+        }
         i += length;
     }
     return text;
@@ -74,16 +86,18 @@ enum class Piece
     Stray
 };
 
-bool isHidden(char32_t code)
+bool isHidden(char32_t code, char32_t previous)
 {
-    // The joiners belong to how scripts (Persian, Indic) and emoji are written.
+    // The joiners belong to how scripts (Persian, Indic) and emoji are written; after a Latin letter, or first,
+    // they only hide.
     constexpr char32_t kNonJoiner = 0x200C;
     constexpr char32_t kJoiner = 0x200D;
+    constexpr char32_t kLastLatin = 0x02FF;
     if (code == kNonJoiner || code == kJoiner) {
-        return false;
+        return previous <= kLastLatin;
     }
     // Blank letters and marks, drawn as nothing.
-    constexpr char32_t kBlanks[] = {0x034F, 0x115F, 0x1160, 0x3164, 0xFFA0};
+    constexpr char32_t kBlanks[] = {0x034F, 0x115F, 0x1160, 0x2800, 0x3164, 0xFFA0};
     if (std::find(std::begin(kBlanks), std::end(kBlanks), code) != std::end(kBlanks)) {
         return true;
     }
@@ -111,7 +125,12 @@ Piece pieceAt(const QString& text, qsizetype i)
     }
     if (!c.isSurrogate() || pairedHigh) {
         const char32_t code = pairedHigh ? QChar::surrogateToUcs4(c, text[i + 1]) : c.unicode();
-        return isHidden(code) ? Piece::Hidden : Piece::Character;
+        char32_t previous = 0;
+        if (i > 0) {
+            const bool pairBefore = i > 1 && text[i - 1].isLowSurrogate() && text[i - 2].isHighSurrogate();
+            previous = pairBefore ? QChar::surrogateToUcs4(text[i - 2], text[i - 1]) : text[i - 1].unicode();
+        }
+        return isHidden(code, previous) ? Piece::Hidden : Piece::Character;
     }
     return c.unicode() >= kEscapeBase + 0x80 && c.unicode() <= kEscapeBase + 0xFF ? Piece::CarriedByte : Piece::Stray;
 }

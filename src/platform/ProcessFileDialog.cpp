@@ -10,6 +10,7 @@
 #include <set>
 #include <sys/prctl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -109,11 +110,13 @@ void ProcessFileDialog::chooseFile(QWidget* owner, const QString& title, Answer 
         FileChoice choice;
         if (second >= 0) {
             choice.chosen = QUrl::fromEncoded(output.left(first));
+            m_stalledLastTime = false;
             m_lastFolder = output.mid(first + 1, second - first - 1);
         } else {
             choice.failure = failureOf(*process);
-            if (process->exitCode() == kFileDialogStalledStatus) {
-                m_lastFolder.clear(); // it may be where the dialog got stuck
+            // Stuck twice running, the folder it opens in may be what it gets stuck on: the next opens elsewhere.
+            if (process->exitCode() == kFileDialogStalledStatus && std::exchange(m_stalledLastTime, true)) {
+                m_lastFolder.clear();
             }
         }
         end(process);

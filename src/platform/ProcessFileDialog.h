@@ -29,4 +29,5 @@ private:
     QProcess* m_open = nullptr;
     // Where the last dialog was when it closed: the next one opens there, as one dialog shown again would.
     QByteArray m_lastFolder;
+    bool m_stalledLastTime = false;
 };

@@ -388,7 +388,7 @@ CheckProgress CheckSession::progress() const
     progress.totalBytes = m_totalBytes;
     if (!m_run) {
         progress.bytesDone = m_bytesWhenCancelled.value_or(m_totalBytes);
-        progress.secondsLeft = 0;
+        progress.secondsLeft = m_bytesWhenCancelled ? -1 : 0; // a cancelled run has no time left to tell
         return progress;
     }
     progress.bytesDone = m_run->bytesDone();
