@@ -17,6 +17,7 @@ private slots:
     void answerIsTheFirstOfTwoLines_data();
     void answerIsTheFirstOfTwoLines();
     void nextDialogOpensWhereTheLastOneWas();
+    void aDialogStuckOnceKeepsTheFolder();
     void oneDialogAtATimeAndNoneOutlivesTheOwner();
     void noAnswerToAnOwnerThatWent();
 
@@ -112,6 +113,29 @@ void TestProcessFileDialog::nextDialogOpensWhereTheLastOneWas()
     chooseAndWait(*dialog, &owner, second);
     QVERIFY(second);
     QVERIFY2(second->chosen.toEncoded().startsWith("file:///was/file:///folder/"), second->chosen.toEncoded());
+}
+
+// Stuck once (a settings file that never answers, say), the next dialog still opens where the chosen file is; stuck
+// twice running, it opens elsewhere, since that folder may be what it gets stuck on.
+void TestProcessFileDialog::aDialogStuckOnceKeepsTheFolder()
+{
+    const QString count = m_folder.filePath(QStringLiteral("count"));
+    const auto dialog =
+        scriptDialog(QStringLiteral("n=$(cat '%1' 2>/dev/null || echo 0); echo $((n + 1)) >'%1'; case $n in "
+                                    "0) printf 'file:///d/f\\nfile:///d/\\n' ;; 1|3|4) exit %2 ;; "
+                                    "*) printf 'file:///was/%s\\n%s\\n' \"$%3\" \"$%3\" ;; esac")
+                         .arg(count)
+                         .arg(kFileDialogStalledStatus)
+                         .arg(QString::fromLatin1(kFileDialogFolderVariable)));
+    QWidget owner;
+    QList<QByteArray> chosen;
+    for (int i = 0; i < 6; ++i) {
+        std::optional<FileChoice> answer;
+        chooseAndWait(*dialog, &owner, answer);
+        QVERIFY(answer);
+        chosen.append(answer->chosen.toEncoded());
+    }
+    QCOMPARE(chosen, (QList<QByteArray>{"file:///d/f", "", "file:///was/file:///d/", "", "", "file:///was/"}));
 }
 
 void TestProcessFileDialog::oneDialogAtATimeAndNoneOutlivesTheOwner()
