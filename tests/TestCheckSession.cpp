@@ -643,6 +643,7 @@ void TestCheckSession::cancelWhileAReadHangs()
     QCOMPARE(rig.state(1), CheckState::Cancelled);
     QVERIFY2(rig.session->summary().startsWith("0 of 2 checked: 2 cancelled"), qPrintable(rig.session->summary()));
     QVERIFY(rig.session->progress().bytesDone < rig.session->progress().totalBytes); // the bar shows what was read
+    QCOMPARE(rig.session->progress().secondsLeft, qint64(-1));                       // and no time left to tell
     rig.gate->open();
     QTRY_COMPARE(CheckSession::liveWorkers(), 0);
     QTest::qWait(50); // anything the worker might still post has had its chance
