@@ -6,10 +6,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <linux/magic.h>
 #include <QDir>
 #include <QTest>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <thread>
 #include <unistd.h>
 
@@ -89,32 +91,57 @@ private slots:
 private:
     TempFiles m_files;
     CoarseFileSystem m_coarse;
+    QTemporaryDir m_inMemory{QStringLiteral("/dev/shm/keswin-test-XXXXXX")};
 };
 
 void TestChangingFiles::writersAreCaught_data()
 {
     QTest::addColumn<QString>("writer");
-    QTest::addColumn<bool>("onCoarseStamps");
+    QTest::addColumn<QString>("place");  // "coarse": whole-second time stamps; "tmpfs": in memory
     QTest::addColumn<QString>("reason"); // empty: the digest is given
     const QString openForWriting =
         QStringLiteral("Another program has the file open for writing, so it can change while it is being read.");
-    QTest::newRow("shared writable mapping, flipped mid-read") << "mapping" << false << openForWriting;
-    QTest::newRow("open for writing, rewritten in place mid-read") << "open" << true << openForWriting;
-    QTest::newRow("same-size rewrite mid-read, time stamps put back")
-        << "rewrite" << true << DigestEngine::changedWhileReadReason();
-    QTest::newRow("at rest") << "none" << false << QString();
-    QTest::newRow("at rest, on coarse time stamps") << "none" << true << QString();
+    const QString changed = DigestEngine::changedWhileReadReason();
+    QTest::newRow("shared writable mapping, flipped mid-read") << "mapping"
+                                                               << "" << openForWriting;
+    QTest::newRow("open for writing, rewritten in place mid-read") << "open"
+                                                                   << "coarse" << openForWriting;
+    QTest::newRow("same-size rewrite mid-read, time stamps put back") << "rewrite"
+                                                                      << "coarse" << changed;
+    // A mapping made after the opening: its first write moves the change time on disk file systems, and on tmpfs
+    // nothing but the mapping itself tells.
+    QTest::newRow("writable mapping made mid-read") << "late mapping"
+                                                    << "" << changed;
+    QTest::newRow("writable mapping made mid-read, tmpfs") << "late mapping"
+                                                           << "tmpfs" << openForWriting;
+    QTest::newRow("at rest") << "none"
+                             << "" << QString();
+    QTest::newRow("at rest, on coarse time stamps") << "none"
+                                                    << "coarse" << QString();
+    QTest::newRow("at rest, tmpfs") << "none"
+                                    << "tmpfs" << QString();
 }
 
 void TestChangingFiles::writersAreCaught()
 {
     QFETCH(QString, writer);
-    QFETCH(bool, onCoarseStamps);
+    QFETCH(QString, place);
     QFETCH(QString, reason);
+    const bool onCoarseStamps = place == QStringLiteral("coarse");
     if (onCoarseStamps && !m_coarse.isMounted()) {
         QSKIP("a file system with coarse time stamps needs root and a loop device");
     }
-    const QString file = onCoarseStamps ? m_coarse.path(writer) : m_files.path(writer);
+    struct statfs memory
+    {
+    };
+    if (place == QStringLiteral("tmpfs") &&
+        (!m_inMemory.isValid() || ::statfs(QFile::encodeName(m_inMemory.path()).constData(), &memory) != 0 ||
+         memory.f_type != TMPFS_MAGIC)) {
+        QSKIP("no tmpfs at /dev/shm");
+    }
+    const QString file = onCoarseStamps                     ? m_coarse.path(writer)
+                         : place == QStringLiteral("tmpfs") ? m_inMemory.filePath(writer)
+                                                            : m_files.path(writer);
     const QByteArray first(kFileSize, 'a');
     const QByteArray second(kFileSize, 'b');
     if (onCoarseStamps) {
@@ -136,6 +163,15 @@ void TestChangingFiles::writersAreCaught()
         QVERIFY(mapping != MAP_FAILED);
         std::memset(mapping, 'a', kFileSize);
         meddle = [&] { std::memset(mapping, 'b', kFileSize); };
+    } else if (writer == QStringLiteral("late mapping")) {
+        meddle = [&] {
+            const int late = ::open(nativeOf(file).constData(), O_RDWR | O_CLOEXEC);
+            QVERIFY(late >= 0);
+            mapping = ::mmap(nullptr, kFileSize, PROT_READ | PROT_WRITE, MAP_SHARED, late, 0);
+            ::close(late);
+            QVERIFY(mapping != MAP_FAILED);
+            std::memset(mapping, 'b', kFileSize);
+        };
     } else if (writer == QStringLiteral("open")) {
         meddle = [&] { QCOMPARE(::pwrite(descriptor, second.constData(), kFileSize, 0), kFileSize); };
     } else if (writer == QStringLiteral("rewrite")) {

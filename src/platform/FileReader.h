@@ -74,6 +74,8 @@ struct OpenedFile
 // Fills as much of buffer from the descriptor as it still holds, through short reads and interruptions; 0 at the end,
 // -1 on failure with the system's reason in error.
 qint64 readFully(int descriptor, std::span<std::byte> buffer, QString* error);
+// One read, through interruptions: what the system gave, 0 at the end, -1 on failure.
+qint64 readOnce(int descriptor, std::span<std::byte> buffer, QString* error);
 
 namespace RegularFile {
 
@@ -85,6 +87,11 @@ std::optional<FileStatus> status(const QByteArray& nativePath, QString* error, i
 // Refuses a file that another program has open for writing, where that can be told. Reading begins only once a
 // change within the tick of the file's last change would move its time stamps (at most about two seconds, on FAT).
 OpenedFile open(const QByteArray& nativePath);
+
+// Goes on as open() does from a descriptor opened with O_NONBLOCK, for callers that open first and look after.
+// Anything but a regular file gives nothing, its type (S_IFMT bits) in *type and the descriptor left open; otherwise
+// the descriptor belongs to the result, closed on refusal.
+std::optional<OpenedFile> adopt(int descriptor, unsigned* type);
 
 // A folder, links followed.
 bool isFolder(const QByteArray& nativePath);

@@ -21,6 +21,9 @@ public:
     // Raw digest, big-endian for CRC-32 so that its hex form reads like the usual check value.
     virtual std::optional<QByteArray> result() = 0;
     virtual QString errorString() const = 0;
+    // Begins a new digest with what this one has set up, after result(); false when it cannot, and a new hasher
+    // is to be made instead.
+    [[nodiscard]] virtual bool restart() { return false; }
 
     // Null when the library will not set the algorithm up; error then holds its reason.
     static std::unique_ptr<Hasher> create(HashAlgorithm algorithm, QString* error);

@@ -26,6 +26,12 @@ public:
 
     QString errorString() const override { return QString(); }
 
+    bool restart() override
+    {
+        m_crc = 0;
+        return true;
+    }
+
 private:
     std::uint32_t m_crc = 0;
 };

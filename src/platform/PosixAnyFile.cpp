@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,6 +53,25 @@ private:
     QString m_error;
 };
 
+// Waits, as a blocking open would, until a writer has come to a FIFO opened without waiting: it is then readable,
+// or its writer has gone. The descriptor stays open meanwhile, so a writer it let through finds a reader.
+bool waitForWriter(int descriptor)
+{
+    struct pollfd watched
+    {
+        descriptor, POLLIN, 0
+    };
+    for (;;) {
+        const int ready = ::poll(&watched, 1, -1);
+        if (ready > 0) {
+            return true;
+        }
+        if (ready < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+}
+
 // Takes an open descriptor over: a folder fails as reading it would, anything else is read as a stream.
 OpenedFile adopt(int descriptor)
 {
@@ -77,27 +97,24 @@ namespace AnyFile {
 
 OpenedFile open(const QByteArray& nativePath)
 {
-    // A path swapped between the look and the open is looked at again, so that a regular file is always read with
-    // its identity checks.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        OpenedFile regular = RegularFile::open(nativePath);
-        if (regular.reader || regular.systemError != 0 || regular.beingWritten) {
-            return regular;
-        }
-        const int descriptor = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-        if (descriptor < 0) {
-            return failure(errno);
-        }
-        struct stat info
-        {
-        };
-        if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode)) {
-            ::close(descriptor);
-            continue;
-        }
-        return adopt(descriptor);
+    // Opened before it is looked at, which spares every file a walk of its path and leaves no moment in which the
+    // path could be swapped. O_NONBLOCK keeps a FIFO from hanging the open; it is waited for below instead.
+    const int descriptor = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (descriptor < 0) {
+        return failure(errno);
     }
-    return failure(EAGAIN);
+    unsigned type = 0;
+    if (std::optional<OpenedFile> regular = RegularFile::adopt(descriptor, &type)) {
+        return std::move(*regular);
+    }
+    if (S_ISFIFO(type) && !waitForWriter(descriptor)) {
+        const int code = errno;
+        ::close(descriptor);
+        return failure(code);
+    }
+    // FIFOs, devices and the like are read as they stand, blocking as they would have been opened.
+    ::fcntl(descriptor, F_SETFL, 0);
+    return adopt(descriptor);
 }
 
 OpenedFile standardInput()

@@ -15,14 +15,14 @@ static_assert(sizeof(off_t) == 8, "build with large-file support (_FILE_OFFSET_B
 namespace {
 
 constexpr unsigned kStatusMask =
-    STATX_TYPE | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME;
+    STATX_TYPE | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME | STATX_MNT_ID;
 
 QString systemReason(int errorCode)
 {
     return qt_error_string(errorCode);
 }
 
-QString refusalFor(mode_t mode)
+QString refusalFor(unsigned mode)
 {
     if (S_ISDIR(mode)) {
         return QCoreApplication::translate("RegularFile", "It is a folder, not a file.");
@@ -54,6 +54,16 @@ FileStatus statusOf(const struct statx& info)
         status.born = timeOf(info.stx_btime);
     }
     return status;
+}
+
+// Where the file is mounted, for what its file system allows to be looked up once per mount; nothing from a kernel
+// that does not say.
+std::optional<WriteWatch::Mount> mountOf(const struct statx& info)
+{
+    if (!(info.stx_mask & STATX_MNT_ID)) {
+        return std::nullopt;
+    }
+    return WriteWatch::Mount{info.stx_mnt_id, makedev(info.stx_dev_major, info.stx_dev_minor)};
 }
 
 // statx on a path (following links) or, with an empty path, on the open descriptor. The descriptor's identity decides
@@ -109,7 +119,24 @@ public:
     PosixFileReader(const PosixFileReader&) = delete;
     PosixFileReader& operator=(const PosixFileReader&) = delete;
 
-    qint64 read(std::span<std::byte> buffer) override { return readFully(m_descriptor, buffer, &m_error); }
+    qint64 read(std::span<std::byte> buffer) override
+    {
+        // A short read that reaches the size the file had when opened is its end: asking again would cost every
+        // small file a call to the system, and a file grown meanwhile shows a new size when looked at after the read.
+        std::size_t filled = 0;
+        while (filled < buffer.size()) {
+            const qint64 count = readOnce(m_descriptor, buffer.subspan(filled), &m_error);
+            if (count <= 0) {
+                return count < 0 ? -1 : static_cast<qint64>(filled);
+            }
+            filled += static_cast<std::size_t>(count);
+            m_position += count;
+            if (m_position == m_identity.size) {
+                break;
+            }
+        }
+        return static_cast<qint64>(filled);
+    }
 
     QString errorString() const override { return m_error; }
     FileIdentity identity() const override { return m_identity; }
@@ -123,8 +150,10 @@ public:
             m_error = systemReason(code);
             return std::nullopt;
         }
-        // A writer through a shared mapping changes bytes without moving any time stamp.
-        if (m_watch.writers() == WriteWatch::Writers::Present) {
+        // A writer present at the opening was refused then. One that came since shows in the change time where
+        // the file system stamps a shared mapping's writes; elsewhere (tmpfs) a mapping writes unseen, so it is
+        // looked for as long as it has the file open.
+        if (!m_watch.laterWritersMoveTheChangeTime() && m_watch.writers() == WriteWatch::Writers::Present) {
             m_error = writerReason();
             m_beingWritten = true;
             return std::nullopt;
@@ -138,26 +167,34 @@ private:
     int m_descriptor;
     FileIdentity m_identity;
     WriteWatch::Watch m_watch;
+    qint64 m_position = 0;
     bool m_beingWritten = false;
     QString m_error;
 };
 
 } // namespace
 
+qint64 readOnce(int descriptor, std::span<std::byte> buffer, QString* error)
+{
+    for (;;) {
+        const ssize_t count = ::read(descriptor, buffer.data(), buffer.size());
+        if (count >= 0) {
+            return static_cast<qint64>(count);
+        }
+        if (errno != EINTR) {
+            *error = systemReason(errno);
+            return -1;
+        }
+    }
+}
+
 qint64 readFully(int descriptor, std::span<std::byte> buffer, QString* error)
 {
     std::size_t filled = 0;
     while (filled < buffer.size()) {
-        const ssize_t count = ::read(descriptor, buffer.data() + filled, buffer.size() - filled);
-        if (count == 0) {
-            break;
-        }
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            *error = systemReason(errno);
-            return -1;
+        const qint64 count = readOnce(descriptor, buffer.subspan(filled), error);
+        if (count <= 0) {
+            return count < 0 ? -1 : static_cast<qint64>(filled);
         }
         filled += static_cast<std::size_t>(count);
     }
@@ -190,6 +227,45 @@ std::optional<FileStatus> status(const QByteArray& nativePath, QString* error, i
     return statusOf(info);
 }
 
+std::optional<OpenedFile> adopt(int descriptor, unsigned* type)
+{
+    struct statx info
+    {
+    };
+    const FileTime looked = WriteWatch::now();
+    if (const int code = statusCall(descriptor, "", &info)) {
+        ::close(descriptor);
+        return OpenedFile{nullptr, systemReason(code), code};
+    }
+    if (!S_ISREG(info.stx_mode)) {
+        *type = info.stx_mode & S_IFMT;
+        return std::nullopt;
+    }
+    const WriteWatch::Watch watch(descriptor, mountOf(info));
+    // Local file systems read a regular file alike with or without O_NONBLOCK; others are told to block. Of the
+    // flags it was opened with, F_SETFL can change O_NONBLOCK alone: no need to read them back first.
+    if (!watch.usable()) {
+        ::fcntl(descriptor, F_SETFL, 0);
+    }
+    if (watch.writers() == WriteWatch::Writers::Present) {
+        ::close(descriptor);
+        return OpenedFile{nullptr, writerReason(), 0, true, true};
+    }
+    QString error;
+    bool keepsChanging = false;
+    const std::optional<FileIdentity> identity = settledIdentity(descriptor, info, looked, &error, &keepsChanging);
+    if (!identity) {
+        ::close(descriptor);
+        return OpenedFile{nullptr, error, 0, true, keepsChanging};
+    }
+    // Larger read-ahead pays for large files only; for a small one the advice costs more than the read.
+    constexpr qint64 kAdvisedFrom = qint64{4} << 20;
+    if (identity->size >= kAdvisedFrom) {
+        ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    return OpenedFile{std::make_unique<PosixFileReader>(descriptor, *identity, watch), QString()};
+}
+
 OpenedFile open(const QByteArray& nativePath)
 {
     QString error;
@@ -203,40 +279,12 @@ OpenedFile open(const QByteArray& nativePath)
         code = errno;
         return {nullptr, systemReason(code), code};
     }
-    struct statx info
-    {
-    };
-    const FileTime looked = WriteWatch::now();
-    if ((code = statusCall(descriptor, "", &info))) {
-        ::close(descriptor);
-        return {nullptr, systemReason(code), code};
+    unsigned type = 0;
+    if (std::optional<OpenedFile> opened = adopt(descriptor, &type)) {
+        return std::move(*opened);
     }
-    if (!S_ISREG(info.stx_mode)) {
-        ::close(descriptor);
-        return {nullptr, refusalFor(info.stx_mode), S_ISDIR(info.stx_mode) ? EISDIR : 0};
-    }
-    const WriteWatch::Watch watch(descriptor);
-    // Local file systems read a regular file alike with or without O_NONBLOCK; others are told to block. Of the
-    // flags it was opened with, F_SETFL can change O_NONBLOCK alone: no need to read them back first.
-    if (!watch.usable()) {
-        ::fcntl(descriptor, F_SETFL, 0);
-    }
-    if (watch.writers() == WriteWatch::Writers::Present) {
-        ::close(descriptor);
-        return {nullptr, writerReason(), 0, true, true};
-    }
-    bool keepsChanging = false;
-    const std::optional<FileIdentity> identity = settledIdentity(descriptor, info, looked, &error, &keepsChanging);
-    if (!identity) {
-        ::close(descriptor);
-        return {nullptr, error, 0, true, keepsChanging};
-    }
-    // Larger read-ahead pays for large files only; for a small one the advice costs more than the read.
-    constexpr qint64 kAdvisedFrom = qint64{4} << 20;
-    if (identity->size >= kAdvisedFrom) {
-        ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
-    }
-    return {std::make_unique<PosixFileReader>(descriptor, *identity, watch), QString()};
+    ::close(descriptor);
+    return {nullptr, refusalFor(type), S_ISDIR(type) ? EISDIR : 0};
 }
 
 bool isFolder(const QByteArray& nativePath)

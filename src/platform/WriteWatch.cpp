@@ -1,5 +1,6 @@
 #include "WriteWatch.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -15,24 +16,56 @@ namespace {
 // File systems whose leases see every opening on this computer, so that a refused read lease means a writer. On
 // network file systems a lease can be refused for want of a delegation or oplock, and writers elsewhere are unseen;
 // on an overlay, a writer working in the layers' own folders is unseen.
-bool leasesSeeAllWriters(int descriptor)
+constexpr std::array<long, 7> kLeasesSeeAllWriters = {
+    EXT4_SUPER_MAGIC, XFS_SUPER_MAGIC,   BTRFS_SUPER_MAGIC, TMPFS_MAGIC,
+    F2FS_SUPER_MAGIC, MSDOS_SUPER_MAGIC, EXFAT_SUPER_MAGIC,
+};
+
+// Of those, the ones that stamp the change time when a shared mapping first writes to a page. On tmpfs a mapping
+// writes without moving any time stamp, so a writer there is only seen as long as it has the file open.
+constexpr std::array<long, 4> kMappedWritesStamped = {
+    EXT4_SUPER_MAGIC,
+    XFS_SUPER_MAGIC,
+    BTRFS_SUPER_MAGIC,
+    F2FS_SUPER_MAGIC,
+};
+
+// Looked at once: only a program's start sets it (see ignoreLeaseSignals).
+bool sigioIgnored()
 {
-    constexpr std::array<long, 7> kLocal = {
-        EXT4_SUPER_MAGIC, XFS_SUPER_MAGIC,   BTRFS_SUPER_MAGIC, TMPFS_MAGIC,
-        F2FS_SUPER_MAGIC, MSDOS_SUPER_MAGIC, EXFAT_SUPER_MAGIC,
-    };
+    static const bool ignored = [] {
+        struct sigaction current
+        {
+        };
+        return ::sigaction(SIGIO, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+    }();
+    return ignored;
+}
+
+template <std::size_t N> bool isOneOf(long type, const std::array<long, N>& types)
+{
+    return std::find(types.begin(), types.end(), type) != types.end();
+}
+
+// The file system's type, 0 when it cannot be told. Asking costs a call per file, and a mount's type does not
+// change while it stays mounted, so the last answer is kept on each thread.
+long fileSystemType(int descriptor, const std::optional<Mount>& mount)
+{
+    thread_local std::optional<std::pair<Mount, long>> last;
+    if (mount && last && last->first == *mount) {
+        return last->second;
+    }
     struct statfs info
     {
     };
     if (::fstatfs(descriptor, &info) != 0) {
-        return false;
+        return 0;
     }
-    for (const long type : kLocal) {
-        if (static_cast<long>(info.f_type) == type) {
-            return true;
-        }
+    const long type = static_cast<long>(info.f_type);
+    if (mount) {
+        last.emplace(*mount, type);
     }
-    return false;
+    return type;
 }
 
 constexpr qint64 kNanosecondsPerSecond = 1'000'000'000;
@@ -44,17 +77,25 @@ qint64 nanosecondsOf(const FileTime& time)
 
 } // namespace
 
+void ignoreLeaseSignals()
+{
+    std::signal(SIGIO, SIG_IGN);
+}
+
 Writers writersOf(int descriptor)
 {
     return Watch(descriptor).writers();
 }
 
-Watch::Watch(int descriptor)
-    : m_descriptor(descriptor),
-      // A writer opening the file in the moment the lease is held breaks it, and the kernel signals us: with SIGURG,
-      // whose default is to be ignored, instead of SIGIO, whose default ends the process.
-      m_usable(leasesSeeAllWriters(descriptor) && ::fcntl(descriptor, F_SETSIG, SIGURG) == 0)
-{}
+Watch::Watch(int descriptor, std::optional<Mount> mount) : m_descriptor(descriptor)
+{
+    const long type = fileSystemType(descriptor, mount);
+    // A writer opening the file in the moment the lease is held breaks it, and the kernel signals us: with SIGURG,
+    // whose default is to be ignored, instead of SIGIO, whose default ends the process. A process that ignores
+    // SIGIO is spared the call for every file.
+    m_usable = isOneOf(type, kLeasesSeeAllWriters) && (sigioIgnored() || ::fcntl(descriptor, F_SETSIG, SIGURG) == 0);
+    m_laterWritersStamped = m_usable && isOneOf(type, kMappedWritesStamped);
+}
 
 Writers Watch::writers() const
 {

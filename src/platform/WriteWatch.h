@@ -3,6 +3,7 @@
 #include "FileReader.h"
 
 #include <chrono>
+#include <optional>
 
 // Evidence, beyond the file's size and time stamps, that an open file is not being changed.
 namespace WriteWatch {
@@ -14,23 +15,40 @@ enum class Writers
     Unknown, // cannot be told: not the file's owner, no lease support, or a network file system
 };
 
+// For a program's start, before any file is watched: the signal a broken lease sends is then ignored as a whole,
+// which spares a call per file.
+void ignoreLeaseSignals();
+
 // Whether any program has the file open for writing, a shared writable mapping included. Holds nothing and blocks
 // nobody: a read lease is taken and given back at once.
 Writers writersOf(int descriptor);
 
+// One mount of a file system: its mount ID and the device number its files report, which together name it while it
+// stays mounted.
+struct Mount
+{
+    quint64 id = 0;
+    quint64 device = 0;
+    bool operator==(const Mount&) const = default;
+};
+
 // The same question asked of one open descriptor again and again (at open, during and after a read): what its file
-// system allows is looked up once.
+// system allows is looked up once, and once per mount on each thread when the mount is given.
 class Watch
 {
 public:
-    explicit Watch(int descriptor);
+    explicit Watch(int descriptor, std::optional<Mount> mount = std::nullopt);
     Writers writers() const;
     // Whether the file lies on a file system of this computer whose leases see every writer.
     bool usable() const { return m_usable; }
+    // Whether a writer that arrives once the file is open shows in its change time, through a shared mapping too:
+    // asking for writers again after the first look then tells nothing the time stamps do not.
+    bool laterWritersMoveTheChangeTime() const { return m_laterWritersStamped; }
 
 private:
     int m_descriptor;
-    bool m_usable;
+    bool m_usable = false;
+    bool m_laterWritersStamped = false;
 };
 
 // How long to wait before reading so that any later change of the file gets a change time other than `changed`.

@@ -7,6 +7,7 @@
 #include "Progress.h"
 #include "StandardOutput.h"
 #include "SumOptions.h"
+#include "WriteWatch.h"
 
 #include <clocale>
 #include <memory>
@@ -42,6 +43,7 @@ int main(int argc, char** argv)
 {
     const ClosedStreams closed = ClosedStreams::holdClosedOnes();
     std::setlocale(LC_ALL, "");
+    WriteWatch::ignoreLeaseSignals();
     setProgramName(argv[0]);
     const ParsedOptions parsed = parseSumOptions(argc, argv);
     switch (parsed.outcome) {
