@@ -76,6 +76,7 @@ struct DigestBatch::State
     std::condition_variable resultReady;
     std::deque<std::shared_ptr<Entry>> submitted; // in order, until taken
     std::deque<std::shared_ptr<Entry>> waiting;   // not yet started
+    std::deque<std::shared_ptr<Entry>> taken;     // done, moved out by the taker's thread alone: no lock
     std::vector<std::shared_ptr<SharedRead>> helpable;
     bool stopping = false;
     int liveWorkers = 0;
@@ -87,11 +88,18 @@ struct DigestBatch::State
     std::atomic<quint64> bytesDone{0};
 
     std::atomic<std::size_t> filesWaiting{0}; // waiting.size(), for helpers to read without the lock
+    std::size_t doneNotTaken = 0;             // of submitted
+    std::size_t standardInputsNotTaken = 0;   // of submitted
 
     LanePlan planFor(const AlgorithmSet& algorithms, bool spread) const;
     FileDigests digest(const DigestRequest& request, WorkerTools& tools);
     FileDigests readAll(FileReader& reader, WatchedReader* watched, const DigestRequest& request, WorkerTools& tools);
-    void serve(const std::shared_ptr<Entry>& entry, WorkerTools& tools);
+    SharedRead::End readShared(FileReader& reader, const LanePlan& plan, WorkerTools& tools, quint64* bytesRead,
+                               QString* reason);
+    SharedRead::End readAlone(FileReader& reader, const AlgorithmSet& algorithms, WorkerTools& tools,
+                              quint64* bytesRead, QString* reason);
+    FileDigests serve(const DigestRequest& request, WorkerTools& tools);
+    void publish(Entry& entry, FileDigests result); // with the lock held
     bool worthWakingTheTaker() const;
     void work();
 };
@@ -134,39 +142,13 @@ FileDigests DigestBatch::State::readAll(FileReader& reader, WatchedReader* watch
     request.algorithms.forEach(
         [&](HashAlgorithm algorithm) { tools.digestSlots[indexOf(algorithm)].start(algorithm, options.createHasher); });
 
-    auto read = std::make_shared<SharedRead>(tools.ring, plan, tools.digestSlots, cancelled, bytesDone, filesWaiting);
-    // Offered to idle workers for as long as this worker's blocks and digests serve it, and not a moment longer.
-    class Offer
-    {
-    public:
-        Offer(State& state, std::shared_ptr<SharedRead> read) : m_state(state), m_read(std::move(read))
-        {
-            std::lock_guard lock(m_state.mutex);
-            m_state.helpable.push_back(m_read);
-            m_state.workArrived.notify_all();
-        }
-        ~Offer()
-        {
-            std::lock_guard lock(m_state.mutex);
-            std::erase(m_state.helpable, m_read);
-        }
-        Offer(const Offer&) = delete;
-        Offer& operator=(const Offer&) = delete;
-
-    private:
-        State& m_state;
-        std::shared_ptr<SharedRead> m_read;
-    };
-    std::optional<Offer> offer;
-    if (plan.size() > 1) {
-        offer.emplace(*this, read);
-    }
     QString reason;
-    const SharedRead::End end = read->run(reader, &reason);
-    offer.reset();
+    quint64 bytesRead = 0;
+    const SharedRead::End end = plan.size() > 1 ? readShared(reader, plan, tools, &bytesRead, &reason)
+                                                : readAlone(reader, request.algorithms, tools, &bytesRead, &reason);
 
     FileDigests result;
-    result.bytesRead = read->bytesRead();
+    result.bytesRead = bytesRead;
     bool failedAtEnd = false;
     if (end == SharedRead::End::Done && watched && !watched->unchangedAtEnd()) {
         failedAtEnd = true;
@@ -206,19 +188,82 @@ FileDigests DigestBatch::State::readAll(FileReader& reader, WatchedReader* watch
     return result;
 }
 
-void DigestBatch::State::serve(const std::shared_ptr<Entry>& entry, WorkerTools& tools)
+SharedRead::End DigestBatch::State::readShared(FileReader& reader, const LanePlan& plan, WorkerTools& tools,
+                                               quint64* bytesRead, QString* reason)
 {
-    FileDigests result;
-    try {
-        result = digest(entry->request, tools);
-    } catch (const std::exception& error) {
-        result = failed(DigestFailure::ReadError, unexpectedFailure(error.what()));
-    } catch (...) {
-        result = failed(DigestFailure::ReadError, unexpectedFailure("unknown"));
+    auto read = std::make_shared<SharedRead>(tools.ring, plan, tools.digestSlots, cancelled, bytesDone, filesWaiting);
+    // Offered to idle workers for as long as this worker's blocks and digests serve it, and not a moment longer.
+    class Offer
+    {
+    public:
+        Offer(State& state, std::shared_ptr<SharedRead> read) : m_state(state), m_read(std::move(read))
+        {
+            std::lock_guard lock(m_state.mutex);
+            m_state.helpable.push_back(m_read);
+            m_state.workArrived.notify_all();
+        }
+        ~Offer()
+        {
+            std::lock_guard lock(m_state.mutex);
+            std::erase(m_state.helpable, m_read);
+        }
+        Offer(const Offer&) = delete;
+        Offer& operator=(const Offer&) = delete;
+
+    private:
+        State& m_state;
+        std::shared_ptr<SharedRead> m_read;
+    };
+    const SharedRead::End end = [&] {
+        const Offer offer(*this, read);
+        return read->run(reader, reason);
+    }();
+    *bytesRead = read->bytesRead();
+    return end;
+}
+
+SharedRead::End DigestBatch::State::readAlone(FileReader& reader, const AlgorithmSet& algorithms, WorkerTools& tools,
+                                              quint64* bytesRead, QString* reason)
+{
+    // One worker reads and digests, block after block: none of the hand-over that sharing the blocks needs, which
+    // would cost a small file as much as its digests.
+    const std::span<std::byte> block = tools.ring.block(0);
+    for (;;) {
+        if (cancelled.load(std::memory_order_relaxed)) {
+            return SharedRead::End::Cancelled;
+        }
+        const qint64 count = reader.read(block);
+        if (count < 0) {
+            *reason = reader.errorString();
+            return SharedRead::End::Failed;
+        }
+        const std::span<const std::byte> data = block.first(static_cast<std::size_t>(count));
+        algorithms.forEach([&](HashAlgorithm algorithm) { tools.digestSlots[indexOf(algorithm)].add(data); });
+        *bytesRead += static_cast<quint64>(count);
+        bytesDone.fetch_add(static_cast<quint64>(count), std::memory_order_relaxed);
+        // A short block is the last: the reader fills the block unless the file holds no more.
+        if (static_cast<std::size_t>(count) < block.size()) {
+            return SharedRead::End::Done;
+        }
     }
-    std::lock_guard lock(mutex);
-    entry->result = std::move(result);
-    entry->done = true;
+}
+
+FileDigests DigestBatch::State::serve(const DigestRequest& request, WorkerTools& tools)
+{
+    try {
+        return digest(request, tools);
+    } catch (const std::exception& error) {
+        return failed(DigestFailure::ReadError, unexpectedFailure(error.what()));
+    } catch (...) {
+        return failed(DigestFailure::ReadError, unexpectedFailure("unknown"));
+    }
+}
+
+void DigestBatch::State::publish(Entry& entry, FileDigests result)
+{
+    entry.result = std::move(result);
+    entry.done = true;
+    ++doneNotTaken;
     if (takerWaiting && worthWakingTheTaker()) {
         resultReady.notify_all();
     }
@@ -228,17 +273,18 @@ bool DigestBatch::State::worthWakingTheTaker() const
 {
     // Woken for each file, the taker would cost every small file a switch between threads: it is woken when a run
     // of results is ready, or when what comes next is standard input, which may take as long as a person types.
-    const std::size_t enough = std::max<std::size_t>(submitted.size() / 2, 1);
-    std::size_t ready = 0;
-    for (const std::shared_ptr<Entry>& each : submitted) {
-        if (!each->done) {
-            return ready > 0 && each->request.fromStandardInput;
-        }
-        if (++ready >= enough) {
-            return true;
-        }
+    if (submitted.empty() || !submitted.front()->done) {
+        return false;
     }
-    return ready > 0;
+    if (doneNotTaken >= std::max<std::size_t>(submitted.size() / 2, 1) || doneNotTaken == submitted.size()) {
+        return true;
+    }
+    if (standardInputsNotTaken == 0) {
+        return false;
+    }
+    const auto next = std::find_if(submitted.begin(), submitted.end(),
+                                   [](const std::shared_ptr<Entry>& each) { return !each->done; });
+    return next != submitted.end() && (*next)->request.fromStandardInput;
 }
 
 void DigestBatch::State::work()
@@ -258,8 +304,10 @@ void DigestBatch::State::work()
                 entry->started = true;
                 readingStandardInput = readingStandardInput || entry->request.fromStandardInput;
                 lock.unlock();
-                serve(entry, tools);
+                FileDigests result = serve(entry->request, tools);
                 lock.lock();
+                // Published under the lock the next file is taken with: one hand-over per small file, not two.
+                publish(*entry, std::move(result));
                 if (entry->request.fromStandardInput) {
                     readingStandardInput = false;
                     workArrived.notify_all();
@@ -321,6 +369,7 @@ void DigestBatch::submit(DigestRequest request)
     {
         std::lock_guard lock(m_state->mutex);
         m_state->submitted.push_back(entry);
+        m_state->standardInputsNotTaken += entry->request.fromStandardInput ? 1 : 0;
         m_state->waiting.push_back(std::move(entry));
         m_state->filesWaiting.store(m_state->waiting.size(), std::memory_order_relaxed);
     }
@@ -330,12 +379,17 @@ void DigestBatch::submit(DigestRequest request)
 std::size_t DigestBatch::pending() const
 {
     std::lock_guard lock(m_state->mutex);
-    return m_state->submitted.size();
+    return m_state->taken.size() + m_state->submitted.size();
 }
 
 FileDigests DigestBatch::takeNext()
 {
     State& state = *m_state;
+    if (!state.taken.empty()) {
+        FileDigests result = std::move(state.taken.front()->result);
+        state.taken.pop_front();
+        return result;
+    }
     std::unique_lock lock(state.mutex);
     const std::shared_ptr<Entry> entry = state.submitted.front();
     for (;;) {
@@ -351,10 +405,20 @@ FileDigests DigestBatch::takeNext()
         entry->started = true;
         lock.unlock();
         WorkerTools tools(state.options);
-        state.serve(entry, tools);
+        FileDigests result = state.serve(entry->request, tools);
         lock.lock();
+        state.publish(*entry, std::move(result));
     }
-    state.submitted.pop_front();
+    // The run of results ready behind it is taken along, so that the next calls need not take the lock the workers
+    // pick their files with.
+    while (!state.submitted.empty() && state.submitted.front()->done) {
+        --state.doneNotTaken;
+        state.standardInputsNotTaken -= state.submitted.front()->request.fromStandardInput ? 1 : 0;
+        if (state.submitted.front() != entry) {
+            state.taken.push_back(std::move(state.submitted.front()));
+        }
+        state.submitted.pop_front();
+    }
     return std::move(entry->result);
 }
 

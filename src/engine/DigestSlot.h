@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <QString>
 
 using HasherFactory = std::function<std::unique_ptr<Hasher>(HashAlgorithm, QString* error)>;
@@ -15,10 +16,18 @@ struct DigestSlot
     std::unique_ptr<Hasher> hasher;
     QString refusal;
 
+    // A hasher left by the last read of the same algorithm is started again rather than made anew.
     void start(HashAlgorithm algorithm, const HasherFactory& create)
     {
         refusal.clear();
+        if (m_finished && m_finished->algorithm == algorithm && m_finished->hasher->restart()) {
+            hasher = std::move(m_finished->hasher);
+            m_finished.reset();
+            return;
+        }
+        m_finished.reset();
         hasher = create ? create(algorithm, &refusal) : Hasher::create(algorithm, &refusal);
+        m_algorithm = algorithm;
     }
 
     void add(std::span<const std::byte> data)
@@ -37,8 +46,9 @@ struct DigestSlot
         std::optional<QByteArray> digest = hasher->result();
         if (!digest) {
             refuse(hasher->errorString());
+            return digest;
         }
-        hasher.reset();
+        m_finished.emplace(Finished{m_algorithm, std::move(hasher)});
         return digest;
     }
 
@@ -47,4 +57,13 @@ struct DigestSlot
         refusal = std::move(reason);
         hasher.reset();
     }
+
+private:
+    struct Finished
+    {
+        HashAlgorithm algorithm;
+        std::unique_ptr<Hasher> hasher;
+    };
+    HashAlgorithm m_algorithm = HashAlgorithm::Crc32;
+    std::optional<Finished> m_finished;
 };

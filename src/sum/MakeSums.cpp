@@ -10,7 +10,7 @@
 namespace {
 
 // Digests asked for ahead of the file being printed: enough to keep every lane busy on small files.
-constexpr std::size_t kWindow = 32;
+constexpr std::size_t kWindow = 128;
 
 bool printResult(const SumOptions& options, const QByteArray& name, const FileDigests& result)
 {
