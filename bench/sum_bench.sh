@@ -54,17 +54,19 @@ work=$(mktemp -d /tmp/sum-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 touch "$work/peaks"
 
-# Seconds of one run (stdout discarded); the resident memory of PROGRAM's runs is kept in a file, as the runs happen
-# in subshells.
+# Seconds of one run (stdout discarded), to the millisecond: time(1) gives hundredths only, too coarse for runs of a
+# tenth of a second. The resident memory of PROGRAM's runs is kept in a file, as the runs happen in subshells.
 run_once() {
     local measure="$work/time.txt"
-    /usr/bin/time -f '%e %M' -o "$measure" "$@" >/dev/null
-    local seconds kib
-    read -r seconds kib <"$measure"
+    local started=$EPOCHREALTIME
+    /usr/bin/time -f '%M' -o "$measure" "$@" >/dev/null
+    local ended=$EPOCHREALTIME
+    local kib
+    read -r kib <"$measure"
     if [[ $1 == "$tool" ]]; then
         echo "$kib" >>"$work/peaks"
     fi
-    echo "$seconds"
+    awk -v a="$started" -v b="$ended" 'BEGIN { printf "%.3f", b - a }'
 }
 
 best_of() {
@@ -81,7 +83,7 @@ best_of() {
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 verdict() { awk -v r="$1" -v t="$2" 'BEGIN { print (r <= t ? "met" : "NOT met") }'; }
-row() { printf '  %-44s %8.2f s\n' "$1" "$2"; }
+row() { printf '  %-44s %8.3f s\n' "$1" "$2"; }
 
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 echo "sum benchmark: $(nproc) cores, load average $(load) at the start; program: $tool"

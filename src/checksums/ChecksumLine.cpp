@@ -190,33 +190,44 @@ std::optional<ChecksumEntry> ChecksumLineParser::parseSfv(QByteArrayView line) c
 
 QByteArray taggedLine(HashAlgorithm algorithm, QByteArrayView digest, QByteArrayView name, bool zeroTerminated)
 {
-    const bool escape = !zeroTerminated && nameNeedsEscape(name);
-    const std::string_view tag = algorithmInfo(algorithm).tag;
     QByteArray line;
-    if (escape) {
-        line += '\\';
-    }
-    line += QByteArrayView(tag.data(), static_cast<qsizetype>(tag.size()));
-    line += " (";
-    line += escape ? escapeName(name) : name.toByteArray();
-    line += ") = ";
-    line += hexDigest(digest);
-    line += zeroTerminated ? '\0' : '\n';
+    appendTaggedLine(line, algorithm, digest, name, zeroTerminated);
     return line;
 }
 
 QByteArray untaggedLine(QByteArrayView digest, QByteArrayView name, bool zeroTerminated)
 {
-    const bool escape = !zeroTerminated && nameNeedsEscape(name);
     QByteArray line;
-    if (escape) {
-        line += '\\';
-    }
-    line += hexDigest(digest);
-    line += "  ";
-    line += escape ? escapeName(name) : name.toByteArray();
-    line += zeroTerminated ? '\0' : '\n';
+    appendUntaggedLine(line, digest, name, zeroTerminated);
     return line;
+}
+
+void appendTaggedLine(QByteArray& out, HashAlgorithm algorithm, QByteArrayView digest, QByteArrayView name,
+                      bool zeroTerminated)
+{
+    const bool escape = !zeroTerminated && nameNeedsEscape(name);
+    const std::string_view tag = algorithmInfo(algorithm).tag;
+    if (escape) {
+        out += '\\';
+    }
+    out += QByteArrayView(tag.data(), static_cast<qsizetype>(tag.size()));
+    out += " (";
+    out += escape ? QByteArrayView(escapeName(name)) : name;
+    out += ") = ";
+    appendHexDigest(out, digest);
+    out += zeroTerminated ? '\0' : '\n';
+}
+
+void appendUntaggedLine(QByteArray& out, QByteArrayView digest, QByteArrayView name, bool zeroTerminated)
+{
+    const bool escape = !zeroTerminated && nameNeedsEscape(name);
+    if (escape) {
+        out += '\\';
+    }
+    appendHexDigest(out, digest);
+    out += "  ";
+    out += escape ? QByteArrayView(escapeName(name)) : name;
+    out += zeroTerminated ? '\0' : '\n';
 }
 
 QByteArray sfvLine(QByteArrayView crc32Digest, QByteArrayView name)

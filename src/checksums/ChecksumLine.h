@@ -76,4 +76,8 @@ private:
 // Line terminators and escaping: with zeroTerminated, names go raw and each line ends in NUL, as -z asks.
 QByteArray taggedLine(HashAlgorithm algorithm, QByteArrayView digest, QByteArrayView name, bool zeroTerminated = false);
 QByteArray untaggedLine(QByteArrayView digest, QByteArrayView name, bool zeroTerminated = false);
+// The same lines added to the end of out, which keeps its room from line to line.
+void appendTaggedLine(QByteArray& out, HashAlgorithm algorithm, QByteArrayView digest, QByteArrayView name,
+                      bool zeroTerminated = false);
+void appendUntaggedLine(QByteArray& out, QByteArrayView digest, QByteArrayView name, bool zeroTerminated = false);
 QByteArray sfvLine(QByteArrayView crc32Digest, QByteArrayView name);

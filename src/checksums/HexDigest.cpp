@@ -20,7 +20,22 @@ int hexValue(char c)
 
 QByteArray hexDigest(QByteArrayView digest)
 {
-    return digest.toByteArray().toHex();
+    QByteArray hex;
+    appendHexDigest(hex, digest);
+    return hex;
+}
+
+void appendHexDigest(QByteArray& out, QByteArrayView digest)
+{
+    constexpr char kDigits[] = "0123456789abcdef";
+    const qsizetype at = out.size();
+    out.resize(at + 2 * digest.size());
+    char* next = out.data() + at;
+    for (const char byte : digest) {
+        const auto value = static_cast<unsigned char>(byte);
+        *next++ = kDigits[value >> 4];
+        *next++ = kDigits[value & 0xfu];
+    }
 }
 
 std::optional<QByteArray> bytesFromHex(QByteArrayView hex)

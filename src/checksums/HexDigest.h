@@ -8,6 +8,7 @@
 
 // Lower-case hex, as every checksum line is written.
 QByteArray hexDigest(QByteArrayView digest);
+void appendHexDigest(QByteArray& out, QByteArrayView digest);
 
 // The bytes of hex digits of either case; nothing for an odd count or any other character.
 std::optional<QByteArray> bytesFromHex(QByteArrayView hex);

@@ -12,7 +12,7 @@ namespace {
 // Digests asked for ahead of the file being printed: enough to keep every lane busy on small files.
 constexpr std::size_t kWindow = 128;
 
-bool printResult(const SumOptions& options, const QByteArray& name, const FileDigests& result)
+bool printResult(const SumOptions& options, const QByteArray& name, const FileDigests& result, QByteArray& lines)
 {
     if (!result.isOk()) {
         printFailure(name, result.failure, result.reason);
@@ -26,10 +26,13 @@ bool printResult(const SumOptions& options, const QByteArray& name, const FileDi
             return false;
         }
     }
-    QByteArray lines;
+    lines.resize(0); // keeps its room: no allocation per file
     for (const HashAlgorithm algorithm : options.algorithms) {
-        lines += options.untagged ? untaggedLine(result.digest(algorithm), name, options.zero)
-                                  : taggedLine(algorithm, result.digest(algorithm), name, options.zero);
+        if (options.untagged) {
+            appendUntaggedLine(lines, result.digest(algorithm), name, options.zero);
+        } else {
+            appendTaggedLine(lines, algorithm, result.digest(algorithm), name, options.zero);
+        }
     }
     StandardOutput::write(lines);
     return true;
@@ -47,6 +50,7 @@ bool makeSums(const SumOptions& options, DigestBatch& batch)
     bool allRead = true;
     qsizetype next = 0;
     std::deque<QByteArray> waiting;
+    QByteArray lines;
     while (next < files.size() || !waiting.empty()) {
         while (next < files.size() && waiting.size() < kWindow) {
             const QByteArray& file = files[next++];
@@ -54,7 +58,7 @@ bool makeSums(const SumOptions& options, DigestBatch& batch)
             waiting.push_back(file);
         }
         const FileDigests result = batch.takeNext();
-        allRead = printResult(options, waiting.front(), result) && allRead;
+        allRead = printResult(options, waiting.front(), result, lines) && allRead;
         waiting.pop_front();
         // Lines leave through the C library's buffer, a write for many files; a failed one ends the run.
         if (StandardOutput::failed()) {
