@@ -3,6 +3,7 @@
 #include "TempFiles.h"
 #include "WriteWatch.h"
 
+#include <atomic>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
@@ -87,6 +88,7 @@ private slots:
     void writersAreCaught();
     void readingWaitsOutTheTickOfTheLastChange_data();
     void readingWaitsOutTheTickOfTheLastChange();
+    void writerArrivingWhileWaitingOutATickIsRefused();
 
 private:
     TempFiles m_files;
@@ -248,6 +250,48 @@ void TestChangingFiles::readingWaitsOutTheTickOfTheLastChange()
     QFETCH(FileTime, now);
     QFETCH(std::chrono::nanoseconds, wait);
     QCOMPARE(WriteWatch::settlingTime(changed, now).count(), wait.count());
+}
+
+// Whether the thread sleeps in the system (nanosleep or clock_nanosleep), as told by the kernel: a state to wait for.
+bool isSleeping(pid_t thread)
+{
+    QFile syscall(QStringLiteral("/proc/self/task/%1/syscall").arg(thread));
+    if (!syscall.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray number = syscall.readAll().split(' ').value(0);
+    return number == "35" || number == "230";
+}
+
+void TestChangingFiles::writerArrivingWhileWaitingOutATickIsRefused()
+{
+    // A writer that opens the file while the opening waits out the tick of its last change may begin a long write
+    // then, stamped before the identity is taken and copying on through the read: it must be seen.
+    const QString file = m_files.write(QStringLiteral("waited"), QByteArray(4096, 'a'));
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        QVERIFY(::chmod(nativeOf(file).constData(), attempt % 2 ? 0600 : 0644) == 0); // a change just now
+        std::atomic<pid_t> openerThread{0};
+        std::atomic<bool> done{false};
+        OpenedFile opened;
+        std::thread opener([&] {
+            openerThread = ::gettid();
+            opened = RegularFile::open(nativeOf(file));
+            done = true;
+        });
+        while (!done && !(openerThread != 0 && isSleeping(openerThread))) {
+            std::this_thread::yield();
+        }
+        const int writer = done ? -1 : ::open(nativeOf(file).constData(), O_WRONLY | O_CLOEXEC);
+        opener.join();
+        if (writer < 0) {
+            continue; // opened before the change's tick could matter: try again
+        }
+        ::close(writer);
+        QVERIFY2(!opened.reader, "the file was opened for reading with a writer at work");
+        QVERIFY(opened.beingWritten);
+        return;
+    }
+    QSKIP("the opening never had to wait out a tick");
 }
 
 QTEST_GUILESS_MAIN(TestChangingFiles)

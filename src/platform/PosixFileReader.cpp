@@ -14,8 +14,11 @@ static_assert(sizeof(off_t) == 8, "build with large-file support (_FILE_OFFSET_B
 
 namespace {
 
+// Newer than the C library's headers here; an older kernel leaves it out of what it answers.
+constexpr unsigned kUniqueMountId = 0x4000U; // STATX_MNT_ID_UNIQUE
+
 constexpr unsigned kStatusMask =
-    STATX_TYPE | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME | STATX_MNT_ID;
+    STATX_TYPE | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME | kUniqueMountId;
 
 QString systemReason(int errorCode)
 {
@@ -60,7 +63,8 @@ FileStatus statusOf(const struct statx& info)
 // that does not say.
 std::optional<WriteWatch::Mount> mountOf(const struct statx& info)
 {
-    if (!(info.stx_mask & STATX_MNT_ID)) {
+    // Only the unique ID (Linux 6.8): the older one is given again to a later mount.
+    if (!(info.stx_mask & kUniqueMountId)) {
         return std::nullopt;
     }
     return WriteWatch::Mount{info.stx_mnt_id, makedev(info.stx_dev_major, info.stx_dev_minor)};
@@ -87,10 +91,11 @@ constexpr int kSettlingRounds = 5;
 // of the tick that is just running, a coarse file system could rewrite the file without moving any time stamp.
 // The first look is the caller's: `info`, taken after `before`.
 std::optional<FileIdentity> settledIdentity(int descriptor, struct statx info, FileTime before, QString* error,
-                                            bool* keepsChanging)
+                                            bool* keepsChanging, bool* lookedAgain)
 {
     for (int round = 0; round < kSettlingRounds; ++round) {
         if (round > 0) {
+            *lookedAgain = true;
             before = WriteWatch::now();
             if (const int code = statusCall(descriptor, "", &info)) {
                 *error = systemReason(code);
@@ -253,10 +258,19 @@ std::optional<OpenedFile> adopt(int descriptor, unsigned* type)
     }
     QString error;
     bool keepsChanging = false;
-    const std::optional<FileIdentity> identity = settledIdentity(descriptor, info, looked, &error, &keepsChanging);
+    bool lookedAgain = false;
+    const std::optional<FileIdentity> identity =
+        settledIdentity(descriptor, info, looked, &error, &keepsChanging, &lookedAgain);
     if (!identity) {
         ::close(descriptor);
         return OpenedFile{nullptr, error, 0, true, keepsChanging};
+    }
+    // A write stamps the change time when it begins, not as it copies: a writer that came while we waited may have
+    // stamped before the identity was taken and still be copying. Writers are looked for after the identity that
+    // stands, so that any later one moves the change time.
+    if (lookedAgain && watch.writers() == WriteWatch::Writers::Present) {
+        ::close(descriptor);
+        return OpenedFile{nullptr, writerReason(), 0, true, true};
     }
     // Larger read-ahead pays for large files only; for a small one the advice costs more than the read.
     constexpr qint64 kAdvisedFrom = qint64{4} << 20;

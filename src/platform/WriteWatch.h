@@ -23,8 +23,8 @@ void ignoreLeaseSignals();
 // nobody: a read lease is taken and given back at once.
 Writers writersOf(int descriptor);
 
-// One mount of a file system: its mount ID and the device number its files report, which together name it while it
-// stays mounted.
+// One mount of a file system: its unique mount ID, never given to another mount, and the device number its files
+// report.
 struct Mount
 {
     quint64 id = 0;
