@@ -162,6 +162,7 @@ private slots:
     void standardInputIsReadWhereItStands();
     void cancelStopsEndlessReads();
     void manyFilesOnAFixedPool();
+    void hashersKeptBetweenFilesStartAfresh();
     void lanesForAnySetOfDigests_data();
     void lanesForAnySetOfDigests();
 
@@ -540,6 +541,39 @@ void TestDigestBatch::manyFilesOnAFixedPool()
     }
     QCOMPARE(taken, kFiles);
     QCOMPARE(mostThreads, threads);
+}
+
+// One worker, the digests asked for changing from file to file: a hasher kept from one file for the next starts
+// afresh, and one left out for a while is there again when asked for. Qt's own hashes are the reference.
+void TestDigestBatch::hashersKeptBetweenFilesStartAfresh()
+{
+    using A = HashAlgorithm;
+    const QList<std::pair<A, QCryptographicHash::Algorithm>> checked = {{A::Md5, QCryptographicHash::Md5},
+                                                                        {A::Sha1, QCryptographicHash::Sha1},
+                                                                        {A::Sha256, QCryptographicHash::Sha256},
+                                                                        {A::Sha3_256, QCryptographicHash::Sha3_256}};
+    const QList<AlgorithmSet> sets = {{A::Md5, A::Sha256}, {A::Sha1},          {A::Md5, A::Sha1, A::Sha256},
+                                      {A::Sha3_256},       {A::Md5},           {A::Sha256, A::Sha3_256},
+                                      {A::Md5, A::Sha256}, {A::Md5, A::Sha256}};
+    DigestBatchOptions options;
+    options.workers = 1;
+    options.blockSize = kSmallBlock;
+    DigestBatch batch(options);
+    for (int round = 0; round < 2; ++round) {
+        for (qsizetype i = 0; i < sets.size(); ++i) {
+            // Sizes on both sides of a block, and an empty file.
+            const qsizetype size = i == 4 ? 0 : 300 * i + round * static_cast<qsizetype>(kSmallBlock);
+            const QByteArray bytes = TempFiles::randomBytes(size, static_cast<quint32>(10 * round + i));
+            batch.submit(requestFor(m_files.write(QStringLiteral("afresh-%1-%2").arg(round).arg(i), bytes), sets[i]));
+            const FileDigests result = batch.takeNext();
+            QVERIFY2(result.isOk(), qPrintable(result.reason));
+            for (const auto& [ours, qts] : checked) {
+                const QByteArray expected =
+                    sets[i].contains(ours) ? QCryptographicHash::hash(bytes, qts) : QByteArray();
+                QCOMPARE(result.digest(ours).toHex(), expected.toHex());
+            }
+        }
+    }
 }
 
 void TestDigestBatch::lanesForAnySetOfDigests_data()
