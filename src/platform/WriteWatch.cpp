@@ -21,8 +21,9 @@ constexpr std::array<long, 7> kLeasesSeeAllWriters = {
     F2FS_SUPER_MAGIC, MSDOS_SUPER_MAGIC, EXFAT_SUPER_MAGIC,
 };
 
-// Of those, the ones that stamp the change time when a shared mapping first writes to a page. On tmpfs a mapping
-// writes without moving any time stamp, so a writer there is only seen as long as it has the file open.
+// Of those, the ones known to stamp the change time when a shared mapping first writes to a page. tmpfs and the FAT
+// family are not counted on to (tmpfs has long had no hook for it), so a writer there is looked for as long as it
+// may have the file open.
 constexpr std::array<long, 4> kMappedWritesStamped = {
     EXT4_SUPER_MAGIC,
     XFS_SUPER_MAGIC,
