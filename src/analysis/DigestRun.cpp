@@ -1,48 +1,28 @@
 #include "DigestRun.h"
 
-#include "DetachedStart.h"
+#include "DetachedWorker.h"
 #include "DigestService.h"
 #include "LiveWorker.h"
 
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <QCoreApplication>
 
-// What the worker and the owner share. The receiver is set and cleared on the owner's thread; the worker queues its
-// results and posts to the receiver only under the mutex, so a post can never race with the receiver's destruction,
-// and posted events die with it. The results travel in the queue, under the same mutex, rather than inside the
-// posted event: the owner takes them under a lock that the sanitizers can see.
-struct DigestRun::Shared
+// What the worker and the owner share: the mailbox the results travel in, and the job the engine reads under, which
+// abandoning cancels.
+struct DigestRun::Shared : WorkerMailbox<std::function<void(DigestRun&)>>
 {
-    explicit Shared(std::optional<FileIdentity> shownVersion) : job(shownVersion) {}
+    Shared(std::optional<FileIdentity> shownVersion, DigestRun* receiver)
+        : WorkerMailbox(receiver, "deliverPending"), job(shownVersion)
+    {}
 
     DigestJob job;
-    std::mutex mutex;
-    DigestRun* receiver = nullptr;
-    std::deque<std::function<void(DigestRun&)>> pending;
-
-    void post(std::function<void(DigestRun&)> deliver)
-    {
-        std::lock_guard lock(mutex);
-        if (!receiver || job.isCancelled()) {
-            return;
-        }
-        pending.push_back(std::move(deliver));
-        QMetaObject::invokeMethod(receiver, "deliverPending", Qt::QueuedConnection);
-    }
 };
 
 void DigestRun::deliverPending()
 {
-    std::deque<std::function<void(DigestRun&)>> ready;
-    {
-        std::lock_guard lock(m_shared->mutex);
-        ready.swap(m_shared->pending);
-    }
-    for (const auto& deliver : ready) {
+    for (const auto& deliver : m_shared->take()) {
         // Checked before each: a result queued just before abandon() must not be shown.
-        if (m_shared->job.isCancelled()) {
+        if (m_shared->isAbandoned()) {
             return;
         }
         deliver(*this);
@@ -51,11 +31,9 @@ void DigestRun::deliverPending()
 
 DigestRun::DigestRun(std::shared_ptr<DigestService> service, QString path, std::optional<FileIdentity> shownVersion,
                      ThreadStarter startThread, QObject* parent)
-    : QObject(parent), m_shared(std::make_shared<Shared>(shownVersion)), m_service(std::move(service)),
+    : QObject(parent), m_shared(std::make_shared<Shared>(shownVersion, this)), m_service(std::move(service)),
       m_path(std::move(path)), m_startThread(std::move(startThread))
-{
-    m_shared->receiver = this;
-}
+{}
 
 DigestRun::~DigestRun()
 {
@@ -69,9 +47,8 @@ int DigestRun::liveWorkers()
 
 void DigestRun::abandon()
 {
-    std::lock_guard lock(m_shared->mutex);
     m_shared->job.cancel();
-    m_shared->receiver = nullptr;
+    m_shared->abandon();
 }
 
 quint64 DigestRun::bytesDone() const
@@ -99,9 +76,8 @@ void DigestRun::start()
         }
     };
     // The worker owns copies of all it uses, so it may outlive this run, the session and the window.
-    auto work = [shared = m_shared, service = m_service, path = m_path, live = std::make_shared<LiveWorker>(),
-                 reportUnexpected]() mutable {
-        // The body of a thread of ours: nothing may leave it.
+    auto work = [shared = m_shared, service = m_service, path = m_path, reportUnexpected](auto&) {
+        // Kinds of failure the worker tells apart itself; the worker type catches anything else.
         DigestKind current = kDigestOrder.front();
         bool lengthTold = false;
         try {
@@ -133,15 +109,14 @@ void DigestRun::start()
         } catch (...) {
             reportUnexpected(*shared, current, "unknown");
         }
-        // Let go of the engine and the job before the worker stops counting as live.
-        shared.reset();
-        service.reset();
-        live.reset();
     };
-
-    if (const std::optional<QString> refused = startDetached(m_startThread, std::move(work))) {
-        const QString reason = QCoreApplication::translate("DigestRun", "Cannot start a thread: %1").arg(*refused);
-        // Reported like any other failure, and after start() has returned, as a worker's would be.
-        m_shared->post([reason](DigestRun& run) { emit run.failed(kDigestOrder.front(), reason); });
-    }
+    // Reported like any other failure, and after start() has returned, as a worker's would be.
+    auto failure = [](const WorkerFailure& why) -> std::function<void(DigestRun&)> {
+        const QString reason =
+            why.started ? QCoreApplication::translate("DigestRun", "Unexpected failure while digesting: %1")
+                              .arg(why.what.isEmpty() ? QStringLiteral("unknown") : why.what)
+                        : QCoreApplication::translate("DigestRun", "Cannot start a thread: %1").arg(why.what);
+        return [reason](DigestRun& run) { emit run.failed(kDigestOrder.front(), reason); };
+    };
+    startWorker<std::function<void(DigestRun&)>>(m_shared, std::move(work), failure, m_startThread);
 }

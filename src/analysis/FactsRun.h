@@ -1,9 +1,8 @@
 #pragma once
 
+#include "DetachedWorker.h"
 #include "FileFacts.h"
-#include "ParallelDigest.h"
 
-#include <memory>
 #include <QObject>
 #include <QString>
 
@@ -28,12 +27,10 @@ signals:
     void found(const PathFacts& facts);
 
 private:
-    struct Shared;
-
-    // Runs on the owner's thread, posted by the worker.
+    // Runs on the owner's thread, called for by the worker.
     Q_INVOKABLE void deliver();
 
-    std::shared_ptr<Shared> m_shared;
+    DetachedWorker<PathFacts> m_worker{this, "deliver"};
     FactsReader m_reader;
     const QString m_path;
     ThreadStarter m_startThread;

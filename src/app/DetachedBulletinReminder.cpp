@@ -6,30 +6,6 @@
 #include "SettingsStore.h"
 #include "WebLauncher.h"
 
-#include <atomic>
-#include <mutex>
-#include <system_error>
-#include <thread>
-
-namespace {} // namespace
-
-// The owner clears the receiver when it goes; the worker posts only under the mutex, so a post never races with the
-// owner's destruction, and a posted call dies with it.
-struct DetachedBulletinReminder::Shared
-{
-    std::mutex mutex;
-    DetachedBulletinReminder* receiver = nullptr;
-
-    void openPage(const QString& address)
-    {
-        std::lock_guard lock(mutex);
-        if (receiver) {
-            QMetaObject::invokeMethod(
-                receiver, [owner = receiver, address] { owner->m_launcher.open(address); }, Qt::QueuedConnection);
-        }
-    }
-};
-
 namespace {
 
 // What the reminder on the worker sees as the launcher: the desktop's opener is asked from the owner's thread.
@@ -51,16 +27,16 @@ private:
 
 DetachedBulletinReminder::DetachedBulletinReminder(StoreMaker makeStore, std::shared_ptr<const Clock> clock,
                                                    WebLauncher& launcher, QString bulletinAddress, QObject* parent)
-    : QObject(parent), m_shared(std::make_shared<Shared>()), m_makeStore(std::move(makeStore)),
-      m_clock(std::move(clock)), m_launcher(launcher), m_address(std::move(bulletinAddress))
-{
-    m_shared->receiver = this;
-}
+    : QObject(parent), m_makeStore(std::move(makeStore)), m_clock(std::move(clock)), m_launcher(launcher),
+      m_address(std::move(bulletinAddress))
+{}
 
-DetachedBulletinReminder::~DetachedBulletinReminder()
+// The worker is abandoned with this object (DetachedWorker): no page opens once it is gone.
+DetachedBulletinReminder::~DetachedBulletinReminder() = default;
+
+void DetachedBulletinReminder::openPages()
 {
-    std::lock_guard lock(m_shared->mutex);
-    m_shared->receiver = nullptr;
+    m_worker.deliverEach([this](const QString& address) { m_launcher.open(address); });
 }
 
 int DetachedBulletinReminder::liveWorkers()
@@ -73,19 +49,11 @@ void DetachedBulletinReminder::start()
     if (m_address.isEmpty()) {
         return;
     }
-    auto work = [shared = m_shared, makeStore = m_makeStore, clock = m_clock, address = m_address,
-                 live = std::make_shared<LiveWorker>()] {
-        // The body of a thread of ours: nothing may leave it. A reminder that fails is one that did not run.
-        try {
-            const std::unique_ptr<SettingsStore> store = makeStore();
-            PostingLauncher launcher([&shared](const QString& page) { shared->openPage(page); });
-            runBulletinReminder(*store, *clock, launcher, address);
-        } catch (...) {
-        }
-    };
-    try {
-        std::thread(std::move(work)).detach();
-    } catch (const std::system_error&) {
-        // No thread to be had: no reminder this time, rather than one on the window's thread.
-    }
+    // A reminder that fails is one that did not run; no thread to be had, no reminder this time, rather than one on
+    // the window's thread.
+    m_worker.start([makeStore = m_makeStore, clock = m_clock, address = m_address](auto& mailbox) {
+        const std::unique_ptr<SettingsStore> store = makeStore();
+        PostingLauncher launcher([&mailbox](const QString& page) { mailbox.post(page); });
+        runBulletinReminder(*store, *clock, launcher, address);
+    });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DetachedWorker.h"
+
 #include <functional>
 #include <memory>
 #include <QObject>
@@ -33,9 +35,10 @@ public:
     static int liveWorkers();
 
 private:
-    struct Shared;
+    // Runs on this object's thread, called for by the worker: opens the pages it asked for.
+    Q_INVOKABLE void openPages();
 
-    std::shared_ptr<Shared> m_shared;
+    DetachedWorker<QString> m_worker{this, "openPages"};
     StoreMaker m_makeStore;
     std::shared_ptr<const Clock> m_clock;
     WebLauncher& m_launcher;

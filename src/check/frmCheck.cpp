@@ -1,6 +1,7 @@
 #include "frmCheck.h"
 
 #include "AccessibleRoles.h"
+#include "Artwork.h"
 #include "ChosenFile.h"
 #include "Clipboard.h"
 #include "DropFilter.h"
@@ -12,22 +13,12 @@
 #include <QCoreApplication>
 #include <QHeaderView>
 
-// Outside any namespace, as Q_INIT_RESOURCE asks: the artwork is in a static library.
-static void initAssets()
-{
-    Q_INIT_RESOURCE(assets);
-}
-
 frmCheck::frmCheck(FileDialog& fileDialog, Clipboard& clipboard, CheckSessionOptions options, QWidget* parent)
-    : QWidget(parent), m_ui((initAssets(), useAccessibleRoles(), std::make_unique<Ui::frmCheck>())),
+    : QWidget(parent), m_ui((useArtwork(), useAccessibleRoles(), std::make_unique<Ui::frmCheck>())),
       m_fileDialog(fileDialog), m_clipboard(clipboard), m_session(m_model, std::move(options))
 {
     m_ui->setupUi(this);
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 96}) {
-        icon.addFile(QStringLiteral(":/icon-%1.png").arg(size), QSize(size, size));
-    }
-    setWindowIcon(icon);
+    setWindowIcon(programIcon());
     m_icons.setSourceModel(&m_model);
     m_ui->tblResults->setModel(&m_icons);
     m_ui->tblResults->verticalHeader()->setVisible(false);

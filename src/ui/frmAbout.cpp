@@ -1,6 +1,7 @@
 #include "frmAbout.h"
 
 #include "AccessibleRoles.h"
+#include "Artwork.h"
 #include "ClickFilter.h"
 #include "ui_frmAbout.h"
 #include "Version.h"
@@ -11,7 +12,7 @@
 #include <QScreen>
 
 frmAbout::frmAbout(QWidget* owner, std::function<void()> openHomePage)
-    : QWidget(owner), m_ui((useAccessibleRoles(), std::make_unique<Ui::frmAbout>())),
+    : QWidget(owner), m_ui((useArtwork(), useAccessibleRoles("frmAbout"), std::make_unique<Ui::frmAbout>())),
       m_openHomePage(std::move(openHomePage))
 {
     m_ui->setupUi(this);

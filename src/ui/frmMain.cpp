@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "AccessibleRoles.h"
+#include "Artwork.h"
 #include "ChosenFile.h"
 #include "ClickFilter.h"
 #include "Clipboard.h"
@@ -18,12 +19,6 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <utility>
-
-// At global scope: the resource initialiser is declared in the namespace of the caller.
-static void initAssets()
-{
-    Q_INIT_RESOURCE(assets);
-}
 
 namespace {
 
@@ -55,7 +50,7 @@ QStyle* tickBoxStyle()
 
 frmMain::frmMain(std::shared_ptr<DigestService> digests, MessageBox& messageBox, FileDialog& fileDialog,
                  Clipboard& clipboard, std::function<void()> openHomePage, QWidget* parent)
-    : QWidget(parent), m_ui((initAssets(), useAccessibleRoles(), std::make_unique<Ui::frmMain>())),
+    : QWidget(parent), m_ui((useArtwork(), useAccessibleRoles("frmMain"), std::make_unique<Ui::frmMain>())),
       m_messageBox(messageBox), m_fileDialog(fileDialog), m_clipboard(clipboard),
       m_openHomePage(std::move(openHomePage)), m_session(std::move(digests), *this)
 {
@@ -64,11 +59,7 @@ frmMain::frmMain(std::shared_ptr<DigestService> digests, MessageBox& messageBox,
     // A normal top-level window keeps its taskbar entry under every window manager; fixed size, close box only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(278, 286);
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 96}) {
-        icon.addFile(QStringLiteral(":/icon-%1.png").arg(size), QSize(size, size));
-    }
-    setWindowIcon(icon);
+    setWindowIcon(programIcon());
 
     m_textBoxes = {m_ui->txtFileName,     m_ui->txtFilePath, m_ui->txtCreateDate, m_ui->txtLastAccessed,
                    m_ui->txtLastModified, m_ui->txtFileSize, m_ui->txtCRC32,      m_ui->txtMD5,

@@ -3,9 +3,7 @@
 #include "DigestBatch.h"
 #include "LiveWorker.h"
 
-#include <exception>
 #include <QCoreApplication>
-#include <thread>
 
 namespace {
 
@@ -41,20 +39,13 @@ void Delivery::mergeFrom(Delivery&& later)
     finished = finished || later.finished;
 }
 
-CheckRun::CheckRun(QObject* receiver, const char* deliverMethod) : m_receiver(receiver), m_method(deliverMethod) {}
+CheckRun::CheckRun(QObject* receiver, const char* deliverMethod)
+    : m_mailbox(std::make_shared<WorkerMailbox<Delivery>>(receiver, deliverMethod))
+{}
 
 void CheckRun::post(Delivery delivery)
 {
-    std::lock_guard lock(m_mutex);
-    if (!m_receiver) {
-        return;
-    }
-    m_pending.mergeFrom(std::move(delivery));
-    // One queued call for whatever gathers before the owner takes it.
-    if (!m_posted) {
-        m_posted = true;
-        QMetaObject::invokeMethod(m_receiver, m_method, Qt::QueuedConnection);
-    }
+    m_mailbox->post(std::move(delivery));
 }
 
 void CheckRun::attach(DigestBatch* batch)
@@ -77,9 +68,12 @@ void CheckRun::detach()
 
 Delivery CheckRun::take()
 {
-    std::lock_guard lock(m_mutex);
-    m_posted = false;
-    return std::exchange(m_pending, Delivery{});
+    // Handed over whole: a run of small files costs one model update.
+    Delivery whole;
+    for (Delivery& delivery : m_mailbox->take()) {
+        whole.mergeFrom(std::move(delivery));
+    }
+    return whole;
 }
 
 quint64 CheckRun::bytesDone() const
@@ -90,13 +84,14 @@ quint64 CheckRun::bytesDone() const
 
 void CheckRun::abandon()
 {
-    std::lock_guard lock(m_mutex);
-    m_cancelled.store(true, std::memory_order_relaxed);
-    m_receiver = nullptr;
-    m_pending = Delivery{};
-    if (m_batch) {
-        m_batch->cancel();
+    {
+        std::lock_guard lock(m_mutex);
+        m_cancelled.store(true, std::memory_order_relaxed);
+        if (m_batch) {
+            m_batch->cancel();
+        }
     }
+    m_mailbox->abandon();
 }
 
 int CheckRun::liveWorkers()
@@ -106,36 +101,20 @@ int CheckRun::liveWorkers()
 
 void CheckRun::start(const std::shared_ptr<CheckRun>& run, std::function<void(CheckRun&)> job)
 {
-    auto finishWith = [](CheckRun& self, const QString& reason) noexcept {
-        try {
-            Delivery delivery;
-            delivery.problems.append(reason);
-            delivery.finished = true;
-            self.post(std::move(delivery));
-        } catch (...) {
-            // Out of memory even for the message: the rows keep what they show.
+    // A job that throws, or no thread to be had, finishes the run with the reason.
+    auto finishWith = [](const WorkerFailure& why) {
+        Delivery delivery;
+        if (!why.started) {
+            delivery.problems.append(
+                QCoreApplication::translate("CheckRun", "Cannot start a thread: %1").arg(why.what));
+        } else if (why.what.isEmpty()) {
+            delivery.problems.append(QCoreApplication::translate("CheckRun", "Unexpected failure."));
+        } else {
+            delivery.problems.append(QCoreApplication::translate("CheckRun", "Unexpected failure: %1").arg(why.what));
         }
+        delivery.finished = true;
+        return delivery;
     };
-    auto work = [run = std::shared_ptr<CheckRun>(run), job = std::move(job), live = std::make_shared<LiveWorker>(),
-                 finishWith]() mutable {
-        // The body of a thread of ours: nothing may leave it.
-        try {
-            job(*run);
-        } catch (const std::exception& error) {
-            finishWith(*run, QCoreApplication::translate("CheckRun", "Unexpected failure: %1")
-                                 .arg(QString::fromLocal8Bit(error.what())));
-        } catch (...) {
-            finishWith(*run, QCoreApplication::translate("CheckRun", "Unexpected failure."));
-        }
-        // Let go of the run before the worker stops counting as live.
-        job = nullptr;
-        run.reset();
-        live.reset();
-    };
-    try {
-        std::thread(std::move(work)).detach();
-    } catch (const std::exception& error) {
-        finishWith(*run, QCoreApplication::translate("CheckRun", "Cannot start a thread: %1")
-                             .arg(QString::fromLocal8Bit(error.what())));
-    }
+    startWorker<Delivery>(
+        run->m_mailbox, [run, job = std::move(job)](auto&) { job(*run); }, finishWith);
 }

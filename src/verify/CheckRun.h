@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CheckRow.h"
+#include "DetachedWorker.h"
 #include "FileDigests.h"
 #include "FileReader.h"
 
@@ -53,9 +54,9 @@ struct Delivery
     void mergeFrom(Delivery&& later);
 };
 
-// What one worker shares with the session that started it. The receiver is set and cleared on the owner's thread;
-// the worker queues findings and posts to the receiver only under the lock, so no post races with the receiver's
-// end, and once abandoned nothing more arrives. The worker owns its share, so it may outlive the session.
+// What one worker shares with the session that started it: findings travel in a worker mailbox (one queued call of
+// the receiver's method for whatever gathers before the owner takes it; nothing once abandoned). The worker owns its
+// share, so it may outlive the session.
 class CheckRun
 {
 public:
@@ -81,11 +82,8 @@ public:
     static int liveWorkers();
 
 private:
-    mutable std::mutex m_mutex;
-    QObject* m_receiver;
-    const char* m_method;
-    Delivery m_pending;
-    bool m_posted = false;
+    const std::shared_ptr<WorkerMailbox<Delivery>> m_mailbox;
+    mutable std::mutex m_mutex; // guards the batch
     DigestBatch* m_batch = nullptr;
     std::atomic<bool> m_cancelled{false};
     std::atomic<quint64> m_bytesBefore{0};

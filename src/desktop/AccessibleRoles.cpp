@@ -4,10 +4,18 @@
 
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QByteArrayList>
 #include <QPointer>
 #include <QWidget>
 
 namespace {
+
+// The classes of our windows whose role follows their flags; all on the thread of the windows.
+QByteArrayList& windowClasses()
+{
+    static QByteArrayList classes;
+    return classes;
+}
 
 class ClickableAccessible final : public QAccessibleWidget
 {
@@ -59,16 +67,21 @@ QAccessibleInterface* accessibleFace(const QString&, QObject* object)
     if (auto* filter = widget->findChild<ClickFilter*>(QString(), Qt::FindDirectChildrenOnly)) {
         return new ClickableAccessible(widget, filter);
     }
-    if (widget->inherits("frmMain") || widget->inherits("frmAbout")) {
-        return new WindowAccessible(widget);
+    for (const QByteArray& windowClass : windowClasses()) {
+        if (widget->inherits(windowClass.constData())) {
+            return new WindowAccessible(widget);
+        }
     }
     return nullptr;
 }
 
 } // namespace
 
-void useAccessibleRoles()
+void useAccessibleRoles(const char* windowClass)
 {
     static const bool installed = (QAccessible::installFactory(accessibleFace), true);
     Q_UNUSED(installed);
+    if (windowClass && !windowClasses().contains(windowClass)) {
+        windowClasses().append(windowClass);
+    }
 }
