@@ -46,7 +46,7 @@ class RecordingObserver : public VerifyObserver
 {
 public:
     QList<VerifyEvent> events;
-    void onEvent(const VerifyEvent& event) override { events.append(event); }
+    void onVerdict(const VerifyEvent& event) override { events.append(event); }
 };
 
 FileDigests readMd5(const QByteArray& digest)

@@ -204,6 +204,7 @@ void CheckSession::apply()
         }
         m_model.append(std::move(delivery.newRows));
     }
+    applyConflicts(delivery.conflicts);
     if (delivery.totalBytes) {
         m_totalBytes = *delivery.totalBytes;
     }
@@ -286,6 +287,16 @@ void CheckSession::applyAnswers(std::vector<RowAnswer>& answers)
             row.note = joinNotes(row.note, answer.note);
         }
     });
+}
+
+void CheckSession::applyConflicts(const std::vector<RowConflict>& conflicts)
+{
+    for (const RowConflict& conflict : conflicts) {
+        m_model.update(conflict.row, conflict.row, [&conflict](CheckRow& row, qsizetype) {
+            row.conflicting = true;
+            row.note = joinNotes(conflict.note, row.note);
+        });
+    }
 }
 
 void CheckSession::takeDigests(const FileDigests& digests)

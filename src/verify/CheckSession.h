@@ -93,6 +93,7 @@ private:
     Q_INVOKABLE void deliver();
     void apply();
     void applyAnswers(std::vector<RowAnswer>& answers);
+    void applyConflicts(const std::vector<RowConflict>& conflicts);
     void tick();
     void begin(Mode mode, QList<QByteArray> subjects);
     // A run of its own for JOB; a quick look keeps the progress of the read before it.
