@@ -38,6 +38,8 @@ private slots:
     void listAlgorithmByNameOrLength();
     void listNotReadable_data();
     void listNotReadable();
+    void oneOpenForLinesOfOneFile_data();
+    void oneOpenForLinesOfOneFile();
     void changedWhileRead_data();
     void changedWhileRead();
     void paste_data();
@@ -282,6 +284,46 @@ void TestCheckSession::listNotReadable()
     QCOMPARE(rig.session->problems(), QStringList{problem});
     QCOMPARE(rig.model.size(), qsizetype(0));
     QCOMPARE(rig.session->summary(), QStringLiteral("0 of 0 checked; 1 problem"));
+}
+
+void TestCheckSession::oneOpenForLinesOfOneFile_data()
+{
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<int>("opens");
+    QTest::addColumn<QList<CheckState>>("states");
+    const QByteArray sha256 = "SHA256 (f) = " + hexOf(kContent, H::Sha256) + '\n';
+    const QByteArray sha512 = "SHA512 (f) = " + hexOf(kContent, H::Sha512) + '\n';
+    const QByteArray other = "SHA256 (g) = " + hexOf(kContent, H::Sha256) + '\n';
+    const QByteArray wrong = "SHA512 (f) = " + hexOf("other", H::Sha512) + '\n';
+    using S = CheckState;
+    QTest::newRow("SHA-256 and SHA-512 of one file") << sha256 + sha512 << 1 << QList{S::Ok, S::Ok};
+    QTest::newRow("one right, one wrong") << sha256 + wrong << 1 << QList{S::Ok, S::Mismatch};
+    QTest::newRow("a line not understood between") << sha256 + "junk\n" + sha512 << 1 << QList{S::Ok, S::Ok};
+    QTest::newRow("an untagged line of two candidates too") << sha256 + sha512 + hexOf(kContent, H::Sha3_256) + "  f\n"
+                                                            << 1 << QList{S::Ok, S::Ok, S::Ok};
+    QTest::newRow("named apart, read again") << sha256 + other + sha512 << 3 << QList{S::Ok, S::Ok, S::Ok};
+}
+
+// Lines naming one file one after the other are served by one read of it, whatever their algorithms.
+void TestCheckSession::oneOpenForLinesOfOneFile()
+{
+    QFETCH(QByteArray, list);
+    QFETCH(int, opens);
+    QFETCH(QList<CheckState>, states);
+    const QString folder = QStringLiteral("once-%1").arg(QTest::currentDataTag()).replace(u' ', u'-');
+    QVERIFY(QDir().mkpath(m_files.path(folder)));
+    m_files.write(folder + "/f", kContent);
+    m_files.write(folder + "/g", kContent);
+    CheckRig rig;
+    rig.session->checkList(native(m_files.write(folder + "/once.sums", list)));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.opens->load(), opens);
+    QCOMPARE(rig.model.size(), states.size());
+    for (qsizetype i = 0; i < states.size(); ++i) {
+        QCOMPARE(rig.state(i), states[i]);
+    }
+    // The bar's total is what was read: each file's bytes once per read.
+    QCOMPARE(rig.session->progress().totalBytes, quint64(opens * kContent.size()));
 }
 
 void TestCheckSession::changedWhileRead_data()

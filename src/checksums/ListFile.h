@@ -25,5 +25,4 @@ int openListStream(const QByteArray& path, QFile& file);
 quint64 listedBytes(QIODevice& list, const ParserOptions& parserOptions, const VerifyOptions& verifyOptions,
                     std::vector<qint64>* sizes = nullptr);
 // The same for the list at listPath; 0 for a list that is not a regular file, which cannot be read twice.
-quint64 listedBytes(const QByteArray& listPath, const ParserOptions& parserOptions,
-                    const VerifyOptions& verifyOptions);
+quint64 listedBytes(const QByteArray& listPath, const ParserOptions& parserOptions, const VerifyOptions& verifyOptions);

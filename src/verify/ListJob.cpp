@@ -91,8 +91,7 @@ private:
     void markConflict(CheckRow& row, Delivery& delivery)
     {
         QByteArray key = row.path + '\0';
-        row.candidates.forEach(
-            [&key](HashAlgorithm algorithm) { key += static_cast<char>('A' + indexOf(algorithm)); });
+        row.candidates.forEach([&key](HashAlgorithm algorithm) { key += static_cast<char>('A' + indexOf(algorithm)); });
         const auto found = m_firstOf.find(key);
         if (found == m_firstOf.end()) {
             m_firstOf.insert(key, {m_rows, row.lineNumber, row.expected, false});
