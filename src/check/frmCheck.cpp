@@ -1,6 +1,7 @@
 #include "frmCheck.h"
 
 #include "AccessibleRoles.h"
+#include "CheckTexts.h"
 #include "ChosenFile.h"
 #include "Clipboard.h"
 #include "DropFilter.h"
