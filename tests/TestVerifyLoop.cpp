@@ -448,6 +448,13 @@ void TestVerifyLoop::stopsWhenAsked()
     verifyList(reader, source, observer, options);
     QCOMPARE(observer.events.size(), qsizetype(3));
     QVERIFY(source.asked.size() <= 8); // the rest of the list was never asked for
+
+    // Totalling what the list names stops too, before looking at the next entry's file.
+    buffer.seek(0);
+    int looks = 0;
+    std::vector<qint64> sizes;
+    listedBytes(buffer, {}, options, &sizes, [&looks] { return ++looks > 5; });
+    QCOMPARE(sizes.size(), std::size_t(5));
 }
 
 void TestVerifyLoop::listedBytesAsRead_data()

@@ -49,7 +49,7 @@ int openListStream(const QByteArray& path, QFile& file)
 }
 
 quint64 listedBytes(QIODevice& list, const ParserOptions& parserOptions, const VerifyOptions& verifyOptions,
-                    std::vector<qint64>* sizes)
+                    std::vector<qint64>* sizes, const std::function<bool()>& stop)
 {
     ChecksumListReader reader(list, parserOptions);
     quint64 total = 0;
@@ -57,6 +57,9 @@ quint64 listedBytes(QIODevice& list, const ParserOptions& parserOptions, const V
     while (const std::optional<ListLine> line = reader.next()) {
         if (line->parsed.kind != LineKind::Entry) {
             continue;
+        }
+        if (stop && stop()) {
+            break;
         }
         const QByteArray& name = line->parsed.entry.name;
         VerifyRequest request;

@@ -2,6 +2,7 @@
 
 #include "ChecksumLine.h"
 
+#include <functional>
 #include <QByteArray>
 #include <QString>
 #include <vector>
@@ -21,8 +22,8 @@ int openListStream(const QByteArray& path, QFile& file);
 // The bytes that checking a list will read, for a progress total: the sizes of the regular files its entries name,
 // a run of entries served by one read counted once, standard input not at all. Reads the device to its end.
 // sizes, when given, gets each entry's share in the list's order: its file's size on the first entry of a read,
-// 0 on the others, -1 where there is no regular file.
+// 0 on the others, -1 where there is no regular file. stop, when given, is asked before each entry's look.
 quint64 listedBytes(QIODevice& list, const ParserOptions& parserOptions, const VerifyOptions& verifyOptions,
-                    std::vector<qint64>* sizes = nullptr);
+                    std::vector<qint64>* sizes = nullptr, const std::function<bool()>& stop = {});
 // The same for the list at listPath; 0 for a list that is not a regular file, which cannot be read twice.
 quint64 listedBytes(const QByteArray& listPath, const ParserOptions& parserOptions, const VerifyOptions& verifyOptions);

@@ -157,7 +157,10 @@ void checkListJob(CheckRun& run, const QByteArray& listPath, const DigestBatchOp
     };
     // Sizes for the progress bar first, looked at here so that the window's thread never waits on the file system.
     std::vector<qint64> sizes;
-    first.totalBytes = listedBytes(file, ParserOptions{}, verify, &sizes);
+    first.totalBytes = listedBytes(file, ParserOptions{}, verify, &sizes, [&run] { return run.isCancelled(); });
+    if (run.isCancelled()) {
+        return;
+    }
     if (!file.seek(0)) {
         first.problems.append(tr("Cannot read the list: %1").arg(file.errorString()));
         run.post(std::move(first));
