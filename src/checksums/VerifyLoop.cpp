@@ -138,7 +138,6 @@ VerifyCounts verifyList(ChecksumListReader& reader, DigestSource& source, Verify
             event.bytesRead = oldest.sharesPrevious ? 0 : lastResult.bytesRead;
         } else {
             event.outcome = VerifyOutcome::Malformed;
-            event.lineNumber = oldest.line.number;
         }
         event.tag = oldest.line.parsed.tag;
         event.lineNumber = oldest.line.number;
