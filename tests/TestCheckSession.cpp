@@ -38,6 +38,8 @@ private slots:
     void listAlgorithmByNameOrLength();
     void listNotReadable_data();
     void listNotReadable();
+    void oneOpenForLinesOfOneFile_data();
+    void oneOpenForLinesOfOneFile();
     void changedWhileRead_data();
     void changedWhileRead();
     void paste_data();
@@ -147,8 +149,9 @@ void TestCheckSession::listEntries()
              QStringLiteral("caf\\xE9 <b>x&amp;<br>.bin"));
     QVERIFY(rig.session->report().contains(QStringLiteral("\n\\caf\\xE9 <b>x&amp;<br>.bin: OK (SHA-256)\n")));
     QVERIFY(rig.session->report().contains(QStringLiteral("\n\\two\\nlines.bin: OK (SHA-256)\n")));
-    // Every byte of the readable files counted, and no more.
-    const qint64 readable = 10 * kContent.size() + kCrcContent.size() + kContent.size() /* bad.bin */ +
+    // Every byte of the readable files counted, and no more: the MD5 and BLAKE2b lines of good.bin, one after the
+    // other, are served by one read and counted once.
+    const qint64 readable = 9 * kContent.size() + kCrcContent.size() + kContent.size() /* bad.bin */ +
                             2 * kContent.size() /* locked.bin and sealed.bin: sized, perhaps never read */;
     QCOMPARE(rig.session->progress().totalBytes, quint64(readable));
     QFile::setPermissions(sealed, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -281,6 +284,46 @@ void TestCheckSession::listNotReadable()
     QCOMPARE(rig.session->problems(), QStringList{problem});
     QCOMPARE(rig.model.size(), qsizetype(0));
     QCOMPARE(rig.session->summary(), QStringLiteral("0 of 0 checked; 1 problem"));
+}
+
+void TestCheckSession::oneOpenForLinesOfOneFile_data()
+{
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<int>("opens");
+    QTest::addColumn<QList<CheckState>>("states");
+    const QByteArray sha256 = "SHA256 (f) = " + hexOf(kContent, H::Sha256) + '\n';
+    const QByteArray sha512 = "SHA512 (f) = " + hexOf(kContent, H::Sha512) + '\n';
+    const QByteArray other = "SHA256 (g) = " + hexOf(kContent, H::Sha256) + '\n';
+    const QByteArray wrong = "SHA512 (f) = " + hexOf("other", H::Sha512) + '\n';
+    using S = CheckState;
+    QTest::newRow("SHA-256 and SHA-512 of one file") << sha256 + sha512 << 1 << QList{S::Ok, S::Ok};
+    QTest::newRow("one right, one wrong") << sha256 + wrong << 1 << QList{S::Ok, S::Mismatch};
+    QTest::newRow("a line not understood between") << sha256 + "junk\n" + sha512 << 1 << QList{S::Ok, S::Ok};
+    QTest::newRow("an untagged line of two candidates too") << sha256 + sha512 + hexOf(kContent, H::Sha3_256) + "  f\n"
+                                                            << 1 << QList{S::Ok, S::Ok, S::Ok};
+    QTest::newRow("named apart, read again") << sha256 + other + sha512 << 3 << QList{S::Ok, S::Ok, S::Ok};
+}
+
+// Lines naming one file one after the other are served by one read of it, whatever their algorithms.
+void TestCheckSession::oneOpenForLinesOfOneFile()
+{
+    QFETCH(QByteArray, list);
+    QFETCH(int, opens);
+    QFETCH(QList<CheckState>, states);
+    const QString folder = QStringLiteral("once-%1").arg(QTest::currentDataTag()).replace(u' ', u'-');
+    QVERIFY(QDir().mkpath(m_files.path(folder)));
+    m_files.write(folder + "/f", kContent);
+    m_files.write(folder + "/g", kContent);
+    CheckRig rig;
+    rig.session->checkList(native(m_files.write(folder + "/once.sums", list)));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.opens->load(), opens);
+    QCOMPARE(rig.model.size(), states.size());
+    for (qsizetype i = 0; i < states.size(); ++i) {
+        QCOMPARE(rig.state(i), states[i]);
+    }
+    // The bar's total is what was read: each file's bytes once per read.
+    QCOMPARE(rig.session->progress().totalBytes, quint64(opens * kContent.size()));
 }
 
 void TestCheckSession::changedWhileRead_data()

@@ -1,4 +1,6 @@
+#include "CheckArguments.h"
 #include "CheckIntake.h"
+#include "CheckTexts.h"
 #include "Drops.h"
 #include "FakeFileDialog.h"
 #include "frmCheck.h"

@@ -1,9 +1,13 @@
 #include "ChecksumListReader.h"
+#include "ListFile.h"
 #include "QuotedName.h"
 #include "VerifyLoop.h"
 
+#include <cerrno>
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QHash>
+#include <QTemporaryDir>
 #include <QTest>
 
 Q_DECLARE_METATYPE(VerifyOutcome)
@@ -46,7 +50,18 @@ class RecordingObserver : public VerifyObserver
 {
 public:
     QList<VerifyEvent> events;
-    void onEvent(const VerifyEvent& event) override { events.append(event); }
+    QStringList order; // "read N" and "verdict N", as they came
+    qsizetype stopAfter = -1;
+    void onEntryRead(const VerifyEntry& entry) override
+    {
+        order.append(QStringLiteral("read %1 %2").arg(entry.line.number).arg(QString::fromUtf8(entry.path)));
+    }
+    void onVerdict(const VerifyEvent& event) override
+    {
+        events.append(event);
+        order.append(QStringLiteral("verdict %1").arg(event.lineNumber));
+    }
+    bool stopRequested() const override { return stopAfter >= 0 && events.size() >= stopAfter; }
 };
 
 FileDigests readMd5(const QByteArray& digest)
@@ -81,6 +96,12 @@ private slots:
     void namesResolvedAgainstBaseFolder();
     void quotedNames_data();
     void quotedNames();
+    void judgedOverCandidates_data();
+    void judgedOverCandidates();
+    void entriesReadBeforeTheirVerdicts();
+    void stopsWhenAsked();
+    void listedBytesAsRead_data();
+    void listedBytesAsRead();
 };
 
 void TestVerifyLoop::eventsInListOrder_data()
@@ -300,6 +321,186 @@ void TestVerifyLoop::quotedNames()
     QFETCH(bool, utf8);
     QFETCH(QByteArray, quoted);
     QCOMPARE(quotedName(name, utf8), quoted);
+}
+
+void TestVerifyLoop::judgedOverCandidates_data()
+{
+    QTest::addColumn<QList<HashAlgorithm>>("candidates");
+    QTest::addColumn<QList<HashAlgorithm>>("computed"); // of "content"; others refused
+    QTest::addColumn<QByteArray>("expectedOf");         // the expected digest: of "content" by this algorithm's name
+    QTest::addColumn<VerifyOutcome>("outcome");
+    QTest::addColumn<QString>("algorithm"); // the one matched or shown, empty for none
+    using A = HashAlgorithm;
+    using O = VerifyOutcome;
+    const QList<A> long128{A::Sha512, A::Sha3_512, A::Blake2b};
+    QTest::newRow("one candidate, matched")
+        << QList{A::Sha256} << QList{A::Sha256} << QByteArray("sha256") << O::Matched << "sha256";
+    QTest::newRow("128 digits, BLAKE2b matched")
+        << long128 << long128 << QByteArray("blake2b") << O::Matched << "blake2b";
+    QTest::newRow("128 digits, SHA3-512 matched")
+        << long128 << long128 << QByteArray("sha3-512") << O::Matched << "sha3-512";
+    // A mismatch shows the digest preferred for the length.
+    QTest::newRow("128 digits of nothing") << long128 << long128 << QByteArray("other") << O::Mismatched << "sha512";
+    QTest::newRow("a candidate refused, another matched")
+        << long128 << QList{A::Sha512} << QByteArray("sha512") << O::Matched << "sha512";
+    // It might have been the refused one: no mismatch is claimed.
+    QTest::newRow("a candidate refused, none matched")
+        << long128 << QList{A::Sha512, A::Blake2b} << QByteArray("other") << O::Unreadable << "";
+    // The read served another line's algorithm, which was refused: this line's own digest still counts.
+    QTest::newRow("another line's algorithm refused")
+        << QList{A::Md5} << QList{A::Md5} << QByteArray("md5") << O::Matched << "md5";
+}
+
+void TestVerifyLoop::judgedOverCandidates()
+{
+    QFETCH(QList<HashAlgorithm>, candidates);
+    QFETCH(QList<HashAlgorithm>, computed);
+    QFETCH(QByteArray, expectedOf);
+    QFETCH(VerifyOutcome, outcome);
+    QFETCH(QString, algorithm);
+    const QByteArray content = "content";
+    const QHash<HashAlgorithm, QCryptographicHash::Algorithm> qt{
+        {HashAlgorithm::Md5, QCryptographicHash::Md5},
+        {HashAlgorithm::Sha256, QCryptographicHash::Sha256},
+        {HashAlgorithm::Sha512, QCryptographicHash::Sha512},
+        {HashAlgorithm::Sha3_512, QCryptographicHash::Sha3_512},
+        {HashAlgorithm::Blake2b, QCryptographicHash::Blake2b_512}};
+    FileDigests result;
+    result.failure = DigestFailure::None;
+    AlgorithmSet set;
+    for (HashAlgorithm candidate : candidates) {
+        set.insert(candidate);
+    }
+    for (HashAlgorithm read : qt.keys()) {
+        if (computed.contains(read)) {
+            result.digests[indexOf(read)] = QCryptographicHash::hash(content, qt[read]);
+        } else if (set.contains(read) || read == HashAlgorithm::Sha256) {
+            // As the engine answers a read with a refused digest: the others kept, the failure named.
+            result.refusals[indexOf(read)] = QStringLiteral("refused");
+            result.failure = DigestFailure::DigestRefused;
+            result.reason = QStringLiteral("refused");
+        }
+    }
+    ChecksumEntry entry;
+    entry.name = "f";
+    entry.algorithm = candidates.front();
+    const std::optional<HashAlgorithm> of = algorithmFromName(expectedOf.toStdString());
+    entry.expected =
+        of ? QCryptographicHash::hash(content, qt[*of]) : QCryptographicHash::hash("other", qt[entry.algorithm]);
+    const VerifyEvent event = judgeEntry(entry, set, result, false);
+    QCOMPARE(event.outcome, outcome);
+    const auto nameOf = [](HashAlgorithm chosen) {
+        const std::string_view name = algorithmInfo(chosen).name;
+        return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    };
+    QCOMPARE(event.algorithm ? nameOf(*event.algorithm) : QString(), algorithm);
+    if (outcome == VerifyOutcome::Mismatched) {
+        QCOMPARE(event.actual, result.digest(*event.algorithm));
+    }
+    if (outcome == VerifyOutcome::Unreadable) {
+        QCOMPARE(event.failure, DigestFailure::DigestRefused);
+        QCOMPARE(event.reason, QStringLiteral("refused"));
+    }
+}
+
+// A window makes each entry's row as soon as its line is read, ahead of the verdicts; one read's bytes count once.
+void TestVerifyLoop::entriesReadBeforeTheirVerdicts()
+{
+    QByteArray list = "MD5 (a) = " + kMd5OfA.toHex() + "\nSHA1 (a) = " + QByteArray(40, '0') +
+                      "\nMD5 (b) = " + kMd5OfA.toHex() + "\n";
+    QBuffer buffer(&list);
+    buffer.open(QIODevice::ReadOnly);
+    ChecksumListReader reader(buffer, {});
+    TableSource source;
+    FileDigests a = readMd5(kMd5OfA);
+    a.digests[indexOf(HashAlgorithm::Sha1)] = QByteArray(20, '\1');
+    a.bytesRead = 1;
+    source.files.insert("/base/a", a);
+    RecordingObserver observer;
+    VerifyOptions options;
+    options.baseFolder = "/base/";
+    options.window = 1;
+    const VerifyCounts counts = verifyList(reader, source, observer, options);
+    // With a window of one, line 3 is read (and a's request sent) before line 1's verdict.
+    QCOMPARE(observer.order, (QStringList{"read 1 /base/a", "read 2 /base/a", "read 3 /base/b", "verdict 1",
+                                          "verdict 2", "verdict 3"}));
+    QCOMPARE(observer.events[0].bytesRead, quint64(1));
+    QCOMPARE(observer.events[1].bytesRead, quint64(0)); // the same read
+    QCOMPARE(observer.events[1].outcome, VerifyOutcome::Mismatched);
+    QCOMPARE(counts.matched, quint64(1));
+    QCOMPARE(counts.unreadable, quint64(1));
+}
+
+void TestVerifyLoop::stopsWhenAsked()
+{
+    QByteArray list;
+    for (int i = 0; i < 100; ++i) {
+        list += kMd5OfA.toHex() + "  f" + QByteArray::number(i) + '\n';
+    }
+    QBuffer buffer(&list);
+    buffer.open(QIODevice::ReadOnly);
+    ChecksumListReader reader(buffer, {});
+    TableSource source;
+    RecordingObserver observer;
+    observer.stopAfter = 3;
+    VerifyOptions options;
+    options.window = 4;
+    verifyList(reader, source, observer, options);
+    QCOMPARE(observer.events.size(), qsizetype(3));
+    QVERIFY(source.asked.size() <= 8); // the rest of the list was never asked for
+
+    // Totalling what the list names stops too, before looking at the next entry's file.
+    buffer.seek(0);
+    int looks = 0;
+    std::vector<qint64> sizes;
+    listedBytes(buffer, {}, options, &sizes, [&looks] { return ++looks > 5; });
+    QCOMPARE(sizes.size(), std::size_t(5));
+}
+
+void TestVerifyLoop::listedBytesAsRead_data()
+{
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<bool>("dashIsStandardInput");
+    QTest::addColumn<quint64>("total");
+    QTest::addColumn<QList<qint64>>("sizes");
+    const QByteArray md5 = "MD5 (%1) = " + QByteArray(32, '0') + "\n";
+    const QByteArray sha1 = "SHA1 (%1) = " + QByteArray(40, '0') + "\n";
+    const auto of = [](const QByteArray& line, const char* name) { return QByteArray(line).replace("%1", name); };
+    // Files: "three" holds 3 bytes, "five" 5, "-" 7; "folder" is a folder.
+    QTest::newRow("one read of a run") << of(md5, "three") + of(sha1, "three") << true << quint64(3)
+                                       << QList<qint64>{3, 0};
+    QTest::newRow("a broken line between")
+        << of(md5, "three") + "junk\n" + of(sha1, "three") << true << quint64(3) << QList<qint64>{3, 0};
+    QTest::newRow("named apart, counted twice")
+        << of(md5, "three") + of(md5, "five") + of(sha1, "three") << true << quint64(11) << QList<qint64>{3, 5, 3};
+    QTest::newRow("no regular file") << of(md5, "folder") + of(md5, "absent") << true << quint64(0)
+                                     << QList<qint64>{-1, -1};
+    QTest::newRow("standard input, not counted")
+        << of(md5, "-") + of(md5, "-") << true << quint64(0) << QList<qint64>{-1, -1};
+    QTest::newRow("a file named -") << of(md5, "-") + of(sha1, "-") << false << quint64(7) << QList<qint64>{7, 0};
+}
+
+void TestVerifyLoop::listedBytesAsRead()
+{
+    QFETCH(QByteArray, list);
+    QFETCH(bool, dashIsStandardInput);
+    QFETCH(quint64, total);
+    QFETCH(QList<qint64>, sizes);
+    QTemporaryDir folder;
+    for (const auto& [name, size] : {std::pair{"three", 3}, {"five", 5}, {"-", 7}}) {
+        QFile file(folder.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(size, 'x'));
+    }
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("folder")));
+    QBuffer buffer(&list);
+    buffer.open(QIODevice::ReadOnly);
+    VerifyOptions options;
+    options.baseFolder = QFile::encodeName(folder.path());
+    options.dashIsStandardInput = dashIsStandardInput;
+    std::vector<qint64> found;
+    QCOMPARE(listedBytes(buffer, {}, options, &found), total);
+    QCOMPARE(QList<qint64>(found.begin(), found.end()), sizes);
 }
 
 QTEST_GUILESS_MAIN(TestVerifyLoop)

@@ -2,6 +2,7 @@
 
 #include "AccessibleRoles.h"
 #include "Artwork.h"
+#include "CheckTexts.h"
 #include "ChosenFile.h"
 #include "Clipboard.h"
 #include "DropFilter.h"

@@ -1,3 +1,4 @@
+#include "CheckArguments.h"
 #include "ClipboardHandover.h"
 #include "FileDialogChild.h"
 #include "frmCheck.h"

@@ -1,6 +1,7 @@
 #include "VerifyLoop.h"
 
 #include "ChecksumListReader.h"
+#include "HexDigest.h"
 
 #include <cerrno>
 #include <deque>
@@ -11,27 +12,22 @@ namespace {
 struct PendingLine
 {
     ListLine line;
+    AlgorithmSet candidates;
     bool awaitsDigest = false;
     bool sharesPrevious = false; // its digest comes from the read of the entry before it, which names the same file
 };
 
-VerifyEvent eventFor(const ListLine& line, const FileDigests& result, bool ignoreMissing)
+// The candidate whose digest a mismatch shows: the only one, else the one preferred for the length.
+HashAlgorithm shownCandidate(const ChecksumEntry& entry, const AlgorithmSet& candidates)
 {
-    VerifyEvent event;
-    event.lineNumber = line.number;
-    event.entry = line.parsed.entry;
-    const HashAlgorithm algorithm = event.entry.algorithm;
-    if (result.isOk() && !result.digest(algorithm).isEmpty()) {
-        event.actual = result.digest(algorithm);
-        event.outcome = event.actual == event.entry.expected ? VerifyOutcome::Matched : VerifyOutcome::Mismatched;
-        return event;
+    const std::optional<HashAlgorithm> preferred =
+        preferredAlgorithmForDigestBytes(static_cast<std::size_t>(entry.expected.size()));
+    if (candidates.size() != 1 && preferred && candidates.contains(*preferred)) {
+        return *preferred;
     }
-    event.failure = result.isOk() ? DigestFailure::DigestRefused : result.failure;
-    event.reason = result.isOk() ? result.refusals[indexOf(algorithm)] : result.reason;
-    // Only a name that is not there is ignored: one that runs through a file ("Not a directory") is reported.
-    const bool absent = event.failure == DigestFailure::Missing && result.systemError != ENOTDIR;
-    event.outcome = ignoreMissing && absent ? VerifyOutcome::MissingIgnored : VerifyOutcome::Unreadable;
-    return event;
+    std::optional<HashAlgorithm> first;
+    candidates.forEach([&first](HashAlgorithm algorithm) { first = first.value_or(algorithm); });
+    return first.value_or(entry.algorithm);
 }
 
 void count(VerifyCounts& counts, VerifyOutcome outcome)
@@ -65,6 +61,49 @@ QByteArray resolveEntryName(const QByteArray& name, const QByteArray& baseFolder
     return baseFolder.endsWith('/') ? baseFolder + name : baseFolder + '/' + name;
 }
 
+bool sharesRead(const VerifyRequest& earlier, const VerifyRequest& later)
+{
+    return !earlier.fromStandardInput && !later.fromStandardInput && earlier.nativePath == later.nativePath;
+}
+
+VerifyEvent judgeEntry(const ChecksumEntry& entry, const AlgorithmSet& candidates, const FileDigests& result,
+                       bool ignoreMissing)
+{
+    VerifyEvent event;
+    event.entry = entry;
+    event.candidates = candidates;
+    if (!result.isOk() && result.failure != DigestFailure::DigestRefused) {
+        event.failure = result.failure;
+        event.reason = result.reason;
+        const bool absent = event.failure == DigestFailure::Missing && result.systemError != ENOTDIR;
+        event.outcome = ignoreMissing && absent ? VerifyOutcome::MissingIgnored : VerifyOutcome::Unreadable;
+        return event;
+    }
+    QString refusal;
+    candidates.forEach([&](HashAlgorithm algorithm) {
+        const QByteArray& actual = result.digest(algorithm);
+        if (actual.isEmpty()) {
+            refusal = result.refusals[indexOf(algorithm)];
+        } else if (actual == entry.expected && !event.algorithm) {
+            event.algorithm = algorithm;
+        }
+    });
+    const HashAlgorithm shown = shownCandidate(entry, candidates);
+    if (event.algorithm) {
+        event.outcome = VerifyOutcome::Matched;
+        event.actual = entry.expected;
+    } else if (!refusal.isEmpty() || result.digest(shown).isEmpty()) {
+        event.outcome = VerifyOutcome::Unreadable;
+        event.failure = DigestFailure::DigestRefused;
+        event.reason = refusal.isEmpty() ? result.reason : refusal;
+    } else {
+        event.outcome = VerifyOutcome::Mismatched;
+        event.algorithm = shown;
+        event.actual = result.digest(shown);
+    }
+    return event;
+}
+
 VerifyCounts verifyList(ChecksumListReader& reader, DigestSource& source, VerifyObserver& observer,
                         const VerifyOptions& options)
 {
@@ -94,17 +133,19 @@ VerifyCounts verifyList(ChecksumListReader& reader, DigestSource& source, Verify
                 --inFlight;
                 lastResult = source.takeNext();
             }
-            event = eventFor(oldest.line, lastResult, options.ignoreMissing);
+            event = judgeEntry(oldest.line.parsed.entry, oldest.candidates, lastResult, options.ignoreMissing);
+            // One read's bytes count once, on the first line it serves.
+            event.bytesRead = oldest.sharesPrevious ? 0 : lastResult.bytesRead;
         } else {
             event.outcome = VerifyOutcome::Malformed;
-            event.lineNumber = oldest.line.number;
         }
         event.tag = oldest.line.parsed.tag;
+        event.lineNumber = oldest.line.number;
         count(counts, event.outcome);
-        observer.onEvent(event);
+        observer.onVerdict(event);
     };
 
-    while (more || !pending.empty()) {
+    while ((more || !pending.empty()) && !observer.stopRequested()) {
         // Read ahead until the window is full; malformed lines queue behind the entries before them.
         while (more && inFlight < window && pending.size() < window * 4) {
             std::optional<ListLine> line = reader.next();
@@ -114,17 +155,18 @@ VerifyCounts verifyList(ChecksumListReader& reader, DigestSource& source, Verify
             }
             const bool isEntry = line->parsed.kind == LineKind::Entry;
             bool shares = false;
+            AlgorithmSet candidates;
             if (isEntry) {
                 const ChecksumEntry& entry = line->parsed.entry;
+                candidates = options.candidates ? options.candidates(entry) : AlgorithmSet{entry.algorithm};
                 VerifyRequest request;
-                request.algorithms.insert(entry.algorithm);
+                request.algorithms = candidates;
                 request.fromStandardInput = options.dashIsStandardInput && entry.name == "-";
                 request.nativePath = resolveEntryName(entry.name, options.baseFolder);
-                // Standard input is read afresh for each entry, as the GNU tools read it.
-                shares = unsent && !request.fromStandardInput && !unsent->fromStandardInput &&
-                         unsent->nativePath == request.nativePath;
+                observer.onEntryRead({*line, candidates, request.nativePath});
+                shares = unsent && sharesRead(*unsent, request);
                 if (shares) {
-                    unsent->algorithms.insert(entry.algorithm);
+                    unsent->algorithms.insert(candidates);
                 } else {
                     if (unsent) {
                         source.submit(*unsent);
@@ -133,7 +175,7 @@ VerifyCounts verifyList(ChecksumListReader& reader, DigestSource& source, Verify
                     unsent = std::move(request);
                 }
             }
-            pending.push_back({std::move(*line), isEntry, shares});
+            pending.push_back({std::move(*line), candidates, isEntry, shares});
         }
         if (!pending.empty()) {
             reportOldest();

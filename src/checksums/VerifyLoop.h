@@ -4,6 +4,7 @@
 #include "FileDigests.h"
 
 #include <cstddef>
+#include <functional>
 #include <QByteArray>
 
 class ChecksumListReader;
@@ -35,22 +36,43 @@ enum class VerifyOutcome
     Malformed,      // the line is improperly formatted
 };
 
+struct ListLine;
+
+// A line's verdict.
 struct VerifyEvent
 {
     VerifyOutcome outcome = VerifyOutcome::Malformed;
     quint64 lineNumber = 0;
-    ChecksumEntry entry; // all but Malformed
-    QByteArray actual;   // Matched and Mismatched: the digest computed
+    ChecksumEntry entry;     // all but Malformed
+    AlgorithmSet candidates; // what the expected digest may be a digest of; all computed in the one read
+    // Matched: the candidate whose digest equals the expected one; Mismatched: the one whose digest `actual` is.
+    std::optional<HashAlgorithm> algorithm;
+    QByteArray actual; // Matched and Mismatched: the digest computed
     DigestFailure failure = DigestFailure::None;
     QString reason;                   // Unreadable: the system's words
     std::optional<HashAlgorithm> tag; // the algorithm the line's tag named, if it has one
+    // The bytes the read behind this verdict took, counted on the first of the lines it serves only.
+    quint64 bytesRead = 0;
 };
 
+// An entry as soon as its line is read, before its digest is asked for.
+struct VerifyEntry
+{
+    const ListLine& line;
+    const AlgorithmSet& candidates;
+    const QByteArray& path; // the name resolved against the base folder
+};
+
+// What the loop tells whoever runs it, on the loop's thread and in the list's order: each entry when read (a
+// window makes its row then), each verdict when its digest is back (progress is the verdict's bytes).
 class VerifyObserver
 {
 public:
     virtual ~VerifyObserver() = default;
-    virtual void onEvent(const VerifyEvent& event) = 0;
+    virtual void onEntryRead(const VerifyEntry& entry) { Q_UNUSED(entry); }
+    virtual void onVerdict(const VerifyEvent& event) = 0;
+    // Asked before each step: true ends the loop without the verdicts still to come.
+    virtual bool stopRequested() const { return false; }
 };
 
 struct VerifyOptions
@@ -60,6 +82,8 @@ struct VerifyOptions
     // "-" names standard input, as on the command line (the parser refuses it when the list itself is read from it).
     bool dashIsStandardInput = true;
     bool ignoreMissing = false;
+    // What an entry's digest may be a digest of; unset: the algorithm the line was read as.
+    std::function<AlgorithmSet(const ChecksumEntry&)> candidates;
     // Entries asked for ahead of the one being reported: enough to keep the engine busy, few enough to bound memory.
     std::size_t window = 16;
 };
@@ -78,7 +102,18 @@ struct VerifyCounts
 // The path an entry's name stands for: byte for byte, against the base folder unless absolute.
 QByteArray resolveEntryName(const QByteArray& name, const QByteArray& baseFolder);
 
+// Whether two entries' requests are served by one read: the same file, and not standard input, which is read afresh
+// for each entry as the GNU tools read it.
+bool sharesRead(const VerifyRequest& earlier, const VerifyRequest& later);
+
+// An entry's verdict from one read that computed each candidate: Matched when one of them equals the expected
+// digest; a refused candidate that might have matched is no mismatch. Only a name that is not there counts as
+// missing: one that runs through a file ("Not a directory") is unreadable.
+VerifyEvent judgeEntry(const ChecksumEntry& entry, const AlgorithmSet& candidates, const FileDigests& result,
+                       bool ignoreMissing);
+
 // Checks every entry of a list in its order, reporting each line that is an entry or improperly formatted as one
 // event, in the list's order. "Matched" only when the digest of one consistent read equals the expected one.
+// Consecutive entries naming one file share one read, every candidate of each computed in it.
 VerifyCounts verifyList(ChecksumListReader& reader, DigestSource& source, VerifyObserver& observer,
                         const VerifyOptions& options);

@@ -1,17 +1,14 @@
 #include "CheckLists.h"
 
 #include "ChecksumListReader.h"
+#include "ListFile.h"
 #include "Messages.h"
 #include "NameEscape.h"
 #include "StandardOutput.h"
 #include "VerifyLoop.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <QFile>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -31,7 +28,7 @@ public:
           m_typeTag(options.algorithmGiven ? tagText(options.algorithms.front()) : QByteArray("CRC"))
     {}
 
-    void onEvent(const VerifyEvent& event) override
+    void onVerdict(const VerifyEvent& event) override
     {
         if (!m_options.algorithmGiven && event.tag) {
             m_typeTag = tagText(*event.tag);
@@ -90,45 +87,15 @@ ParserOptions parserOptionsFor(const SumOptions& options, bool listIsStandardInp
     return parserOptions;
 }
 
-quint64 bytesListedIn(const SumOptions& options, const QByteArray& list)
-{
-    const int fd = ::open(list.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    struct stat status;
-    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return 0;
-    }
-    QFile file;
-    file.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle);
-    ChecksumListReader reader(file, parserOptionsFor(options, false));
-    quint64 total = 0;
-    QByteArray previous;
-    while (const std::optional<ListLine> line = reader.next()) {
-        const QByteArray& name = line->parsed.entry.name;
-        if (line->parsed.kind != LineKind::Entry || name == previous || name == "-") {
-            continue;
-        }
-        previous = name;
-        if (::stat(name.constData(), &status) == 0 && S_ISREG(status.st_mode)) {
-            total += static_cast<quint64>(status.st_size);
-        }
-    }
-    return total;
-}
-
 bool checkOneList(const SumOptions& options, DigestSource& source, const QByteArray& list)
 {
     const bool fromStandardInput = list == "-";
     const QByteArray listName = nameInMessage(fromStandardInput ? QByteArray("standard input") : list);
-    const int fd = fromStandardInput ? STDIN_FILENO : ::open(list.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        printError(listName + ": " + std::strerror(errno));
+    QFile file;
+    if (const int error = openListStream(list, file)) {
+        printError(listName + ": " + std::strerror(error));
         return false;
     }
-    QFile file;
-    file.open(fd, QIODevice::ReadOnly, fromStandardInput ? QFile::DontCloseHandle : QFile::AutoCloseHandle);
 
     ChecksumListReader reader(file, parserOptionsFor(options, fromStandardInput));
     PrintingObserver observer(options, listName);
@@ -183,7 +150,7 @@ quint64 listedBytes(const SumOptions& options)
     quint64 total = 0;
     for (const QByteArray& list : options.files) {
         if (list != "-") {
-            total += bytesListedIn(options, list);
+            total += ::listedBytes(list, parserOptionsFor(options, false), VerifyOptions{});
         }
     }
     return total;

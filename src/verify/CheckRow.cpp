@@ -117,3 +117,11 @@ bool leadsOutsideFolder(const QByteArray& name)
     }
     return false;
 }
+
+QString joinNotes(const QString& first, const QString& second)
+{
+    if (first.isEmpty() || second.isEmpty()) {
+        return first.isEmpty() ? second : first;
+    }
+    return first + QStringLiteral("; ") + second;
+}

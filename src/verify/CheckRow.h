@@ -41,6 +41,8 @@ struct CheckRow
     QString note;               // the system's reason, where a digest was found, a comparison's first difference
 };
 
+// Two notes as one, either left out when empty.
+QString joinNotes(const QString& first, const QString& second);
 // "OK", "MISMATCH", "checking 42%", ...
 QString stateText(CheckState state, int percent = 0);
 // A freedesktop icon name, for QIcon::fromTheme.

@@ -22,6 +22,7 @@ void Delivery::mergeFrom(Delivery&& later)
 {
     appendAll(newRows, std::move(later.newRows));
     appendAll(answers, std::move(later.answers));
+    appendAll(conflicts, std::move(later.conflicts));
     problems += later.problems;
     foundFiles += later.foundFiles;
     if (later.totalBytes) {

@@ -28,6 +28,13 @@ struct RowAnswer
     quint64 bytesRead = 0;
 };
 
+// A row found, later in its list, to share its name and algorithm with a line giving another digest.
+struct RowConflict
+{
+    qsizetype row = 0;
+    QString note;
+};
+
 // A comparison's outcome: identical, or the first differing byte.
 struct Comparison
 {
@@ -43,6 +50,7 @@ struct Delivery
 {
     std::vector<CheckRow> newRows;
     std::vector<RowAnswer> answers;
+    std::vector<RowConflict> conflicts; // of rows delivered before
     QStringList problems;
     QList<QByteArray> foundFiles;         // checksum files found beside a data file
     std::optional<quint64> totalBytes;    // every byte the run will read, once known

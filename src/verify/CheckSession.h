@@ -93,6 +93,7 @@ private:
     Q_INVOKABLE void deliver();
     void apply();
     void applyAnswers(std::vector<RowAnswer>& answers);
+    void applyConflicts(const std::vector<RowConflict>& conflicts);
     void tick();
     void begin(Mode mode, QList<QByteArray> subjects);
     // A run of its own for JOB; a quick look keeps the progress of the read before it.
@@ -102,6 +103,8 @@ private:
     void takeDigests(const FileDigests& digests);
     // Answers the data file's rows from the digests known; reads again for candidates not yet computed.
     void settleFileRows();
+    // After a run of the data file's: reads again where needed, true when a run was started.
+    bool continueFileCheck(const Delivery& delivery);
     void end();
 
     CheckModel& m_model;

@@ -20,34 +20,3 @@ CheckState stateForFailure(DigestFailure failure)
     }
     return CheckState::Unreadable;
 }
-
-EntryAnswer answerEntry(const FileDigests& result, const AlgorithmSet& candidates, HashAlgorithm shown,
-                        const QByteArray& expected)
-{
-    EntryAnswer answer;
-    if (!result.isOk() && result.failure != DigestFailure::DigestRefused) {
-        answer.state = stateForFailure(result.failure);
-        answer.note = result.failure == DigestFailure::Cancelled ? QString() : result.reason;
-        return answer;
-    }
-    QString refusal;
-    candidates.forEach([&](HashAlgorithm algorithm) {
-        const QByteArray& actual = result.digest(algorithm);
-        if (actual.isEmpty()) {
-            refusal = result.refusals[indexOf(algorithm)];
-        } else if (actual == expected && !answer.algorithm) {
-            answer.algorithm = algorithm;
-        }
-    });
-    if (answer.algorithm) {
-        answer.state = CheckState::Ok;
-        answer.actual = expected;
-    } else if (!refusal.isEmpty() || result.digest(shown).isEmpty()) {
-        answer.state = CheckState::Unreadable;
-        answer.note = refusal.isEmpty() ? result.reason : refusal;
-    } else {
-        answer.state = CheckState::Mismatch;
-        answer.actual = result.digest(shown);
-    }
-    return answer;
-}

@@ -1,5 +1,6 @@
 #include "ListJob.h"
 
+#include "BatchSource.h"
 #include "BesideDigests.h"
 #include "CheckRun.h"
 #include "ChecksumListReader.h"
@@ -18,74 +19,115 @@ QString tr(const char* text)
     return QCoreApplication::translate("ListJob", text);
 }
 
-// Marks entries that give one name different digests of one algorithm: at most one of them can be right, and a list
-// built to mislead may count on the first one being shown.
-// Each line that disagrees with the first line for the same name and algorithms is one problem: a list of many
-// lines for one name costs a problem a line, never one a pair.
-void markConflicts(std::vector<CheckRow>& rows, QStringList& problems)
+// The verify loop's events as the window's deliveries: a row for each entry as it is read, a problem for each line
+// not understood or disagreeing, an answer for each verdict.
+class RowPoster : public VerifyObserver
 {
-    QHash<QByteArray, std::size_t> firstOf;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        QByteArray key = rows[i].path + '\0';
-        rows[i].candidates.forEach(
-            [&key](HashAlgorithm algorithm) { key += static_cast<char>('A' + indexOf(algorithm)); });
-        const auto found = firstOf.constFind(key);
-        if (found == firstOf.cend()) {
-            firstOf.insert(key, i);
-            continue;
-        }
-        CheckRow& first = rows[*found];
-        CheckRow& second = rows[i];
-        if (first.expected == second.expected) {
-            continue;
-        }
-        first.conflicting = second.conflicting = true;
-        problems.append(tr("Lines %1 and %2 give different %3 digests for \u201c%4\u201d.")
-                            .arg(first.lineNumber)
-                            .arg(second.lineNumber)
-                            .arg(algorithmText(first), nameText(first.name)));
-        second.note = tr("another digest on line %1").arg(first.lineNumber);
-        if (first.note.isEmpty()) {
-            first.note = tr("another digest on line %1").arg(second.lineNumber);
-        }
-    }
-}
+public:
+    RowPoster(CheckRun& run, std::vector<qint64> sizes) : m_run(run), m_sizes(std::move(sizes)) {}
 
-bool readList(const QByteArray& listPath, std::vector<CheckRow>& rows, QStringList& problems)
-{
-    QString error;
-    QFile file;
-    if (!openListFile(listPath, file, &error)) {
-        problems.append(tr("Cannot read the list: %1").arg(error));
-        return false;
-    }
-    ChecksumListReader reader(file, ParserOptions{});
-    const QByteArray folder = folderOfList(listPath);
-    const std::optional<HashAlgorithm> named = algorithmNamedBy(listPath);
-    while (std::optional<ListLine> line = reader.next()) {
-        if (line->parsed.kind != LineKind::Entry) {
-            problems.append(tr("Line %1 could not be understood.").arg(line->number));
-            continue;
-        }
-        const ChecksumEntry& entry = line->parsed.entry;
+    void onEntryRead(const VerifyEntry& read) override
+    {
+        const ChecksumEntry& entry = read.line.parsed.entry;
         CheckRow row;
         row.name = entry.name;
-        row.path = resolveEntryName(entry.name, folder);
-        row.candidates = candidatesFor(entry, named);
+        row.path = read.path;
+        row.candidates = read.candidates;
         row.algorithm = onlyAlgorithm(row.candidates);
         row.expected = entry.expected;
         row.outsideFolder = leadsOutsideFolder(entry.name);
-        row.lineNumber = line->number;
-        rows.push_back(std::move(row));
+        row.lineNumber = read.line.number;
+        // Sizes from the pass that totalled them: the list is the same file, read again from its start.
+        const auto index = static_cast<std::size_t>(m_rows);
+        row.size = index < m_sizes.size() ? m_sizes[index] : -1;
+        Delivery delivery;
+        markConflict(row, delivery);
+        delivery.newRows.push_back(std::move(row));
+        ++m_rows;
+        m_run.post(std::move(delivery));
     }
-    if (reader.failed()) {
-        problems.append(tr("The list could not be read to its end: %1").arg(reader.errorString()));
+
+    void onVerdict(const VerifyEvent& event) override
+    {
+        Delivery delivery;
+        if (event.outcome == VerifyOutcome::Malformed) {
+            delivery.problems.append(tr("Line %1 could not be understood.").arg(event.lineNumber));
+            m_anyMalformed = true;
+            m_run.post(std::move(delivery));
+            return;
+        }
+        RowAnswer answer;
+        answer.row = m_answered++;
+        answer.bytesRead = event.bytesRead;
+        switch (event.outcome) {
+        case VerifyOutcome::Matched:
+            answer.state = CheckState::Ok;
+            answer.algorithm = event.algorithm;
+            answer.actual = event.actual;
+            break;
+        case VerifyOutcome::Mismatched:
+            answer.state = CheckState::Mismatch;
+            answer.actual = event.actual;
+            break;
+        default:
+            answer.state = stateForFailure(event.failure);
+            answer.note = event.failure == DigestFailure::Cancelled ? QString() : event.reason;
+            break;
+        }
+        delivery.answers.push_back(std::move(answer));
+        m_run.post(std::move(delivery));
     }
-    if (rows.empty() && problems.isEmpty()) {
-        problems.append(tr("The list holds no checksum lines."));
+
+    bool stopRequested() const override { return m_run.isCancelled(); }
+
+    // Whether the list held anything to show: an entry or a line not understood.
+    bool anyLine() const { return m_rows > 0 || m_anyMalformed; }
+
+private:
+    // Entries that give one name different digests of one algorithm: at most one of them can be right, and a list
+    // built to mislead may count on the first one being shown. Each line that disagrees with the first line for the
+    // same name and algorithms is one problem: a list of many lines for one name costs a problem a line, never one
+    // a pair.
+    void markConflict(CheckRow& row, Delivery& delivery)
+    {
+        QByteArray key = row.path + '\0';
+        row.candidates.forEach([&key](HashAlgorithm algorithm) { key += static_cast<char>('A' + indexOf(algorithm)); });
+        const auto found = m_firstOf.find(key);
+        if (found == m_firstOf.end()) {
+            m_firstOf.insert(key, {m_rows, row.lineNumber, row.expected, false});
+            return;
+        }
+        First& first = *found;
+        if (first.expected == row.expected) {
+            return;
+        }
+        row.conflicting = true;
+        delivery.problems.append(tr("Lines %1 and %2 give different %3 digests for \u201c%4\u201d.")
+                                     .arg(first.lineNumber)
+                                     .arg(row.lineNumber)
+                                     .arg(algorithmText(row), nameText(row.name)));
+        row.note = tr("another digest on line %1").arg(first.lineNumber);
+        if (!first.marked) {
+            first.marked = true;
+            delivery.conflicts.push_back({first.row, tr("another digest on line %1").arg(row.lineNumber)});
+        }
     }
-    return true;
-}
+
+    struct First
+    {
+        qsizetype row;
+        quint64 lineNumber;
+        QByteArray expected;
+        bool marked;
+    };
+
+    CheckRun& m_run;
+    std::vector<qint64> m_sizes;
+    QHash<QByteArray, First> m_firstOf;
+    qsizetype m_rows = 0;
+    qsizetype m_answered = 0;
+    bool m_anyMalformed = false;
+};
 
 } // namespace
 
@@ -97,73 +139,53 @@ QByteArray folderOfList(const QByteArray& listPath)
 
 void checkListJob(CheckRun& run, const QByteArray& listPath, const DigestBatchOptions& options)
 {
-    std::vector<CheckRow> rows;
     Delivery first;
-    if (!readList(listPath, rows, first.problems)) {
-        first.finished = true;
+    first.finished = true; // unless the list can be read
+    QFile file;
+    QString error;
+    if (!openListFile(listPath, file, &error)) {
+        first.problems.append(tr("Cannot read the list: %1").arg(error));
         run.post(std::move(first));
         return;
     }
-    markConflicts(rows, first.problems);
-    // Sizes for the progress bar, looked at here so that the window's thread never waits on the file system.
-    quint64 total = 0;
-    QString unused;
-    for (CheckRow& row : rows) {
-        if (run.isCancelled()) {
-            return;
-        }
-        if (const std::optional<FileStatus> status = RegularFile::status(row.path, &unused)) {
-            row.size = status->identity.size;
-            total += static_cast<quint64>(row.size);
-        }
-    }
-    // What the batch needs of each row, kept here: the rows themselves go to the owner.
-    struct Wanted
-    {
-        QByteArray path;
-        AlgorithmSet candidates;
-        HashAlgorithm shown;
-        QByteArray expected;
+    VerifyOptions verify;
+    verify.baseFolder = folderOfList(listPath);
+    verify.dashIsStandardInput = false; // "-" in a list is a file of that name in the list's folder
+    verify.window = 64;                 // enough files asked for ahead to keep every worker busy
+    verify.candidates = [named = algorithmNamedBy(listPath)](const ChecksumEntry& entry) {
+        return candidatesFor(entry, named);
     };
-    std::vector<Wanted> wanted;
-    wanted.reserve(rows.size());
-    for (const CheckRow& row : rows) {
-        wanted.push_back({row.path, row.candidates, shownAlgorithm(row), row.expected});
+    // Sizes for the progress bar first, looked at here so that the window's thread never waits on the file system.
+    std::vector<qint64> sizes;
+    first.totalBytes = listedBytes(file, ParserOptions{}, verify, &sizes, [&run] { return run.isCancelled(); });
+    if (run.isCancelled()) {
+        return;
     }
-    first.newRows = std::move(rows);
-    first.totalBytes = total;
+    if (!file.seek(0)) {
+        first.problems.append(tr("Cannot read the list: %1").arg(file.errorString()));
+        run.post(std::move(first));
+        return;
+    }
+    first.finished = false;
     run.post(std::move(first));
 
-    DigestBatch batch(options);
-    const AttachedBatch attached(run, batch);
-    // Enough files asked for ahead to keep every worker busy; few enough to bound memory.
-    constexpr std::size_t kAhead = 64;
-    std::size_t submitted = 0;
-    std::size_t answered = 0;
-    while (answered < wanted.size() && !run.isCancelled()) {
-        while (submitted < wanted.size() && submitted - answered < kAhead) {
-            batch.submit({wanted[submitted].path, wanted[submitted].candidates, false});
-            ++submitted;
-        }
-        const FileDigests result = batch.takeNext();
-        const Wanted& entry = wanted[answered];
-        EntryAnswer found = answerEntry(result, entry.candidates, entry.shown, entry.expected);
-        RowAnswer answer;
-        answer.row = static_cast<qsizetype>(answered);
-        answer.state = found.state;
-        answer.algorithm = found.algorithm;
-        answer.actual = std::move(found.actual);
-        answer.note = std::move(found.note);
-        answer.bytesRead = result.bytesRead;
-        ++answered;
-        Delivery delivery;
-        delivery.answers.push_back(std::move(answer));
-        delivery.finished = answered == wanted.size();
-        run.post(std::move(delivery));
+    ChecksumListReader reader(file, ParserOptions{});
+    RowPoster poster(run, std::move(sizes));
+    {
+        DigestBatch batch(options);
+        const AttachedBatch attached(run, batch);
+        BatchSource source(batch);
+        verifyList(reader, source, poster, verify);
     }
-    if (wanted.empty()) {
-        Delivery done;
-        done.finished = true;
-        run.post(std::move(done));
+    if (run.isCancelled()) {
+        return;
     }
+    Delivery last;
+    if (reader.failed()) {
+        last.problems.append(tr("The list could not be read to its end: %1").arg(reader.errorString()));
+    } else if (!poster.anyLine()) {
+        last.problems.append(tr("The list holds no checksum lines."));
+    }
+    last.finished = true;
+    run.post(std::move(last));
 }

@@ -10,6 +10,7 @@ class CheckRun;
 // named without a folder (the current one).
 QByteArray folderOfList(const QByteArray& listPath);
 
-// On a worker: reads the list at listPath, hands over one row per entry in the list's order (with lines not
-// understood and disagreeing duplicates as problems), then checks every entry on the engine's pool.
+// On a worker: totals the bytes the list's entries name, then checks its entries through the verify loop on the
+// engine's pool, handing over a row per entry as it is read (lines not understood and disagreeing duplicates as
+// problems) and each answer as it comes, in the list's order.
 void checkListJob(CheckRun& run, const QByteArray& listPath, const DigestBatchOptions& options);

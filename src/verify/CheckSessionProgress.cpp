@@ -1,0 +1,58 @@
+// The progress of a run: the bar's bytes, speed and time left, and the row being read.
+#include "CheckSession.h"
+
+#include <algorithm>
+
+void CheckSession::tick()
+{
+    if (m_run) {
+        const quint64 done = m_run->bytesDone();
+        const auto percentOf = [](quint64 part, quint64 whole) {
+            return whole == 0 ? 0 : static_cast<int>(std::min<quint64>(99, part * 100 / whole));
+        };
+        if (m_mode == Mode::List) {
+            if (m_nextUnanswered < m_model.size()) {
+                const CheckRow& next = m_model.row(m_nextUnanswered);
+                const quint64 size = next.size > 0 ? static_cast<quint64>(next.size) : 0;
+                const int percent = percentOf(done > m_bytesAnswered ? done - m_bytesAnswered : 0, size);
+                if (next.state == CheckState::Waiting ||
+                    (next.state == CheckState::Checking && next.percent != percent)) {
+                    m_model.update(m_nextUnanswered, m_nextUnanswered, [percent](CheckRow& row, qsizetype) {
+                        row.state = CheckState::Checking;
+                        row.percent = percent;
+                    });
+                }
+            }
+        } else {
+            const int percent = percentOf(done, m_totalBytes);
+            m_model.update(0, m_model.size() - 1, [percent](CheckRow& row, qsizetype) {
+                if (!isSettled(row.state)) {
+                    row.state = CheckState::Checking;
+                    row.percent = percent;
+                }
+            });
+        }
+    }
+    emit progressChanged();
+}
+
+CheckProgress CheckSession::progress() const
+{
+    CheckProgress progress;
+    progress.totalBytes = m_totalBytes;
+    if (!m_run) {
+        progress.bytesDone = m_bytesWhenCancelled.value_or(m_totalBytes);
+        progress.secondsLeft = m_bytesWhenCancelled ? -1 : 0; // a cancelled run has no time left to tell
+        return progress;
+    }
+    progress.bytesDone = m_run->bytesDone();
+    const double seconds = static_cast<double>(m_sinceStart.elapsed()) / 1000.0;
+    if (seconds > 0.2) {
+        progress.bytesPerSecond = static_cast<double>(progress.bytesDone) / seconds;
+    }
+    if (progress.bytesPerSecond > 0 && m_totalBytes >= progress.bytesDone) {
+        progress.secondsLeft =
+            static_cast<qint64>(static_cast<double>(m_totalBytes - progress.bytesDone) / progress.bytesPerSecond);
+    }
+    return progress;
+}
