@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ParallelDigest.h"
+#include "ThreadStarter.h"
 
 #include <exception>
 #include <functional>

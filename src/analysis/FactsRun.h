@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FileFacts.h"
-#include "ParallelDigest.h"
+#include "ThreadStarter.h"
 
 #include <memory>
 #include <QObject>
