@@ -95,7 +95,8 @@ int runCase(const QString& path)
     const int cores = QThread::idealThreadCount();
     digestAlone(HashAlgorithm::Crc32, path); // warms the page cache so every side reads from memory
 
-    std::printf("  lanes chosen: %s (%d cores)\n", qPrintable(describeLanes(fittedLanePlan())), cores);
+    std::printf("  best grouping: %s (%d cores); the engine shares each digest's lane among its workers\n",
+                qPrintable(describeLanes(fittedLanePlan(windowAlgorithms(), cores))), cores);
     DigestCosts seconds{};
     for (const WindowDigest& digest : kWindowDigests) {
         const HashAlgorithm algorithm = digest.algorithm;

@@ -161,6 +161,9 @@ private slots:
     void fifoAndDeviceAreReadAsToolsRead();
     void standardInputIsReadWhereItStands();
     void cancelStopsEndlessReads();
+    void ownersFlagAndCounterServeAsTheBatchs();
+    void onlyTheExpectedVersionIsRead_data();
+    void onlyTheExpectedVersionIsRead();
     void manyFilesOnAFixedPool();
     void hashersKeptBetweenFilesStartAfresh();
     void lanesForAnySetOfDigests_data();
@@ -508,6 +511,90 @@ void TestDigestBatch::cancelStopsEndlessReads()
         batch.submit(requestFor(QStringLiteral("three.endless")));
     } // the destructor cancels what is left and joins
     QCOMPARE(threadsOfThisProcess(), threadsBefore);
+}
+
+// The window's analysis hands its own cancel flag and byte counter to the batch of its one file: its cancel stops the
+// read as the batch's own would, and its counter shows the bytes every digest has taken in.
+void TestDigestBatch::ownersFlagAndCounterServeAsTheBatchs()
+{
+    const qsizetype size = 300'007;
+    const QString file = m_files.write("counted", TempFiles::randomBytes(size, 21));
+    std::atomic<bool> ownerCancelled{false};
+    std::atomic<quint64> ownerBytes{0};
+    DigestBatchOptions options;
+    options.workers = 2;
+    options.blockSize = kSmallBlock;
+    options.cancelledBy = &ownerCancelled;
+    options.bytesDoneTo = &ownerBytes;
+    options.opener = [](const QByteArray& native) {
+        if (native.endsWith("endless")) {
+            return OpenedFile{std::make_unique<EndlessReader>(), QString()};
+        }
+        return RegularFile::open(native);
+    };
+    DigestBatch batch(options);
+    batch.submit(requestFor(file));
+    compareWithReference(batch.takeNext(), everyAlgorithm(), referenceDigests(file));
+    QCOMPARE(ownerBytes.load(), static_cast<quint64>(size));
+    QCOMPARE(batch.bytesDone(), static_cast<quint64>(size));
+
+    batch.submit(requestFor(QStringLiteral("one.endless"), {HashAlgorithm::Crc32, HashAlgorithm::Sha256}));
+    QTRY_VERIFY(ownerBytes.load() > static_cast<quint64>(size) + 1'000'000);
+    ownerCancelled.store(true);
+    QCOMPARE(batch.takeNext().failure, DigestFailure::Cancelled);
+    // Files submitted after the owner's cancel are not even opened.
+    batch.submit(requestFor(file));
+    QCOMPARE(batch.takeNext().failure, DigestFailure::Cancelled);
+}
+
+void TestDigestBatch::onlyTheExpectedVersionIsRead_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<DigestFailure>("failure");
+    QTest::newRow("the version expected") << "" << DigestFailure::None;
+    QTest::newRow("size differs") << "size" << DigestFailure::ChangedWhileRead;
+    QTest::newRow("modified at another time") << "modified" << DigestFailure::ChangedWhileRead;
+    QTest::newRow("another file at the path") << "inode" << DigestFailure::ChangedWhileRead;
+}
+
+// A file whose facts were shown is digested only in that version: any other found at opening fails before a byte is
+// read, so no digest is shown beside facts it does not belong to.
+void TestDigestBatch::onlyTheExpectedVersionIsRead()
+{
+    QFETCH(QString, change);
+    QFETCH(DigestFailure, failure);
+    const QString file = m_files.write("versioned-" + change, TempFiles::randomBytes(100'000, 8));
+    QString error;
+    std::optional<FileStatus> status = RegularFile::status(nativeOf(file), &error);
+    QVERIFY2(status, qPrintable(error));
+    FileIdentity expected = status->identity;
+    if (change == QStringLiteral("size")) {
+        expected.size += 1;
+    } else if (change == QStringLiteral("modified")) {
+        expected.modified.seconds -= 1;
+    } else if (change == QStringLiteral("inode")) {
+        expected.inode += 1;
+    }
+    int reads = 0;
+    DigestBatchOptions options;
+    options.opener = [&reads](const QByteArray& native) {
+        OpenedFile opened = RegularFile::open(native);
+        opened.reader = std::make_unique<MeddlingReader>(std::move(opened.reader), 1, [&reads] { ++reads; });
+        return opened;
+    };
+    DigestBatch batch(options);
+    DigestRequest request = requestFor(file, {HashAlgorithm::Md5});
+    request.expectedVersion = expected;
+    batch.submit(request);
+    const FileDigests result = batch.takeNext();
+    QCOMPARE(result.failure, failure);
+    if (failure == DigestFailure::None) {
+        QCOMPARE(QString::fromLatin1(result.digest(HashAlgorithm::Md5).toHex()),
+                 referenceDigests(file).value(HashAlgorithm::Md5));
+    } else {
+        QCOMPARE(result.reason, WatchedReader::changedWhileReadReason());
+        QCOMPARE(reads, 0);
+    }
 }
 
 // Thousands of files through a bounded window of pending results: the pool's threads and nothing more.

@@ -2,8 +2,8 @@
 
 #include "DigestKind.h"
 #include "FileFacts.h"
-#include "ParallelDigest.h"
 #include "ResultView.h"
+#include "ThreadStarter.h"
 
 #include <memory>
 #include <QLocale>

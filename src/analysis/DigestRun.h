@@ -2,7 +2,7 @@
 
 #include "DigestKind.h"
 #include "FileReader.h"
-#include "ParallelDigest.h"
+#include "ThreadStarter.h"
 
 #include <memory>
 #include <optional>

@@ -3,6 +3,7 @@
 #include "DBusLauncherProgress.h"
 #include "DetachedBulletinReminder.h"
 #include "DigestEngine.h"
+#include "DigestRowsReport.h"
 #include "FileDialogChild.h"
 #include "frmMain.h"
 #include "LiveWorker.h"
@@ -21,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <QApplication>
+#include <QLineEdit>
 
 int main(int argc, char** argv)
 {
@@ -63,6 +65,7 @@ int main(int argc, char** argv)
     TaskbarProgress taskbarProgress(window.session(), launcherProgress, clock);
     DetachedBulletinReminder reminder([] { return std::make_unique<QtSettingsStore>(); },
                                       std::make_shared<SystemClock>(), launcher, kBulletinPage);
+    printDigestRowsWhenAsked(window.session(), [&](ResultRow row) { return window.textBox(row)->text(); });
     Form_Load(window.session(), arguments, [&] { reminder.start(); });
     // A request that came while a start-up message box was open has closed it; the window is then never shown.
     int status = 0;

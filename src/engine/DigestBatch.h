@@ -3,10 +3,14 @@
 #include "DigestSlot.h"
 #include "FileDigests.h"
 #include "FileReader.h"
+#include "LanePlan.h"
+#include "ThreadStarter.h"
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <QByteArray>
 
 // One file to digest: its path as the system's bytes, and the digests wanted from its one read.
@@ -15,6 +19,9 @@ struct DigestRequest
     QByteArray nativePath; // ignored when fromStandardInput
     AlgorithmSet algorithms;
     bool fromStandardInput = false;
+    // The version whose digests are wanted (the one whose facts are shown); another found at opening fails
+    // ChangedWhileRead without a read.
+    std::optional<FileIdentity> expectedVersion = std::nullopt;
 };
 
 struct DigestBatchOptions
@@ -29,9 +36,19 @@ struct DigestBatchOptions
     // enough of them keep a helper busy while the reader waits to be scheduled.
     std::size_t blockSize = std::size_t{64} << 10;
     std::size_t blocksInFlight = 32;
+    // How a shared read groups its digests into lanes; empty: each digest a lane of its own. A digest missing from
+    // the plan is a lane of its own.
+    LanePlan lanes;
+    // A folder's failure in the system's words ("Is a directory"), as command-line tools give it; else the opener's.
+    bool systemWordsForFolders = true;
+    // An owner's cancel flag, heeded as cancel() is, and its count of bytes, kept as bytesDone() is (the window's
+    // analysis passes its job's); both must outlive the batch.
+    const std::atomic<bool>* cancelledBy = nullptr;
+    std::atomic<quint64>* bytesDoneTo = nullptr;
     // Seams for what tests cannot make happen on demand; empty means the real thing.
     std::function<OpenedFile(const QByteArray& nativePath)> opener;
     HasherFactory createHasher;
+    ThreadStarter startThread;
 };
 
 // Digests any number of files, each read once, on a pool of threads that lives as long as the batch: no thread per

@@ -1,6 +1,5 @@
 #include "LanePlan.h"
 
-#include "DigestKind.h"
 #include "Hasher.h"
 
 #include <algorithm>
@@ -9,7 +8,6 @@
 #include <cstdint>
 #include <mutex>
 #include <QStringList>
-#include <QThread>
 #include <tuple>
 
 namespace {
@@ -177,10 +175,4 @@ QString describeLanes(const LanePlan& plan)
 LanePlan fittedLanePlan(const AlgorithmSet& algorithms, int maxLanes)
 {
     return planLanes(algorithms, measuredDigestCosts(algorithms), maxLanes);
-}
-
-const LanePlan& fittedLanePlan()
-{
-    static const LanePlan plan = fittedLanePlan(windowAlgorithms(), QThread::idealThreadCount());
-    return plan;
 }

@@ -25,7 +25,5 @@ DigestCosts measuredDigestCosts(const AlgorithmSet& algorithms);
 // "CRC-32, SHA-1 | MD5": lanes and the names in each sorted, so that equal plans read the same.
 QString describeLanes(const LanePlan& plan);
 
-// The plan for this machine and these digests: measured costs, one lane per available core. The window's plan is
-// made once per process.
+// The plan for this machine and these digests: measured costs, at most maxLanes lanes.
 LanePlan fittedLanePlan(const AlgorithmSet& algorithms, int maxLanes);
-const LanePlan& fittedLanePlan();

@@ -8,7 +8,7 @@ namespace {
 
 QString unexpectedFailure(const char* what)
 {
-    return QCoreApplication::translate("ParallelDigest", "Unexpected failure while digesting: %1")
+    return QCoreApplication::translate("DigestBatch", "Unexpected failure while digesting: %1")
         .arg(QString::fromLocal8Bit(what));
 }
 
@@ -28,7 +28,7 @@ std::span<std::byte> ReadBuffers::block(quint64 sequence)
 }
 
 SharedRead::SharedRead(ReadBuffers& ring, const LanePlan& plan, std::array<DigestSlot, kAlgorithmCount>& digestSlots,
-                       const std::atomic<bool>& cancelled, std::atomic<quint64>& bytesDone,
+                       CancelFlags cancelled, std::atomic<quint64>& bytesDone,
                        const std::atomic<std::size_t>& filesWaiting)
     : m_ring(ring), m_cancelled(cancelled), m_bytesDone(bytesDone), m_filesWaiting(filesWaiting)
 {
@@ -162,7 +162,7 @@ SharedRead::End SharedRead::run(FileReader& reader, QString* reason)
 {
     std::unique_lock lock(m_mutex);
     while (!m_stopped) {
-        if (m_cancelled.load(std::memory_order_relaxed)) {
+        if (m_cancelled.raised()) {
             stop(End::Cancelled, QString());
             break;
         }

@@ -30,6 +30,18 @@ private:
     std::vector<std::size_t> m_lengths;
 };
 
+// A read stops at its next block once either flag is up: the batch's own, or that of whoever owns the batch.
+struct CancelFlags
+{
+    const std::atomic<bool>* own = nullptr;
+    const std::atomic<bool>* owner = nullptr;
+
+    bool raised() const
+    {
+        return (own && own->load(std::memory_order_relaxed)) || (owner && owner->load(std::memory_order_relaxed));
+    }
+};
+
 // One file read once by the worker that owns it, its digests grouped in lanes. Each lane digests the blocks in
 // order, one block at a time, by whoever is free: the owner between its reads, and any worker with nothing else to
 // do that joins in. Whoever is free takes the lane furthest behind, so the slowest digest is always being worked on
@@ -47,8 +59,7 @@ public:
     // The digest slots must be started and stay alive until run() returns; so must the ring. A helper leaves
     // between blocks once filesWaiting is above zero: a file of its own keeps a core busier than a share of this one.
     SharedRead(ReadBuffers& ring, const LanePlan& plan, std::array<DigestSlot, kAlgorithmCount>& digestSlots,
-               const std::atomic<bool>& cancelled, std::atomic<quint64>& bytesDone,
-               const std::atomic<std::size_t>& filesWaiting);
+               CancelFlags cancelled, std::atomic<quint64>& bytesDone, const std::atomic<std::size_t>& filesWaiting);
 
     // The owner: reads to the end (or the first failure, or a cancel), digesting as it goes, then waits until no
     // helper digests a block. Never throws.
@@ -94,7 +105,7 @@ private:
 
     ReadBuffers& m_ring;
     std::vector<Lane> m_lanes;
-    const std::atomic<bool>& m_cancelled;
+    const CancelFlags m_cancelled;
     std::atomic<quint64>& m_bytesDone;
     const std::atomic<std::size_t>& m_filesWaiting;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ThreadStarter.h"
+
 #include "LiveWorker.h"
 
 #include <atomic>
@@ -12,9 +14,6 @@
 #include <QObject>
 #include <QString>
 #include <thread>
-
-// Starts a thread for a worker; tests hand in one that refuses, as a system out of threads would.
-using ThreadStarter = std::function<std::thread(std::function<void()>)>;
 
 // Why a worker's own answer did not come: its work threw, or no thread could be had.
 struct WorkerFailure

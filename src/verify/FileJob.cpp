@@ -2,15 +2,13 @@
 
 #include "BesideDigests.h"
 #include "CheckRun.h"
-#include "DigestKind.h"
 
 #include <QCoreApplication>
 
+// The digests most often published beside a file, so that a later paste of any of them needs no second read.
 AlgorithmSet firstReadAlgorithms()
 {
-    AlgorithmSet algorithms = windowAlgorithms();
-    algorithms.insert(HashAlgorithm::Sha512);
-    return algorithms;
+    return {HashAlgorithm::Crc32, HashAlgorithm::Md5, HashAlgorithm::Sha1, HashAlgorithm::Sha256, HashAlgorithm::Sha512};
 }
 
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DigestEngine.h"
+#include "FileReader.h"
 
 #include <condition_variable>
 #include <functional>
@@ -98,7 +98,7 @@ private:
 };
 
 // Opens files for real; those whose path contains marker read through the gate.
-inline DigestEngine::Opener gatedOpener(std::shared_ptr<Gate> gate, QByteArray marker)
+inline std::function<OpenedFile(const QByteArray&)> gatedOpener(std::shared_ptr<Gate> gate, QByteArray marker)
 {
     return [gate = std::move(gate), marker = std::move(marker)](const QByteArray& path) {
         OpenedFile opened = RegularFile::open(path);

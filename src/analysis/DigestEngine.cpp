@@ -1,19 +1,11 @@
 #include "DigestEngine.h"
 
-#include "Hasher.h"
+#include "NativePath.h"
 #include "WatchedReader.h"
 
 #include <QCoreApplication>
 
 namespace {
-
-DigestFailure failureOf(const WatchedReader& reader)
-{
-    if (reader.changed()) {
-        return DigestFailure::ChangedWhileRead;
-    }
-    return reader.beingWritten() ? DigestFailure::BeingWritten : DigestFailure::ReadError;
-}
 
 DigestOutcome fromRead(const DigestJob::Read& read, HashAlgorithm algorithm)
 {
@@ -22,9 +14,12 @@ DigestOutcome fromRead(const DigestJob::Read& read, HashAlgorithm algorithm)
 
 } // namespace
 
-DigestEngine::DigestEngine(Opener opener, ParallelDigestOptions options)
-    : m_opener(std::move(opener)), m_options(std::move(options))
-{}
+DigestEngine::DigestEngine(Opener opener, DigestBatchOptions options) : m_options(std::move(options))
+{
+    m_options.opener = std::move(opener);
+    // The window has its own words for a folder.
+    m_options.systemWordsForFolders = false;
+}
 
 QString DigestEngine::changedWhileReadReason()
 {
@@ -61,31 +56,25 @@ DigestOutcome DigestEngine::DigestFile(DigestKind kind, const QString& path, qin
 
 std::optional<DigestOutcome> DigestEngine::readAllDigests(const QByteArray& nativePath, DigestJob& job)
 {
-    OpenedFile opened = m_opener(nativePath);
-    if (!opened.reader) {
-        return DigestOutcome::failed(opened.error, failureForSystemError(opened.systemError, opened.beingWritten));
-    }
-    const FileIdentity atOpen = opened.reader->identity();
-    if (job.shownVersion() && *job.shownVersion() != atOpen) {
-        return DigestOutcome::failed(changedWhileReadReason(), DigestFailure::ChangedWhileRead);
-    }
-
-    WatchedReader reader(std::move(opened.reader));
-    const ParallelDigestResult result = digestInParallel(reader, job, m_options);
-    switch (result.status) {
-    case ParallelDigestResult::Status::Cancelled:
-        return DigestOutcome::cancelled();
-    case ParallelDigestResult::Status::Failed:
-        return DigestOutcome::failed(result.reason, failureOf(reader));
-    case ParallelDigestResult::Status::Ok:
+    DigestBatchOptions options = m_options;
+    options.cancelledBy = &job.cancelFlag();
+    options.bytesDoneTo = &job.bytesDoneCounter();
+    // Lives on the analysis's worker, never the window's thread, so its end may wait for its own workers.
+    DigestBatch batch(std::move(options));
+    batch.submit({nativePath, windowAlgorithms(), false, job.shownVersion()});
+    const FileDigests result = batch.takeNext();
+    switch (result.failure) {
+    case DigestFailure::None:
+    case DigestFailure::DigestRefused:
         break;
+    case DigestFailure::Cancelled:
+        return DigestOutcome::cancelled();
+    default:
+        return DigestOutcome::failed(result.reason, result.failure);
     }
 
-    if (!reader.unchangedAtEnd()) {
-        return DigestOutcome::failed(reader.errorString(), failureOf(reader));
-    }
-    DigestJob::Read read{nativePath, atOpen, {}, reader.bytesRead()};
-    result.algorithms.forEach([&](HashAlgorithm algorithm) {
+    DigestJob::Read read{nativePath, {}, result.bytesRead};
+    windowAlgorithms().forEach([&](HashAlgorithm algorithm) {
         const std::size_t i = indexOf(algorithm);
         read.outcomes[i] = result.refusals[i].isEmpty()
                                ? DigestOutcome::ok(QString::fromLatin1(result.digests[i].toHex()))

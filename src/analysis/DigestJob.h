@@ -27,6 +27,10 @@ public:
     quint64 bytesDone() const { return m_bytesDone.load(std::memory_order_relaxed); }
     void addBytesDone(quint64 count) { m_bytesDone.fetch_add(count, std::memory_order_relaxed); }
 
+    // For the engine, which heeds the flag and counts in the counter directly.
+    const std::atomic<bool>& cancelFlag() const { return m_cancelled; }
+    std::atomic<quint64>& bytesDoneCounter() { return m_bytesDone; }
+
     // The version whose size and dates are on screen; digests of any other version are refused.
     const std::optional<FileIdentity>& shownVersion() const { return m_shownVersion; }
 
@@ -35,7 +39,6 @@ public:
     struct Read
     {
         QByteArray nativePath;
-        FileIdentity version;
         std::array<DigestOutcome, kAlgorithmCount> outcomes;
         // What the digests cover: the file's size, except where the file system gives none (files under /proc).
         quint64 bytesRead = 0;
