@@ -204,6 +204,18 @@ void TestChecksumLines::parsedLines_data()
     entry("tagged CRC32", "CRC32 (f) = e8b7be43", any, HashAlgorithm::Crc32, LineForm::Tagged, "f");
     entry("BLAKE2b-512", "BLAKE2b-512 (f) = " + QByteArray(128, 'a'), any, HashAlgorithm::Blake2b, LineForm::Tagged,
           "f");
+    // The other tag carries the length: one space at most before the name, as the tools that write it put it.
+    entry("BLAKE2b, no length", "BLAKE2b (f) = " + QByteArray(128, 'a'), any, HashAlgorithm::Blake2b, LineForm::Tagged,
+          "f");
+    entry("BLAKE2b-512, no spaces", "BLAKE2b-512(f)=" + QByteArray(128, 'a'), any, HashAlgorithm::Blake2b,
+          LineForm::Tagged, "f");
+    other("BLAKE2b-512, two spaces", "BLAKE2b-512  (f) = " + QByteArray(128, 'a'), any, LineKind::Malformed);
+    other("BLAKE2b-512, tab", "BLAKE2b-512\t(f) = " + QByteArray(128, 'a'), any, LineKind::Malformed);
+    other("BLAKE2b-5120", "BLAKE2b-5120 (f) = " + QByteArray(128, 'a'), any, LineKind::Malformed);
+    other("BLAKE2b-512-512", "BLAKE2b-512-512 (f) = " + QByteArray(128, 'a'), any, LineKind::Malformed);
+    other("SHA256-256", "SHA256-256 (f) = " + kSha256Hex, any, LineKind::Malformed);
+    other("BLAKE2b-512 with -a sha512", "BLAKE2b-512 (f) = " + QByteArray(128, 'a'), HashAlgorithm::Sha512,
+          LineKind::Malformed);
     entry("SHA3-512", "SHA3-512 (f) = " + QByteArray(128, '0'), any, HashAlgorithm::Sha3_512, LineForm::Tagged, "f");
     entry("CR LF ending", "MD5 (f) = " + md5Hex + "\r", any, HashAlgorithm::Md5, LineForm::Tagged, "f");
     entry("SFV", "sp ace E8B7BE43", any, HashAlgorithm::Crc32, LineForm::Sfv, "sp ace");

@@ -29,20 +29,31 @@ qsizetype hexLength(HashAlgorithm algorithm)
     return static_cast<qsizetype>(algorithmInfo(algorithm).digestBytes * 2);
 }
 
-// The tag at the start of text (it ends at a blank, '-', '(' or the end; the longest wins, for "SHA3-256"), and
-// where the text goes on after it.
-std::optional<std::pair<HashAlgorithm, qsizetype>> tagAt(QByteArrayView text)
+struct TagMatch
 {
-    std::optional<std::pair<HashAlgorithm, qsizetype>> found;
-    for (const AlgorithmInfo& info : kAlgorithms) {
-        const QByteArrayView tag(info.tag.data(), static_cast<qsizetype>(info.tag.size()));
-        if (!text.startsWith(tag) || (found && found->second >= tag.size())) {
-            continue;
+    HashAlgorithm algorithm;
+    qsizetype end; // where the text goes on after the tag
+    bool otherTag; // the row's other spelling, which carries the length: "BLAKE2b-512"
+};
+
+// The tag at the start of text; the longest wins, for "SHA3-256" and "BLAKE2b-512". A tag ends at a blank, '-', '('
+// or the end; a '-' after it is taken for a length other than ours, and the line refused.
+std::optional<TagMatch> tagAt(QByteArrayView text)
+{
+    std::optional<TagMatch> found;
+    const auto consider = [&](HashAlgorithm algorithm, std::string_view spelled, bool other) {
+        const QByteArrayView tag(spelled.data(), static_cast<qsizetype>(spelled.size()));
+        if (tag.isEmpty() || !text.startsWith(tag) || (found && found->end >= tag.size())) {
+            return;
         }
         const char after = text.size() > tag.size() ? text[tag.size()] : ' ';
-        if (isBlank(after) || after == '-' || after == '(') {
-            found = std::pair{info.algorithm, tag.size()};
+        if (other || isBlank(after) || after == '-' || after == '(') {
+            found = TagMatch{algorithm, tag.size(), other};
         }
+    };
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        consider(info.algorithm, info.tag, false);
+        consider(info.algorithm, info.otherTag, true);
     }
     return found;
 }
@@ -82,7 +93,7 @@ ParsedLine ChecksumLineParser::parse(QByteArrayView line)
     if (!entry && sfvAllowed()) {
         entry = parseSfv(line);
     }
-    const std::optional<HashAlgorithm> tagged = tag ? std::optional(tag->first) : std::nullopt;
+    const std::optional<HashAlgorithm> tagged = tag ? std::optional(tag->algorithm) : std::nullopt;
     if (!entry || (m_options.listIsStandardInput && entry->name == "-")) {
         return {LineKind::Malformed, {}, tagged};
     }
@@ -91,20 +102,19 @@ ParsedLine ChecksumLineParser::parse(QByteArrayView line)
 
 std::optional<ChecksumEntry> ChecksumLineParser::parseTagged(QByteArrayView rest, bool escaped) const
 {
-    const auto [algorithm, tagEnd] = *tagAt(rest);
+    const TagMatch tag = *tagAt(rest);
+    const HashAlgorithm algorithm = tag.algorithm;
     if (m_options.algorithm && *m_options.algorithm != algorithm) {
         return std::nullopt;
     }
-    qsizetype i = tagEnd;
-    if (i < rest.size() && rest[i] == '-') {
-        // Only the one length we compute: BLAKE2b-512.
-        const QByteArrayView bits = rest.sliced(i + 1).first(std::min<qsizetype>(rest.size() - i - 1, 3));
-        if (algorithm != HashAlgorithm::Blake2b || bits != "512") {
-            return std::nullopt;
+    qsizetype i = tag.end;
+    if (!tag.otherTag) {
+        if (i < rest.size() && rest[i] == '-') {
+            return std::nullopt; // a length we do not compute, such as BLAKE2b-256
         }
-        i += 4;
-    } else if (i < rest.size() && isBlank(rest[i])) {
-        ++i;
+        if (i < rest.size() && isBlank(rest[i])) {
+            ++i;
+        }
     }
     if (i < rest.size() && rest[i] == ' ') {
         ++i;

@@ -7,7 +7,7 @@
 #include <QByteArrayView>
 
 // The three forms of a checksum line:
-//   tagged     TAG (NAME) = HEX         (also "TAG(NAME)= HEX", and BLAKE2b-512 for BLAKE2b)
+//   tagged     TAG (NAME) = HEX         (also "TAG(NAME)= HEX", and a row's other tag: BLAKE2b-512)
 //   untagged   HEX  NAME, HEX *NAME     (and HEX NAME when an algorithm is given, as the GNU tools read it)
 //   SFV        NAME CRC32HEX            (";" starts a comment)
 // A tagged or untagged line that starts with a backslash holds an escaped name (see NameEscape.h).

@@ -68,19 +68,10 @@ AlgorithmSet algorithmsForDigestBytes(std::size_t bytes)
 
 std::optional<HashAlgorithm> preferredAlgorithmForDigestBytes(std::size_t bytes)
 {
-    switch (bytes) {
-    case 32:
-        return HashAlgorithm::Sha256;
-    case 64:
-        return HashAlgorithm::Sha512;
-    default:
-        break;
+    for (const AlgorithmInfo& info : kAlgorithmsByCommonness) {
+        if (info.digestBytes == bytes) {
+            return info.algorithm;
+        }
     }
-    const AlgorithmSet set = algorithmsForDigestBytes(bytes);
-    if (set.size() != 1) {
-        return std::nullopt;
-    }
-    std::optional<HashAlgorithm> only;
-    set.forEach([&only](HashAlgorithm algorithm) { only = algorithm; });
-    return only;
+    return std::nullopt;
 }

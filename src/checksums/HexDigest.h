@@ -16,6 +16,6 @@ std::optional<QByteArray> bytesFromHex(QByteArrayView hex);
 // Every algorithm whose digest has this many bytes (32: SHA-256 and SHA3-256).
 AlgorithmSet algorithmsForDigestBytes(std::size_t bytes);
 
-// The one algorithm a bare digest of this many bytes is taken for when nothing else says: the SHA-2 member where
-// lengths are shared, since lists of those are by far the most common.
+// The one algorithm a bare digest of this many bytes is taken for when nothing else says: where lengths are shared,
+// the one whose lists are the most common (the table's commonness), SHA-256 rather than SHA3-256.
 std::optional<HashAlgorithm> preferredAlgorithmForDigestBytes(std::size_t bytes);

@@ -30,8 +30,7 @@ std::optional<PastedDigest> prefixed(QByteArrayView text)
         return std::nullopt;
     }
     const std::optional<HashAlgorithm> algorithm = nameAt(text, '-');
-    if (algorithm != HashAlgorithm::Sha256 && algorithm != HashAlgorithm::Sha384 &&
-        algorithm != HashAlgorithm::Sha512) {
+    if (!algorithm || !algorithmInfo(*algorithm).integrityValue) {
         return std::nullopt;
     }
     const auto decoded = QByteArray::fromBase64Encoding(text.sliced(text.indexOf('-') + 1).toByteArray(),

@@ -7,7 +7,7 @@ const AlgorithmInfo& algorithmInfo(HashAlgorithm algorithm)
 {
     const auto found = std::find_if(kAlgorithms.begin(), kAlgorithms.end(),
                                     [algorithm](const AlgorithmInfo& info) { return info.algorithm == algorithm; });
-    return *found; // every enumerator has its row: the table's own test checks it
+    return *found; // every enumerator has its row: checked where the table is made
 }
 
 std::optional<HashAlgorithm> algorithmFromName(std::string_view name)
@@ -28,7 +28,7 @@ std::optional<HashAlgorithm> algorithmFromName(std::string_view name)
 std::optional<HashAlgorithm> algorithmFromTag(std::string_view tag)
 {
     for (const AlgorithmInfo& info : kAlgorithms) {
-        if (info.tag == tag) {
+        if (info.tag == tag || (!info.otherTag.empty() && info.otherTag == tag)) {
             return info.algorithm;
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bitset>
 #include <cstddef>
@@ -7,8 +8,8 @@
 #include <QString>
 #include <string_view>
 
-// Every digest algorithm the programs know. The values index per-algorithm arrays; the order of the table below
-// (kAlgorithms) is the order in which lists and help texts show them.
+// Every digest algorithm the programs know. The values index per-algorithm arrays, so they run from 0 without gaps;
+// the order of the table below (kAlgorithms) is the order in which lists and help texts show them.
 enum class HashAlgorithm
 {
     Crc32,
@@ -23,43 +24,95 @@ enum class HashAlgorithm
     Blake2b,
 };
 
-inline constexpr std::size_t kAlgorithmCount = 10;
-
 constexpr std::size_t indexOf(HashAlgorithm algorithm)
 {
     return static_cast<std::size_t>(algorithm);
 }
 
-// One algorithm, named once: what options and prefixes call it, the tag of its checksum lines, the name people read,
-// the length of its digest, and its cost per byte relative to MD5's for planning before anything is measured.
+// Which library computes an algorithm: Hasher::create picks the adapter by it.
+enum class DigestLibrary
+{
+    OpenSsl, // fetched by the row's libraryName
+    IsaL,    // the CRC-32 of zip and PNG
+};
+
+// One algorithm, named once: everything else (help texts, checksum lines, the files looked for beside a data file,
+// the hashers) is made from its row.
 struct AlgorithmInfo
 {
     HashAlgorithm algorithm;
     std::string_view name;        // "sha3-256": -a, "sha256:" prefixes, SRI values
-    std::string_view tag;         // "SHA3-256": tagged lines, "TAG (NAME) = HEX"
+    std::string_view tag;         // "SHA3-256": tagged lines, "TAG (NAME) = HEX", as written
+    std::string_view otherTag;    // also read in tagged lines: "BLAKE2b-512", the family's name with our length
     std::string_view displayName; // "SHA3-256", "CRC-32": windows and messages
     std::size_t digestBytes;
+    // Cost per byte relative to MD5's, for planning before anything is measured.
     double relativeCost;
+    DigestLibrary library;
+    std::string_view libraryName; // the library's own name for it, where it fetches by name
+    // How common lists of it are, 1 the most: the files beside a data file are searched in this order, and a bare
+    // digest whose length others share is taken for the most common of them (64 digits: SHA-256, not SHA3-256).
+    int commonness;
+    std::string_view suffix;   // ".sha256": NAME.sha256 beside NAME holds its digest; empty for none
+    std::string_view listName; // "SHA256SUMS": a folder's list of it; empty for none
+    bool integrityValue;       // pasted as a Subresource Integrity value, "sha384-BASE64"
 };
 
-inline constexpr std::array<AlgorithmInfo, kAlgorithmCount> kAlgorithms{{
-    {HashAlgorithm::Crc32, "crc32", "CRC32", "CRC-32", 4, 0.1},
-    {HashAlgorithm::Md5, "md5", "MD5", "MD5", 16, 1.0},
-    {HashAlgorithm::Sha1, "sha1", "SHA1", "SHA-1", 20, 0.5},
-    {HashAlgorithm::Sha224, "sha224", "SHA224", "SHA-224", 28, 0.5},
-    {HashAlgorithm::Sha256, "sha256", "SHA256", "SHA-256", 32, 0.5},
-    {HashAlgorithm::Sha384, "sha384", "SHA384", "SHA-384", 48, 1.2},
-    {HashAlgorithm::Sha512, "sha512", "SHA512", "SHA-512", 64, 1.2},
-    {HashAlgorithm::Sha3_256, "sha3-256", "SHA3-256", "SHA3-256", 32, 2.5},
-    {HashAlgorithm::Sha3_512, "sha3-512", "SHA3-512", "SHA3-512", 64, 4.5},
-    {HashAlgorithm::Blake2b, "blake2b", "BLAKE2b", "BLAKE2b", 64, 1.0},
-}};
+// clang-format off
+// One row per algorithm: rank is commonness below, suffix and list the checksum files named for it.
+inline constexpr auto kAlgorithms = std::to_array<AlgorithmInfo>({
+    // algorithm              name        tag         other tag      display    bytes  cost library                 its name      rank  suffix     list          SRI
+    {HashAlgorithm::Crc32,    "crc32",    "CRC32",    "",            "CRC-32",      4, 0.1, DigestLibrary::IsaL,    "",              5, ".sfv",    "",           false},
+    {HashAlgorithm::Md5,      "md5",      "MD5",      "",            "MD5",        16, 1.0, DigestLibrary::OpenSsl, "MD5",           4, ".md5",    "MD5SUMS",    false},
+    {HashAlgorithm::Sha1,     "sha1",     "SHA1",     "",            "SHA-1",      20, 0.5, DigestLibrary::OpenSsl, "SHA1",          3, ".sha1",   "SHA1SUMS",   false},
+    {HashAlgorithm::Sha224,   "sha224",   "SHA224",   "",            "SHA-224",    28, 0.5, DigestLibrary::OpenSsl, "SHA224",        7, "",        "",           false},
+    {HashAlgorithm::Sha256,   "sha256",   "SHA256",   "",            "SHA-256",    32, 0.5, DigestLibrary::OpenSsl, "SHA256",        1, ".sha256", "SHA256SUMS", true},
+    {HashAlgorithm::Sha384,   "sha384",   "SHA384",   "",            "SHA-384",    48, 1.2, DigestLibrary::OpenSsl, "SHA384",        8, "",        "",           true},
+    {HashAlgorithm::Sha512,   "sha512",   "SHA512",   "",            "SHA-512",    64, 1.2, DigestLibrary::OpenSsl, "SHA512",        2, ".sha512", "SHA512SUMS", true},
+    {HashAlgorithm::Sha3_256, "sha3-256", "SHA3-256", "",            "SHA3-256",   32, 2.5, DigestLibrary::OpenSsl, "SHA3-256",      9, "",        "",           false},
+    {HashAlgorithm::Sha3_512, "sha3-512", "SHA3-512", "",            "SHA3-512",   64, 4.5, DigestLibrary::OpenSsl, "SHA3-512",     10, "",        "",           false},
+    {HashAlgorithm::Blake2b,  "blake2b",  "BLAKE2b",  "BLAKE2b-512", "BLAKE2b",    64, 1.0, DigestLibrary::OpenSsl, "BLAKE2B-512",   6, ".b2",     "B2SUMS",     false},
+});
+// clang-format on
+
+inline constexpr std::size_t kAlgorithmCount = kAlgorithms.size();
+
+// Each enumerator has exactly one row, and the values leave no gap: arrays indexed by them have a slot for each.
+static_assert([] {
+    std::array<int, kAlgorithmCount> rows{};
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        if (indexOf(info.algorithm) >= kAlgorithmCount || rows[indexOf(info.algorithm)]++ != 0) {
+            return false;
+        }
+    }
+    return true;
+}());
+
+// Ranks are distinct, so that the search order and the pick among equal lengths never tie.
+static_assert([] {
+    for (const AlgorithmInfo& a : kAlgorithms) {
+        for (const AlgorithmInfo& b : kAlgorithms) {
+            if (a.algorithm != b.algorithm && a.commonness == b.commonness) {
+                return false;
+            }
+        }
+    }
+    return true;
+}());
+
+// The rows from the most common to the least.
+inline constexpr auto kAlgorithmsByCommonness = [] {
+    auto rows = kAlgorithms;
+    std::sort(rows.begin(), rows.end(),
+              [](const AlgorithmInfo& a, const AlgorithmInfo& b) { return a.commonness < b.commonness; });
+    return rows;
+}();
 
 const AlgorithmInfo& algorithmInfo(HashAlgorithm algorithm);
 
 // Case-insensitive, as users type them: "SHA256", "sha3-512".
 std::optional<HashAlgorithm> algorithmFromName(std::string_view name);
-// Exact, as checksum lines spell them: "SHA256", "BLAKE2b".
+// Exact, as checksum lines spell them: "SHA256", "BLAKE2b", "BLAKE2b-512".
 std::optional<HashAlgorithm> algorithmFromTag(std::string_view tag);
 
 QString algorithmName(HashAlgorithm algorithm); // the display name

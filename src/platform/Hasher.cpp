@@ -5,8 +5,11 @@
 
 std::unique_ptr<Hasher> Hasher::create(HashAlgorithm algorithm, QString* error)
 {
-    if (algorithm == HashAlgorithm::Crc32) {
+    switch (algorithmInfo(algorithm).library) {
+    case DigestLibrary::IsaL:
         return createIsalCrc32Hasher();
+    case DigestLibrary::OpenSsl:
+        break;
     }
     return createOpenSslHasher(algorithm, error);
 }

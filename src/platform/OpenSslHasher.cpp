@@ -9,33 +9,6 @@
 
 namespace {
 
-const EVP_MD* legacyDigestFor(HashAlgorithm algorithm)
-{
-    switch (algorithm) {
-    case HashAlgorithm::Md5:
-        return EVP_md5();
-    case HashAlgorithm::Sha1:
-        return EVP_sha1();
-    case HashAlgorithm::Sha224:
-        return EVP_sha224();
-    case HashAlgorithm::Sha256:
-        return EVP_sha256();
-    case HashAlgorithm::Sha384:
-        return EVP_sha384();
-    case HashAlgorithm::Sha512:
-        return EVP_sha512();
-    case HashAlgorithm::Sha3_256:
-        return EVP_sha3_256();
-    case HashAlgorithm::Sha3_512:
-        return EVP_sha3_512();
-    case HashAlgorithm::Blake2b:
-        return EVP_blake2b512();
-    case HashAlgorithm::Crc32:
-        break;
-    }
-    return nullptr;
-}
-
 // The implementation fetched once and kept for the process: left to fetch it on every set-up, the library spends a
 // microsecond looking it up, as long as digesting a small file takes. A refusal is not kept, so that each one is
 // asked again and comes with the library's reason.
@@ -46,8 +19,11 @@ const EVP_MD* messageDigestFor(HashAlgorithm algorithm)
     if (EVP_MD* known = kept.load(std::memory_order_acquire)) {
         return known;
     }
-    const EVP_MD* legacy = legacyDigestFor(algorithm);
-    EVP_MD* found = legacy ? EVP_MD_fetch(nullptr, EVP_MD_get0_name(legacy), nullptr) : nullptr;
+    const AlgorithmInfo& info = algorithmInfo(algorithm);
+    // The name is a literal of the table's, so it ends with a NUL.
+    EVP_MD* found = info.library == DigestLibrary::OpenSsl && !info.libraryName.empty()
+                        ? EVP_MD_fetch(nullptr, info.libraryName.data(), nullptr)
+                        : nullptr;
     if (!found) {
         return nullptr;
     }

@@ -54,6 +54,31 @@ QByteArray algorithmNames()
     return names;
 }
 
+// "crc32, md5, ..., blake2b (512 bits).", filled into lines of at most 79 columns after "ALGORITHMS:". An algorithm
+// whose family has other lengths (its other tag names the length) says which one it is.
+QByteArray algorithmParagraph()
+{
+    constexpr qsizetype kWidth = 79;
+    QByteArray text = "ALGORITHMS:";
+    qsizetype lineStart = 0;
+    for (std::size_t i = 0; i < kAlgorithms.size(); ++i) {
+        const AlgorithmInfo& info = kAlgorithms[i];
+        QByteArray word(info.name.data(), static_cast<qsizetype>(info.name.size()));
+        if (!info.otherTag.empty()) {
+            word += " (" + QByteArray::number(static_cast<qulonglong>(info.digestBytes * 8)) + " bits)";
+        }
+        word += i + 1 < kAlgorithms.size() ? ',' : '.';
+        if (text.size() - lineStart + 1 + word.size() > kWidth) {
+            text += '\n';
+            lineStart = text.size();
+        } else {
+            text += ' ';
+        }
+        text += word;
+    }
+    return text + '\n';
+}
+
 } // namespace
 
 std::optional<std::vector<HashAlgorithm>> algorithmList(QByteArrayView text)
@@ -189,9 +214,8 @@ With --check only:
       --help            print this text
       --version         print the version
 
-ALGORITHMS: crc32, md5, sha1, sha224, sha256, sha384, sha512, sha3-256,
-sha3-512, blake2b (512 bits).
-
+)" + algorithmParagraph() +
+           R"(
 When checking, lines may be tagged ("SHA256 (FILE) = HEX"), untagged
 ("HEX  FILE", the algorithm from -a or from the length of HEX) or SFV
 ("FILE CRC32"), mixed within one file. Lines longer than 64 KiB are counted as

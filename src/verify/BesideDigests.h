@@ -3,6 +3,7 @@
 #include "Algorithms.h"
 #include "ChecksumLine.h"
 
+#include <array>
 #include <QByteArray>
 #include <QList>
 #include <vector>
@@ -29,12 +30,33 @@ struct BesideName
     const char* name; // a suffix when it starts with '.', else a file in the same folder
     std::optional<HashAlgorithm> algorithm;
 };
-inline constexpr BesideName kBesideNames[] = {
-    {".sha256", HashAlgorithm::Sha256},    {".sha512", HashAlgorithm::Sha512},    {".sha1", HashAlgorithm::Sha1},
-    {".md5", HashAlgorithm::Md5},          {".sfv", HashAlgorithm::Crc32},        {".b2", HashAlgorithm::Blake2b},
-    {"SHA256SUMS", HashAlgorithm::Sha256}, {"SHA512SUMS", HashAlgorithm::Sha512}, {"SHA1SUMS", HashAlgorithm::Sha1},
-    {"MD5SUMS", HashAlgorithm::Md5},       {"B2SUMS", HashAlgorithm::Blake2b},    {"CHECKSUM", std::nullopt},
-};
+// A folder's list that says nothing of its algorithm: each line's tag or length does.
+inline constexpr const char* kUntypedListName = "CHECKSUM";
+// From the algorithm table, most common first: every suffix, then every list, then the untyped list.
+inline constexpr auto kBesideNames = [] {
+    constexpr auto count = [] {
+        std::size_t n = 1;
+        for (const AlgorithmInfo& info : kAlgorithms) {
+            n += (info.suffix.empty() ? 0 : 1) + (info.listName.empty() ? 0 : 1);
+        }
+        return n;
+    }();
+    std::array<BesideName, count> names{};
+    std::size_t at = 0;
+    // The table's names are literals, so data() ends with a NUL.
+    for (const AlgorithmInfo& info : kAlgorithmsByCommonness) {
+        if (!info.suffix.empty()) {
+            names[at++] = {info.suffix.data(), info.algorithm};
+        }
+    }
+    for (const AlgorithmInfo& info : kAlgorithmsByCommonness) {
+        if (!info.listName.empty()) {
+            names[at++] = {info.listName.data(), info.algorithm};
+        }
+    }
+    names[at] = {kUntypedListName, std::nullopt};
+    return names;
+}();
 
 // The algorithm a checksum file's name gives its untagged lines: "x.sha256", "SHA256SUMS", "B2SUMS".
 std::optional<HashAlgorithm> algorithmNamedBy(const QByteArray& checksumPath);

@@ -4,7 +4,8 @@
 # message that gives the reason, shows no digest that is not of the file's bytes, never stays at "Calculating ...",
 # shows the name exactly as given, and ends with status 0 when its window is closed.
 #   hostile_paths_e2e.sh PROGRAM OUTPUT_DIR STALL_READ_LIBRARY DRAG_SOURCE
-# Run as root, the permission cases run the program as nobody, for whom permissions hold. Messages are read over AT-SPI.
+# Run as root, the permission cases run the program without root's power over permissions. Messages are read over
+# AT-SPI.
 # Every case runs whatever became of the others; the program's stderr of each run is kept in OUTPUT_DIR/hostile-paths.
 set -euo pipefail
 started=$SECONDS
@@ -32,20 +33,17 @@ python=/usr/bin/python3
     fail "pyatspi or GObject introspection missing for $python (python3-pyatspi, python3-gi)"
 rm -rf "$out"
 mkdir -p "$out"
-# The unprivileged user reaches the files, the bus and the stand-in opener below this folder, and lists none of it.
-chmod 711 "$work"
 export LC_ALL=C.UTF-8
 
 . "$here/window_helpers.sh"
 start_xvfb
 private_desktop
 bulletin_seen_today
-chmod -R a+rX "$XDG_CONFIG_HOME" "$work/bin"
 openbox >/dev/null 2>&1 &
 pids+=($!)
 
-# One bus is both the session bus and the accessibility bus, open to every user, so that a program run as nobody is
-# read like root's; the registry is started on it as on a desktop, and accessibility_bus.py answers for org.a11y.Bus.
+# One bus is both the session bus and the accessibility bus, so that every run of the program is read the same way,
+# whatever its privileges; the registry is started on it as on a desktop, and accessibility_bus.py answers for org.a11y.Bus.
 bus="unix:path=$work/accessibility-bus"
 cat >"$work/accessibility-bus.conf" <<CONF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
@@ -72,15 +70,17 @@ pids+=("$stand_in_PID")
 read -r -t "$patience" ready <&"${stand_in[0]}" && [ "$ready" = ready ] || fail "no stand-in answers for org.a11y.Bus"
 export DBUS_SESSION_BUS_ADDRESS="$bus" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 
-# Root ignores permissions: its unprivileged runs are nobody's. Anyone else is unprivileged already.
+# Root ignores permissions through two capabilities: its unprivileged runs are root's without them, so that they reach
+# the program, the display and the bus wherever the build lives (another user could not enter a checkout made in a
+# private folder) while permissions hold. Anyone else is unprivileged already.
 unprivileged=()
 if [ "$(id -u)" -eq 0 ]; then
-    mkdir -p "$work/nobody/runtime"
-    chown -R nobody:nogroup "$work/nobody"
-    chmod 700 "$work/nobody/runtime"
-    unprivileged=(setpriv --reuid=nobody --regid=nogroup --clear-groups
-        env HOME="$work/nobody" XDG_RUNTIME_DIR="$work/nobody/runtime")
-    "${unprivileged[@]}" xdpyinfo >/dev/null 2>&1 || fail "nobody cannot reach the X server at $DISPLAY"
+    unprivileged=(setpriv --inh-caps=-dac_override,-dac_read_search --ambient-caps=-all
+        --bounding-set=-dac_override,-dac_read_search)
+    printf 'root alone' >"$work/probe" && chmod 000 "$work/probe"
+    "${unprivileged[@]}" true || fail "setpriv cannot drop the capabilities that let root past permissions"
+    ! "${unprivileged[@]}" cat "$work/probe" >/dev/null 2>&1 || fail "the unprivileged runs still read what no one may"
+    "${unprivileged[@]}" xdpyinfo >/dev/null 2>&1 || fail "the unprivileged runs cannot reach the X server at $DISPLAY"
 fi
 # Files every user may read: the permission cases and the file shown before each drop.
 public="$work/public"

@@ -1,0 +1,264 @@
+#include "Algorithms.h"
+#include "BesideDigests.h"
+#include "Hasher.h"
+#include "HexDigest.h"
+#include "SumOptions.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+Q_DECLARE_METATYPE(HashAlgorithm)
+Q_DECLARE_METATYPE(std::optional<HashAlgorithm>)
+
+namespace {
+
+QByteArray bytesOf(std::string_view text)
+{
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QByteArray sourceFile(const char* relative)
+{
+    QFile file(QStringLiteral(KESWIN_SOURCE_DIR "/") + QString::fromLatin1(relative));
+    if (!file.open(QIODevice::ReadOnly)) {
+        qFatal("cannot read %s", qPrintable(file.fileName()));
+    }
+    return file.readAll();
+}
+
+// The lines of a man page's section, from its .SH line to the next.
+QList<QByteArray> manSection(const QByteArray& page, const QByteArray& heading)
+{
+    QList<QByteArray> lines;
+    bool inside = false;
+    for (const QByteArray& line : page.split('\n')) {
+        if (line.startsWith(".SH ")) {
+            inside = line == ".SH " + heading;
+        } else if (inside) {
+            lines.append(line);
+        }
+    }
+    return lines;
+}
+
+// A roff word as a reader sees it: "\-" is a hyphen.
+QByteArray unroff(QByteArray text)
+{
+    return text.replace("\\-", "-");
+}
+
+// "crc32, md5, ..., blake2b (512 bits)": what the help text and the README list, made from the table here.
+QByteArray namesWithLengths()
+{
+    QByteArrayList words;
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        QByteArray word = bytesOf(info.name);
+        if (!info.otherTag.empty()) {
+            word += " (" + QByteArray::number(static_cast<qulonglong>(info.digestBytes * 8)) + " bits)";
+        }
+        words.append(word);
+    }
+    return words.join(", ");
+}
+
+} // namespace
+
+class TestAlgorithmTable : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyRowIsFoundByItsNamesAndTags();
+    void everyRowsHasherGivesItsLength();
+    void bareDigestIsTakenForTheMostCommon_data();
+    void bareDigestIsTakenForTheMostCommon();
+    void besideNamesInSearchOrder();
+    void checksumFileNameGivesItsAlgorithm_data();
+    void checksumFileNameGivesItsAlgorithm();
+    void helpTextListsEveryAlgorithm();
+    void sumManPageDescribesEveryRow();
+    void checkManPageNamesEverySuffix();
+    void readmeListsEveryAlgorithm();
+};
+
+void TestAlgorithmTable::everyRowIsFoundByItsNamesAndTags()
+{
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        QCOMPARE(algorithmFromName(info.name), info.algorithm);
+        QCOMPARE(algorithmFromName(bytesOf(info.name).toUpper().toStdString()), info.algorithm);
+        QCOMPARE(algorithmFromTag(info.tag), info.algorithm);
+        if (!info.otherTag.empty()) {
+            QCOMPARE(algorithmFromTag(info.otherTag), info.algorithm);
+        }
+        QCOMPARE(&algorithmInfo(info.algorithm), &info);
+        QCOMPARE(algorithmName(info.algorithm), QString::fromLatin1(bytesOf(info.displayName)));
+    }
+    // Tags are exact, names are not.
+    QCOMPARE(algorithmFromTag("sha256"), std::nullopt);
+    QCOMPARE(algorithmFromTag("BLAKE2b-256"), std::nullopt);
+    QCOMPARE(algorithmFromName("sha-256"), std::nullopt);
+}
+
+// The lengths the table claims are the lengths the libraries give.
+void TestAlgorithmTable::everyRowsHasherGivesItsLength()
+{
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        QString error;
+        const std::unique_ptr<Hasher> hasher = Hasher::create(info.algorithm, &error);
+        QVERIFY2(hasher, qPrintable(error));
+        const std::optional<QByteArray> digest = hasher->result();
+        QVERIFY(digest);
+        QCOMPARE(static_cast<std::size_t>(digest->size()), info.digestBytes);
+    }
+}
+
+void TestAlgorithmTable::bareDigestIsTakenForTheMostCommon_data()
+{
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<std::optional<HashAlgorithm>>("expected");
+    const std::pair<int, std::optional<HashAlgorithm>> rows[] = {
+        {4, HashAlgorithm::Crc32},   {16, HashAlgorithm::Md5},    {20, HashAlgorithm::Sha1},
+        {28, HashAlgorithm::Sha224}, {32, HashAlgorithm::Sha256}, {48, HashAlgorithm::Sha384},
+        {64, HashAlgorithm::Sha512}, {0, std::nullopt},           {8, std::nullopt},
+        {31, std::nullopt},          {33, std::nullopt},          {128, std::nullopt},
+    };
+    for (const auto& [bytes, expected] : rows) {
+        QTest::addRow("%d bytes", bytes) << bytes << expected;
+    }
+}
+
+void TestAlgorithmTable::bareDigestIsTakenForTheMostCommon()
+{
+    QFETCH(int, bytes);
+    QFETCH(std::optional<HashAlgorithm>, expected);
+    QCOMPARE(preferredAlgorithmForDigestBytes(static_cast<std::size_t>(bytes)), expected);
+    if (expected) {
+        QVERIFY(algorithmsForDigestBytes(static_cast<std::size_t>(bytes)).contains(*expected));
+    }
+}
+
+// The search order is what the check window reports its sources in.
+void TestAlgorithmTable::besideNamesInSearchOrder()
+{
+    const std::pair<QByteArray, std::optional<HashAlgorithm>> expected[] = {
+        {".sha256", HashAlgorithm::Sha256},    {".sha512", HashAlgorithm::Sha512},    {".sha1", HashAlgorithm::Sha1},
+        {".md5", HashAlgorithm::Md5},          {".sfv", HashAlgorithm::Crc32},        {".b2", HashAlgorithm::Blake2b},
+        {"SHA256SUMS", HashAlgorithm::Sha256}, {"SHA512SUMS", HashAlgorithm::Sha512}, {"SHA1SUMS", HashAlgorithm::Sha1},
+        {"MD5SUMS", HashAlgorithm::Md5},       {"B2SUMS", HashAlgorithm::Blake2b},    {"CHECKSUM", std::nullopt},
+    };
+    QCOMPARE(std::size(kBesideNames), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        QCOMPARE(QByteArray(kBesideNames[i].name), expected[i].first);
+        QCOMPARE(kBesideNames[i].algorithm, expected[i].second);
+    }
+}
+
+void TestAlgorithmTable::checksumFileNameGivesItsAlgorithm_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<std::optional<HashAlgorithm>>("expected");
+    QTest::newRow("suffix") << QByteArray("/d/image.iso.sha256") << std::optional(HashAlgorithm::Sha256);
+    QTest::newRow("sfv") << QByteArray("set.sfv") << std::optional(HashAlgorithm::Crc32);
+    QTest::newRow("b2") << QByteArray("/d/x.b2") << std::optional(HashAlgorithm::Blake2b);
+    QTest::newRow("list") << QByteArray("/d/SHA1SUMS") << std::optional(HashAlgorithm::Sha1);
+    QTest::newRow("B2SUMS") << QByteArray("B2SUMS") << std::optional(HashAlgorithm::Blake2b);
+    QTest::newRow("untyped list") << QByteArray("/d/CHECKSUM") << std::optional<HashAlgorithm>();
+    QTest::newRow("no suffix for sha224") << QByteArray("x.sha224") << std::optional<HashAlgorithm>();
+    QTest::newRow("upper-case suffix") << QByteArray("x.SHA256") << std::optional<HashAlgorithm>();
+    QTest::newRow("list name in a folder's name") << QByteArray("/SHA256SUMS/x") << std::optional<HashAlgorithm>();
+    QTest::newRow("list name with more") << QByteArray("/d/SHA256SUMS.asc") << std::optional<HashAlgorithm>();
+}
+
+void TestAlgorithmTable::checksumFileNameGivesItsAlgorithm()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(std::optional<HashAlgorithm>, expected);
+    QCOMPARE(algorithmNamedBy(path), expected);
+}
+
+void TestAlgorithmTable::helpTextListsEveryAlgorithm()
+{
+    const QByteArray help = helpText("keswin-sum");
+    const qsizetype at = help.indexOf("\nALGORITHMS: ");
+    QVERIFY(at >= 0);
+    const qsizetype end = help.indexOf("\n\n", at + 1);
+    QVERIFY(end > at);
+    const QByteArray paragraph = help.sliced(at + 1, end - at - 1);
+    for (const QByteArray& line : paragraph.split('\n')) {
+        QVERIFY2(line.size() <= 79, line.constData());
+    }
+    QCOMPARE(QByteArray(paragraph).replace('\n', ' '), "ALGORITHMS: " + namesWithLengths() + '.');
+}
+
+// The ALGORITHMS section: for each row in the table's order its name, tag and length; the other tags and the
+// lengths read without a tag are in CHECKSUM LISTS.
+void TestAlgorithmTable::sumManPageDescribesEveryRow()
+{
+    const QByteArray page = sourceFile("packaging/keswin-sum.1.in");
+    const QList<QByteArray> section = manSection(page, "ALGORITHMS");
+    QList<QByteArray> described;
+    for (qsizetype i = 0; i + 4 < section.size(); ++i) {
+        if (section[i] == ".TP") {
+            const QByteArray& length = section[i + 4]; // "32 bits, the CRC-32 of zip and PNG."
+            described.append(unroff(section[i + 1]) + '|' + section[i + 2] + '|' + unroff(section[i + 3]) + '|' +
+                             length.first(std::max<qsizetype>(0, length.indexOf(" bits") + 5)));
+        }
+    }
+    QList<QByteArray> expected;
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        expected.append(".B " + bytesOf(info.name) + "|Tag|.BR " + bytesOf(info.tag) + " ;|" +
+                        QByteArray::number(static_cast<qulonglong>(info.digestBytes * 8)) + " bits");
+    }
+    QCOMPARE(described.join('\n'), expected.join('\n'));
+
+    const QByteArray lists = unroff(manSection(page, "CHECKSUM LISTS").join('\n'));
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        if (!info.otherTag.empty()) {
+            QVERIFY2(lists.contains(".B " + bytesOf(info.otherTag) + '\n'), info.otherTag.data());
+        }
+    }
+    // "(64 digits are read as SHA-256, 128 as SHA-512)"
+    static const QRegularExpression said(QStringLiteral("(\\d+)(?: digits are read)? as (SHA-\\d+)"));
+    int statements = 0;
+    for (auto match = said.globalMatch(QString::fromLatin1(lists)); match.hasNext(); ++statements) {
+        const QRegularExpressionMatch one = match.next();
+        const std::optional<HashAlgorithm> taken =
+            preferredAlgorithmForDigestBytes(static_cast<std::size_t>(one.captured(1).toInt() / 2));
+        QVERIFY(taken);
+        QCOMPARE(algorithmName(*taken), one.captured(2));
+    }
+    QCOMPARE(statements, 2);
+}
+
+// The check window's page names every suffix it looks for, most common first, and the lists by their ending.
+void TestAlgorithmTable::checkManPageNamesEverySuffix()
+{
+    const QByteArray page = sourceFile("packaging/keswin-check.1.in");
+    QByteArray named;
+    for (const QByteArray& line : page.split('\n')) {
+        if (line.startsWith(".IR NAME .")) {
+            named += line.sliced(9).chopped(1) + ' ';
+        }
+    }
+    QByteArray expected;
+    for (const AlgorithmInfo& info : kAlgorithmsByCommonness) {
+        if (!info.suffix.empty()) {
+            expected += bytesOf(info.suffix) + ' ';
+        }
+    }
+    QCOMPARE(named, expected);
+    QVERIFY(page.contains(".BR " + QByteArray(kUntypedListName) + " ,\nor ending in\n.BR SUMS ,"));
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        QVERIFY2(info.listName.empty() || bytesOf(info.listName).endsWith("SUMS"), info.listName.data());
+    }
+}
+
+void TestAlgorithmTable::readmeListsEveryAlgorithm()
+{
+    const QByteArray readme = sourceFile("README.md");
+    QVERIFY2(readme.contains("- Algorithms: " + namesWithLengths() + ';'), namesWithLengths().constData());
+}
+
+QTEST_GUILESS_MAIN(TestAlgorithmTable)
+#include "TestAlgorithmTable.moc"
