@@ -277,7 +277,6 @@ void TestDigestEngine::overFourGiBOfZeros()
     const std::optional<DigestJob::Read> read = job.read();
     QVERIFY(read);
     QCOMPARE(read->bytesRead, size);
-    QCOMPARE(static_cast<quint64>(read->version.size), size);
 }
 
 void TestDigestEngine::fourSelectorsOfOneJobReadTheFileOnce()
