@@ -1,8 +1,7 @@
 #pragma once
 
-#include "ThreadStarter.h"
-
 #include "LiveWorker.h"
+#include "ThreadStarter.h"
 
 #include <atomic>
 #include <deque>

@@ -8,7 +8,8 @@
 // The digests most often published beside a file, so that a later paste of any of them needs no second read.
 AlgorithmSet firstReadAlgorithms()
 {
-    return {HashAlgorithm::Crc32, HashAlgorithm::Md5, HashAlgorithm::Sha1, HashAlgorithm::Sha256, HashAlgorithm::Sha512};
+    return {HashAlgorithm::Crc32, HashAlgorithm::Md5, HashAlgorithm::Sha1, HashAlgorithm::Sha256,
+            HashAlgorithm::Sha512};
 }
 
 namespace {
