@@ -35,7 +35,18 @@ pids+=($!)
 wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 wait_until "$patience" wm_running || fail "the window manager did not start: $(cat "$work/openbox.log")"
 
-reader() { "$python" "$here/check_window.py" "$patience" "$@"; }
+# A reader killed by a signal never got as far as the window: libatspi aborts when the accessibility bus does not
+# answer its registration, as happens on a loaded machine. That one is tried again; any other failure stands.
+reader() {
+    local status=0
+    "$python" "$here/check_window.py" "$patience" "$@" || status=$?
+    if [ "$status" -gt 128 ]; then
+        echo "  (the reader could not reach the accessibility bus; once more)" >&2
+        "$python" "$here/check_window.py" "$patience" "$@"
+    else
+        return "$status"
+    fi
+}
 check_window() { xdotool search --onlyvisible --name '^Keswin Hash Check$' 2>/dev/null | head -n 1 || true; }
 placed_check_window() {
     local id
