@@ -13,7 +13,7 @@ cmake --build "$root/build-asan" -j"$(nproc)"
 
 cmake -S "$root" -B "$root/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DKESWIN_SANITIZE=thread -DKESWIN_WERROR=ON >/dev/null
 cmake --build "$root/build-tsan" -j"$(nproc)" --target TestDigestEngine TestDigestBatch TestAnalysisSession \
-    TestCheckSession
+    TestCheckSession TestDetachedWorker
 (cd "$root/build-tsan" &&
     TSAN_OPTIONS="halt_on_error=1 die_after_fork=0 suppressions=$root/tools/sanitizers/tsan.supp" \
-    ctest --output-on-failure -R 'TestDigestEngine|TestDigestBatch|TestAnalysisSession|TestCheckSession')
+    ctest --output-on-failure -R 'TestDigestEngine|TestDigestBatch|TestAnalysisSession|TestCheckSession|TestDetachedWorker')
