@@ -45,6 +45,7 @@ private slots:
     void paste_data();
     void paste();
     void pasteAfterTheFileChangedReadsItAgain();
+    void laterReadOfAnotherVersionDropsTheEarlierDigests();
     void pasteBeforeTheReadEnds();
     void besideFile_data();
     void besideFile();
@@ -460,6 +461,33 @@ void TestCheckSession::pasteAfterTheFileChangedReadsItAgain()
     QCOMPARE(rig.state(0), CheckState::Mismatch);
     QCOMPARE(rig.model.row(0).actual.toHex(), hexOf("a later version of the file", H::Sha256));
     QCOMPARE(rig.opens->load(), 2);
+}
+
+// The file is replaced between the look that found it unchanged and the read for a digest not yet computed: the
+// digests of the first version must not answer a later paste beside those of the second.
+void TestCheckSession::laterReadOfAnotherVersionDropsTheEarlierDigests()
+{
+    const QString file = m_files.write("replaced.iso", kContent);
+    const QByteArray later = "a later version, put in place just before the second read";
+    CheckRig rig([&](OpenedFile& opened, const QByteArray& path) {
+        if (rig.opens->load() == 2) {
+            const QString fresh = m_files.write("replaced.iso.new", later);
+            QVERIFY(QFile::remove(file) && QFile::rename(fresh, file));
+            opened = RegularFile::open(path);
+        }
+    });
+    rig.session->checkFile(native(file));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(kContent, H::Sha3_512))),
+             CheckSession::PasteResult::Accepted);
+    QVERIFY(rig.waitFinished(2));
+    QCOMPARE(rig.state(0), CheckState::Mismatch);
+    // A mismatch of a 128-digit paste shows SHA-512's digest, the usual one of that length: the later version's.
+    QCOMPARE(rig.model.row(0).actual.toHex(), hexOf(later, H::Sha512));
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(kContent, H::Sha256))), CheckSession::PasteResult::Accepted);
+    QVERIFY(rig.waitFinished(3));
+    QCOMPARE(rig.state(1), CheckState::Mismatch);
+    QCOMPARE(rig.model.row(1).actual.toHex(), hexOf(later, H::Sha256));
 }
 
 // A paste while the first read runs waits for it; its candidates beyond the first read's come from one more read.

@@ -103,6 +103,7 @@ private:
     void takeDigests(const FileDigests& digests);
     // Answers the data file's rows from the digests known; reads again for candidates not yet computed.
     void settleFileRows();
+    void readEverythingAgain();
     // After a run of the data file's: reads again where needed, true when a run was started.
     bool continueFileCheck(const Delivery& delivery);
     void end();

@@ -4,6 +4,8 @@
 #include "FileJob.h"
 #include "PastedDigest.h"
 
+#include <algorithm>
+
 namespace {
 
 QByteArray baseName(const QByteArray& path)
@@ -77,18 +79,7 @@ bool CheckSession::continueFileCheck(const Delivery& delivery)
 {
     if (std::exchange(m_looking, false)) {
         if (!delivery.identity || delivery.identity != m_readIdentity) {
-            // Changed, or not to be trusted: every digest is read again, from one new read.
-            m_digests = {};
-            m_readIdentity.reset();
-            AlgorithmSet algorithms = firstReadAlgorithms();
-            m_model.update(0, m_model.size() - 1, [&algorithms](CheckRow& row, qsizetype) {
-                algorithms.insert(row.candidates);
-                if (row.state == CheckState::Ok || row.state == CheckState::Mismatch) {
-                    row.state = CheckState::Waiting; // answered for a version that is gone
-                    row.actual.clear();
-                }
-            });
-            startFileRead(algorithms, false);
+            readEverythingAgain(); // changed, or not to be trusted
             return true;
         }
         settleFileRows();
@@ -97,6 +88,14 @@ bool CheckSession::continueFileCheck(const Delivery& delivery)
         }
     }
     if (delivery.digests) {
+        const bool holdsEarlierDigests =
+            std::any_of(m_digests.begin(), m_digests.end(), [](const QByteArray& digest) { return !digest.isEmpty(); });
+        if (holdsEarlierDigests && (!delivery.identity || delivery.identity != m_readIdentity)) {
+            // A later read for one more candidate found another version: the digests kept are of one that is gone,
+            // and must never answer a paste alongside the new ones.
+            readEverythingAgain();
+            return true;
+        }
         m_readIdentity = delivery.identity;
         takeDigests(*delivery.digests);
         settleFileRows();
@@ -105,6 +104,22 @@ bool CheckSession::continueFileCheck(const Delivery& delivery)
         }
     }
     return false;
+}
+
+// Every digest from one new read, and every answer given for the version that is gone taken back.
+void CheckSession::readEverythingAgain()
+{
+    m_digests = {};
+    m_readIdentity.reset();
+    AlgorithmSet algorithms = firstReadAlgorithms();
+    m_model.update(0, m_model.size() - 1, [&algorithms](CheckRow& row, qsizetype) {
+        algorithms.insert(row.candidates);
+        if (row.state == CheckState::Ok || row.state == CheckState::Mismatch) {
+            row.state = CheckState::Waiting;
+            row.actual.clear();
+        }
+    });
+    startFileRead(algorithms, false);
 }
 
 void CheckSession::takeDigests(const FileDigests& digests)
