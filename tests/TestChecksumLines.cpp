@@ -213,7 +213,7 @@ void TestChecksumLines::parsedLines_data()
     other("BLAKE2b-512, tab", "BLAKE2b-512\t(f) = " + QByteArray(128, 'a'), any, LineKind::Malformed);
     other("BLAKE2b-5120", "BLAKE2b-5120 (f) = " + QByteArray(128, 'a'), any, LineKind::Malformed);
     other("BLAKE2b-512-512", "BLAKE2b-512-512 (f) = " + QByteArray(128, 'a'), any, LineKind::Malformed);
-    other("SHA256-256", "SHA256-256 (f) = " + kSha256Hex, any, LineKind::Malformed);
+    entry("SHA256-256", "SHA256-256 (f) = " + kSha256Hex, any, HashAlgorithm::Sha256, LineForm::Tagged, "f");
     other("BLAKE2b-512 with -a sha512", "BLAKE2b-512 (f) = " + QByteArray(128, 'a'), HashAlgorithm::Sha512,
           LineKind::Malformed);
     entry("SHA3-512", "SHA3-512 (f) = " + QByteArray(128, '0'), any, HashAlgorithm::Sha3_512, LineForm::Tagged, "f");
@@ -230,7 +230,19 @@ void TestChecksumLines::parsedLines_data()
     other("semicolon with -a md5", "; made today", md5, LineKind::Malformed);
     other("SFV with -a md5", "f e8b7be43", md5, LineKind::Malformed);
     other("blanks only", "   ", any, LineKind::Malformed);
-    other("NUL in name", md5Hex + QByteArray("  a\0b", 5), any, LineKind::Malformed);
+    // A NUL ends a name or a digest, as where the lines are read as C strings; an escaped name may not hold one.
+    entry("NUL in name", md5Hex + QByteArray("  a\0b", 5), any, HashAlgorithm::Md5, LineForm::Untagged, "a");
+    entry("NUL starts the name", md5Hex + QByteArray("  \0a", 4), md5, HashAlgorithm::Md5, LineForm::Untagged, "");
+    entry("tagged, NUL in name", "MD5 (a" + QByteArray("\0", 1) + "b) = " + md5Hex, any, HashAlgorithm::Md5,
+          LineForm::Tagged, "a");
+    entry("tagged, NUL after the digest", "MD5 (f) = " + md5Hex + QByteArray("\0x", 2), any, HashAlgorithm::Md5,
+          LineForm::Tagged, "f");
+    other("tagged, NUL in the digest", "MD5 (f) = " + md5Hex.left(10) + QByteArray("\0", 1) + md5Hex.mid(11), any,
+          LineKind::Malformed);
+    other("escaped, NUL in name", "\\MD5 (a" + QByteArray("\0", 1) + "b) = " + md5Hex, any, LineKind::Malformed);
+    other("NUL in tag", "MD" + QByteArray("\0", 1) + "5 (f) = " + md5Hex, any, LineKind::Malformed);
+    other("NUL in hex", md5Hex.left(10) + QByteArray("\0", 1) + md5Hex.mid(11) + "  f", md5, LineKind::Malformed);
+    other("SFV with a NUL", "a" + QByteArray("\0", 1) + "b e8b7be43", any, LineKind::Malformed);
     other("odd hex", md5Hex.chopped(1) + "  f", md5, LineKind::Malformed);
     other("invalid hex", md5Hex.chopped(1) + "g  f", any, LineKind::Malformed);
     other("wrong length for -a", kSha256Hex + "  f", md5, LineKind::Malformed);
@@ -246,7 +258,54 @@ void TestChecksumLines::parsedLines_data()
     other("bad escape", "\\MD5 (a\\tb) = " + md5Hex, any, LineKind::Malformed);
     other("single space without -a", md5Hex + " f", any, LineKind::Malformed);
     other("digest only", md5Hex, any, LineKind::Malformed);
-    other("digest and one blank", md5Hex + " ", md5, LineKind::Malformed);
+    // One blank and nothing after: the empty name, which no file has, as the GNU tools read it.
+    entry("digest and one blank", md5Hex + " ", md5, HashAlgorithm::Md5, LineForm::Untagged, "");
+    entry("digest and a tab", md5Hex + "\t", md5, HashAlgorithm::Md5, LineForm::Untagged, "");
+    entry("digest, blank, NUL", md5Hex + QByteArray(" \0", 2), md5, HashAlgorithm::Md5, LineForm::Untagged, "");
+    other("digest and one blank without -a", md5Hex + " ", any, LineKind::Malformed);
+
+    // A length after the tag is read as a C number of any base and must be the algorithm's own, for every one.
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        const QByteArray tag(info.tag.data(), static_cast<qsizetype>(info.tag.size()));
+        const quint64 bits = info.digestBytes * 8;
+        // A tab before the digest: a line refused here must not be taken for SFV, "NAME CRC32", instead.
+        const QByteArray rest = " (f) =\t" + QByteArray(static_cast<qsizetype>(info.digestBytes * 2), 'a');
+        const QByteArray decimal = QByteArray::number(bits);
+        const std::pair<QByteArray, bool> lengths[] = {
+            {decimal, true},
+            {"+" + decimal, true},
+            {" \t" + decimal, true},
+            {"0x" + QByteArray::number(bits, 16), true},
+            {"0X0" + QByteArray::number(bits, 16).toUpper(), true},
+            {"0" + QByteArray::number(bits, 8), true},
+            {"0" + decimal, false},
+            {decimal + "0", false},
+            {"-" + decimal, false},
+            {"+-" + decimal, false},
+            {"+ " + decimal, false},
+            {decimal + "x", false},
+            {decimal + ".0", false},
+            {"", false},
+            {"0x", false},
+            {QByteArray::number(bits * 2), false},
+            {"18446744073709" + QByteArray::number(551616 + bits), false}, // 2^64 + bits: must not wrap round
+            {"99999999999999999999999", false},
+        };
+        for (const auto& [length, good] : lengths) {
+            const QByteArray line = tag + "-" + length + rest;
+            if (good) {
+                entry(line.constData(), line, any, info.algorithm, LineForm::Tagged, "f");
+            } else {
+                other(line.constData(), line, any, LineKind::Malformed);
+            }
+        }
+        const QByteArray tight = tag + "-" + decimal + "(f)=" + rest.mid(7);
+        entry(tight.constData(), tight, info.algorithm, info.algorithm, LineForm::Tagged, "f");
+        for (const char* blanks : {"  ", "\t", " \t"}) {
+            const QByteArray loose = tag + "-" + decimal + blanks + rest.mid(1);
+            other(loose.constData(), loose, any, LineKind::Malformed);
+        }
+    }
     entry("SFV, backslash", "\\f e8b7be43", any, HashAlgorithm::Crc32, LineForm::Sfv, "\\f");
     other("SFV, short CRC", "f e8b7be4", any, LineKind::Malformed);
 }

@@ -3,6 +3,8 @@
 #include "HexDigest.h"
 #include "NameEscape.h"
 
+#include <limits>
+
 namespace {
 
 bool isBlank(char c)
@@ -33,29 +35,75 @@ struct TagMatch
 {
     HashAlgorithm algorithm;
     qsizetype end; // where the text goes on after the tag
-    bool otherTag; // the row's other spelling, which carries the length: "BLAKE2b-512"
 };
 
-// The tag at the start of text; the longest wins, for "SHA3-256" and "BLAKE2b-512". A tag ends at a blank, '-', '('
-// or the end; a '-' after it is taken for a length other than ours, and the line refused.
+// The tag at the start of text; the longest wins, for "SHA3-256". A tag ends at a blank, '-' (a length follows), '('
+// or the end.
 std::optional<TagMatch> tagAt(QByteArrayView text)
 {
     std::optional<TagMatch> found;
-    const auto consider = [&](HashAlgorithm algorithm, std::string_view spelled, bool other) {
-        const QByteArrayView tag(spelled.data(), static_cast<qsizetype>(spelled.size()));
-        if (tag.isEmpty() || !text.startsWith(tag) || (found && found->end >= tag.size())) {
-            return;
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        const QByteArrayView tag(info.tag.data(), static_cast<qsizetype>(info.tag.size()));
+        if (!text.startsWith(tag) || (found && found->end >= tag.size())) {
+            continue;
         }
         const char after = text.size() > tag.size() ? text[tag.size()] : ' ';
-        if (other || isBlank(after) || after == '-' || after == '(') {
-            found = TagMatch{algorithm, tag.size(), other};
+        if (isBlank(after) || after == '-' || after == '(') {
+            found = TagMatch{info.algorithm, tag.size()};
         }
-    };
-    for (const AlgorithmInfo& info : kAlgorithms) {
-        consider(info.algorithm, info.tag, false);
-        consider(info.algorithm, info.otherTag, true);
     }
     return found;
+}
+
+int digitValue(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : 99;
+}
+
+// The bit length in "SHA256-256 (", read at i as the other tools read it, a C number of any base: blanks first, then
+// '+', then "0x" for hex or a leading 0 for octal. Where the number ends; nothing when there is none or it overflows.
+std::optional<qsizetype> bitLengthAt(QByteArrayView text, qsizetype i, quint64& bits)
+{
+    while (i < text.size() && (isBlank(text[i]) || text[i] == '\v' || text[i] == '\f' || text[i] == '\r')) {
+        ++i;
+    }
+    if (i < text.size() && text[i] == '+') {
+        ++i;
+    }
+    quint64 base = 10;
+    if (i < text.size() && text[i] == '0') {
+        base = 8;
+        if (i + 2 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X') && isHexDigit(text[i + 2])) {
+            base = 16;
+            i += 2;
+        }
+    }
+    const qsizetype start = i;
+    bits = 0;
+    for (; i < text.size() && static_cast<quint64>(digitValue(text[i])) < base; ++i) {
+        const auto digit = static_cast<quint64>(digitValue(text[i]));
+        if (bits > (std::numeric_limits<quint64>::max() - digit) / base) {
+            return std::nullopt;
+        }
+        bits = bits * base + digit;
+    }
+    return i == start ? std::nullopt : std::optional(i);
+}
+
+// A name as the other tools take it from a line: up to its first NUL, or refused where it is escaped.
+std::optional<QByteArray> nameFrom(QByteArrayView raw, bool escaped)
+{
+    if (escaped) {
+        return raw.contains('\0') ? std::nullopt : unescapeName(raw);
+    }
+    const qsizetype nul = raw.indexOf('\0');
+    return (nul < 0 ? raw : raw.first(nul)).toByteArray();
 }
 
 } // namespace
@@ -72,9 +120,6 @@ ParsedLine ChecksumLineParser::parse(QByteArrayView line)
     }
     if (line.isEmpty() || line.startsWith('#') || (line.startsWith(';') && sfvAllowed())) {
         return {LineKind::Skipped, {}, {}};
-    }
-    if (line.contains('\0')) {
-        return {LineKind::Malformed, {}, {}};
     }
     qsizetype i = 0;
     while (i < line.size() && isBlank(line[i])) {
@@ -108,13 +153,16 @@ std::optional<ChecksumEntry> ChecksumLineParser::parseTagged(QByteArrayView rest
         return std::nullopt;
     }
     qsizetype i = tag.end;
-    if (!tag.otherTag) {
-        if (i < rest.size() && rest[i] == '-') {
-            return std::nullopt; // a length we do not compute, such as BLAKE2b-256
+    if (i < rest.size() && rest[i] == '-') {
+        // "SHA256-256 (": the length must be the algorithm's own, and one space at most may follow it.
+        quint64 bits = 0;
+        const std::optional<qsizetype> end = bitLengthAt(rest, i + 1, bits);
+        if (!end || bits != algorithmInfo(algorithm).digestBytes * 8) {
+            return std::nullopt;
         }
-        if (i < rest.size() && isBlank(rest[i])) {
-            ++i;
-        }
+        i = *end;
+    } else if (i < rest.size() && isBlank(rest[i])) {
+        ++i;
     }
     if (i < rest.size() && rest[i] == ' ') {
         ++i;
@@ -140,12 +188,16 @@ std::optional<ChecksumEntry> ChecksumLineParser::parseTagged(QByteArrayView rest
     while (at < rest.size() && isBlank(rest[at])) {
         ++at;
     }
-    const QByteArrayView hex = rest.sliced(at);
+    // The digest, like the name, ends at a NUL.
+    QByteArrayView hex = rest.sliced(at);
+    if (const qsizetype nul = hex.indexOf('\0'); nul >= 0) {
+        hex = hex.first(nul);
+    }
     if (hex.size() != hexLength(algorithm)) {
         return std::nullopt;
     }
     const std::optional<QByteArray> digest = bytesFromHex(hex);
-    const std::optional<QByteArray> name = escaped ? unescapeName(rawName) : rawName.toByteArray();
+    const std::optional<QByteArray> name = nameFrom(rawName, escaped);
     if (!digest || !name) {
         return std::nullopt;
     }
@@ -159,14 +211,14 @@ std::optional<ChecksumEntry> ChecksumLineParser::parseUntagged(QByteArrayView re
     if (!algorithm && digits % 2 == 0) {
         algorithm = preferredAlgorithmForDigestBytes(static_cast<std::size_t>(digits / 2));
     }
-    if (!algorithm || digits != hexLength(*algorithm) || rest.size() < digits + 2 || !isBlank(rest[digits])) {
+    if (!algorithm || digits != hexLength(*algorithm) || rest.size() < digits + 1 || !isBlank(rest[digits])) {
         return std::nullopt;
     }
     qsizetype i = digits + 1;
     bool binary = false;
-    if (rest.size() - i == 1 || (rest[i] != ' ' && rest[i] != '*')) {
+    if (rest.size() - i <= 1 || (rest[i] != ' ' && rest[i] != '*')) {
         // "HEX NAME": read as the GNU tools read it, and only where an algorithm was given, since without one such a
-        // line is more likely SFV.
+        // line is more likely SFV. "HEX " names the empty name, which no file has.
         if (m_singleSpaceForm == 0 || !m_options.algorithm) {
             return std::nullopt;
         }
@@ -177,8 +229,8 @@ std::optional<ChecksumEntry> ChecksumLineParser::parseUntagged(QByteArrayView re
         ++i;
     }
     const QByteArrayView rawName = rest.sliced(i);
-    const std::optional<QByteArray> name = escaped ? unescapeName(rawName) : rawName.toByteArray();
-    if (!name || name->isEmpty()) {
+    const std::optional<QByteArray> name = nameFrom(rawName, escaped);
+    if (!name) {
         return std::nullopt;
     }
     return ChecksumEntry{LineForm::Untagged, *algorithm, *bytesFromHex(rest.first(digits)), *name, binary};
@@ -187,7 +239,7 @@ std::optional<ChecksumEntry> ChecksumLineParser::parseUntagged(QByteArrayView re
 std::optional<ChecksumEntry> ChecksumLineParser::parseSfv(QByteArrayView line) const
 {
     constexpr qsizetype crcDigits = 8;
-    if (line.size() < crcDigits + 2 || line[line.size() - crcDigits - 1] != ' ') {
+    if (line.size() < crcDigits + 2 || line[line.size() - crcDigits - 1] != ' ' || line.contains('\0')) {
         return std::nullopt;
     }
     const std::optional<QByteArray> digest = bytesFromHex(line.last(crcDigits));

@@ -8,6 +8,7 @@
 #include "VerifyLoop.h"
 
 #include <cstring>
+#include <limits>
 #include <QFile>
 
 namespace {
@@ -97,7 +98,10 @@ bool checkOneList(const SumOptions& options, DigestSource& source, const QByteAr
         return false;
     }
 
-    ChecksumListReader reader(file, parserOptionsFor(options, fromStandardInput));
+    // Lines of any length, as the GNU tools read them: a name too long to open is then reported as such, not
+    // counted improperly formatted.
+    ChecksumListReader reader(file, parserOptionsFor(options, fromStandardInput),
+                              std::numeric_limits<qsizetype>::max());
     PrintingObserver observer(options, listName);
     VerifyOptions verifyOptions;
     verifyOptions.ignoreMissing = options.ignoreMissing;

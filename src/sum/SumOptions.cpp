@@ -15,6 +15,7 @@ enum LongOnly
     OptionStrict,
     OptionIgnoreMissing,
     OptionProgress,
+    OptionDebug,
     OptionHelp,
     OptionVersion,
 };
@@ -31,6 +32,7 @@ const option kLongOptions[] = {
     {"strict", no_argument, nullptr, OptionStrict},
     {"warn", no_argument, nullptr, 'w'},
     {"progress", no_argument, nullptr, OptionProgress},
+    {"debug", no_argument, nullptr, OptionDebug},
     {"help", no_argument, nullptr, OptionHelp},
     {"version", no_argument, nullptr, OptionVersion},
     {nullptr, 0, nullptr, 0},
@@ -101,7 +103,7 @@ ParsedOptions parseSumOptions(int argc, char** argv)
     SumOptions& options = parsed.options;
     optind = 1;
     int c;
-    while ((c = getopt_long(argc, argv, "a:czw", kLongOptions, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, "a:czwbt", kLongOptions, nullptr)) != -1) {
         switch (c) {
         case 'a': {
             const std::optional<std::vector<HashAlgorithm>> list = algorithmList(optarg);
@@ -147,6 +149,11 @@ ParsedOptions parseSumOptions(int argc, char** argv)
         case OptionProgress:
             options.progress = true;
             break;
+        case OptionDebug: // accepted as the GNU tools accept it; with -a they print nothing more either
+            break;
+        case 'b': // text and binary modes are the single-algorithm tools' own: the GNU tools refuse them here too
+        case 't':
+            return usageError();
         case OptionHelp:
             parsed.outcome = ParseOutcome::Help;
             return parsed;
@@ -218,8 +225,8 @@ With --check only:
            R"(
 When checking, lines may be tagged ("SHA256 (FILE) = HEX"), untagged
 ("HEX  FILE", the algorithm from -a or from the length of HEX) or SFV
-("FILE CRC32"), mixed within one file. Lines longer than 64 KiB are counted as
-improperly formatted.
+("FILE CRC32"), mixed within one file. A tag may carry the algorithm's length
+in bits, "SHA256-256 (FILE) = HEX".
 
 Exit status: 0 when everything is good, 1 when a file could not be read, a
 checksum did not match, or the command line was wrong.

@@ -126,7 +126,10 @@ def cases(work):
     usage = [["--bogus"], ["-q"], ["-a"], ["-a", "md5", "--status"], ["-a", "md5", "--quiet"],
              ["-a", "md5", "--strict"], ["-a", "md5", "--warn"], ["-a", "md5", "--ignore-missing"],
              ["-a", "md5", "-c", "-z", "x"], ["-a", "md5", "--chec", "/dev/null"], ["--algo=md5", "x"],
-             ["-a", "md5", "-w"]]
+             ["-a", "md5", "-w"], ["-b", "x"], ["-t", "x"], ["-a", "md5", "-b", "x"], ["-b", "--bogus"],
+             ["--bogus", "-t"], ["-b", "--help"], ["-tb", "--version"], ["-a", "md5", "-c", "-t", "/dev/null"],
+             ["-a", "md5", "--debug", "x"], ["--deb", "-a", "md5", "x"], ["-a", "md5", "--debug", "-c", "/dev/null"],
+             ["-a", "md5", "--debug=1", "x"]]
     for args in usage:
         same(f"usage {args}", args, work)
     # The list of valid names differs (ours has crc32 and the SHA-3 pair): the first line and the status only.
@@ -185,6 +188,52 @@ def cases(work):
                                                      if not line.lstrip(b" \\").startswith((good[:2], b";"))))
         same(f"check tagged {algorithm} without -a", ["-c", "--warn", "tagged-mixed.sums"], work)
         check(f"length {algorithm}", digest_length > 0)
+
+    # ---- the length a tag may carry, names and digests cut at a NUL, the empty name ----
+    for algorithm in GNU_ALGORITHMS:
+        tagged = run(GNU, ["-a", algorithm, "x"], work)[0]
+        good = tagged.rstrip(b"\n").rsplit(b" = ", 1)[1]
+        tag = TAGS[algorithm].encode()
+        bits = len(good) * 4
+        decimal = str(bits).encode()
+        lengths = [decimal, b"+" + decimal, b" " + decimal, b"\t" + decimal, b"\v" + decimal, b"%x" % bits,
+                   b"0x%x" % bits, b"0X0%X" % bits, b"0%o" % bits, b"0" + decimal, decimal + b"0", b"-" + decimal,
+                   b"--" + decimal, b"++" + decimal, b"+ " + decimal, b"- " + decimal, decimal + b"x",
+                   decimal + b".0", b"", b"0x", b"0", b"0b" + bin(bits)[2:].encode(), str(bits * 2).encode(),
+                   str(bits // 2).encode(), str(2 ** 64 + bits).encode(), b"9" * 30, decimal + b" " + decimal]
+        lines = [tag + b"-" + length + b" (x) = " + good for length in lengths]
+        lines += [tag + b"-" + decimal + gap + b"(x)" + equals + good for gap in (b"", b" ", b"  ", b"\t", b" \t")
+                  for equals in (b"=", b" = ", b"\t=\t")]
+        lines += [b"\\" + tag + b"-" + decimal + b" (x) = " + good, b" \t" + tag + b"-" + decimal + b" (x) = " + good,
+                  tag + b" -" + decimal + b" (x) = " + good, tag + b"-" + decimal + b" (x) = " + bytes(reversed(good)),
+                  b"MD5-128 (x) = " + good, b"SHA1-160 (x) = " + good, b"BLAKE2b-512 (x) = " + good]
+        nul = [good + b" ", good + b"  ", good + b"   ", good, good + b"\t", good + b" \0", good + b"  \0x",
+               good + b" *", good + b"  x\0y", good[:10] + b"\0" + good[11:] + b"  x", b"\\" + good + b"  x\0y",
+               tag + b" (x\0y) = " + good, tag + b" (\0x) = " + good, tag + b" (x) = " + good + b"\0junk",
+               tag + b" (x) = " + good[:10] + b"\0" + good[11:], b"\\" + tag + b" (x\0y) = " + good,
+               tag[:1] + b"\0" + tag[1:] + b" (x) = " + good, b"\0" + tag + b" (x) = " + good,
+               tag + b" (x) = " + good + b"\r\0", tag + b" (x) = " + good + b"\0\r"]
+        for number, line in enumerate(lines + nul):
+            write(work, "one.sums", line + b"\n")
+            # Without -a GNU's cksum reads tagged lines only; ours reads the others by their length.
+            untagged = line.lstrip(b"\\").startswith(good[:10])
+            for extra in ([["-a", algorithm]] if untagged else [[], ["-a", algorithm]]):
+                same(f"line {algorithm} {number} {line!r} {extra}", extra + ["-c", "--warn", "one.sums"], work)
+        # "HEX " is read in the single-space form, which may not follow the two-space one.
+        for order in ([good + b"  x", good + b" "], [good + b" ", good + b"  x"], [good + b" x", good + b" "]):
+            write(work, "two.sums", b"\n".join(order) + b"\n")
+            same(f"empty name {algorithm} {order!r}", ["-a", algorithm, "-c", "two.sums"], work)
+
+    # ---- lines of any length: a name too long to open is reported as such ----
+    md5_x = run(GNU, ["-a", "md5", "--untagged", "x"], work)[0].split(b" ")[0]
+    long_name = b"./" * 35000 + b"x"
+    for number, listing in enumerate([b"j" * 70000 + b"\n", b"MD5 (" + long_name + b") = " + md5_x + b"\n",
+                                      b"MD5 (x) = " + md5_x + b"\n" + b"j" * 200000 + b"\nMD5 (x) = " + md5_x,
+                                      md5_x + b"  " + long_name + b"\nMD5 (x) = " + md5_x + b"\n",
+                                      b"MD5 (" + long_name + b") = " + md5_x[:-1] + b"\n"]):
+        write(work, "long.sums", listing)
+        for extra in ([], ["--warn"], ["--strict"], ["--ignore-missing"], ["--status"]):
+            same(f"long line {number} {extra}", ["-a", "md5", "-c"] + extra + ["long.sums"], work)
 
     # ---- standard streams closed by the caller: no descriptor of ours may stand in for them ----
     for redirect, args in [("<&-", ["-a", "md5", "x"]), ("<&-", ["-a", "md5", "-"]), ("<&-", ["-a", "md5", "-c"]),
