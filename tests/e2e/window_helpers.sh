@@ -187,8 +187,17 @@ start_drag() {
         [ "$at_x" = "$pointer_x" ] && [ "$at_y" = "$pointer_y" ] &&
             [ "$(geometry_of "$source_window")" = "$source_x $source_y $source_w $source_h" ]
     }
-    wait_until "$patience" over_the_source || drag_failed "the pointer could not be put on the drag source"
-    xdotool mousedown 1
+    # On a loaded machine a press may land before the source takes input (the window manager still settling it):
+    # such a press never starts the drag, and is released and made again. A source that never starts still fails.
+    local press
+    for press in 1 2 3; do
+        wait_until "$patience" over_the_source || drag_failed "the pointer could not be put on the drag source"
+        xdotool mousedown 1
+        wait_until 5 grep -qx started "$work/drag.out" && return 0
+        still_running "$source_pid" "(the drag source) before printing \"started\""
+        echo "  (press $press on the drag source started no drag; pressing again)" >&2
+        xdotool mouseup 1
+    done
     wait_for_drag_answer started
 }
 # A button left pressed would spoil every later click.
