@@ -5,6 +5,7 @@ algorithms coreutils lacks (crc32, sha3-256, sha3-512) are compared with Python'
 those `rhash --sfv` writes. Usage: sum_differential.py KESWIN_SUM"""
 import hashlib
 import os
+import resource
 import shutil
 import signal
 import subprocess
@@ -234,6 +235,20 @@ def cases(work):
         write(work, "long.sums", listing)
         for extra in ([], ["--warn"], ["--strict"], ["--ignore-missing"], ["--status"]):
             same(f"long line {number} {extra}", ["-a", "md5", "-c"] + extra + ["long.sums"], work)
+
+    # ---- a list without line ends is never held whole: 512 MiB of one line costs a few MiB ----
+    # (GNU's reader holds the whole line, so there is nothing to compare with.)
+    endless = subprocess.Popen(["head", "-c", str(512 << 20), "/dev/zero"], stdout=subprocess.PIPE)
+    before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+    done = subprocess.run([KESWIN, "-a", "md5", "-c", "-"], cwd=work, stdin=endless.stdout, capture_output=True,
+                          timeout=120, env=dict(os.environ, LC_ALL="C.UTF-8"))
+    endless.wait()
+    peak_kib = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+    check("one endless line, memory held", peak_kib < 200 * 1024 or peak_kib == before,
+          f"peak resident {peak_kib} KiB")
+    check("one endless line, improperly formatted",
+          done.returncode == 1 and done.stderr.endswith(b": no properly formatted checksum lines found\n"),
+          f"{done.stderr!r} {done.returncode}")
 
     # ---- standard streams closed by the caller: no descriptor of ours may stand in for them ----
     for redirect, args in [("<&-", ["-a", "md5", "x"]), ("<&-", ["-a", "md5", "-"]), ("<&-", ["-a", "md5", "-c"]),
