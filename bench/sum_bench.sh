@@ -54,58 +54,8 @@ work=$(mktemp -d /tmp/sum-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 touch "$work/peaks"
 
-# Seconds of one run (stdout discarded), to the millisecond: time(1) gives hundredths only, too coarse for runs of a
-# tenth of a second. The resident memory of PROGRAM's runs is kept in a file, as the runs happen in subshells.
-run_once() {
-    local measure="$work/time.txt"
-    local started=$EPOCHREALTIME
-    /usr/bin/time -f '%M' -o "$measure" "$@" >/dev/null
-    local ended=$EPOCHREALTIME
-    local kib
-    read -r kib <"$measure"
-    if [[ $1 == "$tool" ]]; then
-        echo "$kib" >>"$work/peaks"
-    fi
-    awk -v a="$started" -v b="$ended" 'BEGIN { printf "%.3f", b - a }'
-}
+source "$root/bench/lib.sh"
 
-best_of() {
-    local best=""
-    for ((round = 0; round < rounds; round++)); do
-        local seconds
-        seconds=$(run_once "$@")
-        if [[ -z $best ]] || awk -v a="$seconds" -v b="$best" 'BEGIN { exit !(a < b) }'; then
-            best=$seconds
-        fi
-    done
-    echo "$best"
-}
-
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
-verdict() { awk -v r="$1" -v t="$2" 'BEGIN { print (r <= t ? "met" : "NOT met") }'; }
-row() { printf '  %-44s %8.3f s\n' "$1" "$2"; }
-
-load() { cut -d' ' -f1-3 /proc/loadavg; }
-# After a case's files are removed: their blocks are freed and the journal written in the background, which would
-# otherwise take a core from the next case's first runs.
-# Then waits until a second passes with the cores at least 90% idle (at most 30 seconds): work the kernel does after
-# a case (freeing blocks, reclaiming cache) takes a core from a program on two far more than from one on one.
-settle() {
-    sync
-    local tries
-    for ((tries = 0; tries < 30; tries++)); do
-        local before after
-        before=$(head -1 /proc/stat)
-        sleep 1
-        after=$(head -1 /proc/stat)
-        awk -v b="$before" -v a="$after" 'BEGIN {
-            n = split(b, x); split(a, y); total = 0
-            for (i = 2; i <= n; i++) total += y[i] - x[i]
-            idle = (y[5] - x[5]) + (y[6] - x[6])
-            exit !(total > 0 && idle / total >= 0.9)
-        }' && return 0
-    done
-}
 echo "sum benchmark: $(nproc) cores, load average $(load) at the start; program: $tool"
 ((boost)) && echo "boosted: own scheduling group, $(cat "/proc/$$/autogroup")"
 
