@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTest>
 #include <sys/stat.h>
 
@@ -31,6 +32,7 @@ private slots:
     void valuesReadBackAsWritten_data();
     void valuesReadBackAsWritten();
     void writeKeepsTheFilesModeAndLink();
+    void randomFilesKeepTheirOtherLines();
     void copiesStartedTogetherOpenThePageOnce();
 
 private:
@@ -129,6 +131,39 @@ void TestSettingsFile::writeKeepsTheFilesModeAndLink()
     QCOMPARE(contents(real), QByteArray("[Z]\nz=1\n\n[Checkup]\nSite=2026-12-07T09:30:00\n"));
     QCOMPARE(QFile::permissions(real),
              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
+}
+
+// Files put together at random from hostile pieces: whatever they hold, the value reads back after the edit and
+// every line but those of the group's header, the key and blank ones is still there, in its order, byte for byte.
+void TestSettingsFile::randomFilesKeepTheirOtherLines()
+{
+    const QList<QByteArray> pieces{"[Checkup]", "[Checkup", "[Other]",  "Site=1", " Site = 2 ", ";Site=3",
+                                   "# x",       "k=v",      "\xff\xfe", "=",      "Site",       "\"",
+                                   "[]",        "Sit=4",    "",         "\r",     " ",          "\t[Checkup]\t"};
+    const auto others = [](const QByteArray& file) {
+        QList<QByteArray> kept;
+        for (const QByteArray& line : file.split('\n')) {
+            const QByteArray text = line.trimmed();
+            if (!text.isEmpty() && text != "[Checkup]" && !(text.startsWith("Site") && text.contains('='))) {
+                kept.append(line.endsWith('\r') ? line.chopped(1) : line);
+            }
+        }
+        return kept;
+    };
+    QRandomGenerator random(20261207);
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray file;
+        const int lines = random.bounded(8);
+        for (int i = 0; i < lines; ++i) {
+            file += pieces[random.bounded(pieces.size())] + (random.bounded(3) == 0 ? "\r\n" : "\n");
+        }
+        if (random.bounded(2) == 0) {
+            file.chop(file.endsWith("\r\n") ? 2 : 1);
+        }
+        const QByteArray after = withIniValue(file, kSection, kKey, kDate);
+        QCOMPARE(iniValue(after, kSection, kKey), std::optional<QString>(kDate));
+        QCOMPARE(others(after), others(file));
+    }
 }
 
 // Copies of the program started at once (a file manager opening several files) each run the reminder; the page is

@@ -7,7 +7,8 @@
 class SettingsStore
 {
 public:
-    // While one lives, no other holder of the same store, in this process or another, reads or writes it.
+    // While one lives, no other holder of the same store, in this process or another, reads or writes it. It goes
+    // before its store does.
     class Hold
     {
     public:
