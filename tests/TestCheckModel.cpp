@@ -52,8 +52,13 @@ void TestCheckModel::namesAsPlainText_data()
     QTest::newRow("overlong form") << QByteArray("a\xc0\xaf"
                                                  "b")
                                    << QStringLiteral("a\\xC0\\xAFb") << QStringLiteral("\\a\\xC0\\xAFb");
-    QTest::newRow("spaces at both ends") << QByteArray("  x  ") << "  x  "
+    // Shown with the blanks at its ends escaped; the report's name is the checksum line's, blanks as they are.
+    QTest::newRow("spaces at both ends") << QByteArray("  x  ") << "\\x20\\x20x\\x20\\x20"
                                          << "  x  ";
+    QTest::newRow("right-to-left, isolated when shown only")
+        << QByteArray("\xd7\x90 1.iso") << QStringLiteral("\u2068\u05d0 1.iso\u2069") << QStringLiteral("\u05d0 1.iso");
+    QTest::newRow("variation selector") << QByteArray("a\xef\xb8\x8f") << QStringLiteral("a\\xEF\\xB8\\x8F")
+                                        << QStringLiteral("\\a\\xEF\\xB8\\x8F");
     // A line feed would let a name forge a row of the report; escaped there as checksum lines escape it.
     QTest::newRow("line feed") << QByteArray("a.iso: OK\nb") << "a.iso: OK\\x0Ab"
                                << "\\a.iso: OK\\nb";

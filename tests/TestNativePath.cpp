@@ -12,6 +12,10 @@ private slots:
     void namesSurviveTheRoundTrip();
     void shownNamesNeverReadAsAnother_data();
     void shownNamesNeverReadAsAnother();
+    void lookAlikesShownApart_data();
+    void lookAlikesShownApart();
+    void copiedTextLeavesTheIsolatesOut_data();
+    void copiedTextLeavesTheIsolatesOut();
     void textsThatNameNoFile_data();
     void textsThatNameNoFile();
 };
@@ -71,7 +75,7 @@ void TestNativePath::shownNamesNeverReadAsAnother_data()
     QTest::newRow("outside the basic plane, seen") << QByteArray("\xf0\x9f\x98\x80") << QStringLiteral("\U0001F600");
     QTest::newRow("joiners, as scripts and emoji use them, stay")
         << QByteArray("\xd9\x85\xdb\x8c\xe2\x80\x8c\xd8\xae \xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x92\xbb")
-        << QStringLiteral("\u0645\u06cc\u200c\u062e \U0001F469\u200d\U0001F4BB");
+        << QStringLiteral("\u2068\u0645\u06cc\u200c\u062e \U0001F469\u200d\U0001F4BB\u2069");
     QTest::newRow("zero-width no-break space")
         << QByteArray("bom\xef\xbb\xbfx") << QStringLiteral("bom\\xEF\\xBB\\xBFx");
     QTest::newRow("joiner after a Latin letter")
@@ -83,7 +87,31 @@ void TestNativePath::shownNamesNeverReadAsAnother_data()
                                                 "b")
                                   << QStringLiteral("a\\xE3\\x85\\xA4b");
     QTest::newRow("unassigned") << QByteArray("a\xf0\xaf\xbf\xbf") << QStringLiteral("a\\xF0\\xAF\\xBF\\xBF");
-    QTest::newRow("space at both ends stays") << QByteArray(" a ") << QStringLiteral(" a ");
+    QTest::newRow("space at both ends") << QByteArray(" a ") << QStringLiteral("\\x20a\\x20");
+    // Default-ignorable code points, drawn as nothing: variation selectors of every block, a Khmer inherent vowel.
+    QTest::newRow("variation selector 16") << QByteArray("a\xef\xb8\x8f") << QStringLiteral("a\\xEF\\xB8\\x8F");
+    QTest::newRow("Mongolian free variation selector")
+        << QByteArray("a\xe1\xa0\x8b") << QStringLiteral("a\\xE1\\xA0\\x8B");
+    QTest::newRow("last supplementary variation selector")
+        << QByteArray("a\xf3\xa0\x87\xaf") << QStringLiteral("a\\xF3\\xA0\\x87\\xAF");
+    QTest::newRow("Khmer inherent vowel") << QByteArray("a\xe1\x9e\xb5") << QStringLiteral("a\\xE1\\x9E\\xB5");
+    QTest::newRow("Hangul filler") << QByteArray("a\xe1\x85\x9f") << QStringLiteral("a\\xE1\\x85\\x9F");
+    QTest::newRow("soft hyphen") << QByteArray("a\xc2\xad") << QStringLiteral("a\\xC2\\xAD");
+    // Spaces at the ends of each name of a path, not those inside one.
+    QTest::newRow("spaces at the ends of names in a path")
+        << QByteArray("/d /  x/a b/c ") << QStringLiteral("/d\\x20/\\x20\\x20x/a b/c\\x20");
+    QTest::newRow("a name of spaces alone") << QByteArray("/d/  /e") << QStringLiteral("/d/\\x20\\x20/e");
+    // Right-to-left text: each name of the path in an isolate of its own, the slashes outside.
+    QTest::newRow("right-to-left name in a path")
+        << QByteArray("/d/\xd7\x90 1.txt") << QStringLiteral("/\u2068d\u2069/\u2068\u05d0 1.txt\u2069");
+    QTest::newRow("Arabic digits") << QByteArray("x/\xd9\xa1") << QStringLiteral("\u2068x\u2069/\u2068\u0661\u2069");
+    QTest::newRow("isolate characters of the name itself are escaped")
+        << QByteArray("\xe2\x81\xa8"
+                      "a\xe2\x81\xa9")
+        << QStringLiteral("\\xE2\\x81\\xA8a\\xE2\\x81\\xA9");
+    // Told apart neither: canonically equivalent forms and letters of other scripts that look alike.
+    QTest::newRow("decomposed, as it is") << QByteArray("cafe\xcc\x81") << QStringLiteral("cafe\u0301");
+    QTest::newRow("Cyrillic a, as it is") << QByteArray("\xd0\xb0") << QStringLiteral("\u0430");
 }
 
 // Shown as valid text, and never as the text another name is shown as: a copied name must not lead to a look-alike.
@@ -102,6 +130,54 @@ void TestNativePath::shownNamesNeverReadAsAnother()
         QVERIFY2(!seen.contains(text) || seen[text] == other, qPrintable(text));
         seen.insert(text, other);
     }
+}
+
+void TestNativePath::lookAlikesShownApart_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("second");
+    QTest::newRow("variation selector 16") << QByteArray("a") << QByteArray("a\xef\xb8\x8f");
+    QTest::newRow("Mongolian variation selector") << QByteArray("a") << QByteArray("a\xe1\xa0\x8b");
+    QTest::newRow("supplementary variation selector") << QByteArray("a") << QByteArray("a\xf3\xa0\x87\xaf");
+    QTest::newRow("Khmer inherent vowel") << QByteArray("a") << QByteArray("a\xe1\x9e\xb5");
+    QTest::newRow("trailing space") << QByteArray("a") << QByteArray("a ");
+    QTest::newRow("leading space in a path") << QByteArray("/d/a") << QByteArray("/d/ a");
+    QTest::newRow("escape spelled out against a space") << QByteArray("a ") << QByteArray("a\\x20");
+}
+
+// Names that read alike where drawn get texts that differ in what can be seen, not only in what cannot: the texts
+// stripped of their format characters, non-spacing marks and blanks at the ends still differ.
+void TestNativePath::lookAlikesShownApart()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    const auto seen = [](const QByteArray& native) {
+        QString text = displayTextForPath(textForNativePath(native));
+        text.removeIf(
+            [](QChar c) { return c.category() == QChar::Other_Format || c.category() == QChar::Mark_NonSpacing; });
+        return text.trimmed();
+    };
+    QVERIFY2(seen(first) != seen(second), qPrintable(seen(first)));
+}
+
+// What is copied is the text shown without its isolates: for a name in the order it is written, the name itself.
+void TestNativePath::copiedTextLeavesTheIsolatesOut_data()
+{
+    QTest::addColumn<QByteArray>("native");
+    QTest::addColumn<QString>("copied");
+    QTest::newRow("right-to-left name in a path")
+        << QByteArray("/d/\xd7\x90 1.txt") << QStringLiteral("/d/\u05d0 1.txt");
+    QTest::newRow("with a byte that is not UTF-8") << QByteArray("\xd7\x90\xff") << QStringLiteral("\u05d0\\xFF");
+    QTest::newRow("plain") << QByteArray("/tmp/a b") << QStringLiteral("/tmp/a b");
+    QTest::newRow("isolates of the name itself stay escaped")
+        << QByteArray("\xe2\x81\xa8\xd7\x90") << QStringLiteral("\\xE2\\x81\\xA8\u05d0");
+}
+
+void TestNativePath::copiedTextLeavesTheIsolatesOut()
+{
+    QFETCH(QByteArray, native);
+    QFETCH(QString, copied);
+    QCOMPARE(textToCopy(displayTextForPath(textForNativePath(native))), copied);
 }
 
 void TestNativePath::textsThatNameNoFile_data()

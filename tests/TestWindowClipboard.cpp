@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
@@ -26,6 +27,7 @@ private slots:
     void copyAllAndCopySelectedOfAnAnalysedFile();
     void copySelectedWithNothingTickedCopiesNothing();
     void copyDuringAnAnalysisCopiesThePlaceholders();
+    void rightToLeftNameIsCopiedAsItIsWritten();
 
 private:
     frmMain& window() { return m_rig->window; }
@@ -164,6 +166,30 @@ void TestWindowClipboard::copyDuringAnAnalysisCopiesThePlaceholders()
              qPrintable(clipboardText()));
     click(QStringLiteral("cmdCopyCRC32"));
     QCOMPARE(clipboardText(), QStringLiteral("Calculating ..."));
+}
+
+// The rows draw each name of a right-to-left path in an isolate of its own; what is copied is the path as written.
+void TestWindowClipboard::rightToLeftNameIsCopiedAsItIsWritten()
+{
+    QVERIFY(QDir().mkpath(m_files.path(QStringLiteral("\u05d0"))));
+    const QString file = m_files.write(QStringLiteral("\u05d0/\u05d1 1.txt"), "x");
+    window().session().TakeInputPath(file);
+    QTRY_COMPARE(window().textBox(ResultRow::FileName)->text(), QStringLiteral("\u2068\u05d1 1.txt\u2069"));
+    QVERIFY(window()
+                .textBox(ResultRow::FilePath)
+                ->text()
+                .endsWith(QStringLiteral("/\u2068\u05d0\u2069/\u2068\u05d1 1.txt\u2069")));
+    click(QStringLiteral("cmdCopyFilePath"));
+    QCOMPARE(clipboardText(), file);
+    click(QStringLiteral("cmdCopyFileName"));
+    QCOMPARE(clipboardText(), QStringLiteral("\u05d1 1.txt"));
+    window().tickBox(ResultRow::FileName)->setChecked(true);
+    window().tickBox(ResultRow::FilePath)->setChecked(true);
+    click(QStringLiteral("cmdCopySel"));
+    QCOMPARE(clipboardText(), QStringLiteral("File Name: \u05d1 1.txt\r\nFile Path: ") + file + QStringLiteral("\r\n"));
+    click(QStringLiteral("cmdCopyAll"));
+    QVERIFY(clipboardText().startsWith(QStringLiteral("File Name: \u05d1 1.txt\r\nFile Path: ") + file +
+                                       QStringLiteral("\r\n")));
 }
 
 QTEST_MAIN(TestWindowClipboard)

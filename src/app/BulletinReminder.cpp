@@ -4,6 +4,7 @@
 #include "modWebLaunch.h"
 #include "SettingsStore.h"
 
+#include <memory>
 #include <optional>
 #include <QRegularExpression>
 
@@ -39,6 +40,12 @@ void runBulletinReminder(SettingsStore& settings, const Clock& clock, WebLaunche
                          const QString& bulletinAddress)
 {
     if (bulletinAddress.isEmpty()) {
+        return;
+    }
+    // Copies started together (a file manager opening several files at once) decide one after another, each
+    // reading what the one before stored, so that one page opens, not one per copy.
+    const std::unique_ptr<SettingsStore::Hold> hold = settings.hold();
+    if (!hold) {
         return;
     }
     const QDateTime now = clock.now();

@@ -1,7 +1,9 @@
 #include "NativePath.h"
 
+#include "DefaultIgnorable.h"
+
 #include <algorithm>
-#include <iterator>
+#include <QStringList>
 
 namespace {
 
@@ -96,9 +98,12 @@ bool isHidden(char32_t code, char32_t previous)
     if (code == kNonJoiner || code == kJoiner) {
         return previous <= kLastLatin;
     }
-    // Blank letters and marks, drawn as nothing.
-    constexpr char32_t kBlanks[] = {0x034F, 0x115F, 0x1160, 0x2800, 0x3164, 0xFFA0};
-    if (std::find(std::begin(kBlanks), std::end(kBlanks), code) != std::end(kBlanks)) {
+    // Drawn as nothing where not supported: variation selectors, fillers, tags, format characters.
+    if (isDefaultIgnorable(code)) {
+        return true;
+    }
+    constexpr char32_t kBrailleBlank = 0x2800; // a letter drawn as nothing
+    if (code == kBrailleBlank) {
         return true;
     }
     switch (QChar::category(code)) {
@@ -143,7 +148,23 @@ void appendByteEscape(QString& shown, unsigned byte)
     shown += QLatin1Char(kHex[byte & 0xF]);
 }
 
-QString withByteEscapes(const QString& text, bool doubleBackslashes)
+// A space at either end of a name, shown as \x20: "a " and "a" read alike, and so do " a" and "a" once a path puts
+// something before it.
+bool isEdgeSpace(const QString& text, qsizetype i)
+{
+    if (text[i] != u' ') {
+        return false;
+    }
+    const auto onlySpaces = [&](qsizetype from, qsizetype to) {
+        return std::all_of(text.begin() + from, text.begin() + to, [](QChar c) { return c == u' '; });
+    };
+    const qsizetype start = text.lastIndexOf(u'/', i) + 1;
+    const qsizetype slash = text.indexOf(u'/', i);
+    const qsizetype end = slash < 0 ? text.size() : slash;
+    return onlySpaces(start, i) || onlySpaces(i + 1, end);
+}
+
+QString withByteEscapes(const QString& text, bool doubleBackslashes, bool edgeSpaces = false)
 {
     QString shown;
     shown.reserve(text.size() + 8);
@@ -164,6 +185,10 @@ QString withByteEscapes(const QString& text, bool doubleBackslashes)
             break;
         }
         case Piece::Character:
+            if (edgeSpaces && isEdgeSpace(text, i)) {
+                appendByteEscape(shown, ' ');
+                break;
+            }
             shown += doubleBackslashes && text[i] == u'\\' ? QStringLiteral("\\\\") : QString(text[i]);
             break;
         }
@@ -173,13 +198,59 @@ QString withByteEscapes(const QString& text, bool doubleBackslashes)
 
 } // namespace
 
+namespace {
+
+constexpr QChar kFirstStrongIsolate(0x2068);
+constexpr QChar kPopDirectionalIsolate(0x2069);
+
+// Right-to-left letters and Arabic digits: the only characters that move the text next to them in a left-to-right
+// line. A path without them is shown in the order it is written.
+bool hasRightToLeft(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const char32_t code = pair ? QChar::surrogateToUcs4(text[i], text[i + 1]) : text[i].unicode();
+        const QChar::Direction direction = QChar::direction(code);
+        if (direction == QChar::DirR || direction == QChar::DirAL || direction == QChar::DirAN) {
+            return true;
+        }
+        i += pair ? 1 : 0;
+    }
+    return false;
+}
+
+// Each name in an isolate of its own direction, so that a right-to-left name is drawn within its own place and
+// moves neither the slashes nor the names around it: "/d/\u05D0 1.txt" and "/d/1 \u05D0.txt" would otherwise be
+// drawn alike.
+QString isolatedNames(const QString& shown)
+{
+    QStringList names = shown.split(u'/');
+    for (QString& name : names) {
+        if (!name.isEmpty()) {
+            name = kFirstStrongIsolate + name + kPopDirectionalIsolate;
+        }
+    }
+    return names.join(u'/');
+}
+
+} // namespace
+
 QString displayTextForPath(const QString& path)
 {
     bool plain = !path.contains(u'\\');
     for (qsizetype i = 0; plain && i < path.size(); ++i) {
-        plain = pieceAt(path, i) == Piece::Character;
+        plain = pieceAt(path, i) == Piece::Character && !isEdgeSpace(path, i);
     }
-    return plain ? path : withByteEscapes(path, true);
+    const QString shown = plain ? path : withByteEscapes(path, true, true);
+    return hasRightToLeft(shown) ? isolatedNames(shown) : shown;
+}
+
+QString textToCopy(const QString& shown)
+{
+    QString copied = shown;
+    copied.remove(kFirstStrongIsolate);
+    copied.remove(kPopDirectionalIsolate);
+    return copied;
 }
 
 QString carriedBytesAsEscapes(const QString& escapedText)

@@ -1,80 +1,102 @@
 #include "QtSettingsStore.h"
 
+#include "IniLines.h"
+#include "SettingsLock.h"
+
 #include <cerrno>
+#include <fcntl.h>
+#include <optional>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// QSettings reads its whole file when it is made, on the window's thread before the window shows: a FIFO there would
-// block it for good and a huge file would take seconds and gigabytes. Such a file is left alone, read as empty and
-// never written. A settings file of ours holds one short line.
+// A FIFO would block a read for good and a huge file take seconds and gigabytes. Such a file is left alone, read as
+// empty and never written. A settings file of ours holds a few short lines.
 constexpr qint64 kLargestSettingsFile = 64 * 1024;
 
-bool isSoundSettingsFile(const QString& path)
+// The file's bytes; the empty file when there is none; nothing when what stands there is no settings file.
+std::optional<QByteArray> contentsOf(const QString& path)
 {
-    const QFileInfo file(path);
-    return !file.exists() || (file.isFile() && file.size() <= kLargestSettingsFile);
-}
-
-// A write takes Qt's lock file beside the store, and when one is there already Qt reads it to tell whether its
-// writer still lives, and waits while it cannot tell: a FIFO there blocks that read for good, a link may lead to a
-// device that never ends, a folder or a lock it cannot read keeps it waiting. Only what a writer of ours leaves may
-// stand there: nothing, or a short regular file that can be read. A lock of ours holds three short lines.
-constexpr qint64 kLargestLockFile = 4 * 1024;
-
-bool isSoundLockFile(const QString& path)
-{
-    const QByteArray name = QFile::encodeName(path);
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        return errno == ENOENT ? std::optional<QByteArray>(QByteArray()) : std::nullopt;
+    }
     struct stat entry
     {
     };
-    if (::lstat(name.constData(), &entry) != 0) {
-        return errno == ENOENT;
+    QFile file;
+    if (::fstat(descriptor, &entry) != 0 || !S_ISREG(entry.st_mode) || entry.st_size > kLargestSettingsFile ||
+        !file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        return std::nullopt;
     }
-    return S_ISREG(entry.st_mode) && entry.st_size <= kLargestLockFile && ::access(name.constData(), R_OK) == 0;
+    QByteArray bytes = file.read(kLargestSettingsFile + 1);
+    return bytes.size() > kLargestSettingsFile ? std::nullopt : std::optional<QByteArray>(std::move(bytes));
 }
+
+class LockHold final : public SettingsStore::Hold
+{
+public:
+    LockHold(std::unique_ptr<SettingsLock> lock, bool& held) : m_lock(std::move(lock)), m_held(held) { m_held = true; }
+    ~LockHold() override { m_held = false; }
+
+private:
+    std::unique_ptr<SettingsLock> m_lock;
+    bool& m_held;
+};
 
 } // namespace
 
 QtSettingsStore::QtSettingsStore()
-{
-    // Where QSettings keeps the native per-user store of organisation "QDX" on Linux.
-    const QString path =
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/QDX.conf");
-    if (isSoundSettingsFile(path)) {
-        m_settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("QDX"));
-    }
-}
+    : m_path(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/QDX.conf"))
+{}
 
-QtSettingsStore::QtSettingsStore(const QString& iniFile)
-{
-    if (isSoundSettingsFile(iniFile)) {
-        m_settings = std::make_unique<QSettings>(iniFile, QSettings::IniFormat);
-    }
-}
+QtSettingsStore::QtSettingsStore(const QString& iniFile) : m_path(iniFile) {}
 
 QtSettingsStore::~QtSettingsStore() = default;
 
 QString QtSettingsStore::read(const QString& section, const QString& key)
 {
-    return m_settings ? m_settings->value(section + u'/' + key).toString() : QString();
+    const std::optional<QByteArray> file = contentsOf(m_path);
+    return file ? iniValue(*file, section, key).value_or(QString()) : QString();
+}
+
+std::unique_ptr<SettingsStore::Hold> QtSettingsStore::hold()
+{
+    if (m_held || !QDir().mkpath(QFileInfo(m_path).absolutePath())) {
+        return nullptr;
+    }
+    std::unique_ptr<SettingsLock> lock = SettingsLock::take(QFile::encodeName(m_path + QStringLiteral(".lock")));
+    return lock ? std::make_unique<LockHold>(std::move(lock), m_held) : nullptr;
 }
 
 bool QtSettingsStore::write(const QString& section, const QString& key, const QString& value)
 {
-    // Checked again just before: the write reads the file anew under the lock, and either may have changed since.
-    const QString file = m_settings ? m_settings->fileName() : QString();
-    if (!m_settings || !isSoundSettingsFile(file) || !isSoundLockFile(file + QStringLiteral(".lock"))) {
+    std::unique_ptr<Hold> own = m_held ? nullptr : hold();
+    if (!m_held) {
         return false;
     }
-    m_settings->setValue(section + u'/' + key, value);
-    // Written through at once: the process may end without running destructors, and a store that cannot be
-    // written (a read-only file or folder) shows it only here. A malformed line elsewhere in the file leaves a
-    // format error from reading it, which is no failure to write.
-    m_settings->sync();
-    return m_settings->status() != QSettings::AccessError;
+    const std::optional<QByteArray> before = contentsOf(m_path);
+    if (!before) {
+        return false;
+    }
+    // A link is written through, where it leads: a settings folder kept elsewhere stays linked.
+    const QFileInfo entry(m_path);
+    const QString target = entry.isSymLink() ? entry.canonicalFilePath() : m_path;
+    if (target.isEmpty()) {
+        return false;
+    }
+    // A new file whole in place of the old, never a half-written one, whatever ends the process meanwhile.
+    QSaveFile file(target);
+    const QByteArray after = withIniValue(*before, section, key, value);
+    if (!file.open(QIODevice::WriteOnly) || file.write(after) != after.size() || !file.commit()) {
+        return false;
+    }
+    return read(section, key) == value;
 }

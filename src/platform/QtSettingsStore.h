@@ -2,9 +2,11 @@
 
 #include "SettingsStore.h"
 
-#include <memory>
-#include <QSettings>
+#include <QString>
 
+// The program's settings file, read anew at each read and edited line by line (IniLines): a write changes the one
+// line of its key and keeps every other byte of the file, which belongs to the user. Writers of ours, in any
+// process, take turns through a lock file beside it.
 class QtSettingsStore final : public SettingsStore
 {
 public:
@@ -16,7 +18,9 @@ public:
 
     QString read(const QString& section, const QString& key) override;
     bool write(const QString& section, const QString& key, const QString& value) override;
+    std::unique_ptr<Hold> hold() override;
 
 private:
-    std::unique_ptr<QSettings> m_settings; // none when the file there is no settings file (a FIFO, a huge file)
+    QString m_path;
+    bool m_held = false; // a hold of this store lives: a write must not wait for its own lock
 };

@@ -9,6 +9,7 @@
 #include "FileDialog.h"
 #include "frmAbout.h"
 #include "MessageBox.h"
+#include "NativePath.h"
 #include "Report.h"
 #include "ui_frmMain.h"
 
@@ -157,14 +158,15 @@ void frmMain::cmdBrowse_Click()
 
 void frmMain::copyRow(ResultRow row)
 {
-    m_clipboard.setText(textBox(row)->text());
+    m_clipboard.setText(textToCopy(textBox(row)->text()));
 }
 
 void frmMain::copyReport(ReportScope scope)
 {
     QList<ReportRow> rows;
     for (ResultRow row : kAllRows) {
-        rows.append({kReportLabels[static_cast<std::size_t>(row)], textBox(row)->text(), tickBox(row)->isChecked()});
+        rows.append({kReportLabels[static_cast<std::size_t>(row)], textToCopy(textBox(row)->text()),
+                     tickBox(row)->isChecked()});
     }
     m_clipboard.setText(buildReport(rows, scope));
 }

@@ -26,7 +26,9 @@ constexpr std::array kStatesInOrder{
 QString reportName(const QByteArray& name)
 {
     const QString text = textForNativePath(name);
-    if (!nameNeedsEscape(name) && displayTextForPath(text) == text) {
+    // Blanks at the ends and the isolates of right-to-left names are for the window alone: the report's line keeps
+    // them as the checksum line has them.
+    if (!nameNeedsEscape(name) && carriedBytesAsEscapes(text) == text) {
         return text;
     }
     return QLatin1Char('\\') + carriedBytesAsEscapes(textForNativePath(escapeName(name)));

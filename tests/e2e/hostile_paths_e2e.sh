@@ -166,8 +166,15 @@ make_tab() {
     place tab && as_file $'tab\there.txt'
     shown_name='tab\x09here.txt' shown_path="$dir/tab\\x09here.txt"
 }
-make_leading_space() { place leading-space && as_file ' leading space.txt'; }
-make_trailing_space() { place trailing-space && as_file 'trailing space.txt '; }
+# A blank at either end of a name is shown as \x20: it would otherwise read as the name without it.
+make_leading_space() {
+    place leading-space && as_file ' leading space.txt'
+    shown_name='\x20leading space.txt' shown_path="$dir/\\x20leading space.txt"
+}
+make_trailing_space() {
+    place trailing-space && as_file 'trailing space.txt '
+    shown_name='trailing space.txt\x20' shown_path="$dir/trailing space.txt\\x20"
+}
 # A name cannot hold a slash: the markup runs over a folder and the file in it.
 make_markup() {
     place markup && mkdir "$dir/<b>x<"

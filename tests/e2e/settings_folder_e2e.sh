@@ -40,7 +40,7 @@ for case in "${cases[@]}"; do
         fifo) mkfifo "$config/QDX.conf.lock" ;;
         folder) mkdir "$config/QDX.conf.lock" ;;
         "link to fifo") mkfifo "$work/fifo-$SECONDS" && ln -s "$work/fifo-$SECONDS" "$config/QDX.conf.lock" ;;
-        # Qt waits until such a lock is 30 s old before it takes it as left behind.
+        # Left by a copy that was killed: nobody holds it, so it is taken at once.
         "empty lock just made") : >"$config/QDX.conf.lock" ;;
     esac
     before=$(ls -l --time-style=+ "$config")
@@ -64,5 +64,29 @@ for case in "${cases[@]}"; do
         [ "$(ls -l --time-style=+ "$config")" = "$before" ] || fail "the folder changed: $(ls -l "$config")"
         [ ! -e "$work/opened.log" ] || fail "a page was opened though the date could not be stored"
     fi
+done
+
+# Copies started together, as a file manager's "Open With" on several files starts them, with the page due: each
+# stores the date in turn, and the page opens once.
+echo "Case: three copies at once, the page due"
+rm -rf "$config" "$work/opened.log"
+mkdir -p "$config"
+printf '[Other]\nkept=1\n[Checkup]\nSite=%s\n' "$long_ago" >"$config/QDX.conf"
+copies=()
+for _ in 1 2 3; do
+    launch "$program" 2>>"$work/stderr"
+    copies+=("$app")
+done
+for copy in "${copies[@]}"; do wait_for_windows "$copy"; done
+for _ in $(seq 100); do
+    grep -q "^Site=$(date +%Y-%m-%d)T" "$config/QDX.conf" 2>/dev/null && break
+    sleep 0.1
+done
+sleep 2 # time for a second page, were one to come
+[ "$(grep -c bulletin "$work/opened.log" 2>/dev/null)" = 1 ] || fail "pages opened: $(cat "$work/opened.log" 2>/dev/null)"
+grep -qx 'kept=1' "$config/QDX.conf" || fail "the other group was lost: $(cat "$config/QDX.conf")"
+for copy in "${copies[@]}"; do
+    kill -TERM "$copy"
+    ended_cleanly "$copy" "one SIGTERM did not end a copy"
 done
 echo "PASS"
