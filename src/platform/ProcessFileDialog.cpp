@@ -59,9 +59,11 @@ QString failureOf(const QProcess& process)
 // Its windows first: killed, a process stuck in a share keeps them on the screen.
 void endWithWindows(QProcess* process)
 {
-    if (process->state() != QProcess::NotRunning) {
-        closeWindowsOfProcess(process->processId());
+    if (process->state() == QProcess::NotRunning) {
+        process->deleteLater();
+        return;
     }
+    closeWindowsOfProcess(process->processId());
     abandon(process);
 }
 
@@ -76,6 +78,7 @@ ProcessFileDialog::ProcessFileDialog(QString program, QStringList arguments, std
     if (QCoreApplication* application = QCoreApplication::instance()) {
         QObject::connect(application, &QCoreApplication::aboutToQuit, m_context.get(), [this] {
             if (QProcess* process = std::exchange(m_open, nullptr)) {
+                m_answer = {};
                 endWithWindows(process);
             }
         });
