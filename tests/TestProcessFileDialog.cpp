@@ -215,7 +215,8 @@ void TestProcessFileDialog::aDialogGoneQuietIsKilledAndReported()
     }
     QVERIFY2(answer->failure.startsWith(QStringLiteral("The file dialog stopped answering for ten seconds")),
              qPrintable(answer->failure));
-    QVERIFY2(elapsed.elapsed() >= std::chrono::milliseconds(kShortLimit + 1s).count(),
+    // The signs went on for most of a second: each put the limit off.
+    QVERIFY2(elapsed.elapsed() >= std::chrono::milliseconds(kShortLimit + 500ms).count(),
              qPrintable(QString::number(elapsed.elapsed())));
     QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
     // Killed, and reaped once it has gone.

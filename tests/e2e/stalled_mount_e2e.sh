@@ -152,8 +152,12 @@ echo "Case 4: Browse into a share deaf even to kills: the window ends the dialog
 # X server close them.
 windows_of() { xdotool search --pid "$1" 2>/dev/null || true; }
 children() { pgrep -P "$app" || true; }
-# In a wait no signal ends (D): on the share, or on the folder a dialog stuck earlier holds.
-stuck() { [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = D ] && grep -q fuse "/proc/$1/wchan"; }
+# Its main thread, the dialog's, in a wait no signal ends (D): on the share, or on a lock of the folder or the name
+# that a look stuck earlier holds.
+stuck() {
+    [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = D ] &&
+        grep -Eq 'fuse|request_wait_answer|d_alloc_parallel|lock_inode|rwsem' "/proc/$1/wchan" 2>/dev/null
+}
 # Types the deaf share's file into the dialog; sets dialog_pid to the dialog's process, once it is stuck on the share.
 browse_into_deaf_share() {
     open_dialog
@@ -161,7 +165,8 @@ browse_into_deaf_share() {
     children | grep -qx "$dialog_pid" || fail "the dialog's process $dialog_pid is not the program's child: $(children)"
     xdotool type --delay 10 "$deaf/stalled.bin"
     xdotool key Return
-    wait_until "$patience" stuck "$dialog_pid" || fail "the dialog never got stuck on the deaf share"
+    wait_until "$patience" stuck "$dialog_pid" ||
+        fail "the dialog never got stuck on the deaf share: $(cat "/proc/$dialog_pid/stat" "/proc/$dialog_pid/wchan")"
 }
 launch "$program" "$before"
 expect_main_window_first "$app"
