@@ -156,7 +156,9 @@ void ProcessFileDialog::takeAnswer(QProcess* process)
     if (m_open != process) {
         return;
     }
+    // Two URLs fit in the first 64 KiB; more is never held.
     m_received += process->readAllStandardOutput().replace(kFileDialogAlive, QByteArray());
+    m_received.truncate(1 << 16);
     const qsizetype first = m_received.indexOf('\n');
     const qsizetype second = first < 0 ? -1 : m_received.indexOf('\n', first + 1);
     if (second < 0 && process->state() != QProcess::NotRunning) {
