@@ -3,9 +3,11 @@
 
 #include <memory>
 #include <optional>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 // The file dialog's process stood in for by shell scripts that answer as it would, hang, or die.
@@ -19,7 +21,11 @@ private slots:
     void nextDialogOpensWhereTheLastOneWas();
     void aDialogStuckOnceKeepsTheFolder();
     void oneDialogAtATimeAndNoneOutlivesTheOwner();
+    void aDialogGoneQuietIsKilledAndReported_data();
+    void aDialogGoneQuietIsKilledAndReported();
     void noAnswerToAnOwnerThatWent();
+    // Last: it has the application quit.
+    void theDialogGoesWhenTheApplicationQuits();
 
 private:
     QTemporaryDir m_folder;
@@ -27,9 +33,21 @@ private:
 
 namespace {
 
-std::unique_ptr<ProcessFileDialog> scriptDialog(const QString& script)
+using namespace std::chrono_literals;
+
+// Short enough for the tests that wait for it; long enough that a shell started on a busy machine has answered.
+constexpr auto kShortLimit = 4s;
+
+std::unique_ptr<ProcessFileDialog> scriptDialog(const QString& script, std::chrono::milliseconds limit = 10s)
 {
-    return std::make_unique<ProcessFileDialog>(QStringLiteral("/bin/sh"), QStringList{"-c", script});
+    return std::make_unique<ProcessFileDialog>(QStringLiteral("/bin/sh"), QStringList{"-c", script}, limit);
+}
+
+// Shell text that writes the dialog's sign of life every tenth of a second for SECONDS, as its event loop would.
+QString signsOfLifeFor(int seconds)
+{
+    return QStringLiteral("i=0; while [ $i -lt %1 ]; do printf '\\000'; sleep 0.1; i=$((i + 1)); done; ")
+        .arg(seconds * 10);
 }
 
 // Whether a process of this id still runs; a zombie has ended.
@@ -75,7 +93,10 @@ void TestProcessFileDialog::answerIsTheFirstOfTwoLines_data()
     QTest::newRow("answered, then stuck on the way out")
         << "printf 'file:///a\\n\\n'; exec sleep 600" << QByteArray("file:///a") << QString();
     QTest::newRow("one line only") << "printf 'file:///a\\n'" << QByteArray() << noAnswer;
-    QTest::newRow("stuck, and ended by its watch") << "exit 3" << QByteArray() << stalled;
+    QTest::newRow("an exit status of its own") << "exit 3" << QByteArray() << noAnswer;
+    QTest::newRow("stopped, and ended by the window") << "kill -STOP $$" << QByteArray() << stalled;
+    QTest::newRow("signs of life around the lines")
+        << "printf '\\000file:///a\\000\\n\\000\\n\\000'" << QByteArray("file:///a") << QString();
     QTest::newRow("killed") << "kill -9 $$" << QByteArray() << noAnswer;
     QTest::newRow("no such program") << "exec /nonexistent/dialog" << QByteArray() << noAnswer;
 }
@@ -85,7 +106,7 @@ void TestProcessFileDialog::answerIsTheFirstOfTwoLines()
     QFETCH(QString, script);
     QFETCH(QByteArray, chosen);
     QFETCH(QString, failure);
-    const auto dialog = scriptDialog(script);
+    const auto dialog = scriptDialog(script, kShortLimit);
     QWidget owner;
     std::optional<FileChoice> answer;
     chooseAndWait(*dialog, &owner, answer);
@@ -115,18 +136,17 @@ void TestProcessFileDialog::nextDialogOpensWhereTheLastOneWas()
     QVERIFY2(second->chosen.toEncoded().startsWith("file:///was/file:///folder/"), second->chosen.toEncoded());
 }
 
-// Stuck once (a settings file that never answers, say), the next dialog still opens where the chosen file is; stuck
-// twice running, it opens elsewhere, since that folder may be what it gets stuck on.
+// Stuck once (a settings file that never answers, say; stopped here), the next dialog still opens where the chosen file
+// is; stuck twice running, it opens elsewhere, since that folder may be what it gets stuck on.
 void TestProcessFileDialog::aDialogStuckOnceKeepsTheFolder()
 {
     const QString count = m_folder.filePath(QStringLiteral("count"));
     const auto dialog =
         scriptDialog(QStringLiteral("n=$(cat '%1' 2>/dev/null || echo 0); echo $((n + 1)) >'%1'; case $n in "
-                                    "0) printf 'file:///d/f\\nfile:///d/\\n' ;; 1|3|4) exit %2 ;; "
-                                    "*) printf 'file:///was/%s\\n%s\\n' \"$%3\" \"$%3\" ;; esac")
-                         .arg(count)
-                         .arg(kFileDialogStalledStatus)
-                         .arg(QString::fromLatin1(kFileDialogFolderVariable)));
+                                    "0) printf 'file:///d/f\\nfile:///d/\\n' ;; 1|3|4) kill -STOP $$ ;; "
+                                    "*) printf 'file:///was/%s\\n%s\\n' \"$%2\" \"$%2\" ;; esac")
+                         .arg(count, QString::fromLatin1(kFileDialogFolderVariable)),
+                     kShortLimit);
     QWidget owner;
     QList<QByteArray> chosen;
     for (int i = 0; i < 6; ++i) {
@@ -156,6 +176,56 @@ void TestProcessFileDialog::oneDialogAtATimeAndNoneOutlivesTheOwner()
     QCOMPARE(answers, 0);
 }
 
+void TestProcessFileDialog::aDialogGoneQuietIsKilledAndReported_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<bool>("stalled");
+    // A user taking long to choose is no stuck dialog: only silence counts.
+    QTest::newRow("alive for twice the limit, then chosen") << signsOfLifeFor(8) + "printf 'file:///a\\n\\n'" << false;
+    QTest::newRow("alive, then stopped") << signsOfLifeFor(1) + "kill -STOP $$" << true;
+    QTest::newRow("alive, then quiet and deaf to SIGTERM")
+        << signsOfLifeFor(1) + "trap '' TERM INT HUP; while :; do sleep 1; done" << true;
+}
+
+// Stopped, the process cannot end itself: the window's process kills it without waiting for it, and says why.
+void TestProcessFileDialog::aDialogGoneQuietIsKilledAndReported()
+{
+    QFETCH(QString, script);
+    QFETCH(bool, stalled);
+    const QString pidFile = m_folder.filePath(QStringLiteral("quiet-pid"));
+    QFile::remove(pidFile);
+    const auto dialog = scriptDialog(QStringLiteral("echo $$ >'%1'; ").arg(pidFile) + script, kShortLimit);
+    QWidget owner;
+    std::optional<FileChoice> answer;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    dialog->chooseFile(&owner, QStringLiteral("Pick"), [&](const FileChoice& choice) { answer = choice; });
+    QTRY_VERIFY(contentOf(pidFile).endsWith('\n'));
+    const QByteArray pid = contentOf(pidFile);
+    // The window's thread goes on meanwhile.
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(100);
+    QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 30'000);
+    if (!stalled) {
+        QCOMPARE(answer->chosen.toEncoded(), QByteArray("file:///a"));
+        QVERIFY2(answer->failure.isEmpty(), qPrintable(answer->failure));
+        return;
+    }
+    QVERIFY2(answer->failure.startsWith(QStringLiteral("The file dialog stopped answering for ten seconds")),
+             qPrintable(answer->failure));
+    // The signs went on for most of a second: each put the limit off.
+    QVERIFY2(elapsed.elapsed() >= std::chrono::milliseconds(kShortLimit + 500ms).count(),
+             qPrintable(QString::number(elapsed.elapsed())));
+    QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+    // Killed, and reaped once it has gone.
+    QTRY_VERIFY(!QFile::exists(QStringLiteral("/proc/%1").arg(QString::fromLatin1(pid.trimmed()))));
+    // And the next Browse opens a dialog again.
+    dialog->chooseFile(&owner, QStringLiteral("Pick"), [&](const FileChoice& choice) { answer = choice; });
+    QTRY_VERIFY(contentOf(pidFile) != pid);
+}
+
 void TestProcessFileDialog::noAnswerToAnOwnerThatWent()
 {
     const QString go = m_folder.filePath(QStringLiteral("go"));
@@ -175,6 +245,24 @@ void TestProcessFileDialog::noAnswerToAnOwnerThatWent()
         (dialog->chooseFile(&other, QStringLiteral("Pick"), [&](const FileChoice& choice) { next = choice; }),
          next.has_value()),
         10'000);
+    QCOMPARE(answers, 0);
+}
+
+// The program may end at once once its window has closed (a worker left in a hung read): the dialog goes as the
+// application quits, before any destructor would have run.
+void TestProcessFileDialog::theDialogGoesWhenTheApplicationQuits()
+{
+    const QString pidFile = m_folder.filePath(QStringLiteral("quit-pid"));
+    const auto dialog = scriptDialog(QStringLiteral("echo $$ >'%1'; ").arg(pidFile) + signsOfLifeFor(600));
+    int answers = 0;
+    QWidget owner;
+    dialog->chooseFile(&owner, QStringLiteral("Pick"), [&](const FileChoice&) { ++answers; });
+    QTRY_VERIFY(contentOf(pidFile).endsWith('\n'));
+    const QString proc = QStringLiteral("/proc/%1").arg(QString::fromLatin1(contentOf(pidFile).trimmed()));
+    QVERIFY(running(contentOf(pidFile)));
+    QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+    QCoreApplication::exec();
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(proc), 5'000);
     QCOMPARE(answers, 0);
 }
 

@@ -22,7 +22,7 @@ public:
     using Answer = std::function<void(const FileChoice& choice)>;
 
     virtual ~FileDialog() = default;
-    // Shows the dialog over `owner`, unless one is open already. `answer` is called once it has closed, on the
-    // owner's thread and only while the owner lives.
+    // Shows the dialog over `owner`, unless one is open already: that one is brought to the front instead. `answer`
+    // is called once it has closed, on the owner's thread and only while the owner lives.
     virtual void chooseFile(QWidget* owner, const QString& title, Answer answer) = 0;
 };

@@ -1,42 +1,14 @@
 #include "FileDialogChild.h"
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <QApplication>
 #include <QFileDialog>
 #include <QTimer>
 #include <QWindow>
-#include <thread>
 #include <unistd.h>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// How long the dialog's thread may go without answering before the process ends: a dialog that long unresponsive
-// is stuck, and may hold the pointer and the keyboard for the whole display.
-constexpr auto kStalledAfter = std::chrono::seconds(10);
-
-std::atomic<Clock::rep> g_lastAnswered{0};
-
-void answered()
-{
-    g_lastAnswered.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed);
-}
-
-// Ends the process once the dialog's thread has not answered for kStalledAfter; runs as long as the process.
-void watch()
-{
-    for (;;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        const Clock::time_point last{Clock::duration{g_lastAnswered.load(std::memory_order_relaxed)}};
-        if (Clock::now() - last > kStalledAfter) {
-            std::_Exit(kFileDialogStalledStatus);
-        }
-    }
-}
 
 bool writeAll(int descriptor, const QByteArray& bytes)
 {
@@ -64,8 +36,6 @@ int runFileDialogChild(char* programName)
     if (answerDescriptor < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
         return 1;
     }
-    answered();
-    std::thread(watch).detach();
 
     // Qt sees the program's name alone, as in the window's process.
     int argc = 1;
@@ -73,9 +43,14 @@ int runFileDialogChild(char* programName)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Keswin Hash"));
     QGuiApplication::setDesktopFileName(QStringLiteral("keswin-hash"));
+    // From this thread's event loop: the signs stop when the dialog is stuck. A failed write is a window gone.
     QTimer heartbeat;
-    QObject::connect(&heartbeat, &QTimer::timeout, &answered);
-    heartbeat.start(100);
+    QObject::connect(&heartbeat, &QTimer::timeout, [answerDescriptor] {
+        if (!writeAll(answerDescriptor, QByteArray(1, kFileDialogAlive))) {
+            std::_Exit(1);
+        }
+    });
+    heartbeat.start(250);
 
     // No name or filter of ours: every file is listed. Local files only.
     QFileDialog dialog(nullptr, qEnvironmentVariable(kFileDialogTitleVariable));

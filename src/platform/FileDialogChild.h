@@ -6,9 +6,10 @@ inline constexpr char kFileDialogTitleVariable[] = "KESWIN_HASH_FILE_DIALOG_TITL
 inline constexpr char kFileDialogOwnerVariable[] = "KESWIN_HASH_FILE_DIALOG_OWNER";
 inline constexpr char kFileDialogFolderVariable[] = "KESWIN_HASH_FILE_DIALOG_FOLDER";
 
-// The dialog's process ends with this status when its own thread stopped answering for ten seconds, stuck in a
-// folder on a share that does not answer, say: ending lets go of whatever it held (the pointer, the keyboard).
-inline constexpr int kFileDialogStalledStatus = 3;
+// Written by the dialog's process to its standard output from its own thread's event loop, many times a second: the
+// window's process ends a dialog that has gone quiet, stuck in a folder on a share that does not answer, say. A
+// byte that no line of the answer holds.
+inline constexpr char kFileDialogAlive = '\0';
 
 // Whether this process was started to show the file dialog alone: the title is set and no file is given.
 bool isFileDialogChild(int argc);

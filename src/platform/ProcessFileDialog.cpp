@@ -1,11 +1,13 @@
 #include "ProcessFileDialog.h"
 
 #include "FileDialogChild.h"
+#include "ProcessWindows.h"
 
 #include <csignal>
 #include <QCoreApplication>
 #include <QPointer>
 #include <QProcess>
+#include <QTimer>
 #include <QWidget>
 #include <set>
 #include <sys/prctl.h>
@@ -38,37 +40,65 @@ void abandon(QProcess* process)
     process->kill();
 }
 
+QString stalledText()
+{
+    return tr("The file dialog stopped answering for ten seconds and was closed. Something it looked at did not "
+              "answer: a folder on a share that stopped answering, a very large folder, or its own settings. "
+              "Choose the file in another folder, or drop it on the window.");
+}
+
 // Why a dialog's process that ended without both lines gave no answer.
 QString failureOf(const QProcess& process)
 {
     if (process.error() == QProcess::FailedToStart) {
         return tr("The file dialog could not be shown: %1").arg(process.errorString());
     }
-    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == kFileDialogStalledStatus) {
-        return tr("The file dialog stopped answering for ten seconds and was closed. Something it looked at did not "
-                  "answer: a folder on a share that stopped answering, a very large folder, or its own settings. "
-                  "Choose the file in another folder, or drop it on the window.");
-    }
     return tr("The file dialog ended without an answer.");
+}
+
+// Its windows first: killed, a process stuck in a share keeps them on the screen.
+void endWithWindows(QProcess* process)
+{
+    if (process->state() == QProcess::NotRunning) {
+        process->deleteLater();
+        return;
+    }
+    closeWindowsOfProcess(process->processId());
+    abandon(process);
 }
 
 } // namespace
 
-ProcessFileDialog::ProcessFileDialog(QString program, QStringList arguments)
-    : m_program(std::move(program)), m_arguments(std::move(arguments))
-{}
+ProcessFileDialog::ProcessFileDialog(QString program, QStringList arguments, std::chrono::milliseconds limit)
+    : m_program(std::move(program)), m_arguments(std::move(arguments)), m_limit(limit),
+      m_context(std::make_unique<QObject>())
+{
+    // Closing the last window quits, and the dialog goes with the window it was shown for, at once: the program
+    // may take a while yet to end.
+    if (QCoreApplication* application = QCoreApplication::instance()) {
+        QObject::connect(application, &QCoreApplication::aboutToQuit, m_context.get(), [this] {
+            if (QProcess* process = std::exchange(m_open, nullptr)) {
+                m_answer = {};
+                endWithWindows(process);
+            }
+        });
+    }
+}
 
 ProcessFileDialog::~ProcessFileDialog()
 {
     if (m_open) {
-        abandon(m_open);
+        endWithWindows(m_open);
     }
 }
 
 void ProcessFileDialog::chooseFile(QWidget* owner, const QString& title, Answer answer)
 {
-    // One dialog at a time, as with a modal one; it is kept above its window.
+    // One dialog at a time, as with a modal one; it is kept above its window, and brought back when asked again.
     if (m_open) {
+        if (m_open->state() == QProcess::Running) {
+            raiseWindowsOfProcess(m_open->processId());
+        }
         return;
     }
     auto* process = new QProcess;
@@ -93,46 +123,72 @@ void ProcessFileDialog::chooseFile(QWidget* owner, const QString& title, Answer 
         }
     });
     m_open = process;
+    m_received.clear();
     const QPointer<QWidget> guard(owner);
-    // Taken as soon as both lines are in: the process may take its time to go.
-    const auto takeAnswer = [this, process, guard, answer] {
-        if (process->property("answered").toBool()) {
-            return;
-        }
-        const QByteArray output = process->peek(1 << 16);
-        const qsizetype first = output.indexOf('\n');
-        const qsizetype second = first < 0 ? -1 : output.indexOf('\n', first + 1);
-        const bool ended = process->state() == QProcess::NotRunning;
-        if (second < 0 && !ended) {
-            return;
-        }
-        process->setProperty("answered", true);
-        FileChoice choice;
-        if (second >= 0) {
-            choice.chosen = QUrl::fromEncoded(output.left(first));
-            m_stalledLastTime = false;
-            m_lastFolder = output.mid(first + 1, second - first - 1);
-        } else {
-            choice.failure = failureOf(*process);
-            // Stuck twice running, the folder it opens in may be what it gets stuck on: the next opens elsewhere.
-            if (process->exitCode() == kFileDialogStalledStatus && std::exchange(m_stalledLastTime, true)) {
-                m_lastFolder.clear();
-            }
-        }
-        end(process);
+    m_answer = [guard, answer = std::move(answer)](const FileChoice& choice) {
         if (guard) {
             answer(choice);
         }
     };
-    QObject::connect(process, &QProcess::readyReadStandardOutput, process, takeAnswer);
-    QObject::connect(process, &QProcess::finished, process, takeAnswer);
-    QObject::connect(process, &QProcess::errorOccurred, process, [takeAnswer](QProcess::ProcessError error) {
+    // Started with the process: a dialog that never comes up counts as stuck too.
+    auto* limit = new QTimer(process);
+    limit->setSingleShot(true);
+    limit->setInterval(m_limit);
+    QObject::connect(limit, &QTimer::timeout, process, [this, process] { giveUp(process); });
+    QObject::connect(process, &QProcess::readyReadStandardOutput, process, [this, process, limit] {
+        limit->start();
+        takeAnswer(process);
+    });
+    QObject::connect(process, &QProcess::finished, process, [this, process] { takeAnswer(process); });
+    QObject::connect(process, &QProcess::errorOccurred, process, [this, process](QProcess::ProcessError error) {
         // A process that never started sends no finished signal.
         if (error == QProcess::FailedToStart) {
-            takeAnswer();
+            takeAnswer(process);
         }
     });
+    limit->start();
     process->start();
+}
+
+// Taken as soon as both lines are in: the process may take its time to go.
+void ProcessFileDialog::takeAnswer(QProcess* process)
+{
+    if (m_open != process) {
+        return;
+    }
+    // Two URLs fit in the first 64 KiB; more is never held.
+    m_received += process->readAllStandardOutput().replace(kFileDialogAlive, QByteArray());
+    m_received.truncate(1 << 16);
+    const qsizetype first = m_received.indexOf('\n');
+    const qsizetype second = first < 0 ? -1 : m_received.indexOf('\n', first + 1);
+    if (second < 0 && process->state() != QProcess::NotRunning) {
+        return;
+    }
+    FileChoice choice;
+    if (second >= 0) {
+        choice.chosen = QUrl::fromEncoded(m_received.left(first));
+        m_stalledLastTime = false;
+        m_lastFolder = m_received.mid(first + 1, second - first - 1);
+    } else {
+        choice.failure = failureOf(*process);
+    }
+    end(process);
+    std::exchange(m_answer, {})(choice);
+}
+
+// Quiet for the whole limit: stuck, or stopped. Its windows go from the screen and it is killed, without a wait.
+void ProcessFileDialog::giveUp(QProcess* process)
+{
+    if (m_open != process) {
+        return;
+    }
+    m_open = nullptr;
+    endWithWindows(process);
+    // Stuck twice running, the folder it opens in may be what it gets stuck on: the next opens elsewhere.
+    if (std::exchange(m_stalledLastTime, true)) {
+        m_lastFolder.clear();
+    }
+    std::exchange(m_answer, {})(FileChoice{QUrl(), stalledText()});
 }
 
 void ProcessFileDialog::end(QProcess* process)

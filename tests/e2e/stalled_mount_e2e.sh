@@ -21,26 +21,35 @@ python=/usr/bin/python3
 
 . "$here/private_desktop.sh"
 mount="$work/share"
-mkdir "$mount"
-server=
-# Killed first: the kernel then fails every request still waiting on the share, so nothing stays blocked on it.
-extra_cleanup='[ -z "$server" ] || { kill -KILL "$server"; wait "$server"; } 2>/dev/null || true
-    umount -l "$mount" 2>/dev/null || true'
-"$python" "$here/stalled_mount.py" "$mount" "$work/share.log" 2>"$work/share.err" &
-server=$!
-for _ in $(seq 100); do
-    grep -qx mounted "$work/share.log" 2>/dev/null && mountpoint -q "$mount" && break
-    kill -0 "$server" 2>/dev/null || skip "FUSE cannot be mounted here: $(tail -n 3 "$work/share.err")"
-    sleep 0.1
-done
-mountpoint -q "$mount" || fail "the stalled share did not mount"
-[ "$(ls "$mount")" = stalled.bin ] || fail "the stalled share lists \"$(ls "$mount")\""
+deaf="$work/deaf"
+mkdir "$mount" "$deaf"
+servers=()
+# Killed first: the kernel then fails every request still waiting on the shares, so nothing stays blocked on them.
+extra_cleanup='for server in "${servers[@]}"; do { kill -KILL "$server"; wait "$server"; } 2>/dev/null || true; done
+    umount -l "$mount" 2>/dev/null || true; umount -l "$deaf" 2>/dev/null || true'
+# FOLDER LOG [deaf]: serves a stalled share on FOLDER.
+mount_stalled() {
+    local server
+    "$python" "$here/stalled_mount.py" "$@" 2>"$2.err" &
+    server=$!
+    servers+=($server)
+    for _ in $(seq 100); do
+        grep -qx mounted "$2" 2>/dev/null && mountpoint -q "$1" && break
+        kill -0 "$server" 2>/dev/null || skip "FUSE cannot be mounted here: $(tail -n 3 "$2.err")"
+        sleep 0.1
+    done
+    mountpoint -q "$1" || fail "the stalled share did not mount at $1"
+    [ "$(ls "$1")" = stalled.bin ] || fail "the stalled share lists \"$(ls "$1")\""
+}
+mount_stalled "$mount" "$work/share.log"
+mount_stalled "$deaf" "$work/deaf.log" deaf
 stalled="$mount/stalled.bin"
-looks() { grep -c '^looked at stalled.bin$' "$work/share.log" || true; }
-# Until N looks at the stalled name have come, as long as the program runs.
+looks() { grep -c '^looked at stalled.bin$' "${1:-$work/share.log}" || true; }
+# Until N looks at the stalled name have come (on the share whose log is given, or the first), as long as the program
+# runs.
 wait_for_looks() {
     for _ in $(seq 100); do
-        [ "$(looks)" -ge "$1" ] && return 0
+        [ "$(looks "${2:-}")" -ge "$1" ] && return 0
         still_running "$app" "before it looked at the stalled file"
         sleep 0.1
     done
@@ -138,5 +147,44 @@ xdotool key Escape
 wait_until "$patience" no_dialog || fail "the dialog stayed open after Escape"
 close_main "closing the window after the dialog got stuck did not end the program"
 
+echo "Case 4: Browse into a share deaf even to kills: the window ends the dialog, takes it off the screen and says so"
+# Its process cannot end while its thread waits on the share, nor let go of its windows: the window's process has the
+# X server close them.
+windows_of() { xdotool search --pid "$1" 2>/dev/null || true; }
+children() { pgrep -P "$app" || true; }
+# Its main thread, the dialog's, in a wait no signal ends (D): on the share, or on a lock of the folder or the name
+# that a look stuck earlier holds.
+stuck() {
+    [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = D ] &&
+        grep -Eq 'fuse|request_wait_answer|d_alloc_parallel|lock_inode|rwsem' "/proc/$1/wchan" 2>/dev/null
+}
+# Types the deaf share's file into the dialog; sets dialog_pid to the dialog's process, once it is stuck on the share.
+browse_into_deaf_share() {
+    open_dialog
+    dialog_pid=$(xdotool getwindowpid "$(dialog_ids)")
+    children | grep -qx "$dialog_pid" || fail "the dialog's process $dialog_pid is not the program's child: $(children)"
+    xdotool type --delay 10 "$deaf/stalled.bin"
+    xdotool key Return
+    wait_until "$patience" stuck "$dialog_pid" ||
+        fail "the dialog never got stuck on the deaf share: $(cat "/proc/$dialog_pid/stat" "/proc/$dialog_pid/wchan")"
+}
+launch "$program" "$before"
+expect_main_window_first "$app"
+main=$(main_window)
+wait_for_sha256 "$main" "$before_sha256"
+browse_into_deaf_share
+wait_until "$patience" has_message_box || fail "no message after the dialog got stuck on the deaf share"
+wait_until "$patience" no_dialog || fail "the stuck dialog was left on the screen"
+wait_until "$patience" eval '[ -z "$(windows_of "$dialog_pid")" ]' ||
+    fail "windows of the stuck dialog's process are left: $(windows_of "$dialog_pid")"
+xdotool windowactivate --sync "$(message_box)" key Return
+wait_until "$patience" test_only_main || fail "the message stayed open after Return"
+# Stuck again, the window closes before the limit: the dialog's windows go with it.
+browse_into_deaf_share
+kill -TERM "$app"
+ended_cleanly "$app" "SIGTERM with a dialog stuck on the deaf share did not end the program"
+wait_until "$patience" eval '[ -z "$(windows_of "$dialog_pid")" ]' ||
+    fail "windows of the stuck dialog's process outlived the window: $(windows_of "$dialog_pid")"
+
 echo "Run time: $((SECONDS - started)) s"
-echo "PASS: 3 cases"
+echo "PASS: 4 cases"
