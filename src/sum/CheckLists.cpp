@@ -141,10 +141,8 @@ bool checkLists(const SumOptions& options, DigestSource& source)
     const QList<QByteArray> lists = options.files.isEmpty() ? QList<QByteArray>{"-"} : options.files;
     bool allGood = true;
     for (const QByteArray& list : lists) {
+        // After a failed write the other lists are still checked, as the GNU tools do; the write error comes last.
         allGood = checkOneList(options, source, list) && allGood;
-        if (StandardOutput::failed()) {
-            break;
-        }
     }
     return allGood;
 }

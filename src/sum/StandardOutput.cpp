@@ -15,6 +15,7 @@ void write(const QByteArray& bytes)
         clearProgressLine(); // the progress line may be on the same terminal
     }
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
 }
 
 bool flush()

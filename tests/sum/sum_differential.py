@@ -6,6 +6,7 @@ those `rhash --sfv` writes. Usage: sum_differential.py KESWIN_SUM"""
 import hashlib
 import os
 import resource
+import select
 import shutil
 import signal
 import subprocess
@@ -290,6 +291,42 @@ def cases(work):
         outputs.append(run(program, ["-a", "sha256", "fifo"], work))
         writer.join()
     check("FIFO", outputs[0] == outputs[1], repr(outputs))
+
+    # ---- each file's lines leave when the file is done: a reader has them while a later file is still awaited ----
+    def streamed(program, args, ignore_sigpipe=False, close_after_first=False):
+        """The first line, whether it came before the FIFO was fed, then the rest, the messages and the status."""
+        fed = threading.Event()
+
+        def feed():
+            with open(fifo, "wb") as f:
+                fed.wait(10)
+                f.write(b"late data")
+
+        feeder = threading.Thread(target=feed)
+        feeder.start()
+        preexec = (lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN)) if ignore_sigpipe else None
+        process = subprocess.Popen([program] + args, cwd=work, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                   env=dict(os.environ, LC_ALL="C.UTF-8"), preexec_fn=preexec)
+        early = select.select([process.stdout], [], [], 3)[0] != []
+        first = process.stdout.readline() if early else b""
+        if close_after_first:
+            process.stdout.close()  # as `| head -1` does
+        fed.set()
+        rest = b"" if close_after_first else process.stdout.read()
+        error = process.stderr.read()
+        process.wait(60)
+        feeder.join()
+        return early, first, rest, normalised(error, program), process.returncode
+
+    for args in (["-a", "md5", "x", "fifo", "missing", "x"], ["-a", "md5", "-c", "fifo-last.sums"]):
+        for ignore in (False, True):
+            for close in (False, True):
+                write(work, "fifo-last.sums", run(GNU, ["-a", "md5", "x", "empty"], work)[0].replace(b"empty",
+                                                                                                  b"fifo"))
+                results = [streamed(program, args, ignore, close) for program in (KESWIN, GNU)]
+                check(f"streamed {args} SIGPIPE {'ignored' if ignore else 'default'}"
+                      f"{', reader gone after line 1' if close else ''}",
+                      results[0] == results[1] and results[1][0], f"ours {results[0]!r}\n    theirs {results[1]!r}")
 
     # ---- --progress: one line rewritten in place on a terminal, then cleared; nothing when not a terminal ----
     def slow_writer():
