@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <QFile>
+#include <sys/stat.h>
 
 namespace {
 
@@ -149,11 +150,15 @@ bool checkLists(const SumOptions& options, DigestSource& source)
 
 quint64 listedBytes(const SumOptions& options)
 {
+    // Only regular lists are read ahead: opening a FIFO, even to look, would take its writer's data or free a
+    // writer waiting to open it. A list that cannot be read twice leaves the total unknown.
     quint64 total = 0;
     for (const QByteArray& list : options.files) {
-        if (list != "-") {
-            total += ::listedBytes(list, parserOptionsFor(options, false), VerifyOptions{});
+        struct stat status;
+        if (list == "-" || ::stat(list.constData(), &status) != 0 || !S_ISREG(status.st_mode)) {
+            return 0;
         }
+        total += ::listedBytes(list, parserOptionsFor(options, false), VerifyOptions{});
     }
     return total;
 }

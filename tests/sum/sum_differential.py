@@ -362,6 +362,43 @@ def cases(work):
         else:
             check("no progress on a pipe", shown == b"", repr(shown))
 
+    # ---- -c --progress with a list from a FIFO: the list is read once, and the progress line has no total ----
+    md5_line = run(GNU, ["-a", "md5", "x"], work)[0]
+
+    def slow_list():
+        try:
+            with open(fifo, "wb") as f:
+                f.write(md5_line)
+                f.flush()
+                time.sleep(0.8)
+                f.write(md5_line.replace(b"(x)", b"(big)"))
+        except BrokenPipeError:
+            pass
+
+    master, follower = os.openpty()
+    writer = threading.Thread(target=slow_list, daemon=True)
+    writer.start()
+    try:
+        done = subprocess.run([KESWIN, "--progress", "-a", "md5", "-c", "fifo"], cwd=work, stdout=subprocess.PIPE,
+                              stderr=follower, timeout=20)
+        outcome = (done.stdout, done.returncode)
+    except subprocess.TimeoutExpired:
+        outcome = ("hung", None)
+    writer.join(5)
+    os.close(follower)
+    shown = b""
+    while select.select([master], [], [], 0)[0]:
+        try:
+            chunk = os.read(master, 65536)
+        except OSError:
+            break
+        if not chunk:
+            break
+        shown += chunk
+    os.close(master)
+    check("check a FIFO list with --progress", outcome == (b"x: OK\nbig: FAILED\n", 1), repr(outcome))
+    check("progress of a FIFO list: bytes and speed, no total", b"/s" in shown and b" of " not in shown, repr(shown))
+
     # ---- what coreutils lacks, against Python ----
     python_digests = {"crc32": lambda d: zlib.crc32(d).to_bytes(4, "big").hex(),
                       "sha3-256": lambda d: hashlib.sha3_256(d).hexdigest(),
