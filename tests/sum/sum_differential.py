@@ -191,6 +191,27 @@ def cases(work):
         same(f"check tagged {algorithm} without -a", ["-c", "--warn", "tagged-mixed.sums"], work)
         check(f"length {algorithm}", digest_length > 0)
 
+    # ---- lists of b2sum and sha512sum, read without -a: 128 digits are tried as every algorithm of that length ----
+    for tool in ("b2sum", "sha512sum", "sha256sum", "md5sum"):
+        program = shutil.which(tool)
+        listing = run(program, file_args, work)[0]
+        wrong = run(program, ["x"], work)[0].replace(b"  x", b"  big")
+        write(work, "tool.sums", listing + wrong + listing.split(b"\n")[0] + b"\n")
+        for extra in ([], ["--quiet"], ["--strict"]):
+            ours = run(KESWIN, ["-c"] + extra + ["tool.sums"], work)
+            theirs = run(program, ["-c"] + extra + ["tool.sums"], work)
+            ours = (ours[0], normalised(ours[1], KESWIN), ours[2])
+            theirs = (theirs[0], normalised(theirs[1], program), theirs[2])
+            check(f"{tool} list without -a {extra}", ours == theirs, f"ours {ours!r}\n    theirs {theirs!r}")
+    # A length no algorithm here has (b2sum -l 96) is unsupported: said so, counted as not understood, never FAILED.
+    write(work, "b96.sums", run(shutil.which("b2sum"), ["-l", "96", "x", "big"], work)[0] +
+          run(GNU, ["-a", "md5", "--untagged", "x"], work)[0])
+    out, err, status = run(KESWIN, ["-c", "b96.sums"], work)
+    check("b2sum -l 96 list without -a", (out, status) == (b"x: OK\n", 0) and normalised(err, KESWIN) ==
+          b"PROG: b96.sums: 1: unsupported digest length: 24 hex digits\n"
+          b"PROG: b96.sums: 2: unsupported digest length: 24 hex digits\n"
+          b"PROG: WARNING: 2 lines are improperly formatted\n", repr((out, err, status)))
+
     # ---- the length a tag may carry, names and digests cut at a NUL, the empty name ----
     for algorithm in GNU_ALGORITHMS:
         tagged = run(GNU, ["-a", algorithm, "x"], work)[0]
