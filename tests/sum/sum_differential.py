@@ -124,6 +124,27 @@ def cases(work):
         same(f"missing names, LC_ALL={locale}", ["-a", "md5", "--"] + odd_missing, work, env={"LC_ALL": locale})
         same(f"unknown algorithm, LC_ALL={locale}", ["-a", "md4"], work, env={"LC_ALL": locale}, stderr_lines=1)
 
+    # Names in messages, every character of a table of code points (and broken UTF-8) in a name, in C.UTF-8: shown
+    # as they are or escaped exactly as md5sum does it, message for message.
+    points = (list(range(0x80, 0x10000)) + list(range(0x1F000, 0x20000)) + list(range(0xE0000, 0xE0200)) +
+              list(range(0xF0000, 0xF0100)) + list(range(0x10FF00, 0x110000)))
+    names = [b"a" + chr(p).encode("utf-8", "surrogatepass") + b"b" for p in points]
+    broken = [b"a\xe2\x80b", b"a\xf0\x9fb", b"\xc0\x80", b"\xc1\xbf", b"\xe0\x80\x80", b"\xf4\x90\x80\x80",
+              b"\xf5\x80\x80\x80", b"\xf8\x88\x80\x80\x80", b"\xe2\x80", b"\x80", b"a\xc3", b"\xe2\x80\x8d\xff"]
+    names += broken
+    labels = [f"U+{p:04X}" for p in points] + [repr(b) for b in broken]
+    md5sum = shutil.which("md5sum")
+    differing = []
+    for start in range(0, len(names), 8192):
+        chunk = [os.fsdecode(n) for n in names[start:start + 8192]]
+        said = [[line.split(b": ", 1)[1] for line in run(program, prefix + ["--"] + chunk, work)[1].split(b"\n")
+                 if line] for program, prefix in ((KESWIN, ["-a", "md5"]), (md5sum, []))]
+        differing += [(label, ours, theirs) for label, ours, theirs in zip(labels[start:], said[0], said[1])
+                      if ours != theirs]
+        check(f"names in messages from {labels[start]}: one message each", len(said[0]) == len(said[1]) ==
+              len(chunk), f"{len(said[0])} {len(said[1])} {len(chunk)}")
+    check("names in messages: every code point quoted as md5sum quotes it", not differing, repr(differing[:20]))
+
     # ---- usage errors ----
     usage = [["--bogus"], ["-q"], ["-a"], ["-a", "md5", "--status"], ["-a", "md5", "--quiet"],
              ["-a", "md5", "--strict"], ["-a", "md5", "--warn"], ["-a", "md5", "--ignore-missing"],
