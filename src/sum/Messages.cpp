@@ -3,6 +3,7 @@
 #include "FileDigests.h"
 #include "QuotedName.h"
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <langinfo.h>
@@ -63,6 +64,12 @@ void printError(const QByteArray& text)
 void printTryHelp()
 {
     printRaw("Try '" + g_programName + " --help' for more information.\n");
+}
+
+void useLocaleWithEnglishMessages()
+{
+    std::setlocale(LC_ALL, "");
+    std::setlocale(LC_MESSAGES, "C");
 }
 
 bool localeIsUtf8()

@@ -145,6 +145,26 @@ def cases(work):
               len(chunk), f"{len(said[0])} {len(said[1])} {len(chunk)}")
     check("names in messages: every code point quoted as md5sum quotes it", not differing, repr(differing[:20]))
 
+    # ---- one language: untranslated, every message is English, the system's words included ----
+    # The German locale is built into the work folder (no root needed); without its sources the case is skipped.
+    locales = os.path.join(work, "locales")
+    os.mkdir(locales)
+    built = shutil.which("localedef") and subprocess.run(
+        ["localedef", "-i", "de_DE", "-f", "UTF-8", os.path.join(locales, "de_DE.UTF-8")],
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode in (0, 1)
+    german = {"LC_ALL": "de_DE.UTF-8", "LOCPATH": locales}
+    if built and b"Verzeichnis" in run(shutil.which("md5sum"), ["folder"], work, env_extra=german)[1]:
+        for args in (["-a", "md5", "folder", "missing", "x", "unreadable"], ["-a", "md5", "-c", "missing.sums"],
+                     ["-a", "md5", "-c", "folder"], ["-a", "md5", "-c", "-"]):
+            stdin = b"MD5 (folder) = " + b"0" * 32 + b"\nMD5 (unreadable) = " + b"0" * 32 + b"\n"
+            ours = run(KESWIN, args, work, stdin, german, user="nobody")
+            theirs = run(GNU, args, work, stdin, {"LC_ALL": "C.UTF-8"}, user="nobody")
+            check(f"messages in English under de_DE.UTF-8 {args}",
+                  (ours[0], normalised(ours[1], KESWIN), ours[2]) == (theirs[0], normalised(theirs[1], GNU), theirs[2]),
+                  f"ours {ours!r}\n    theirs {theirs!r}")
+    else:
+        print("SKIP messages under de_DE.UTF-8: the locale could not be built (localedef and the locales package)")
+
     # ---- usage errors ----
     usage = [["--bogus"], ["-q"], ["-a"], ["-a", "md5", "--status"], ["-a", "md5", "--quiet"],
              ["-a", "md5", "--strict"], ["-a", "md5", "--warn"], ["-a", "md5", "--ignore-missing"],
