@@ -2,6 +2,7 @@
 
 #include "FileDigests.h"
 #include "QuotedName.h"
+#include "StandardOutput.h"
 
 #include <clocale>
 #include <cstdio>
@@ -50,7 +51,7 @@ const QByteArray& programName()
 
 void printRaw(const QByteArray& text)
 {
-    std::fflush(stdout); // what came before on standard output goes first, as with the GNU tools
+    StandardOutput::drain(); // what came before on standard output goes first, as with the GNU tools
     const std::lock_guard lock(g_terminalMutex);
     clearProgressLocked();
     std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
