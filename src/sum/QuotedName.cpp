@@ -1,7 +1,5 @@
 #include "QuotedName.h"
 
-#include <clocale>
-#include <cwctype>
 #include <locale.h>
 #include <wctype.h>
 
