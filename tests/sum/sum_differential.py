@@ -330,18 +330,23 @@ def cases(work):
     with open("/dev/full", "wb") as full:
         same("sums to a full disk", ["-a", "md5", "x"], work, stdout=full)
         same("check to a full disk", ["-a", "md5", "-c", "tagged.sums"], work, stdout=full)
-    for ignore in (False, True):
-        results = []
-        for program in (KESWIN, GNU):
-            reader, writer = os.pipe()
-            os.close(reader)
-            env = dict(os.environ, LC_ALL="C.UTF-8")
-            preexec = (lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN)) if ignore else None
-            done = subprocess.run([program, "-a", "md5"] + file_args, cwd=work, stdout=writer,
-                                  stderr=subprocess.PIPE, env=env, preexec_fn=preexec, timeout=60)
-            os.close(writer)
-            results.append((normalised(done.stderr, program), done.returncode))
-        check(f"closed pipe, SIGPIPE {'ignored' if ignore else 'default'}", results[0] == results[1], repr(results))
+    # After a failed write every file and list is still read and reported; the write error comes last.
+    write(work, "pipe.sums", run(GNU, ["-a", "md5", "x", "empty"], work)[0] + b"MD5 (missing) = " + b"0" * 32 + b"\n")
+    for args in (["-a", "md5"] + file_args, ["-a", "md5", "x", "missing", "x"],
+                 ["-a", "md5", "-c", "pipe.sums", "missing.sums", "pipe.sums"]):
+        for ignore in (False, True):
+            results = []
+            for program in (KESWIN, GNU):
+                reader, writer = os.pipe()
+                os.close(reader)
+                env = dict(os.environ, LC_ALL="C.UTF-8")
+                preexec = (lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN)) if ignore else None
+                done = subprocess.run([program] + args, cwd=work, stdout=writer,
+                                      stderr=subprocess.PIPE, env=env, preexec_fn=preexec, timeout=60)
+                os.close(writer)
+                results.append((normalised(done.stderr, program), done.returncode))
+            check(f"closed pipe, SIGPIPE {'ignored' if ignore else 'default'} {args[2:5]}", results[0] == results[1],
+                  repr(results))
 
     # ---- a FIFO is read ----
     fifo = os.path.join(work, "fifo")
@@ -427,39 +432,49 @@ def cases(work):
     # ---- -c --progress with a list from a FIFO: the list is read once, and the progress line has no total ----
     md5_line = run(GNU, ["-a", "md5", "x"], work)[0]
 
-    def slow_list():
+    def progress_run(args, feed):
+        master, follower = os.openpty()
+        writer = threading.Thread(target=feed, daemon=True)
+        writer.start()
+        try:
+            done = subprocess.run([KESWIN, "--progress", "-a", "md5", "-c"] + args, cwd=work,
+                                  stdout=subprocess.PIPE, stderr=follower, timeout=20)
+            outcome = (done.stdout, done.returncode)
+        except subprocess.TimeoutExpired:
+            outcome = ("hung", None)
+        writer.join(5)
+        os.close(follower)
+        shown = b""
+        while select.select([master], [], [], 0)[0]:
+            try:
+                chunk = os.read(master, 65536)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        os.close(master)
+        return outcome, shown
+
+    def quick_list():  # as `echo LINE > fifo` writes it: at once, then gone
         try:
             with open(fifo, "wb") as f:
                 f.write(md5_line)
-                f.flush()
-                time.sleep(0.8)
-                f.write(md5_line.replace(b"(x)", b"(big)"))
         except BrokenPipeError:
             pass
 
-    master, follower = os.openpty()
-    writer = threading.Thread(target=slow_list, daemon=True)
-    writer.start()
-    try:
-        done = subprocess.run([KESWIN, "--progress", "-a", "md5", "-c", "fifo"], cwd=work, stdout=subprocess.PIPE,
-                              stderr=follower, timeout=20)
-        outcome = (done.stdout, done.returncode)
-    except subprocess.TimeoutExpired:
-        outcome = ("hung", None)
-    writer.join(5)
-    os.close(follower)
-    shown = b""
-    while select.select([master], [], [], 0)[0]:
-        try:
-            chunk = os.read(master, 65536)
-        except OSError:
-            break
-        if not chunk:
-            break
-        shown += chunk
-    os.close(master)
-    check("check a FIFO list with --progress", outcome == (b"x: OK\nbig: FAILED\n", 1), repr(outcome))
-    check("progress of a FIFO list: bytes and speed, no total", b"/s" in shown and b" of " not in shown, repr(shown))
+    def slow_list():
+        with open(fifo, "wb") as f:
+            time.sleep(0.8)
+            f.write(md5_line.replace(b"(x)", b"(big)"))
+
+    outcome, shown = progress_run(["fifo"], quick_list)
+    check("check a FIFO list with --progress", outcome == (b"x: OK\n", 0), repr(outcome))
+    outcome, shown = progress_run(["pipe.sums", "fifo"], slow_list)
+    check("check a regular and a FIFO list with --progress", outcome[0] != "hung" and outcome[0].startswith(
+        b"x: OK\nempty: OK\n") and outcome[0].endswith(b"big: FAILED\n"), repr(outcome))
+    check("progress with a FIFO list: bytes and speed, no total", b"/s" in shown and b" of " not in shown,
+          repr(shown))
 
     # ---- what coreutils lacks, against Python ----
     python_digests = {"crc32": lambda d: zlib.crc32(d).to_bytes(4, "big").hex(),
