@@ -83,6 +83,8 @@ private slots:
     void writtenLines();
     void parsedLines_data();
     void parsedLines();
+    void unsupportedLengths_data();
+    void unsupportedLengths();
     void writtenLinesReadBack_data();
     void writtenLinesReadBack();
     void singleSpaceFormNotMixed();
@@ -327,6 +329,48 @@ void TestChecksumLines::parsedLines()
         QCOMPARE(parsed.entry.name, name);
         QCOMPARE(static_cast<std::size_t>(parsed.entry.expected.size()), algorithmInfo(algorithm).digestBytes);
     }
+}
+
+// A two-space line whose length no algorithm here has is unsupported, not wrong; anything else keeps its verdict.
+void TestChecksumLines::unsupportedLengths_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<std::optional<HashAlgorithm>>("forced");
+    QTest::addColumn<LineKind>("kind");
+    QTest::addColumn<qsizetype>("digits");
+
+    const std::optional<HashAlgorithm> any;
+    const QByteArray hex24 = QByteArray("0123456789abcdef").repeated(2).left(24);
+    const QByteArray hex128 = QByteArray("0123456789abcdef").repeated(8);
+    const auto row = [](const char* tag, const QByteArray& line, std::optional<HashAlgorithm> forced, LineKind kind,
+                        qsizetype digits) { QTest::newRow(tag) << line << forced << kind << digits; };
+    row("24 digits (BLAKE2b-96)", hex24 + "  f", any, LineKind::Malformed, 24);
+    row("24 digits, binary marker", hex24 + " *f", any, LineKind::Malformed, 24);
+    row("24 digits, escaped name", "\\" + hex24 + "  n\\nl", any, LineKind::Malformed, 24);
+    row("24 digits, leading blanks", " \t" + hex24 + "  f", any, LineKind::Malformed, 24);
+    row("2 digits", "ab  f", any, LineKind::Malformed, 2);
+    row("126 digits", hex128.left(126) + "  f", any, LineKind::Malformed, 126);
+    row("128 digits: supported", hex128 + "  f", any, LineKind::Entry, 0);
+    row("130 digits: longer than any digest", hex128 + "ab  f", any, LineKind::Malformed, 0);
+    row("23 digits: odd", hex24.left(23) + "  f", any, LineKind::Malformed, 0);
+    row("24 digits, -a md5", hex24 + "  f", HashAlgorithm::Md5, LineKind::Malformed, 0);
+    row("24 digits, one space", hex24 + " f", any, LineKind::Malformed, 0);
+    row("24 digits, no name", hex24 + "  ", any, LineKind::Malformed, 0);
+    row("24 digits, then junk", hex24 + "g  f", any, LineKind::Malformed, 0);
+    row("tagged BLAKE2b-96", "BLAKE2b-96 (f) = " + hex24, any, LineKind::Malformed, 0);
+    row("SFV whose name starts with hex", "ab  x 0123abcd", any, LineKind::Entry, 0);
+}
+
+void TestChecksumLines::unsupportedLengths()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(std::optional<HashAlgorithm>, forced);
+    QFETCH(LineKind, kind);
+    QFETCH(qsizetype, digits);
+    ChecksumLineParser parser({forced, false});
+    const ParsedLine parsed = parser.parse(line);
+    QCOMPARE(parsed.kind, kind);
+    QCOMPARE(parsed.unsupportedDigits, digits);
 }
 
 // Every name, every algorithm: what is written reads back as the same entry.

@@ -261,7 +261,8 @@ void TestVerifyLoop::namesResolvedAgainstBaseFolder()
     QCOMPARE(resolveEntryName(name, base), path);
 }
 
-// Names in messages, as Debian 12's cksum quotes them in a UTF-8 locale (and in the C locale where marked).
+// Names in messages, as Debian 12's cksum quotes them in a UTF-8 locale (and in the C locale where marked);
+// tests/sum/sum_differential.py compares a whole table of code points with md5sum's.
 void TestVerifyLoop::quotedNames_data()
 {
     QTest::addColumn<QByteArray>("name");
@@ -313,6 +314,16 @@ void TestVerifyLoop::quotedNames_data()
         "b",
         "'a'$'\\302\\200''b'");
     row("overlong encoding", "a\xc0\xaf", "'a'$'\\300\\257'");
+    // Format characters and private use are shown; line and paragraph separators are not.
+    row("soft hyphen", "a\xc2\xad", "a\xc2\xad");
+    row("emoji joiner", "a\xe2\x80\x8d", "a\xe2\x80\x8d");
+    row("direction override", "a\xe2\x80\xae", "a\xe2\x80\xae");
+    row("byte order mark", "a\xef\xbb\xbf", "a\xef\xbb\xbf");
+    row("private use", "a\xee\x80\x80", "a\xee\x80\x80");
+    row("tag character", "a\xf3\xa0\x80\xa0", "a\xf3\xa0\x80\xa0");
+    row("line separator", "a\xe2\x80\xa8", "'a'$'\\342\\200\\250'");
+    row("paragraph separator", "a\xe2\x80\xa9", "'a'$'\\342\\200\\251'");
+    row("unassigned", "a\xcd\xb8", "'a'$'\\315\\270'");
 }
 
 void TestVerifyLoop::quotedNames()

@@ -106,6 +106,17 @@ std::optional<QByteArray> nameFrom(QByteArrayView raw, bool escaped)
     return (nul < 0 ? raw : raw.first(nul)).toByteArray();
 }
 
+// The digits of "HEX  NAME" or "HEX *NAME" when no algorithm has that length, up to the longest digests in use
+// (BLAKE2b's 512 bits may be cut to any whole number of bytes); 0 otherwise.
+qsizetype unsupportedLength(QByteArrayView rest)
+{
+    const qsizetype digits = hexRun(rest);
+    constexpr qsizetype kLongest = 128;
+    const bool shaped = digits > 0 && digits % 2 == 0 && digits <= kLongest && rest.size() > digits + 2 &&
+                        isBlank(rest[digits]) && (rest[digits + 1] == ' ' || rest[digits + 1] == '*');
+    return shaped && !preferredAlgorithmForDigestBytes(static_cast<std::size_t>(digits / 2)) ? digits : 0;
+}
+
 } // namespace
 
 bool ChecksumLineParser::sfvAllowed() const
@@ -139,6 +150,9 @@ ParsedLine ChecksumLineParser::parse(QByteArrayView line)
         entry = parseSfv(line);
     }
     const std::optional<HashAlgorithm> tagged = tag ? std::optional(tag->algorithm) : std::nullopt;
+    if (!entry && !tag && !m_options.algorithm) {
+        return {LineKind::Malformed, {}, tagged, unsupportedLength(rest)};
+    }
     if (!entry || (m_options.listIsStandardInput && entry->name == "-")) {
         return {LineKind::Malformed, {}, tagged};
     }

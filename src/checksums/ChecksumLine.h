@@ -43,6 +43,9 @@ struct ParsedLine
     // The algorithm a line's tag named, even when the rest of the line is improperly formatted: the GNU tools name
     // it in their warning about that line.
     std::optional<HashAlgorithm> tag;
+    // Malformed only: the digits of a "HEX  NAME" line whose length no algorithm here has (a BLAKE2b of 96 bits,
+    // say), read without a given algorithm; 0 for any other line. Such a line is unsupported rather than wrong.
+    qsizetype unsupportedDigits = 0;
 };
 
 struct ParserOptions

@@ -140,6 +140,7 @@ VerifyCounts verifyList(ChecksumListReader& reader, DigestSource& source, Verify
             event.outcome = VerifyOutcome::Malformed;
         }
         event.tag = oldest.line.parsed.tag;
+        event.unsupportedDigits = oldest.line.parsed.unsupportedDigits;
         event.lineNumber = oldest.line.number;
         count(counts, event.outcome);
         observer.onVerdict(event);

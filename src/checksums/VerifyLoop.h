@@ -51,6 +51,7 @@ struct VerifyEvent
     DigestFailure failure = DigestFailure::None;
     QString reason;                   // Unreadable: the system's words
     std::optional<HashAlgorithm> tag; // the algorithm the line's tag named, if it has one
+    qsizetype unsupportedDigits = 0;  // Malformed: a digest length no algorithm here has (see ParsedLine)
     // The bytes the read behind this verdict took, counted on the first of the lines it serves only.
     quint64 bytesRead = 0;
 };

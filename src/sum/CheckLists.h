@@ -9,6 +9,6 @@ class DigestSource;
 bool checkLists(const SumOptions& options, DigestSource& source);
 
 // The bytes that checking the lists will read, for the progress line: the sizes of the regular files their entries
-// name, a run of entries naming one file counted once. Lists that are not regular files (standard input, a pipe)
-// cannot be read twice and count nothing.
+// name, a run of entries naming one file counted once. 0 (unknown) when any list is not a regular file (standard
+// input, a FIFO): such a list cannot be read twice, and is not opened here.
 quint64 listedBytes(const SumOptions& options);

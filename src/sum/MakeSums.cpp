@@ -59,11 +59,9 @@ bool makeSums(const SumOptions& options, DigestBatch& batch)
         }
         const FileDigests result = batch.takeNext();
         allRead = printResult(options, waiting.front(), result, lines) && allRead;
+        // A failed write (SIGPIPE ignored, a full disk) does not end the run: as with the GNU tools, every file
+        // is still read and reported on standard error, and the write error comes last.
         waiting.pop_front();
-        // Lines leave through the C library's buffer, a write for many files; a failed one ends the run.
-        if (StandardOutput::failed()) {
-            break; // nobody reads the rest: the caller reports the write error
-        }
     }
     return allRead;
 }

@@ -2,7 +2,9 @@
 
 #include "FileDigests.h"
 #include "QuotedName.h"
+#include "StandardOutput.h"
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <langinfo.h>
@@ -49,7 +51,7 @@ const QByteArray& programName()
 
 void printRaw(const QByteArray& text)
 {
-    std::fflush(stdout); // what came before on standard output goes first, as with the GNU tools
+    StandardOutput::drain(); // what came before on standard output goes first, as with the GNU tools
     const std::lock_guard lock(g_terminalMutex);
     clearProgressLocked();
     std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
@@ -63,6 +65,12 @@ void printError(const QByteArray& text)
 void printTryHelp()
 {
     printRaw("Try '" + g_programName + " --help' for more information.\n");
+}
+
+void useLocaleWithEnglishMessages()
+{
+    std::setlocale(LC_ALL, "");
+    std::setlocale(LC_MESSAGES, "C");
 }
 
 bool localeIsUtf8()

@@ -14,6 +14,11 @@ void printTryHelp();
 void showProgressLine(const QByteArray& text);
 void clearProgressLine();
 
+// Takes the user's locale for everything but the words of messages, which stay English: ours are not translated,
+// so the system's (strerror's "Is a directory") must not be either, or one message would mix two languages.
+// Again after anything that sets the locale afresh (QCoreApplication does).
+void useLocaleWithEnglishMessages();
+
 // Whether messages may use UTF-8 (the locale's character set says so).
 bool localeIsUtf8();
 // 'text' quoted as the GNU tools quote option values: curly quotes in a UTF-8 locale, plain ones otherwise.

@@ -1,8 +1,19 @@
 #include "QuotedName.h"
 
-#include <QChar>
+#include <locale.h>
+#include <wctype.h>
 
 namespace {
+
+// Printable as the C library classifies it in a UTF-8 locale, which is what the GNU tools ask: format characters
+// such as U+200D (the emoji joiner) and private use are shown, line and paragraph separators escaped. The C.UTF-8
+// classes are those of every UTF-8 locale; without it, the program's own locale's.
+bool isPrintable(char32_t point)
+{
+    static const locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+    const auto wide = static_cast<wint_t>(point);
+    return utf8 ? ::iswprint_l(wide, utf8) != 0 : ::iswprint(wide) != 0;
+}
 
 // The length of the printable UTF-8 character at text[at], or 0 for one that is invalid or not printable.
 qsizetype printableCharacter(QByteArrayView text, qsizetype at, bool utf8)
@@ -30,7 +41,7 @@ qsizetype printableCharacter(QByteArrayView text, qsizetype at, bool utf8)
     if (point < smallest || point > 0x10ffff || (point >= 0xd800 && point <= 0xdfff)) {
         return 0;
     }
-    return QChar::isPrint(point) ? length : 0;
+    return isPrintable(point) ? length : 0;
 }
 
 bool isSafe(char c)

@@ -9,7 +9,6 @@
 #include "SumOptions.h"
 #include "WriteWatch.h"
 
-#include <clocale>
 #include <memory>
 #include <QCoreApplication>
 #include <sys/stat.h>
@@ -42,7 +41,7 @@ int writeError(const ClosedStreams& closed)
 int main(int argc, char** argv)
 {
     const ClosedStreams closed = ClosedStreams::holdClosedOnes();
-    std::setlocale(LC_ALL, "");
+    useLocaleWithEnglishMessages();
     WriteWatch::ignoreLeaseSignals();
     setProgramName(argv[0]);
     const ParsedOptions parsed = parseSumOptions(argc, argv);
@@ -58,6 +57,7 @@ int main(int argc, char** argv)
     case ParseOutcome::Run: {
         int qtArgc = 1;
         QCoreApplication application(qtArgc, argv);
+        useLocaleWithEnglishMessages(); // Qt took the whole locale from the environment again
         const SumOptions& options = parsed.options;
         DigestBatchOptions batchOptions;
         batchOptions.readAnyFile = true;

@@ -6,6 +6,7 @@ those `rhash --sfv` writes. Usage: sum_differential.py KESWIN_SUM"""
 import hashlib
 import os
 import resource
+import select
 import shutil
 import signal
 import subprocess
@@ -123,6 +124,47 @@ def cases(work):
         same(f"missing names, LC_ALL={locale}", ["-a", "md5", "--"] + odd_missing, work, env={"LC_ALL": locale})
         same(f"unknown algorithm, LC_ALL={locale}", ["-a", "md4"], work, env={"LC_ALL": locale}, stderr_lines=1)
 
+    # Names in messages, every character of a table of code points (and broken UTF-8) in a name, in C.UTF-8: shown
+    # as they are or escaped exactly as md5sum does it, message for message.
+    points = (list(range(0x80, 0x10000)) + list(range(0x1F000, 0x20000)) + list(range(0xE0000, 0xE0200)) +
+              list(range(0xF0000, 0xF0100)) + list(range(0x10FF00, 0x110000)))
+    names = [b"a" + chr(p).encode("utf-8", "surrogatepass") + b"b" for p in points]
+    broken = [b"a\xe2\x80b", b"a\xf0\x9fb", b"\xc0\x80", b"\xc1\xbf", b"\xe0\x80\x80", b"\xf4\x90\x80\x80",
+              b"\xf5\x80\x80\x80", b"\xf8\x88\x80\x80\x80", b"\xe2\x80", b"\x80", b"a\xc3", b"\xe2\x80\x8d\xff"]
+    names += broken
+    labels = [f"U+{p:04X}" for p in points] + [repr(b) for b in broken]
+    md5sum = shutil.which("md5sum")
+    differing = []
+    for start in range(0, len(names), 8192):
+        chunk = [os.fsdecode(n) for n in names[start:start + 8192]]
+        said = [[line.split(b": ", 1)[1] for line in run(program, prefix + ["--"] + chunk, work)[1].split(b"\n")
+                 if line] for program, prefix in ((KESWIN, ["-a", "md5"]), (md5sum, []))]
+        differing += [(label, ours, theirs) for label, ours, theirs in zip(labels[start:], said[0], said[1])
+                      if ours != theirs]
+        check(f"names in messages from {labels[start]}: one message each", len(said[0]) == len(said[1]) ==
+              len(chunk), f"{len(said[0])} {len(said[1])} {len(chunk)}")
+    check("names in messages: every code point quoted as md5sum quotes it", not differing, repr(differing[:20]))
+
+    # ---- one language: untranslated, every message is English, the system's words included ----
+    # The German locale is built into the work folder (no root needed); without its sources the case is skipped.
+    locales = os.path.join(work, "locales")
+    os.mkdir(locales)
+    built = shutil.which("localedef") and subprocess.run(
+        ["localedef", "-i", "de_DE", "-f", "UTF-8", os.path.join(locales, "de_DE.UTF-8")],
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode in (0, 1)
+    german = {"LC_ALL": "de_DE.UTF-8", "LOCPATH": locales}
+    if built and b"Verzeichnis" in run(shutil.which("md5sum"), ["folder"], work, env_extra=german)[1]:
+        for args in (["-a", "md5", "folder", "missing", "x", "unreadable"], ["-a", "md5", "-c", "missing.sums"],
+                     ["-a", "md5", "-c", "folder"], ["-a", "md5", "-c", "-"]):
+            stdin = b"MD5 (folder) = " + b"0" * 32 + b"\nMD5 (unreadable) = " + b"0" * 32 + b"\n"
+            ours = run(KESWIN, args, work, stdin, german, user="nobody")
+            theirs = run(GNU, args, work, stdin, {"LC_ALL": "C.UTF-8"}, user="nobody")
+            check(f"messages in English under de_DE.UTF-8 {args}",
+                  (ours[0], normalised(ours[1], KESWIN), ours[2]) == (theirs[0], normalised(theirs[1], GNU), theirs[2]),
+                  f"ours {ours!r}\n    theirs {theirs!r}")
+    else:
+        print("SKIP messages under de_DE.UTF-8: the locale could not be built (localedef and the locales package)")
+
     # ---- usage errors ----
     usage = [["--bogus"], ["-q"], ["-a"], ["-a", "md5", "--status"], ["-a", "md5", "--quiet"],
              ["-a", "md5", "--strict"], ["-a", "md5", "--warn"], ["-a", "md5", "--ignore-missing"],
@@ -189,6 +231,27 @@ def cases(work):
                                                      if not line.lstrip(b" \\").startswith((good[:2], b";"))))
         same(f"check tagged {algorithm} without -a", ["-c", "--warn", "tagged-mixed.sums"], work)
         check(f"length {algorithm}", digest_length > 0)
+
+    # ---- lists of b2sum and sha512sum, read without -a: 128 digits are tried as every algorithm of that length ----
+    for tool in ("b2sum", "sha512sum", "sha256sum", "md5sum"):
+        program = shutil.which(tool)
+        listing = run(program, file_args, work)[0]
+        wrong = run(program, ["x"], work)[0].replace(b"  x", b"  big")
+        write(work, "tool.sums", listing + wrong + listing.split(b"\n")[0] + b"\n")
+        for extra in ([], ["--quiet"], ["--strict"]):
+            ours = run(KESWIN, ["-c"] + extra + ["tool.sums"], work)
+            theirs = run(program, ["-c"] + extra + ["tool.sums"], work)
+            ours = (ours[0], normalised(ours[1], KESWIN), ours[2])
+            theirs = (theirs[0], normalised(theirs[1], program), theirs[2])
+            check(f"{tool} list without -a {extra}", ours == theirs, f"ours {ours!r}\n    theirs {theirs!r}")
+    # A length no algorithm here has (b2sum -l 96) is unsupported: said so, counted as not understood, never FAILED.
+    write(work, "b96.sums", run(shutil.which("b2sum"), ["-l", "96", "x", "big"], work)[0] +
+          run(GNU, ["-a", "md5", "--untagged", "x"], work)[0])
+    out, err, status = run(KESWIN, ["-c", "b96.sums"], work)
+    check("b2sum -l 96 list without -a", (out, status) == (b"x: OK\n", 0) and normalised(err, KESWIN) ==
+          b"PROG: b96.sums: 1: unsupported digest length: 24 hex digits\n"
+          b"PROG: b96.sums: 2: unsupported digest length: 24 hex digits\n"
+          b"PROG: WARNING: 2 lines are improperly formatted\n", repr((out, err, status)))
 
     # ---- the length a tag may carry, names and digests cut at a NUL, the empty name ----
     for algorithm in GNU_ALGORITHMS:
@@ -267,18 +330,23 @@ def cases(work):
     with open("/dev/full", "wb") as full:
         same("sums to a full disk", ["-a", "md5", "x"], work, stdout=full)
         same("check to a full disk", ["-a", "md5", "-c", "tagged.sums"], work, stdout=full)
-    for ignore in (False, True):
-        results = []
-        for program in (KESWIN, GNU):
-            reader, writer = os.pipe()
-            os.close(reader)
-            env = dict(os.environ, LC_ALL="C.UTF-8")
-            preexec = (lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN)) if ignore else None
-            done = subprocess.run([program, "-a", "md5"] + file_args, cwd=work, stdout=writer,
-                                  stderr=subprocess.PIPE, env=env, preexec_fn=preexec, timeout=60)
-            os.close(writer)
-            results.append((normalised(done.stderr, program), done.returncode))
-        check(f"closed pipe, SIGPIPE {'ignored' if ignore else 'default'}", results[0] == results[1], repr(results))
+    # After a failed write every file and list is still read and reported; the write error comes last.
+    write(work, "pipe.sums", run(GNU, ["-a", "md5", "x", "empty"], work)[0] + b"MD5 (missing) = " + b"0" * 32 + b"\n")
+    for args in (["-a", "md5"] + file_args, ["-a", "md5", "x", "missing", "x"],
+                 ["-a", "md5", "-c", "pipe.sums", "missing.sums", "pipe.sums"]):
+        for ignore in (False, True):
+            results = []
+            for program in (KESWIN, GNU):
+                reader, writer = os.pipe()
+                os.close(reader)
+                env = dict(os.environ, LC_ALL="C.UTF-8")
+                preexec = (lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN)) if ignore else None
+                done = subprocess.run([program] + args, cwd=work, stdout=writer,
+                                      stderr=subprocess.PIPE, env=env, preexec_fn=preexec, timeout=60)
+                os.close(writer)
+                results.append((normalised(done.stderr, program), done.returncode))
+            check(f"closed pipe, SIGPIPE {'ignored' if ignore else 'default'} {args[2:5]}", results[0] == results[1],
+                  repr(results))
 
     # ---- a FIFO is read ----
     fifo = os.path.join(work, "fifo")
@@ -290,6 +358,42 @@ def cases(work):
         outputs.append(run(program, ["-a", "sha256", "fifo"], work))
         writer.join()
     check("FIFO", outputs[0] == outputs[1], repr(outputs))
+
+    # ---- each file's lines leave when the file is done: a reader has them while a later file is still awaited ----
+    def streamed(program, args, ignore_sigpipe=False, close_after_first=False):
+        """The first line, whether it came before the FIFO was fed, then the rest, the messages and the status."""
+        fed = threading.Event()
+
+        def feed():
+            with open(fifo, "wb") as f:
+                fed.wait(10)
+                f.write(b"late data")
+
+        feeder = threading.Thread(target=feed)
+        feeder.start()
+        preexec = (lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN)) if ignore_sigpipe else None
+        process = subprocess.Popen([program] + args, cwd=work, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                   env=dict(os.environ, LC_ALL="C.UTF-8"), preexec_fn=preexec)
+        early = select.select([process.stdout], [], [], 3)[0] != []
+        first = process.stdout.readline() if early else b""
+        if close_after_first:
+            process.stdout.close()  # as `| head -1` does
+        fed.set()
+        rest = b"" if close_after_first else process.stdout.read()
+        error = process.stderr.read()
+        process.wait(60)
+        feeder.join()
+        return early, first, rest, normalised(error, program), process.returncode
+
+    for args in (["-a", "md5", "x", "fifo", "missing", "x"], ["-a", "md5", "-c", "fifo-last.sums"]):
+        for ignore in (False, True):
+            for close in (False, True):
+                write(work, "fifo-last.sums", run(GNU, ["-a", "md5", "x", "empty"], work)[0].replace(b"empty",
+                                                                                                  b"fifo"))
+                results = [streamed(program, args, ignore, close) for program in (KESWIN, GNU)]
+                check(f"streamed {args} SIGPIPE {'ignored' if ignore else 'default'}"
+                      f"{', reader gone after line 1' if close else ''}",
+                      results[0] == results[1] and results[1][0], f"ours {results[0]!r}\n    theirs {results[1]!r}")
 
     # ---- --progress: one line rewritten in place on a terminal, then cleared; nothing when not a terminal ----
     def slow_writer():
@@ -324,6 +428,53 @@ def cases(work):
             check("progress on a terminal", b"KiB/s" in shown and shown.endswith(b"\r\x1b[K"), repr(shown))
         else:
             check("no progress on a pipe", shown == b"", repr(shown))
+
+    # ---- -c --progress with a list from a FIFO: the list is read once, and the progress line has no total ----
+    md5_line = run(GNU, ["-a", "md5", "x"], work)[0]
+
+    def progress_run(args, feed):
+        master, follower = os.openpty()
+        writer = threading.Thread(target=feed, daemon=True)
+        writer.start()
+        try:
+            done = subprocess.run([KESWIN, "--progress", "-a", "md5", "-c"] + args, cwd=work,
+                                  stdout=subprocess.PIPE, stderr=follower, timeout=20)
+            outcome = (done.stdout, done.returncode)
+        except subprocess.TimeoutExpired:
+            outcome = ("hung", None)
+        writer.join(5)
+        os.close(follower)
+        shown = b""
+        while select.select([master], [], [], 0)[0]:
+            try:
+                chunk = os.read(master, 65536)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        os.close(master)
+        return outcome, shown
+
+    def quick_list():  # as `echo LINE > fifo` writes it: at once, then gone
+        try:
+            with open(fifo, "wb") as f:
+                f.write(md5_line)
+        except BrokenPipeError:
+            pass
+
+    def slow_list():
+        with open(fifo, "wb") as f:
+            time.sleep(0.8)
+            f.write(md5_line.replace(b"(x)", b"(big)"))
+
+    outcome, shown = progress_run(["fifo"], quick_list)
+    check("check a FIFO list with --progress", outcome == (b"x: OK\n", 0), repr(outcome))
+    outcome, shown = progress_run(["pipe.sums", "fifo"], slow_list)
+    check("check a regular and a FIFO list with --progress", outcome[0] != "hung" and outcome[0].startswith(
+        b"x: OK\nempty: OK\n") and outcome[0].endswith(b"big: FAILED\n"), repr(outcome))
+    check("progress with a FIFO list: bytes and speed, no total", b"/s" in shown and b" of " not in shown,
+          repr(shown))
 
     # ---- what coreutils lacks, against Python ----
     python_digests = {"crc32": lambda d: zlib.crc32(d).to_bytes(4, "big").hex(),
