@@ -9,6 +9,7 @@
 #include <functional>
 #include <linux/magic.h>
 #include <QDir>
+#include <QProcess>
 #include <QTest>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -89,6 +90,44 @@ bool leaseCanBeHeld(const QString& path)
     return held;
 }
 
+// Whether some program holds a read lease on the inode, as the kernel lists its locks.
+bool leaseHeldOn(ino_t inode)
+{
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray suffix = ':' + QByteArray::number(static_cast<qulonglong>(inode));
+    for (const QByteArray& line : locks.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 5 && fields[1] == "LEASE" && fields[3] == "READ" && fields[5].endsWith(suffix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Holds a write lease on the file named by its argument; asked to give it up, it waits 0.3 s and closes the file.
+constexpr const char* kLeaseHolder = R"(
+import fcntl, os, signal, sys, time
+F_SETLEASE, F_WRLCK, F_UNLCK = 1024, 1, 2
+descriptor = os.open(sys.argv[1], os.O_RDWR)
+asked = []
+signal.signal(signal.SIGIO, lambda *_: asked.append(True))
+try:
+    fcntl.fcntl(descriptor, F_SETLEASE, F_WRLCK)
+except OSError as error:
+    print(error, flush=True)
+    sys.exit(0)
+print("held", flush=True)
+deadline = time.monotonic() + 20
+while not asked and time.monotonic() < deadline:
+    time.sleep(0.01)
+time.sleep(0.3)
+os.close(descriptor)  # lets go of the lease and of the file at once: no writer is left when the reader opens it
+print("yielded" if asked else "never asked", flush=True)
+)";
+
 // A writer that opens the file mid-read and does its work. Where the reader holds a lease the opening waits until
 // the reader gives it back, so the work goes on in a thread of its own, started once a non-blocking opening has
 // begun breaking the lease: the reader's next block then finds it broken.
@@ -122,6 +161,9 @@ private slots:
     void readingWaitsOutTheTickOfTheLastChange_data();
     void readingWaitsOutTheTickOfTheLastChange();
     void writerArrivingWhileWaitingOutATickIsRefused();
+    void leaseIsHeldFromOpeningToTheLastByte();
+    void writeLeaseHolderIsWaitedFor_data();
+    void writeLeaseHolderIsWaitedFor();
 
 private:
     TempFiles m_files;
@@ -339,32 +381,102 @@ bool isSleeping(pid_t thread)
 void TestChangingFiles::writerArrivingWhileWaitingOutATickIsRefused()
 {
     // A writer that opens the file while the opening waits out the tick of its last change may begin a long write
-    // then, stamped before the identity is taken and copying on through the read: it must be seen.
+    // then, stamped before the identity is taken and copying on through the read: it must be seen. With a read
+    // lease held from the start there is no tick to wait out: the opening never sleeps, and a writer arriving
+    // then breaks the lease and fails the read.
     const QString file = m_files.write(QStringLiteral("waited"), QByteArray(4096, 'a'));
+    if (!leaseCanBeHeld(file)) {
+        QSKIP("no read lease can be had here");
+    }
     for (int attempt = 0; attempt < 5; ++attempt) {
         QVERIFY(::chmod(nativeOf(file).constData(), attempt % 2 ? 0600 : 0644) == 0); // a change just now
         std::atomic<pid_t> openerThread{0};
         std::atomic<bool> done{false};
+        bool slept = false;
         OpenedFile opened;
         std::thread opener([&] {
             openerThread = ::gettid();
             opened = RegularFile::open(nativeOf(file));
             done = true;
         });
-        while (!done && !(openerThread != 0 && isSleeping(openerThread))) {
+        while (!done) {
+            slept = slept || (openerThread != 0 && isSleeping(openerThread));
             std::this_thread::yield();
         }
-        const int writer = done ? -1 : ::open(nativeOf(file).constData(), O_WRONLY | O_CLOEXEC);
         opener.join();
-        if (writer < 0) {
-            continue; // opened before the change's tick could matter: try again
-        }
-        ::close(writer);
-        QVERIFY2(!opened.reader, "the file was opened for reading with a writer at work");
-        QVERIFY(opened.beingWritten);
-        return;
+        QVERIFY2(!slept, "the opening waited out a tick with a lease held");
+        QVERIFY2(opened.reader, qPrintable(opened.error));
+        const int writer = ::open(nativeOf(file).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        QCOMPARE(writer, -1); // it waits for the lease: begun, the break ends the read at its next block
+        QCOMPARE(errno, EWOULDBLOCK);
+        QByteArray block(4096, Qt::Uninitialized);
+        QCOMPARE(opened.reader->read(std::span<std::byte>(reinterpret_cast<std::byte*>(block.data()), block.size())),
+                 qint64{-1});
+        QVERIFY(opened.reader->beingWritten());
     }
-    QSKIP("the opening never had to wait out a tick");
+}
+
+void TestChangingFiles::leaseIsHeldFromOpeningToTheLastByte()
+{
+    const QString file = m_files.write(QStringLiteral("leased"), QByteArray(kFileSize, 'a'));
+    if (!leaseCanBeHeld(file)) {
+        QSKIP("no read lease can be had here");
+    }
+    struct stat info
+    {
+    };
+    QCOMPARE(::stat(nativeOf(file).constData(), &info), 0);
+    QStringList seen;
+    const auto look = [&] { seen << (leaseHeldOn(info.st_ino) ? QStringLiteral("held") : QStringLiteral("free")); };
+    OpenedFile opened = RegularFile::open(nativeOf(file));
+    QVERIFY2(opened.reader, qPrintable(opened.error));
+    look();
+    QByteArray block(64 << 10, Qt::Uninitialized);
+    const std::span<std::byte> buffer(reinterpret_cast<std::byte*>(block.data()), block.size());
+    qint64 total = 0;
+    for (qint64 count = 0; (count = opened.reader->read(buffer)) > 0;) {
+        total += count;
+    }
+    QCOMPARE(total, qint64{kFileSize});
+    QVERIFY(opened.reader->currentIdentity().has_value());
+    look();
+    opened.reader.reset();
+    look();
+    QCOMPARE(seen, (QStringList{"held", "held", "free"}));
+}
+
+void TestChangingFiles::writeLeaseHolderIsWaitedFor_data()
+{
+    QTest::addColumn<bool>("anyFile");
+    QTest::newRow("regular file opener") << false;
+    QTest::newRow("command-line opener") << true;
+}
+
+void TestChangingFiles::writeLeaseHolderIsWaitedFor()
+{
+    // A file server's oplock: another program holds a write lease and gives it up a while after it is asked to, as
+    // the lease-break time allows. The reader waits for it as a blocking opening would, then digests the file.
+    QFETCH(bool, anyFile);
+    const QByteArray content = TempFiles::randomBytes(1 << 20, 7);
+    const QString file = m_files.write(QStringLiteral("oplocked"), content);
+    QProcess holder;
+    holder.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(kLeaseHolder), file});
+    QVERIFY(holder.waitForStarted());
+    QVERIFY(holder.waitForReadyRead(10000));
+    const QByteArray answer = holder.readLine().trimmed();
+    if (answer != "held") {
+        holder.waitForFinished();
+        QSKIP(qPrintable(QStringLiteral("no write lease to be had here: ") + QString::fromUtf8(answer)));
+    }
+    OpenedFile opened = anyFile ? AnyFile::open(nativeOf(file)) : RegularFile::open(nativeOf(file));
+    QVERIFY2(opened.reader, qPrintable(opened.error));
+    QByteArray read(content.size() + 1, Qt::Uninitialized);
+    const qint64 count =
+        opened.reader->read(std::span<std::byte>(reinterpret_cast<std::byte*>(read.data()), read.size()));
+    QCOMPARE(count, qint64{content.size()});
+    QVERIFY(read.first(count) == content);
+    QVERIFY(holder.waitForFinished(10000));
+    QCOMPARE(holder.readAll().trimmed(), QByteArray("yielded"));
 }
 
 QTEST_GUILESS_MAIN(TestChangingFiles)
