@@ -188,12 +188,38 @@ FileDigests readAll(FileReader& reader, WatchedReader* watched, const DigestRequ
     return result;
 }
 
-FileDigests openAndRead(const DigestRequest& request, const BatchContext& batch, WorkerTools& tools)
+OpenedFile openFile(const DigestRequest& request, const BatchContext& batch)
+{
+    return request.fromStandardInput ? AnyFile::standardInput() : batch.options.opener(request.nativePath);
+}
+
+// A stream waits for its turn. Opened anew after waiting: a FIFO opened again waits for a writer of its own, as
+// reading the files one by one would; standard input goes on from where the turn before left it.
+void waitForTurn(OpenedFile& opened, const DigestRequest& request, const BatchContext& batch,
+                 std::optional<quint64> turn)
+{
+    if (!turn || !batch.streamTurns) {
+        return;
+    }
+    std::optional<StreamTurns::Stream> stream;
+    if (opened.reader && (request.fromStandardInput || !opened.checkIdentity)) {
+        const FileIdentity identity = opened.reader->identity();
+        stream = StreamTurns::Stream{identity.device, identity.inode};
+    }
+    if (batch.streamTurns->await(*turn, stream) && !request.fromStandardInput) {
+        opened = OpenedFile{};
+        opened = openFile(request, batch);
+    }
+}
+
+FileDigests openAndRead(const DigestRequest& request, const BatchContext& batch, WorkerTools& tools,
+                        std::optional<quint64> turn)
 {
     if (batch.cancelled.raised()) {
         return failed(DigestFailure::Cancelled, QString());
     }
-    OpenedFile opened = request.fromStandardInput ? AnyFile::standardInput() : batch.options.opener(request.nativePath);
+    OpenedFile opened = openFile(request, batch);
+    waitForTurn(opened, request, batch, turn);
     if (!opened.reader) {
         return openFailure(opened, batch.options.systemWordsForFolders);
     }
@@ -209,10 +235,11 @@ FileDigests openAndRead(const DigestRequest& request, const BatchContext& batch,
 
 } // namespace
 
-FileDigests digestFile(const DigestRequest& request, const BatchContext& batch, WorkerTools& tools)
+FileDigests digestFile(const DigestRequest& request, const BatchContext& batch, WorkerTools& tools,
+                       std::optional<quint64> turn)
 {
     try {
-        return openAndRead(request, batch, tools);
+        return openAndRead(request, batch, tools, turn);
     } catch (const std::exception& error) {
         return failed(DigestFailure::ReadError, unexpectedFailure(error.what()));
     } catch (...) {
