@@ -14,6 +14,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
+#include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
 
@@ -195,6 +196,17 @@ void TestChangingFiles::writersAreCaught_data()
     // time stamp moves and no writer is left to find, so only a lease held throughout sees it.
     QTest::newRow("writer come and gone mid-read, tmpfs") << "come and gone"
                                                           << "tmpfs" << openForWriting;
+    // The change time alone moves: read again, the file gives the same digest, as the other tools give it.
+    QTest::newRow("mode changed mid-read") << "chmod"
+                                           << "" << QString();
+    QTest::newRow("hard link made mid-read") << "link"
+                                             << "" << QString();
+    QTest::newRow("extended attribute written mid-read") << "xattr"
+                                                         << "" << QString();
+    QTest::newRow("access time set mid-read") << "touch -a"
+                                              << "" << QString();
+    QTest::newRow("mode changed mid-read, tmpfs") << "chmod"
+                                                  << "tmpfs" << QString();
     QTest::newRow("at rest") << "none"
                              << "" << QString();
     QTest::newRow("at rest, on coarse time stamps") << "none"
@@ -272,6 +284,21 @@ void TestChangingFiles::writersAreCaught()
                 },
                 &waitingWriter);
         };
+    } else if (writer == QStringLiteral("chmod")) {
+        meddle = [&] { QCOMPARE(::chmod(nativeOf(file).constData(), 0600), 0); };
+    } else if (writer == QStringLiteral("link")) {
+        meddle = [&] { QCOMPARE(::link(nativeOf(file).constData(), nativeOf(file + ".link").constData()), 0); };
+    } else if (writer == QStringLiteral("xattr")) {
+        meddle = [&] {
+            if (::setxattr(nativeOf(file).constData(), "user.indexed", "1", 1, 0) != 0) {
+                QCOMPARE(::chmod(nativeOf(file).constData(), 0600), 0); // no user attributes here
+            }
+        };
+    } else if (writer == QStringLiteral("touch -a")) {
+        meddle = [&] {
+            const struct timespec times[2] = {{0, UTIME_NOW}, {0, UTIME_OMIT}};
+            QCOMPARE(::utimensat(AT_FDCWD, nativeOf(file).constData(), times, 0), 0);
+        };
     } else if (writer == QStringLiteral("open")) {
         meddle = [&] { QCOMPARE(::pwrite(descriptor, second.constData(), kFileSize, 0), kFileSize); };
     } else if (writer == QStringLiteral("rewrite")) {
@@ -297,6 +324,12 @@ void TestChangingFiles::writersAreCaught()
         ::close(descriptor);
     }
 
+    // Once: a second reading, where the first saw only the change time move, finds the file at rest.
+    meddle = [inner = meddle, done = std::make_shared<bool>(false)] {
+        if (!std::exchange(*done, true)) {
+            inner();
+        }
+    };
     DigestEngine engine([&](const QByteArray& path) {
         OpenedFile opened = RegularFile::open(path);
         if (opened.reader) {

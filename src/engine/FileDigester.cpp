@@ -158,8 +158,10 @@ void takeDigests(FileDigests& result, const AlgorithmSet& algorithms, WorkerTool
     });
 }
 
+// readAgain, when given, is set where only the change time moved: the digests are then those of the read, to be
+// compared with a second one.
 FileDigests readAll(FileReader& reader, WatchedReader* watched, const DigestRequest& request, const BatchContext& batch,
-                    WorkerTools& tools)
+                    WorkerTools& tools, bool* readAgain = nullptr)
 {
     // Lanes pay only where there are blocks enough to share; a stream's length is not known.
     const bool large = !watched || reader.identity().size > static_cast<qint64>(2 * batch.options.blockSize);
@@ -181,6 +183,10 @@ FileDigests readAll(FileReader& reader, WatchedReader* watched, const DigestRequ
     FileDigests result;
     result.bytesRead = bytesRead;
     result.failure = failureOf(end, watched, failedAtEnd);
+    if (readAgain && failedAtEnd && watched->onlyChangeTimeMoved()) {
+        *readAgain = true;
+        result.failure = DigestFailure::None;
+    }
     if (result.failure != DigestFailure::None && result.failure != DigestFailure::Cancelled) {
         result.reason = reason;
     }
@@ -229,8 +235,26 @@ FileDigests openAndRead(const DigestRequest& request, const BatchContext& batch,
     if (!opened.checkIdentity) {
         return readAll(*opened.reader, nullptr, request, batch, tools);
     }
-    WatchedReader watched(std::move(opened.reader));
-    return readAll(watched, &watched, request, batch, tools);
+    bool readAgain = false;
+    FileDigests first = [&] {
+        WatchedReader watched(std::move(opened.reader));
+        return readAll(watched, &watched, request, batch, tools, &readAgain);
+    }();
+    if (!readAgain || !first.isOk()) {
+        return first;
+    }
+    // Only the change time moved: a second read that sees nothing move and gives the same digests shows that the
+    // first was of one version too.
+    OpenedFile again = openFile(request, batch);
+    FileDigests second = failed(DigestFailure::ChangedWhileRead, WatchedReader::changedWhileReadReason());
+    if (again.reader && again.checkIdentity) {
+        WatchedReader watched(std::move(again.reader));
+        FileDigests reread = readAll(watched, &watched, request, batch, tools);
+        if (!reread.isOk() || reread.digests == first.digests) {
+            second = std::move(reread);
+        }
+    }
+    return second;
 }
 
 } // namespace
