@@ -1,5 +1,6 @@
 #include "CheckReport.h"
 #include "CheckRig.h"
+#include "MidReadWriter.h"
 #include "WatchedReader.h"
 
 #include <fcntl.h>
@@ -342,12 +343,15 @@ void TestCheckSession::changedWhileRead()
     const QByteArray content = TempFiles::randomBytes(4 << 20, 7);
     const QString file = m_files.write("growing-" + mode, content);
     const QString copy = m_files.write("copy-" + mode, content);
-    CheckRig rig([&file](OpenedFile& opened, const QByteArray& path) {
+    const bool leased = MidReadWriter::leaseCanBeHeld(file);
+    MidReadWriter writer;
+    CheckRig rig([&file, &writer](OpenedFile& opened, const QByteArray& path) {
         if (path == native(file)) {
-            opened.reader = std::make_unique<MeddlingReader>(std::move(opened.reader), 2, [&file] {
-                QFile target(file);
-                QVERIFY(target.open(QIODevice::Append));
-                target.write("more");
+            opened.reader = std::make_unique<MeddlingReader>(std::move(opened.reader), 2, [&file, &writer] {
+                writer.start(file, O_WRONLY | O_APPEND, [](int descriptor) {
+                    (void)!::write(descriptor, "more", 4);
+                    ::close(descriptor);
+                });
             });
         }
     });
@@ -360,8 +364,10 @@ void TestCheckSession::changedWhileRead()
         rig.session->compare(native(file), native(copy));
     }
     QVERIFY(rig.waitFinished());
+    writer.join();
     QCOMPARE(rig.state(0), CheckState::Changed);
-    QVERIFY(rig.model.row(0).note.contains(WatchedReader::changedWhileReadReason()));
+    QVERIFY(rig.model.row(0).note.contains(leased ? MidReadWriter::writerReason()
+                                                  : WatchedReader::changedWhileReadReason()));
     if (mode == "compare") {
         QCOMPARE(rig.state(1), CheckState::NotCompared);
         QVERIFY(!rig.session->comparison());

@@ -17,6 +17,7 @@ struct Entry
 {
     DigestRequest request;
     FileDigests result;
+    quint64 turn = 0;
     bool started = false;
     bool done = false;
 };
@@ -66,7 +67,9 @@ struct DigestBatch::State final : HelpWanted
     std::size_t doneNotTaken = 0;             // of submitted
     std::size_t standardInputsNotTaken = 0;   // of submitted
 
-    BatchContext context{options, workerCount, {&cancelled, options.cancelledBy}, bytesDone, filesWaiting, *this};
+    StreamTurns streamTurns;
+    BatchContext context{options, workerCount, {&cancelled, options.cancelledBy}, bytesDone, filesWaiting,
+                         *this,   &streamTurns};
 
     void offer(const std::shared_ptr<SharedRead>& read) override;
     void withdraw(const std::shared_ptr<SharedRead>& read) override;
@@ -90,6 +93,7 @@ void DigestBatch::State::withdraw(const std::shared_ptr<SharedRead>& read)
 
 void DigestBatch::State::publish(Entry& entry, FileDigests result)
 {
+    streamTurns.finish(entry.turn);
     entry.result = std::move(result);
     entry.done = true;
     ++doneNotTaken;
@@ -133,7 +137,7 @@ void DigestBatch::State::work()
                 entry->started = true;
                 readingStandardInput = readingStandardInput || entry->request.fromStandardInput;
                 lock.unlock();
-                FileDigests result = digestFile(entry->request, context, tools);
+                FileDigests result = digestFile(entry->request, context, tools, entry->turn);
                 lock.lock();
                 // Published under the lock the next file is taken with: one hand-over per small file, not two.
                 publish(*entry, std::move(result));
@@ -184,6 +188,10 @@ DigestBatch::~DigestBatch()
     {
         std::lock_guard lock(m_state->mutex);
         m_state->stopping = true;
+        // Files no worker will take: a stream waiting behind one of them goes on.
+        for (const std::shared_ptr<Entry>& entry : m_state->waiting) {
+            m_state->streamTurns.finish(entry->turn);
+        }
     }
     m_state->workArrived.notify_all();
     for (std::thread& thread : m_state->threads) {
@@ -195,6 +203,7 @@ void DigestBatch::submit(DigestRequest request)
 {
     auto entry = std::make_shared<Entry>();
     entry->request = std::move(request);
+    entry->turn = m_state->streamTurns.add();
     {
         std::lock_guard lock(m_state->mutex);
         m_state->submitted.push_back(entry);
@@ -234,7 +243,7 @@ FileDigests DigestBatch::takeNext()
         entry->started = true;
         lock.unlock();
         WorkerTools tools(state.options);
-        FileDigests result = digestFile(entry->request, state.context, tools);
+        FileDigests result = digestFile(entry->request, state.context, tools, entry->turn);
         lock.lock();
         state.publish(*entry, std::move(result));
     }

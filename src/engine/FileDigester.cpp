@@ -158,8 +158,10 @@ void takeDigests(FileDigests& result, const AlgorithmSet& algorithms, WorkerTool
     });
 }
 
+// readAgain, when given, is set where only the change time moved: the digests are then those of the read, to be
+// compared with a second one.
 FileDigests readAll(FileReader& reader, WatchedReader* watched, const DigestRequest& request, const BatchContext& batch,
-                    WorkerTools& tools)
+                    WorkerTools& tools, bool* readAgain = nullptr)
 {
     // Lanes pay only where there are blocks enough to share; a stream's length is not known.
     const bool large = !watched || reader.identity().size > static_cast<qint64>(2 * batch.options.blockSize);
@@ -181,6 +183,10 @@ FileDigests readAll(FileReader& reader, WatchedReader* watched, const DigestRequ
     FileDigests result;
     result.bytesRead = bytesRead;
     result.failure = failureOf(end, watched, failedAtEnd);
+    if (readAgain && failedAtEnd && watched->onlyChangeTimeMoved()) {
+        *readAgain = true;
+        result.failure = DigestFailure::None;
+    }
     if (result.failure != DigestFailure::None && result.failure != DigestFailure::Cancelled) {
         result.reason = reason;
     }
@@ -188,12 +194,38 @@ FileDigests readAll(FileReader& reader, WatchedReader* watched, const DigestRequ
     return result;
 }
 
-FileDigests openAndRead(const DigestRequest& request, const BatchContext& batch, WorkerTools& tools)
+OpenedFile openFile(const DigestRequest& request, const BatchContext& batch)
+{
+    return request.fromStandardInput ? AnyFile::standardInput() : batch.options.opener(request.nativePath);
+}
+
+// A stream waits for its turn. Opened anew after waiting: a FIFO opened again waits for a writer of its own, as
+// reading the files one by one would; standard input goes on from where the turn before left it.
+void waitForTurn(OpenedFile& opened, const DigestRequest& request, const BatchContext& batch,
+                 std::optional<quint64> turn)
+{
+    if (!turn || !batch.streamTurns) {
+        return;
+    }
+    std::optional<StreamTurns::Stream> stream;
+    if (opened.reader && (request.fromStandardInput || !opened.checkIdentity)) {
+        const FileIdentity identity = opened.reader->identity();
+        stream = StreamTurns::Stream{identity.device, identity.inode};
+    }
+    if (batch.streamTurns->await(*turn, stream) && !request.fromStandardInput) {
+        opened = OpenedFile{};
+        opened = openFile(request, batch);
+    }
+}
+
+FileDigests openAndRead(const DigestRequest& request, const BatchContext& batch, WorkerTools& tools,
+                        std::optional<quint64> turn)
 {
     if (batch.cancelled.raised()) {
         return failed(DigestFailure::Cancelled, QString());
     }
-    OpenedFile opened = request.fromStandardInput ? AnyFile::standardInput() : batch.options.opener(request.nativePath);
+    OpenedFile opened = openFile(request, batch);
+    waitForTurn(opened, request, batch, turn);
     if (!opened.reader) {
         return openFailure(opened, batch.options.systemWordsForFolders);
     }
@@ -203,16 +235,35 @@ FileDigests openAndRead(const DigestRequest& request, const BatchContext& batch,
     if (!opened.checkIdentity) {
         return readAll(*opened.reader, nullptr, request, batch, tools);
     }
-    WatchedReader watched(std::move(opened.reader));
-    return readAll(watched, &watched, request, batch, tools);
+    bool readAgain = false;
+    FileDigests first = [&] {
+        WatchedReader watched(std::move(opened.reader));
+        return readAll(watched, &watched, request, batch, tools, &readAgain);
+    }();
+    if (!readAgain || !first.isOk()) {
+        return first;
+    }
+    // Only the change time moved: a second read that sees nothing move and gives the same digests shows that the
+    // first was of one version too.
+    OpenedFile again = openFile(request, batch);
+    FileDigests second = failed(DigestFailure::ChangedWhileRead, WatchedReader::changedWhileReadReason());
+    if (again.reader && again.checkIdentity) {
+        WatchedReader watched(std::move(again.reader));
+        FileDigests reread = readAll(watched, &watched, request, batch, tools);
+        if (!reread.isOk() || reread.digests == first.digests) {
+            second = std::move(reread);
+        }
+    }
+    return second;
 }
 
 } // namespace
 
-FileDigests digestFile(const DigestRequest& request, const BatchContext& batch, WorkerTools& tools)
+FileDigests digestFile(const DigestRequest& request, const BatchContext& batch, WorkerTools& tools,
+                       std::optional<quint64> turn)
 {
     try {
-        return openAndRead(request, batch, tools);
+        return openAndRead(request, batch, tools, turn);
     } catch (const std::exception& error) {
         return failed(DigestFailure::ReadError, unexpectedFailure(error.what()));
     } catch (...) {

@@ -2,6 +2,7 @@
 
 #include "DigestBatch.h"
 #include "SharedRead.h"
+#include "StreamTurns.h"
 
 #include <atomic>
 #include <memory>
@@ -33,8 +34,11 @@ struct BatchContext
     std::atomic<quint64>& bytesDone;
     const std::atomic<std::size_t>& filesWaiting; // files no worker has taken yet
     HelpWanted& helpWanted;
+    StreamTurns* streamTurns = nullptr; // where readings of one stream take turns; none: one file at a time
 };
 
 // One file opened, its identity watched, read once and its digests taken: by this worker alone, or with idle
-// workers helping when the file is large enough to share. Never throws.
-FileDigests digestFile(const DigestRequest& request, const BatchContext& batch, WorkerTools& tools);
+// workers helping when the file is large enough to share. turn: the file's place among the batch's stream turns.
+// Never throws.
+FileDigests digestFile(const DigestRequest& request, const BatchContext& batch, WorkerTools& tools,
+                       std::optional<quint64> turn = std::nullopt);

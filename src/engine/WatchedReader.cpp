@@ -21,7 +21,15 @@ qint64 WatchedReader::read(std::span<std::byte> buffer)
 
 bool WatchedReader::unchangedAtEnd()
 {
-    return stillTheSame();
+    if (!stillTheSame()) {
+        return false;
+    }
+    if (m_onlyChangeTime) {
+        m_changed = true;
+        m_error = changedWhileReadReason();
+        return false;
+    }
+    return true;
 }
 
 bool WatchedReader::stillTheSame()
@@ -31,8 +39,16 @@ bool WatchedReader::stillTheSame()
         m_error = m_inner->errorString();
         return false;
     }
+    FileIdentity sameTime = *now;
+    sameTime.changed = m_inner->identity().changed;
+    if (sameTime == m_inner->identity() && !m_inner->beingWritten()) {
+        // The read goes on: whether its bytes are one version is for a second read to tell.
+        m_onlyChangeTime = m_onlyChangeTime || *now != m_inner->identity();
+        return true;
+    }
     if (*now != m_inner->identity()) {
         m_changed = true;
+        m_onlyChangeTime = false;
         m_error = changedWhileReadReason();
         return false;
     }

@@ -24,6 +24,9 @@ public:
     bool unchangedAtEnd();
     // A look found another version of the file.
     bool changed() const { return m_changed; }
+    // Of what was seen, only the change time moved (a chmod, a link, an extended attribute, or a write whose
+    // modification time was put back): the bytes read may still be one version, which only a second read can tell.
+    bool onlyChangeTimeMoved() const { return m_changed && m_onlyChangeTime; }
     // A look found another program writing to the file.
     bool beingWritten() const override { return m_inner->beingWritten(); }
     quint64 bytesRead() const { return m_bytesRead; }
@@ -38,5 +41,6 @@ private:
     int m_reads = 0;
     quint64 m_bytesRead = 0;
     bool m_changed = false;
+    bool m_onlyChangeTime = false; // so far every look differed from the opening in the change time alone
     QString m_error;
 };

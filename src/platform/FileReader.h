@@ -76,6 +76,9 @@ struct OpenedFile
 qint64 readFully(int descriptor, std::span<std::byte> buffer, QString* error);
 // One read, through interruptions: what the system gave, 0 at the end, -1 on failure.
 qint64 readOnce(int descriptor, std::span<std::byte> buffer, QString* error);
+// Opens for reading with O_NONBLOCK (a FIFO does not hang the opening), waiting as a blocking opening would for
+// another program's write lease to be given up. -1 with errno on failure.
+int openToRead(const char* nativePath);
 
 namespace RegularFile {
 

@@ -99,7 +99,7 @@ OpenedFile open(const QByteArray& nativePath)
 {
     // Opened before it is looked at, which spares every file a walk of its path and leaves no moment in which the
     // path could be swapped. O_NONBLOCK keeps a FIFO from hanging the open; it is waited for below instead.
-    const int descriptor = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int descriptor = openToRead(nativePath.constData());
     if (descriptor < 0) {
         return failure(errno);
     }

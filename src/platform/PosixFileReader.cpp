@@ -114,6 +114,18 @@ std::optional<FileIdentity> settledIdentity(int descriptor, struct statx info, F
     return std::nullopt;
 }
 
+std::optional<FileIdentity> identityNow(int descriptor, QString* error)
+{
+    struct statx info
+    {
+    };
+    if (const int code = statusCall(descriptor, "", &info)) {
+        *error = systemReason(code);
+        return std::nullopt;
+    }
+    return statusOf(info).identity;
+}
+
 class PosixFileReader final : public FileReader
 {
 public:
@@ -126,6 +138,10 @@ public:
 
     qint64 read(std::span<std::byte> buffer) override
     {
+        // Looked at before every block: a writer waits for the lease from its open() until we give it back.
+        if (leaseBroken()) {
+            return -1;
+        }
         // A short read that reaches the size the file had when opened is its end: asking again would cost every
         // small file a call to the system, and a file grown meanwhile shows a new size when looked at after the read.
         std::size_t filled = 0;
@@ -148,6 +164,9 @@ public:
 
     std::optional<FileIdentity> currentIdentity() override
     {
+        if (leaseBroken()) {
+            return std::nullopt;
+        }
         struct statx info
         {
         };
@@ -155,10 +174,11 @@ public:
             m_error = systemReason(code);
             return std::nullopt;
         }
-        // A writer present at the opening was refused then. One that came since shows in the change time where
-        // the file system stamps a shared mapping's writes; elsewhere (tmpfs) a mapping writes unseen, so it is
-        // looked for as long as it has the file open.
-        if (!m_watch.laterWritersMoveTheChangeTime() && m_watch.writers() == WriteWatch::Writers::Present) {
+        // A writer present at the opening was refused then. One that came since broke the lease, where one is held;
+        // otherwise it shows in the change time where the file system stamps a shared mapping's writes; elsewhere
+        // (tmpfs) a mapping writes unseen, so it is looked for as long as it has the file open.
+        if (!m_watch.held() && !m_watch.laterWritersMoveTheChangeTime() &&
+            m_watch.writers() == WriteWatch::Writers::Present) {
             m_error = writerReason();
             m_beingWritten = true;
             return std::nullopt;
@@ -169,6 +189,17 @@ public:
     bool beingWritten() const override { return m_beingWritten; }
 
 private:
+    bool leaseBroken()
+    {
+        if (!m_watch.broken()) {
+            return false;
+        }
+        m_watch.release();
+        m_error = writerReason();
+        m_beingWritten = true;
+        return true;
+    }
+
     int m_descriptor;
     FileIdentity m_identity;
     WriteWatch::Watch m_watch;
@@ -178,33 +209,6 @@ private:
 };
 
 } // namespace
-
-qint64 readOnce(int descriptor, std::span<std::byte> buffer, QString* error)
-{
-    for (;;) {
-        const ssize_t count = ::read(descriptor, buffer.data(), buffer.size());
-        if (count >= 0) {
-            return static_cast<qint64>(count);
-        }
-        if (errno != EINTR) {
-            *error = systemReason(errno);
-            return -1;
-        }
-    }
-}
-
-qint64 readFully(int descriptor, std::span<std::byte> buffer, QString* error)
-{
-    std::size_t filled = 0;
-    while (filled < buffer.size()) {
-        const qint64 count = readOnce(descriptor, buffer.subspan(filled), error);
-        if (count <= 0) {
-            return count < 0 ? -1 : static_cast<qint64>(filled);
-        }
-        filled += static_cast<std::size_t>(count);
-    }
-    return static_cast<qint64>(filled);
-}
 
 namespace RegularFile {
 
@@ -246,21 +250,29 @@ std::optional<OpenedFile> adopt(int descriptor, unsigned* type)
         *type = info.stx_mode & S_IFMT;
         return std::nullopt;
     }
-    const WriteWatch::Watch watch(descriptor, mountOf(info));
+    const FileStatus first = statusOf(info);
+    WriteWatch::Watch watch(descriptor, mountOf(info),
+                            WriteWatch::isOwnOutput(first.identity.device, first.identity.inode));
     // Local file systems read a regular file alike with or without O_NONBLOCK; others are told to block. Of the
     // flags it was opened with, F_SETFL can change O_NONBLOCK alone: no need to read them back first.
     if (!watch.usable()) {
         ::fcntl(descriptor, F_SETFL, 0);
     }
-    if (watch.writers() == WriteWatch::Writers::Present) {
+    if (watch.hold() == WriteWatch::Writers::Present) {
         ::close(descriptor);
         return OpenedFile{nullptr, writerReason(), 0, true, true};
     }
     QString error;
     bool keepsChanging = false;
     bool lookedAgain = false;
+    // With the lease held, no program can have the file open for writing until it breaks: the file is as it is
+    // now until the end of the read, and nothing need be waited out. A write that ended between the first look and
+    // the lease may share the tick of the change time then seen, so the identity is taken again after the lease.
     const std::optional<FileIdentity> identity =
-        settledIdentity(descriptor, info, looked, &error, &keepsChanging, &lookedAgain);
+        !watch.held() ? settledIdentity(descriptor, info, looked, &error, &keepsChanging, &lookedAgain)
+        : WriteWatch::settlingTime(first.identity.changed, looked) == std::chrono::nanoseconds::zero()
+            ? std::optional(first.identity)
+            : identityNow(descriptor, &error);
     if (!identity) {
         ::close(descriptor);
         return OpenedFile{nullptr, error, 0, true, keepsChanging};
@@ -268,7 +280,7 @@ std::optional<OpenedFile> adopt(int descriptor, unsigned* type)
     // A write stamps the change time when it begins, not as it copies: a writer that came while we waited may have
     // stamped before the identity was taken and still be copying. Writers are looked for after the identity that
     // stands, so that any later one moves the change time.
-    if (lookedAgain && watch.writers() == WriteWatch::Writers::Present) {
+    if (!watch.held() && lookedAgain && watch.writers() == WriteWatch::Writers::Present) {
         ::close(descriptor);
         return OpenedFile{nullptr, writerReason(), 0, true, true};
     }
@@ -288,7 +300,7 @@ OpenedFile open(const QByteArray& nativePath)
         return {nullptr, error, code};
     }
     // O_NONBLOCK: should the path have been swapped for a FIFO since the check, open() must not hang on it.
-    const int descriptor = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int descriptor = openToRead(nativePath.constData());
     if (descriptor < 0) {
         code = errno;
         return {nullptr, systemReason(code), code};
@@ -299,26 +311,6 @@ OpenedFile open(const QByteArray& nativePath)
     }
     ::close(descriptor);
     return {nullptr, refusalFor(type), S_ISDIR(type) ? EISDIR : 0};
-}
-
-bool isFolder(const QByteArray& nativePath)
-{
-    struct statx info
-    {
-    };
-    return !nativePath.isEmpty() && statusCall(AT_FDCWD, nativePath.constData(), &info) == 0 && S_ISDIR(info.stx_mode);
-}
-
-bool namesNothing(const QByteArray& nativePath)
-{
-    struct statx info
-    {
-    };
-    if (nativePath.isEmpty()) {
-        return true;
-    }
-    const int code = statusCall(AT_FDCWD, nativePath.constData(), &info);
-    return code == ENOENT || code == ENOTDIR;
 }
 
 } // namespace RegularFile

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <sys/stat.h>
 #include <sys/vfs.h>
 
 namespace WriteWatch {
@@ -88,8 +89,34 @@ Writers writersOf(int descriptor)
     return Watch(descriptor).writers();
 }
 
-Watch::Watch(int descriptor, std::optional<Mount> mount) : m_descriptor(descriptor)
+namespace {
+
+// Set once at the program's start, before any thread of ours reads it.
+std::optional<std::pair<quint64, quint64>> g_ownOutput;
+
+} // namespace
+
+void discountOwnOutput(int descriptor)
 {
+    struct stat info
+    {
+    };
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags >= 0 && (flags & O_ACCMODE) != O_RDONLY && ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode)) {
+        g_ownOutput.emplace(static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino));
+    }
+}
+
+bool isOwnOutput(quint64 device, quint64 inode)
+{
+    return g_ownOutput && g_ownOutput->first == device && g_ownOutput->second == inode;
+}
+
+Watch::Watch(int descriptor, std::optional<Mount> mount, bool ownOutput) : m_descriptor(descriptor)
+{
+    if (ownOutput) {
+        return;
+    }
     const long type = fileSystemType(descriptor, mount);
     // A writer opening the file in the moment the lease is held breaks it, and the kernel signals us: with SIGURG,
     // whose default is to be ignored, instead of SIGIO, whose default ends the process. A process that ignores
@@ -109,6 +136,33 @@ Writers Watch::writers() const
     }
     // EACCES: not the owner and no CAP_LEASE; EINVAL: leases are turned off.
     return errno == EAGAIN ? Writers::Present : Writers::Unknown;
+}
+
+Writers Watch::hold()
+{
+    if (!m_usable) {
+        return Writers::Unknown;
+    }
+    if (::fcntl(m_descriptor, F_SETLEASE, F_RDLCK) == 0) {
+        m_held = true;
+        return Writers::None;
+    }
+    return errno == EAGAIN ? Writers::Present : Writers::Unknown;
+}
+
+bool Watch::broken()
+{
+    // While a writer breaks it, the lease reads as what it is to become (unlocked); once the break time is out, it
+    // is gone. Either way no longer a read lease.
+    return m_held && ::fcntl(m_descriptor, F_GETLEASE) != F_RDLCK;
+}
+
+void Watch::release()
+{
+    if (m_held) {
+        ::fcntl(m_descriptor, F_SETLEASE, F_UNLCK);
+        m_held = false;
+    }
 }
 
 std::chrono::nanoseconds settlingTime(const FileTime& changed, const FileTime& now)

@@ -37,8 +37,19 @@ struct Mount
 class Watch
 {
 public:
-    explicit Watch(int descriptor, std::optional<Mount> mount = std::nullopt);
+    // ownOutput: the file is one this program writes to itself (its standard output redirected there): its leases
+    // would be refused for our own writing, so it is read as it stands, as if no lease could be had.
+    explicit Watch(int descriptor, std::optional<Mount> mount = std::nullopt, bool ownOutput = false);
+    // Asks and lets go at once: holds nothing and blocks nobody.
     Writers writers() const;
+    // Asks and, when there is no writer, keeps the read lease: until it is given back, a program that opens the file
+    // for writing (or truncates it) breaks it and waits. None means the lease is now held.
+    Writers hold();
+    bool held() const { return m_held; }
+    // The lease held is being broken by a writer, or is gone: the read must end, and the lease is given back at once
+    // so that the writer waits no longer.
+    bool broken();
+    void release();
     // Whether the file lies on a file system of this computer whose leases see every writer.
     bool usable() const { return m_usable; }
     // Whether a writer that arrives once the file is open shows in its change time, through a shared mapping too:
@@ -49,7 +60,13 @@ private:
     int m_descriptor;
     bool m_usable = false;
     bool m_laterWritersStamped = false;
+    bool m_held = false;
 };
+
+// Tells every later Watch that the regular file open for writing on this descriptor of ours (standard output sent
+// to a file) is our own doing. For a program's start, before any file is watched.
+void discountOwnOutput(int descriptor);
+bool isOwnOutput(quint64 device, quint64 inode);
 
 // How long to wait before reading so that any later change of the file gets a change time other than `changed`.
 // A file system with coarse time stamps gives every change within one tick the same change time; once the tick of

@@ -59,12 +59,18 @@ Side openSide(const FileOpener& opener, const QByteArray& path)
     return side;
 }
 
+DigestFailure readFailure(const WatchedReader& reader)
+{
+    return reader.changed()        ? DigestFailure::ChangedWhileRead
+           : reader.beingWritten() ? DigestFailure::BeingWritten
+                                   : DigestFailure::ReadError;
+}
+
 // The last look at a file after its part of the comparison: a change anywhere makes the answer worthless.
 void lookAgain(Side& side)
 {
     if (side.failure == DigestFailure::None && !side.reader->unchangedAtEnd()) {
-        fail(side, side.reader->changed() ? DigestFailure::ChangedWhileRead : DigestFailure::ReadError,
-             side.reader->errorString());
+        fail(side, readFailure(*side.reader), side.reader->errorString());
     }
 }
 
@@ -114,9 +120,7 @@ void compareJob(CheckRun& run, const QByteArray& first, const QByteArray& second
             for (int i = 0; i < 2; ++i) {
                 counts[i] = fill(*sides[i].reader, blocks[i]);
                 if (counts[i] < 0) {
-                    fail(sides[i],
-                         sides[i].reader->changed() ? DigestFailure::ChangedWhileRead : DigestFailure::ReadError,
-                         sides[i].reader->errorString());
+                    fail(sides[i], readFailure(*sides[i].reader), sides[i].reader->errorString());
                 }
             }
             if (counts[0] < 0 || counts[1] < 0) {

@@ -222,9 +222,14 @@ time.sleep(3600)' "$given" >"$dir/writer.out" &
     wait_until "$patience" grep -qx mapped "$dir/writer.out" || fail "the file was not mapped for writing"
 }
 make_deleted_mid_read() { place deleted && held_file gone && during_read="rm -f '$given'"; }
-make_truncated_mid_read() { place truncated && held_file cut && during_read="truncate -s 4096 '$given'"; }
+# The reader holds a read lease on the file: an opening for writing waits until the read ends at its next block and
+# gives the lease back (truncate opens without waiting, so it asks again), hence in the background.
+make_truncated_mid_read() {
+    place truncated && held_file cut &&
+        during_read="(for _ in \$(seq 200); do truncate -s 4096 '$given' 2>/dev/null && break; sleep 0.05; done) &"
+}
 make_growing_mid_read() {
-    place growing && held_file grows && during_read="head -c $((1 << 20)) /dev/urandom >>'$given'"
+    place growing && held_file grows && during_read="head -c $((1 << 20)) /dev/urandom >>'$given' &"
 }
 
 # What each case must come to, on the command line and by a drop:
@@ -261,8 +266,8 @@ spelled_byte         self          digests
 long_path            self          digests-or-refused File name too long
 mapped_for_writing   self          refused Another program has the file open for writing, so it can change while it is being read.
 deleted_mid_read     self          changed-or-digests
-truncated_mid_read   self          changed
-growing_mid_read     self          changed
+truncated_mid_read   self          refused Another program has the file open for writing, so it can change while it is being read.
+growing_mid_read     self          refused Another program has the file open for writing, so it can change while it is being read.
 TABLE
 )
 

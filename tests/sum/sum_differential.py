@@ -348,6 +348,30 @@ def cases(work):
             check(f"closed pipe, SIGPIPE {'ignored' if ignore else 'default'} {args[2:5]}", results[0] == results[1],
                   repr(results))
 
+    # ---- our own output file among the files read: read as it stands, never blamed on another program ----
+    own = os.path.join(work, "own-output")
+    os.mkdir(own)
+    write(own, "a", b"first\n")
+    write(own, "b", b"second\n" * 5000)
+    results = []
+    for program in (KESWIN, GNU):
+        for _ in range(2):  # the second time the list is there, emptied by the shell, and read
+            done = subprocess.run(["sh", "-c", f'"$0" -a sha256 SHA256SUMS a b > SHA256SUMS', program], cwd=own,
+                                  stderr=subprocess.PIPE, timeout=60)
+        with open(os.path.join(own, "SHA256SUMS"), "rb") as listed:
+            results.append((listed.read(), normalised(done.stderr, program), done.returncode))
+    check("own output among the files read", results[0] == results[1], repr(results))
+
+    # ---- the same non-regular file named twice: read one after the other, in order ----
+    piped = b"piped data\n" * 20000
+    for args in (["-", "/dev/stdin"], ["/dev/stdin", "-"], ["-", "/proc/self/fd/0", "-"], ["-", "-"]):
+        same(f"standard input named twice: {' '.join(args)}", ["-a", "md5"] + args, work, stdin=piped)
+    write(work, "sa", b"between\n")
+    stdin_list = (hashlib.md5(piped).hexdigest() + "  /dev/stdin\n" + hashlib.md5(b"between\n").hexdigest() +
+                  "  sa\n" + hashlib.md5(b"").hexdigest() + "  /dev/stdin\n").encode()
+    write(work, "stdin.md5", stdin_list)
+    same("check list naming standard input twice", ["-a", "md5", "-c", "stdin.md5"], work, stdin=piped)
+
     # ---- a FIFO is read ----
     fifo = os.path.join(work, "fifo")
     os.mkfifo(fifo)
@@ -394,6 +418,43 @@ def cases(work):
                 check(f"streamed {args} SIGPIPE {'ignored' if ignore else 'default'}"
                       f"{', reader gone after line 1' if close else ''}",
                       results[0] == results[1] and results[1][0], f"ours {results[0]!r}\n    theirs {results[1]!r}")
+
+    # A FIFO named twice is opened twice, one after the other: each opening waits for a writer of its own. The
+    # writer gives the first reader time to see its end before it opens the FIFO again.
+    rounds = [b"first writer\n" * 3000, b"second writer\n" * 3000]
+
+    def two_writers():
+        # Gives up on a reader that never comes, so that a program reading the FIFO once cannot hang the test.
+        for data in rounds:
+            deadline = time.monotonic() + 20
+            while True:
+                try:
+                    descriptor = os.open(fifo, os.O_WRONLY | os.O_NONBLOCK)
+                    break
+                except OSError:
+                    if time.monotonic() > deadline:
+                        return
+                    time.sleep(0.01)
+            os.set_blocking(descriptor, True)
+            try:
+                os.write(descriptor, data)
+            except OSError:
+                pass
+            os.close(descriptor)
+            time.sleep(0.5)
+
+    write(work, "fa", b"between\n")
+    fifo_list = (hashlib.md5(rounds[0]).hexdigest() + "  fifo\n" + hashlib.md5(b"between\n").hexdigest() +
+                 "  fa\n" + hashlib.md5(rounds[1]).hexdigest() + "  fifo\n").encode()
+    write(work, "fifo.md5", fifo_list)
+    for args in (["fifo", "fifo"], ["-c", "fifo.md5"]):
+        outputs = []
+        for program in (KESWIN, GNU):
+            writer = threading.Thread(target=two_writers)
+            writer.start()
+            outputs.append(run(program, ["-a", "md5"] + args, work))
+            writer.join()
+        check(f"FIFO named twice: {' '.join(args)}", outputs[0] == outputs[1], repr(outputs))
 
     # ---- --progress: one line rewritten in place on a terminal, then cleared; nothing when not a terminal ----
     def slow_writer():
