@@ -147,8 +147,10 @@ VerifyCounts verifyList(ChecksumListReader& reader, DigestSource& source, Verify
     };
 
     while ((more || !pending.empty()) && !observer.stopRequested()) {
-        // Read ahead until the window is full; malformed lines queue behind the entries before them.
-        while (more && inFlight < window && pending.size() < window * 4) {
+        // Read ahead until the window is full, in bursts from half a window: the workers are then woken once for
+        // many small files rather than for each. Malformed lines queue behind the entries before them.
+        const bool burst = inFlight <= window / 2;
+        while (burst && more && inFlight < window && pending.size() < window * 4) {
             std::optional<ListLine> line = reader.next();
             if (!line) {
                 more = false;

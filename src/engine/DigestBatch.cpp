@@ -22,6 +22,9 @@ struct Entry
     bool done = false;
 };
 
+// Files given that wake an idle worker before the taker asks for a result.
+constexpr std::size_t kFilesGathered = 16;
+
 std::thread startRealThread(std::function<void()> work)
 {
     return std::thread(std::move(work));
@@ -55,6 +58,7 @@ struct DigestBatch::State final : HelpWanted
     std::vector<std::shared_ptr<SharedRead>> helpable;
     bool stopping = false;
     int liveWorkers = 0;
+    int idleWorkers = 0; // waiting for work
     bool takerWaiting = false;
     bool readingStandardInput = false; // one reading at a time, each from where the last one stopped
     std::vector<std::thread> threads;
@@ -157,7 +161,9 @@ void DigestBatch::State::work()
                 lock.lock();
                 continue;
             }
+            ++idleWorkers;
             workArrived.wait(lock);
+            --idleWorkers;
         }
     } catch (...) {
         // Out of memory for the worker's blocks: the others, or the caller's thread, carry on with the files.
@@ -204,14 +210,22 @@ void DigestBatch::submit(DigestRequest request)
     auto entry = std::make_shared<Entry>();
     entry->request = std::move(request);
     entry->turn = m_state->streamTurns.add();
+    bool wake = false;
     {
         std::lock_guard lock(m_state->mutex);
         m_state->submitted.push_back(entry);
         m_state->standardInputsNotTaken += entry->request.fromStandardInput ? 1 : 0;
         m_state->waiting.push_back(std::move(entry));
         m_state->filesWaiting.store(m_state->waiting.size(), std::memory_order_relaxed);
+        // An idle worker is woken for a file given alone, when files have gathered, or by takeNext(). Woken for each
+        // of many small files, it would finish one before the next is given and sleep again: two switches between
+        // threads for every file.
+        wake =
+            m_state->idleWorkers > 0 && (m_state->submitted.size() == 1 || m_state->waiting.size() >= kFilesGathered);
     }
-    m_state->workArrived.notify_one();
+    if (wake) {
+        m_state->workArrived.notify_one();
+    }
 }
 
 std::size_t DigestBatch::pending() const
@@ -230,6 +244,14 @@ FileDigests DigestBatch::takeNext()
     }
     std::unique_lock lock(state.mutex);
     const std::shared_ptr<Entry> entry = state.submitted.front();
+    if (!entry->done && !state.waiting.empty() && state.idleWorkers > 0) {
+        state.workArrived.notify_all(); // files left to gather by submit() are wanted now
+    }
+    if (!entry->done && state.options.beforeWaiting) {
+        lock.unlock(); // the caller's output may be slow to leave: the workers go on meanwhile
+        state.options.beforeWaiting();
+        lock.lock();
+    }
     for (;;) {
         state.takerWaiting = true;
         state.resultReady.wait(lock, [&] { return entry->done || (!entry->started && state.liveWorkers == 0); });

@@ -45,6 +45,10 @@ struct DigestBatchOptions
     // analysis passes its job's); both must outlive the batch.
     const std::atomic<bool>* cancelledBy = nullptr;
     std::atomic<quint64>* bytesDoneTo = nullptr;
+    // Called on the taker's thread when takeNext() is about to wait for a file not yet done: a command line's
+    // buffered lines leave then, so that each file's lines are out before a slower file is awaited, while files
+    // that come fast share one write.
+    std::function<void()> beforeWaiting;
     // Seams for what tests cannot make happen on demand; empty means the real thing.
     std::function<OpenedFile(const QByteArray& nativePath)> opener;
     HasherFactory createHasher;
@@ -56,7 +60,8 @@ struct DigestBatchOptions
 // leave cores idle. Results are taken in the order the files were submitted.
 //
 // Used from one thread: submit() never blocks; the caller keeps pending() bounded (a few per worker) and calls
-// takeNext() to receive the oldest result, blocking until it is ready.
+// takeNext() to receive the oldest result, blocking until it is ready. A file given while others await their taker
+// may wait for the next takeNext() before its work starts, unless files have gathered.
 class DigestBatch
 {
 public:

@@ -111,6 +111,7 @@ bool checkOneList(const SumOptions& options, DigestSource& source, const QByteAr
     PrintingObserver observer(options, listName);
     VerifyOptions verifyOptions;
     verifyOptions.ignoreMissing = options.ignoreMissing;
+    verifyOptions.window = 128; // as when making sums: every lane busy on small files, in bursts of 64
     if (!options.algorithmGiven) {
         // A two-space line's length may fit several algorithms (128 digits: SHA-512, SHA3-512, BLAKE2b): each is
         // computed in the one read, and the entry is good when any of them matches.

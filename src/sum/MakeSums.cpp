@@ -52,7 +52,9 @@ bool makeSums(const SumOptions& options, DigestBatch& batch)
     std::deque<QByteArray> waiting;
     QByteArray lines;
     while (next < files.size() || !waiting.empty()) {
-        while (next < files.size() && waiting.size() < kWindow) {
+        // Asked for in bursts from half the window, so that the workers are woken once for many small files.
+        const bool burst = waiting.size() <= kWindow / 2;
+        while (burst && next < files.size() && waiting.size() < kWindow) {
             const QByteArray& file = files[next++];
             batch.submit({file, wanted, file == "-"});
             waiting.push_back(file);

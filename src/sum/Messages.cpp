@@ -51,7 +51,7 @@ const QByteArray& programName()
 
 void printRaw(const QByteArray& text)
 {
-    StandardOutput::drain(); // what came before on standard output goes first, as with the GNU tools
+    StandardOutput::flush(); // what came before on standard output goes first, as with the GNU tools
     const std::lock_guard lock(g_terminalMutex);
     clearProgressLocked();
     std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);

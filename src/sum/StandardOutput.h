@@ -2,16 +2,15 @@
 
 #include <QByteArray>
 
-// Standard output through the C library's buffer. A failed write (a full disk, a closed pipe) is remembered, so that
-// the program ends with an error instead of a silent success.
+// Standard output through the C library's buffer. Lines leave when the program is about to wait for a file (see
+// DigestBatchOptions::beforeWaiting), before any message on standard error and at exit: a reader sees each file's
+// lines by the time a slower file is awaited, an interrupted run keeps them, and a pipe closed by its reader ends the
+// run at the next write (SIGPIPE), as with the GNU tools, while files that come fast share one write. A failed write
+// (a full disk, a closed pipe with SIGPIPE ignored) is remembered, so that the program ends with an error instead of
+// a silent success.
 namespace StandardOutput {
-// Hands over one group of whole lines (a file's lines, a verdict) to be sent at once, as the GNU tools send them:
-// a reader sees each file's lines when the file is done, an interrupted run keeps them, and a pipe closed by its
-// reader ends the run at the next file (SIGPIPE) rather than at exit. Groups that come faster than they can be
-// written leave together, in one write.
+// Adds one group of whole lines (a file's lines, a verdict).
 void write(const QByteArray& bytes);
-// Waits until everything written has been given to the system (before a message on standard error).
-void drain();
 // Sends what is buffered; false once any write has failed.
 bool flush();
 bool failed();

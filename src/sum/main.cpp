@@ -64,6 +64,7 @@ int main(int argc, char** argv)
         const SumOptions& options = parsed.options;
         DigestBatchOptions batchOptions;
         batchOptions.readAnyFile = true;
+        batchOptions.beforeWaiting = [] { StandardOutput::flush(); };
         DigestBatch batch(batchOptions);
         std::unique_ptr<Progress> progress;
         if (options.progress && ::isatty(STDERR_FILENO)) {
