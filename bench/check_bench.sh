@@ -28,13 +28,8 @@ while (($#)); do
     *) echo "usage: $0 [--tool PROGRAM] [--rounds N] [--only f,g,h,i,j] [--boost]" >&2; exit 2 ;;
     esac
 done
-if ((boost)); then
-    [[ $(id -u) == 0 ]] || { echo "--boost needs root" >&2; exit 2; }
-    if [[ -z ${SUM_BENCH_BOOSTED:-} ]]; then
-        SUM_BENCH_BOOSTED=1 exec setsid --wait bash "$0" "${arguments[@]}" </dev/null
-    fi
-    echo -20 >"/proc/$$/autogroup"
-fi
+source "$root/bench/lib.sh"
+((boost)) && boost_scheduling "$0" "${arguments[@]}"
 if [[ -z $tool ]]; then
     tool="$root/build-test/src/sum/keswin-sum"
     [[ -x $tool ]] || tool="$root/build/src/sum/keswin-sum"
@@ -49,7 +44,6 @@ wants() { [[ ",$only," == *",$1,"* ]]; }
 work=$(mktemp -d /var/tmp/check-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 touch "$work/peaks"
-source "$root/bench/lib.sh"
 
 # Files of SIZE random bytes named f00000... in FOLDER.
 make_files() {

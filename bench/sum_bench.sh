@@ -36,13 +36,8 @@ while (($#)); do
         exit 2 ;;
     esac
 done
-if ((boost)); then
-    [[ $(id -u) == 0 ]] || { echo "--boost needs root" >&2; exit 2; }
-    if [[ -z ${SUM_BENCH_BOOSTED:-} ]]; then
-        SUM_BENCH_BOOSTED=1 exec setsid --wait bash "$0" "${arguments[@]}" </dev/null
-    fi
-    echo -20 >"/proc/$$/autogroup"
-fi
+source "$root/bench/lib.sh"
+((boost)) && boost_scheduling "$0" "${arguments[@]}"
 [[ -x $tool ]] || { echo "no program at $tool: build it first" >&2; exit 2; }
 tool=$(realpath "$tool")
 for needed in md5sum sha1sum sha256sum openssl rhash /usr/bin/time; do
@@ -53,8 +48,6 @@ wants() { [[ ",$only," == *",$1,"* ]]; }
 work=$(mktemp -d /tmp/sum-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 touch "$work/peaks"
-
-source "$root/bench/lib.sh"
 
 echo "sum benchmark: $(nproc) cores, load average $(load) at the start; program: $tool"
 ((boost)) && echo "boosted: own scheduling group, $(cat "/proc/$$/autogroup")"

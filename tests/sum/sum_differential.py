@@ -456,6 +456,20 @@ def cases(work):
             writer.join()
         check(f"FIFO named twice: {' '.join(args)}", outputs[0] == outputs[1], repr(outputs))
 
+    def read_terminal(master, wait):
+        """Everything shown on a pseudo-terminal, then closes it; without wait, only what is there already."""
+        shown = b""
+        while wait or select.select([master], [], [], 0)[0]:
+            try:
+                chunk = os.read(master, 65536)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        os.close(master)
+        return shown
+
     # ---- --progress: one line rewritten in place on a terminal, then cleared; nothing when not a terminal ----
     def slow_writer():
         with open(fifo, "wb") as f:
@@ -472,16 +486,7 @@ def cases(work):
                               stderr=follower, timeout=60)
         writer.join()
         os.close(follower)
-        shown = b""
-        while True:
-            try:
-                chunk = os.read(master, 65536)
-            except OSError:
-                break
-            if not chunk:
-                break
-            shown += chunk
-        os.close(master)
+        shown = read_terminal(master, wait=True)
         expected = (b"MD5 (fifo) = " + hashlib.md5(b"x" * 65536 * 12).hexdigest().encode() + b"\n", 0)
         check(f"progress, {'a terminal' if on_terminal else 'a pipe'}: output unchanged",
               (done.stdout, done.returncode) == expected, repr((done.stdout, done.returncode)))
@@ -505,17 +510,7 @@ def cases(work):
             outcome = ("hung", None)
         writer.join(5)
         os.close(follower)
-        shown = b""
-        while select.select([master], [], [], 0)[0]:
-            try:
-                chunk = os.read(master, 65536)
-            except OSError:
-                break
-            if not chunk:
-                break
-            shown += chunk
-        os.close(master)
-        return outcome, shown
+        return outcome, read_terminal(master, wait=False)
 
     def quick_list():  # as `echo LINE > fifo` writes it: at once, then gone
         try:
