@@ -252,7 +252,7 @@ std::optional<OpenedFile> adopt(int descriptor, unsigned* type)
     }
     const FileStatus first = statusOf(info);
     WriteWatch::Watch watch(descriptor, mountOf(info),
-                            WriteWatch::isOwnOutput(first.identity.device, first.identity.inode));
+                            WriteWatch::isOwnWriter(first.identity.device, first.identity.inode));
     // Local file systems read a regular file alike with or without O_NONBLOCK; others are told to block. Of the
     // flags it was opened with, F_SETFL can change O_NONBLOCK alone: no need to read them back first.
     if (!watch.usable()) {

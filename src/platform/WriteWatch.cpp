@@ -4,11 +4,15 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
+#include <unistd.h>
+#include <vector>
 
 namespace WriteWatch {
 
@@ -91,25 +95,44 @@ Writers writersOf(int descriptor)
 
 namespace {
 
-// Set once at the program's start, before any thread of ours reads it.
-std::optional<std::pair<quint64, quint64>> g_ownOutput;
+// The regular files our descriptors have open for writing, looked at once, when the first file is watched (on a
+// worker: fstat may wait on a network file system).
+std::vector<std::pair<quint64, quint64>> ownWriters()
+{
+    std::vector<std::pair<quint64, quint64>> found;
+    // The descriptors open now; without /proc, the three standard ones.
+    std::vector<int> descriptors;
+    if (DIR* folder = ::opendir("/proc/self/fd")) {
+        const int own = ::dirfd(folder);
+        while (const dirent* entry = ::readdir(folder)) {
+            char* end = nullptr;
+            const long number = std::strtol(entry->d_name, &end, 10);
+            if (end != entry->d_name && *end == '\0' && number != own) {
+                descriptors.push_back(static_cast<int>(number));
+            }
+        }
+        ::closedir(folder);
+    } else {
+        descriptors = {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO};
+    }
+    for (const int descriptor : descriptors) {
+        struct stat info
+        {
+        };
+        const int flags = ::fcntl(descriptor, F_GETFL);
+        if (flags >= 0 && (flags & O_ACCMODE) != O_RDONLY && ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode)) {
+            found.emplace_back(static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino));
+        }
+    }
+    return found;
+}
 
 } // namespace
 
-void discountOwnOutput(int descriptor)
+bool isOwnWriter(quint64 device, quint64 inode)
 {
-    struct stat info
-    {
-    };
-    const int flags = ::fcntl(descriptor, F_GETFL);
-    if (flags >= 0 && (flags & O_ACCMODE) != O_RDONLY && ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode)) {
-        g_ownOutput.emplace(static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino));
-    }
-}
-
-bool isOwnOutput(quint64 device, quint64 inode)
-{
-    return g_ownOutput && g_ownOutput->first == device && g_ownOutput->second == inode;
+    static const std::vector<std::pair<quint64, quint64>> writers = ownWriters();
+    return std::find(writers.begin(), writers.end(), std::pair{device, inode}) != writers.end();
 }
 
 Watch::Watch(int descriptor, std::optional<Mount> mount, bool ownOutput) : m_descriptor(descriptor)

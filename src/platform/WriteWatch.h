@@ -37,8 +37,8 @@ struct Mount
 class Watch
 {
 public:
-    // ownOutput: the file is one this program writes to itself (its standard output redirected there): its leases
-    // would be refused for our own writing, so it is read as it stands, as if no lease could be had.
+    // ownOutput: the file is one this program writes to itself (see isOwnWriter): its leases would be refused for
+    // our own writing, so it is read as it stands, as if no lease could be had.
     explicit Watch(int descriptor, std::optional<Mount> mount = std::nullopt, bool ownOutput = false);
     // Asks and lets go at once: holds nothing and blocks nobody.
     Writers writers() const;
@@ -63,10 +63,10 @@ private:
     bool m_held = false;
 };
 
-// Tells every later Watch that the regular file open for writing on this descriptor of ours (standard output sent
-// to a file) is our own doing. For a program's start, before any file is watched.
-void discountOwnOutput(int descriptor);
-bool isOwnOutput(quint64 device, quint64 inode);
+// Whether the file is one this program has open for writing on a descriptor it had when the first file was watched
+// (standard output or error sent to a file, a descriptor a shell left open with 3>>file): that writer is us, not
+// another program.
+bool isOwnWriter(quint64 device, quint64 inode);
 
 // How long to wait before reading so that any later change of the file gets a change time other than `changed`.
 // A file system with coarse time stamps gives every change within one tick the same change time; once the tick of

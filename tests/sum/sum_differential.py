@@ -361,6 +361,17 @@ def cases(work):
         with open(os.path.join(own, "SHA256SUMS"), "rb") as listed:
             results.append((listed.read(), normalised(done.stderr, program), done.returncode))
     check("own output among the files read", results[0] == results[1], repr(results))
+    # Standard error, or a descriptor the shell leaves open for writing, sent to a file that is also read: ours
+    # too, read as it stands. Messages land in the file read, so only its line's name and the status are compared.
+    for redirect, name in (("2> ERRS", "ERRS"), ("3>> a", "a")):
+        results = []
+        for program in (KESWIN, GNU):
+            write(own, "ERRS", b"")
+            done = subprocess.run(["sh", "-c", f'"$0" -a md5 --untagged a {name} gone {redirect}', program],
+                                  cwd=own, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+            names = [line.split(b"  ", 1)[-1] for line in done.stdout.splitlines()]
+            results.append((names, done.returncode))
+        check(f"own writer among the files read: {redirect}", results[0] == results[1], repr(results))
 
     # ---- the same non-regular file named twice: read one after the other, in order ----
     piped = b"piped data\n" * 20000
