@@ -24,6 +24,7 @@ private slots:
     void aDialogGoneQuietIsKilledAndReported_data();
     void aDialogGoneQuietIsKilledAndReported();
     void noAnswerToAnOwnerThatWent();
+    void browseDuringAFailureReportOpensNothing();
     // Last: it has the application quit.
     void theDialogGoesWhenTheApplicationQuits();
 
@@ -224,6 +225,29 @@ void TestProcessFileDialog::aDialogGoneQuietIsKilledAndReported()
     // And the next Browse opens a dialog again.
     dialog->chooseFile(&owner, QStringLiteral("Pick"), [&](const FileChoice& choice) { answer = choice; });
     QTRY_VERIFY(contentOf(pidFile) != pid);
+}
+
+// A Browse click queued while a stalled dialog's failure is being reported (a message box runs its own event loop)
+// opens no dialog of its own: the report's answer stays the last, and the next Browse after it opens the next dialog.
+void TestProcessFileDialog::browseDuringAFailureReportOpensNothing()
+{
+    const QString started = m_folder.filePath(QStringLiteral("started"));
+    QFile::remove(started);
+    const auto dialog = scriptDialog(QStringLiteral("echo $$ >>'%1'; kill -STOP $$").arg(started), kShortLimit);
+    QWidget owner;
+    bool reported = false;
+    bool answeredDuringReport = false;
+    dialog->chooseFile(&owner, QStringLiteral("Pick"), [&](const FileChoice& choice) {
+        QVERIFY(!choice.failure.isEmpty());
+        dialog->chooseFile(&owner, QStringLiteral("Pick"), [&](const FileChoice&) { answeredDuringReport = true; });
+        reported = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(reported, 30'000);
+    std::optional<FileChoice> next;
+    dialog->chooseFile(&owner, QStringLiteral("Pick"), [&](const FileChoice& choice) { next = choice; });
+    QTRY_COMPARE(contentOf(started).count('\n'), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(next.has_value(), 30'000);
+    QVERIFY(!answeredDuringReport);
 }
 
 void TestProcessFileDialog::noAnswerToAnOwnerThatWent()

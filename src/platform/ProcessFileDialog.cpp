@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QProcess>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QWidget>
 #include <set>
@@ -95,6 +96,9 @@ ProcessFileDialog::~ProcessFileDialog()
 void ProcessFileDialog::chooseFile(QWidget* owner, const QString& title, Answer answer)
 {
     // One dialog at a time, as with a modal one; it is kept above its window, and brought back when asked again.
+    if (m_answering) {
+        return;
+    }
     if (m_open) {
         if (m_open->state() == QProcess::Running) {
             raiseWindowsOfProcess(m_open->processId());
@@ -173,7 +177,7 @@ void ProcessFileDialog::takeAnswer(QProcess* process)
         choice.failure = failureOf(*process);
     }
     end(process);
-    std::exchange(m_answer, {})(choice);
+    answerWith(choice);
 }
 
 // Quiet for the whole limit: stuck, or stopped. Its windows go from the screen and it is killed, without a wait.
@@ -188,7 +192,13 @@ void ProcessFileDialog::giveUp(QProcess* process)
     if (std::exchange(m_stalledLastTime, true)) {
         m_lastFolder.clear();
     }
-    std::exchange(m_answer, {})(FileChoice{QUrl(), stalledText()});
+    answerWith(FileChoice{QUrl(), stalledText()});
+}
+
+void ProcessFileDialog::answerWith(const FileChoice& choice)
+{
+    const QScopedValueRollback answering(m_answering, true);
+    std::exchange(m_answer, {})(choice);
 }
 
 void ProcessFileDialog::end(QProcess* process)

@@ -32,6 +32,7 @@ private:
     void takeAnswer(QProcess* process);
     void giveUp(QProcess* process);
     void end(QProcess* process);
+    void answerWith(const FileChoice& choice);
 
     QString m_program;
     QStringList m_arguments;
@@ -43,6 +44,9 @@ private:
     // Where the last dialog was when it closed: the next one opens there, as one dialog shown again would.
     QByteArray m_lastFolder;
     bool m_stalledLastTime = false;
+    // While an answer is given: a message box it shows runs its own event loop, in which a queued Browse must open
+    // nothing.
+    bool m_answering = false;
     // Holds the connections to the application, which ends the open dialog as it quits.
     std::unique_ptr<QObject> m_context;
 };
