@@ -75,6 +75,9 @@ void TestSettingsFile::writeKeepsEveryOtherByte_data()
     QTest::newRow("the group twice: the last line of the key is the one")
         << QByteArray("[Checkup]\nSite=a\n[X]\n[Checkup]\nSite=b\n")
         << QByteArray("[Checkup]\nSite=a\n[X]\n[Checkup]\nSite=2026-12-07T09:30:00\n") << "b";
+    QTest::newRow("a byte order mark before the first header, as some editors save")
+        << QByteArray("\xef\xbb\xbf[Checkup]\nSite=2020-01-01T00:00:00\n")
+        << QByteArray("\xef\xbb\xbf[Checkup]\nSite=2026-12-07T09:30:00\n") << "2020-01-01T00:00:00";
     QTest::newRow("a quoted value as another writer left it")
         << QByteArray("[Checkup]\nSite=\"  a \\\"b\\\" \"\n") << QByteArray("[Checkup]\nSite=2026-12-07T09:30:00\n")
         << "  a \"b\" ";

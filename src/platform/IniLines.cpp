@@ -14,7 +14,9 @@ struct Line
 QList<Line> linesOf(const QByteArray& file)
 {
     QList<Line> lines;
-    for (qsizetype at = 0; at < file.size();) {
+    // A byte order mark, as some editors save, stays where it is and out of the first line's text.
+    const qsizetype first = file.startsWith("\xef\xbb\xbf") ? 3 : 0;
+    for (qsizetype at = first; at < file.size();) {
         const qsizetype feed = file.indexOf('\n', at);
         Line line{at, feed < 0 ? file.size() : feed, feed < 0 ? file.size() : feed + 1};
         if (line.end > at && file[line.end - 1] == '\r') {
