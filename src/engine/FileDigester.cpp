@@ -202,7 +202,7 @@ OpenedFile openFile(const DigestRequest& request, const BatchContext& batch)
 // A stream waits for its turn. Opened anew after waiting: a FIFO opened again waits for a writer of its own, as
 // reading the files one by one would; standard input goes on from where the turn before left it.
 void waitForTurn(OpenedFile& opened, const DigestRequest& request, const BatchContext& batch,
-                 std::optional<quint64> turn)
+                 std::optional<quint64> turn, quint64 openedAt)
 {
     if (!turn || !batch.streamTurns) {
         return;
@@ -212,7 +212,15 @@ void waitForTurn(OpenedFile& opened, const DigestRequest& request, const BatchCo
         const FileIdentity identity = opened.reader->identity();
         stream = StreamTurns::Stream{identity.device, identity.inode};
     }
-    if (batch.streamTurns->await(*turn, stream) && !request.fromStandardInput) {
+    // Held while it waits, a reader of a FIFO named before would let that FIFO's next writer in early, to write
+    // into a pipe that the earlier reading may end and empty first: it is let go at once and opened on its turn.
+    const bool letGo = stream && batch.streamTurns->followsSameStream(*turn, *stream);
+    if (letGo) {
+        opened = OpenedFile{};
+    }
+    const bool waited = batch.streamTurns->await(*turn, stream);
+    const bool stale = stream && batch.streamTurns->endedSince(*stream, openedAt);
+    if (((waited || stale) && !request.fromStandardInput) || letGo) {
         opened = OpenedFile{};
         opened = openFile(request, batch);
     }
@@ -224,8 +232,9 @@ FileDigests openAndRead(const DigestRequest& request, const BatchContext& batch,
     if (batch.cancelled.raised()) {
         return failed(DigestFailure::Cancelled, QString());
     }
+    const quint64 openedAt = turn && batch.streamTurns ? batch.streamTurns->moment() : 0;
     OpenedFile opened = openFile(request, batch);
-    waitForTurn(opened, request, batch, turn);
+    waitForTurn(opened, request, batch, turn, openedAt);
     if (!opened.reader) {
         return openFailure(opened, batch.options.systemWordsForFolders);
     }
