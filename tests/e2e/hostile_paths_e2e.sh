@@ -226,10 +226,11 @@ make_deleted_mid_read() { place deleted && held_file gone && during_read="rm -f 
 # gives the lease back (truncate opens without waiting, so it asks again), hence in the background.
 make_truncated_mid_read() {
     place truncated && held_file cut &&
-        during_read="(for _ in \$(seq 200); do truncate -s 4096 '$given' 2>/dev/null && break; sleep 0.05; done) &"
+        during_read="(for _ in \$(seq 200); do truncate -s 4096 '$given' 2>/dev/null && break; sleep 0.05; done) &" &&
+        await_break=yes
 }
 make_growing_mid_read() {
-    place growing && held_file grows && during_read="head -c $((1 << 20)) /dev/urandom >>'$given' &"
+    place growing && held_file grows && during_read="head -c $((1 << 20)) /dev/urandom >>'$given' &" && await_break=yes
 }
 
 # What each case must come to, on the command line and by a drop:
@@ -385,7 +386,14 @@ change_mid_read() {
     main=$(placed_main_window)
     expect_row $row_name "$shown_name" "name (during the read)"
     eval "$during_read"
+    # The writer runs in the background: the read goes on only once it has come, or it would come after the read.
+    [ -z "$await_break" ] || wait_until "$patience" lease_breaking || fail "the writer never broke the read lease"
     touch "$release"
+}
+# Whether the read lease on the file given is being broken by a writer.
+lease_breaking() {
+    local inode
+    inode=$(stat -c %i "$given") && grep -q "BREAKING.*:$inode " /proc/locks
 }
 
 # WAY CASE USER OUTCOME: one run, in a subshell of its own so that a failure ends this run alone. Exits 77 when the
@@ -393,7 +401,7 @@ change_mid_read() {
 run() {
     local way=$1 id=$2 user=$3 outcome=$4 state box
     stderr="$out/$way-${id//_/-}.stderr"
-    in_run=yes pids=() problems=() size_text= stat_size= during_read=
+    in_run=yes pids=() problems=() size_text= stat_size= during_read= await_break=
     # A drag that failed half-way must not leave the button pressed for the next run.
     trap 'for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; xdotool mouseup 1 2>/dev/null || true' EXIT
     "make_$id"
