@@ -95,11 +95,13 @@ Writers writersOf(int descriptor)
 
 namespace {
 
-// The regular files our descriptors have open for writing, looked at once, when the first file is watched (on a
-// worker: fstat may wait on a network file system).
-std::vector<std::pair<quint64, quint64>> ownWriters()
+// Set once at the program's start, before any thread of ours reads it.
+std::vector<std::pair<quint64, quint64>> g_ownWriters;
+
+} // namespace
+
+void discountOwnWriters()
 {
-    std::vector<std::pair<quint64, quint64>> found;
     // The descriptors open now; without /proc, the three standard ones.
     std::vector<int> descriptors;
     if (DIR* folder = ::opendir("/proc/self/fd")) {
@@ -121,18 +123,14 @@ std::vector<std::pair<quint64, quint64>> ownWriters()
         };
         const int flags = ::fcntl(descriptor, F_GETFL);
         if (flags >= 0 && (flags & O_ACCMODE) != O_RDONLY && ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode)) {
-            found.emplace_back(static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino));
+            g_ownWriters.emplace_back(static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino));
         }
     }
-    return found;
 }
-
-} // namespace
 
 bool isOwnWriter(quint64 device, quint64 inode)
 {
-    static const std::vector<std::pair<quint64, quint64>> writers = ownWriters();
-    return std::find(writers.begin(), writers.end(), std::pair{device, inode}) != writers.end();
+    return std::find(g_ownWriters.begin(), g_ownWriters.end(), std::pair{device, inode}) != g_ownWriters.end();
 }
 
 Watch::Watch(int descriptor, std::optional<Mount> mount, bool ownOutput) : m_descriptor(descriptor)

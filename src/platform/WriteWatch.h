@@ -63,9 +63,10 @@ private:
     bool m_held = false;
 };
 
-// Whether the file is one this program has open for writing on a descriptor it had when the first file was watched
-// (standard output or error sent to a file, a descriptor a shell left open with 3>>file): that writer is us, not
-// another program.
+// Tells every later Watch that the regular files open for writing on the descriptors this program started with
+// (standard output or error sent to a file, a descriptor a shell left open with 3>>file) are written by us, not by
+// another program. For a command line's start, before any thread is started: it looks at every descriptor.
+void discountOwnWriters();
 bool isOwnWriter(quint64 device, quint64 inode);
 
 // How long to wait before reading so that any later change of the file gets a change time other than `changed`.

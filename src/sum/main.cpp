@@ -43,6 +43,9 @@ int main(int argc, char** argv)
     const ClosedStreams closed = ClosedStreams::holdClosedOnes();
     useLocaleWithEnglishMessages();
     WriteWatch::ignoreLeaseSignals();
+    // Our standard output or error sent to a file we also read (a list written into the folder it lists) is read as
+    // it stands, as the other tools read it, not refused as a file another program writes to.
+    WriteWatch::discountOwnWriters();
     setProgramName(argv[0]);
     const ParsedOptions parsed = parseSumOptions(argc, argv);
     switch (parsed.outcome) {
