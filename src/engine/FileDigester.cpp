@@ -212,15 +212,9 @@ void waitForTurn(OpenedFile& opened, const DigestRequest& request, const BatchCo
         const FileIdentity identity = opened.reader->identity();
         stream = StreamTurns::Stream{identity.device, identity.inode};
     }
-    // Held while it waits, a reader of a FIFO named before would let that FIFO's next writer in early, to write
-    // into a pipe that the earlier reading may end and empty first: it is let go at once and opened on its turn.
-    const bool letGo = stream && batch.streamTurns->followsSameStream(*turn, *stream);
-    if (letGo) {
-        opened = OpenedFile{};
-    }
     const bool waited = batch.streamTurns->await(*turn, stream);
     const bool stale = stream && batch.streamTurns->endedSince(*stream, openedAt);
-    if (((waited || stale) && !request.fromStandardInput) || letGo) {
+    if ((waited || stale) && !request.fromStandardInput) {
         opened = OpenedFile{};
         opened = openFile(request, batch);
     }

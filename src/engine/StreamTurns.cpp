@@ -17,17 +17,6 @@ bool StreamTurns::mustWait(quint64 turn, const Stream& stream) const
     return false;
 }
 
-bool StreamTurns::followsSameStream(quint64 turn, const Stream& stream)
-{
-    std::lock_guard lock(m_mutex);
-    for (auto each = m_open.begin(); each != m_open.end() && each->first < turn; ++each) {
-        if (each->second && *each->second == stream) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool StreamTurns::await(quint64 turn, std::optional<Stream> stream)
 {
     std::unique_lock lock(m_mutex);

@@ -26,8 +26,6 @@ public:
     // file, a failed opening). A stream then waits while an earlier file not yet done is the same stream or not yet
     // known. True when it waited: what it opened early may have to be opened again.
     bool await(quint64 turn, std::optional<Stream> stream);
-    // Whether an earlier file not yet done is known to be this same stream: the later one then waits for it.
-    bool followsSameStream(quint64 turn, const Stream& stream);
     // The file of this turn is done with, read or not.
     void finish(quint64 turn);
     // A moment to compare with: whether a reading of this stream ended since. One that did may have taken all that
