@@ -27,9 +27,10 @@ OPENER
 
 # An X server of its own on a free display, at the given screen size; exports DISPLAY. KESWIN_TEST_DISPLAY (":85")
 # picks the display instead, for runs beside others that were given fixed displays.
+# -noreset: when its last client leaves, a server otherwise resets, and refuses the next program that connects meanwhile.
 start_xvfb() {
     exec 3>"$work/display"
-    Xvfb ${KESWIN_TEST_DISPLAY:-} -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ${KESWIN_TEST_DISPLAY:-} -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset >/dev/null 2>&1 &
     pids+=($!)
     exec 3>&-
     for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
