@@ -55,11 +55,11 @@ placed_check_window() {
         fail "no check window was placed; windows: $(xdotool search --name . getwindowname %@ 2>&1 | paste -sd'|')"
     echo "$id"
 }
-# Drops the file in the middle of the window, over the results.
+# Drops the files, dragged together, in the middle of the window, over the results.
 drop_on_window() {
     local width height
     read -r _ _ width height <<<"$(geometry_of "$1")"
-    drag_onto "$1" $((width / 2)) $((height / 2)) "$2"
+    drag_onto "$1" $((width / 2)) $((height / 2)) "${@:2}"
 }
 expect_line() { grep -qxF -- "$1" "$2" || fail "no line \"$1\" in: $(cat "$2")"; }
 
@@ -118,7 +118,8 @@ for scale in 1 2; do
 
     echo "Scale $scale: two files dragged together are compared, byte for byte"
     drop_on_window "$window" "$files/data.bin" "$files/copy.bin"
-    reader summary '^2 of 2 checked: 2 identical$' >"$work/compare" || fail "the two files were not compared"
+    reader summary '^2 of 2 checked: 2 identical$' >"$work/compare" ||
+        fail "the two files were not compared: $(reader summary . 2>&1)"
     expect_line "Comparison: The files are identical." "$work/compare"
     # Each cell goes by its column and its value.
     expect_line "cell: File: $files/copy.bin" "$work/compare"
@@ -127,7 +128,7 @@ for scale in 1 2; do
     echo "Scale $scale: three files dragged together are each checked against what is published beside them"
     drop_on_window "$window" "$files/data.bin" "$files/copy.bin" "$files/other.bin"
     reader summary '^3 of 3 checked: 1 OK, 1 MISMATCH, 1 not compared$' >"$work/several" ||
-        fail "the files were not checked"
+        fail "the files were not checked: $(reader summary . 2>&1)"
     expect_line "row: data.bin, OK, SHA-256, from SHA256SUMS, line 1" "$work/several"
     grep -q '^row: copy.bin, not compared' "$work/several" || fail "copy.bin: $(cat "$work/several")"
     grep -q '^row: other.bin, MISMATCH, SHA-256' "$work/several" || fail "other.bin: $(cat "$work/several")"
