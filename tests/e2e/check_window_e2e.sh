@@ -69,6 +69,7 @@ mkdir "$files"
 printf 'beside the folder\n' >"$work/outside.bin"
 printf 'the published release\n' >"$files/data.bin"
 printf 'the published release\n' >"$files/copy.bin"
+mkdir "$files/folder"
 printf 'another release\n' >"$files/other.bin"
 printf '%s  other.bin\n' "$(printf x | sha256sum | cut -d' ' -f1)" >"$files/other.bin.sha256"
 hostile=$(printf '<i>x&amp; caf\xe9.bin')
@@ -132,6 +133,14 @@ for scale in 1 2; do
     expect_line "row: data.bin, OK, SHA-256, from SHA256SUMS, line 1" "$work/several"
     grep -q '^row: copy.bin, not compared' "$work/several" || fail "copy.bin: $(cat "$work/several")"
     grep -q '^row: other.bin, MISMATCH, SHA-256' "$work/several" || fail "other.bin: $(cat "$work/several")"
+
+    echo "Scale $scale: a folder dropped is answered with what can be dropped"
+    drop_on_window "$window" "$files/folder"
+    reader summary '^1 of 1 checked: 1 unreadable$' >"$work/folder" ||
+        fail "the folder was not answered: $(reader summary . 2>&1)"
+    grep -q '^Published digests found: A folder cannot be checked. Drop a checksum file' "$work/folder" ||
+        fail "no word of what can be dropped: $(cat "$work/folder")"
+    grep -qF 'row: folder, unreadable, It is a folder, not a file.' "$work/folder" || fail "the row: $(cat "$work/folder")"
 
     wmctrl -c 'Keswin Hash Check'
     ended_cleanly "$app" "the program did not end after its window was closed"
