@@ -35,6 +35,7 @@ private slots:
     void everyStateHasWordsAndAnIcon();
     void mismatchShowsBothDigests();
     void outsideFolderIsMarked();
+    void eachCellIsNamedByColumnAndValue();
 };
 
 void TestCheckModel::namesAsPlainText_data()
@@ -77,7 +78,7 @@ void TestCheckModel::namesAsPlainText()
     model.append({rowNamed(name)});
     QCOMPARE(cell(model, 0, CheckModel::NameColumn), shown);
     QCOMPARE(model.data(model.index(0, 0), CheckModel::NameBytesRole).toByteArray(), name);
-    QVERIFY(cell(model, 0, 0, Qt::AccessibleTextRole).startsWith(shown + ", OK"));
+    QVERIFY(cell(model, 0, 0, Qt::AccessibleDescriptionRole).startsWith(shown + ", OK"));
     const QString report = checkReport({}, model, {});
     QVERIFY2(report.startsWith(inReport + ": OK (SHA-256)\n"), qPrintable(report));
     QCOMPARE(reportName(name), inReport);
@@ -96,6 +97,7 @@ void TestCheckModel::everyStateHasWordsAndAnIcon_data()
     QTest::newRow("missing") << S::Missing << "missing" << true;
     QTest::newRow("unreadable") << S::Unreadable << "unreadable" << true;
     QTest::newRow("changed") << S::Changed << "changed while being read" << true;
+    QTest::newRow("open for writing") << S::BeingWritten << "open for writing" << true;
     QTest::newRow("cancelled") << S::Cancelled << "cancelled" << true;
     QTest::newRow("not compared") << S::NotCompared << "not compared" << true;
     QTest::newRow("identical") << S::Identical << "identical" << true;
@@ -117,7 +119,7 @@ void TestCheckModel::everyStateHasWordsAndAnIcon()
     QVERIFY(!icon.isEmpty());
     QCOMPARE(cell(model, 0, CheckModel::NameColumn, CheckModel::IconNameRole), icon);
     QVERIFY(cell(model, 0, CheckModel::NameColumn, Qt::DecorationRole).isEmpty()); // one icon per row
-    QVERIFY(cell(model, 0, 0, Qt::AccessibleTextRole).contains(text));
+    QVERIFY(cell(model, 0, 0, Qt::AccessibleDescriptionRole).contains(text));
     QCOMPARE(model.data(model.index(0, 0), CheckModel::StateRole).toInt(), static_cast<int>(state));
 }
 
@@ -135,7 +137,7 @@ void TestCheckModel::mismatchShowsBothDigests()
     model.append({mismatch, ok, candidates});
     QCOMPARE(cell(model, 0, CheckModel::ExpectedColumn), "00ff");
     QCOMPARE(cell(model, 0, CheckModel::ActualColumn), "abcd");
-    QCOMPARE(cell(model, 0, 0, Qt::AccessibleTextRole), "f, MISMATCH, SHA-256, expected 00ff, actual abcd");
+    QCOMPARE(cell(model, 0, 0, Qt::AccessibleDescriptionRole), "f, MISMATCH, SHA-256, expected 00ff, actual abcd");
     QCOMPARE(cell(model, 1, CheckModel::ExpectedColumn), QString()); // only a mismatch shows them
     QCOMPARE(cell(model, 2, CheckModel::AlgorithmColumn), "SHA-256 or SHA3-256");
     const QString report = checkReport({}, model, {});
@@ -162,8 +164,27 @@ void TestCheckModel::outsideFolderIsMarked()
     model.append({row});
     QCOMPARE(cell(model, 0, CheckModel::NoteColumn), "outside the list's folder; Permission denied");
     QVERIFY(model.data(model.index(0, 0), CheckModel::OutsideFolderRole).toBool());
-    QVERIFY(cell(model, 0, 0, Qt::AccessibleTextRole).contains("outside the list's folder"));
+    QVERIFY(cell(model, 0, 0, Qt::AccessibleDescriptionRole).contains("outside the list's folder"));
     QVERIFY(checkReport({}, model, {}).contains("\n    outside the list's folder\n"));
+}
+
+// A screen reader names each cell by its column and value; the row as a whole is said once, by its first cell.
+void TestCheckModel::eachCellIsNamedByColumnAndValue()
+{
+    CheckModel model;
+    CheckRow row = rowNamed("<b>f</b>.iso", CheckState::Mismatch);
+    row.expected = QByteArray::fromHex("00ff");
+    row.actual = QByteArray::fromHex("abcd");
+    row.note = QStringLiteral("from f.sha256, line 2");
+    model.append({row, rowNamed("g")});
+    const QStringList names{"File: <b>f</b>.iso", "Algorithm: SHA-256", "State: MISMATCH",
+                            "Expected: 00ff",     "Actual: abcd",       "Note: from f.sha256, line 2"};
+    for (int column = 0; column < CheckModel::ColumnCount; ++column) {
+        QCOMPARE(cell(model, 0, column, Qt::AccessibleTextRole), names[column]);
+        QCOMPARE(cell(model, 0, column, Qt::AccessibleDescriptionRole).isEmpty(), column != 0);
+    }
+    QCOMPARE(cell(model, 1, CheckModel::ExpectedColumn, Qt::AccessibleTextRole), "Expected: none");
+    QCOMPARE(cell(model, 1, 0, Qt::AccessibleDescriptionRole), "g, OK, SHA-256");
 }
 
 QTEST_GUILESS_MAIN(TestCheckModel)

@@ -43,6 +43,11 @@ private slots:
     void oneOpenForLinesOfOneFile();
     void changedWhileRead_data();
     void changedWhileRead();
+    void folderNamedAlikeInEveryMode_data();
+    void folderNamedAlikeInEveryMode();
+    void besideEachOfSeveralFiles();
+    void openForWriting_data();
+    void openForWriting();
     void paste_data();
     void paste();
     void pasteAfterTheFileChangedReadsItAgain();
@@ -54,6 +59,8 @@ private slots:
     void missingDataFile();
     void compare_data();
     void compare();
+    void compareOneFile_data();
+    void compareOneFile();
     void tenThousandSmallFiles();
     void cancelWhileAReadHangs();
     void supersededSessionNeverReachesTheModel();
@@ -271,9 +278,9 @@ void TestCheckSession::listNotReadable_data()
     const QString fifo = m_files.path("SUMS.fifo");
     QCOMPARE(::mkfifo(native(fifo).constData(), 0600), 0);
     QTest::newRow("missing") << m_files.path("no-such-list") << "Cannot read the list: No such file or directory";
-    QTest::newRow("folder") << m_files.path("a-folder") << "Cannot read the list: Is a directory";
+    QTest::newRow("folder") << m_files.path("a-folder") << "Cannot read the list: It is a folder, not a file.";
     // Opened without waiting for a writer that never comes.
-    QTest::newRow("FIFO") << fifo << "Cannot read the list: Not a regular file";
+    QTest::newRow("FIFO") << fifo << "Cannot read the list: It is a named pipe (FIFO), not a regular file.";
 }
 
 void TestCheckSession::listNotReadable()
@@ -365,7 +372,9 @@ void TestCheckSession::changedWhileRead()
     }
     QVERIFY(rig.waitFinished());
     writer.join();
-    QCOMPARE(rig.state(0), CheckState::Changed);
+    // A writer seen by the lease it broke is said as such: that the file is open for writing, not that it changed.
+    const CheckState said = leased ? CheckState::BeingWritten : CheckState::Changed;
+    QCOMPARE(rig.state(0), said);
     QVERIFY(rig.model.row(0).note.contains(leased ? MidReadWriter::writerReason()
                                                   : WatchedReader::changedWhileReadReason()));
     if (mode == "compare") {
@@ -380,8 +389,107 @@ void TestCheckSession::changedWhileRead()
                  CheckSession::PasteResult::Accepted);
         QVERIFY(rig.waitFinished(2));
         QCOMPARE(rig.model.size(), qsizetype(1));
-        QCOMPARE(rig.state(0), CheckState::Changed); // read through the same meddling opener: grows again
+        QCOMPARE(rig.state(0), said); // read through the same meddling opener: grows again
     }
+}
+
+void TestCheckSession::folderNamedAlikeInEveryMode_data()
+{
+    QTest::addColumn<QString>("mode");
+    for (const char* mode : {"list entry", "list", "file", "compare", "files"}) {
+        QTest::newRow(mode) << QString::fromLatin1(mode);
+    }
+}
+
+// A folder given where a file was expected is named in the same words whatever the window was doing.
+void TestCheckSession::folderNamedAlikeInEveryMode()
+{
+    QFETCH(QString, mode);
+    const QString folder = m_files.path("folder-" + QString(mode).replace(u' ', u'-'));
+    QVERIFY(QDir().mkpath(folder));
+    const QString file = m_files.write("plain-" + QString(mode).replace(u' ', u'-'), kContent);
+    CheckRig rig;
+    if (mode == "list entry") {
+        rig.session->checkList(native(m_files.write("folder.sums", hexOf(kContent, H::Sha256) + "  " +
+                                                                       QFileInfo(folder).fileName().toUtf8() + '\n')));
+    } else if (mode == "list") {
+        rig.session->checkList(native(folder));
+    } else if (mode == "file") {
+        rig.session->checkFile(native(folder));
+    } else if (mode == "compare") {
+        rig.session->compare(native(file), native(folder));
+    } else {
+        rig.session->checkFiles({native(file), native(folder), native(file)});
+    }
+    QVERIFY(rig.waitFinished());
+    QStringList said = rig.session->problems();
+    for (qsizetype row = 0; row < rig.model.size(); ++row) {
+        said.append(rig.model.row(row).note);
+    }
+    const QString words = QStringLiteral("It is a folder, not a file.");
+    QVERIFY2(said.join(u'|').contains(words), qPrintable(said.join(u'|')));
+    QVERIFY2(!said.join(u'|').contains(QStringLiteral("directory")), qPrintable(said.join(u'|')));
+    QCOMPARE(rig.session->fileIsFolder(), mode == "file");
+}
+
+// Several files, each against the digests published beside it: a row per digest found, one for a file with none,
+// each file read once for all its rows.
+void TestCheckSession::besideEachOfSeveralFiles()
+{
+    QVERIFY(QDir().mkpath(m_files.path("several")));
+    const QString a = m_files.write("several/a.bin", kContent);
+    const QString b = m_files.write("several/b.bin", "b\n");
+    const QString none = m_files.write("several/none.bin", "n\n");
+    m_files.write("several/a.bin.sha256", hexOf(kContent, H::Sha256) + "  a.bin\n");
+    m_files.write("several/a.bin.md5", hexOf(kContent, H::Md5) + "  a.bin\n");
+    m_files.write("several/b.bin.sha1", hexOf("not b", H::Sha1) + "  b.bin\n");
+    CheckRig rig;
+    rig.session->checkFiles({native(a), native(none), native(b), native(m_files.path("several/gone.bin"))});
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.session->mode(), CheckSession::Mode::Files);
+    QCOMPARE(rig.model.size(), qsizetype(5));
+    const QList<CheckState> states{CheckState::Ok, CheckState::Ok, CheckState::NotCompared, CheckState::Mismatch,
+                                   CheckState::Missing};
+    const QList<QByteArray> names{"a.bin", "a.bin", "none.bin", "b.bin", "gone.bin"};
+    for (qsizetype row = 0; row < states.size(); ++row) {
+        QCOMPARE(rig.state(row), states[row]);
+        QCOMPARE(rig.model.row(row).name, names[row]);
+    }
+    QCOMPARE(rig.model.row(3).actual, QCryptographicHash::hash("b\n", H::Sha1));
+    QVERIFY(rig.model.row(2).note.contains(QStringLiteral("no published digest")));
+    QCOMPARE(rig.session->summary(), QStringLiteral("5 of 5 checked: 2 OK, 1 MISMATCH, 1 missing, 1 not compared"));
+    QVERIFY(rig.session->foundFiles().contains(native(a + ".sha256")));
+    QCOMPARE(rig.session->progress().totalBytes, quint64(kContent.size() + 2));
+    QVERIFY(rig.session->report().contains(QStringLiteral("Published digests found in: ") + a + ".md5"));
+    // Read once each, a and b; the file with nothing beside it and the missing one only opened.
+    QCOMPARE(rig.opens->load(), 4);
+}
+
+void TestCheckSession::openForWriting_data()
+{
+    changedWhileRead_data();
+}
+
+// A file another program merely has open for writing is said to be so in every mode, never "changed".
+void TestCheckSession::openForWriting()
+{
+    QFETCH(QString, mode);
+    const QString file = m_files.write("written-" + mode, kContent);
+    const QString copy = m_files.write("plain-copy-" + mode, kContent);
+    CheckRig rig;
+    if (mode == "list") {
+        rig.session->checkList(
+            native(m_files.write("written.sums", hexOf(kContent, H::Sha256) + "  written-" + mode.toUtf8() + '\n')));
+    } else if (mode == "file") {
+        rig.session->checkFile(native(file));
+    } else {
+        rig.session->compare(native(file), native(copy));
+    }
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.state(0), CheckState::BeingWritten);
+    QCOMPARE(stateText(rig.state(0)), QStringLiteral("open for writing"));
+    QVERIFY2(rig.session->summary().contains(QStringLiteral("1 open for writing")), qPrintable(rig.session->summary()));
+    QVERIFY(rig.model.row(0).note.contains(QStringLiteral("open for writing")));
 }
 
 void TestCheckSession::paste_data()
@@ -626,6 +734,8 @@ void TestCheckSession::compare_data()
     QTest::addColumn<QByteArray>("second");
     QTest::addColumn<bool>("identical");
     QTest::addColumn<quint64>("difference");
+    QTest::addColumn<QString>("said");      // in the report, in the window's words
+    QTest::addColumn<QStringList>("notes"); // of the two rows
 
     const QByteArray big = TempFiles::randomBytes(700'001, 3); // not a whole number of blocks
     QByteArray lastByte = big;
@@ -634,14 +744,36 @@ void TestCheckSession::compare_data()
     firstByte[0] = static_cast<char>(~firstByte.front());
     QByteArray acrossBlocks = big;
     acrossBlocks[262'144] = static_cast<char>(~acrossBlocks[262'144]);
-    QTest::newRow("identical") << big << big << true << quint64(0);
-    QTest::newRow("differ at 0") << big << firstByte << false << quint64(0);
-    QTest::newRow("differ at the last byte") << big << lastByte << false << quint64(700'000);
-    QTest::newRow("differ at the first byte of the second block") << big << acrossBlocks << false << quint64(262'144);
-    QTest::newRow("second is a prefix") << big << big.left(500'000) << false << quint64(500'000);
-    QTest::newRow("first is a prefix at a block's end") << big.left(262'144) << big << false << quint64(262'144);
-    QTest::newRow("empty and empty") << QByteArray() << QByteArray() << true << quint64(0);
-    QTest::newRow("empty and one byte") << QByteArray() << QByteArray("x") << false << quint64(0);
+    const QString at =
+        QStringLiteral("The files differ; the first difference is at byte %1, counting from 1 as cmp does.");
+    const QString note = QStringLiteral("first difference at byte %1, counting from 1");
+    const QString shorter = QStringLiteral("The %1 file is shorter by %2; up to its end the files are identical.");
+    QTest::newRow("identical") << big << big << true << quint64(0) << QStringLiteral("The files are identical.")
+                               << QStringList{"", ""};
+    // Bytes counted from 1, as cmp counts them: the first byte is byte 1.
+    QTest::newRow("differ at 0") << big << firstByte << false << quint64(0) << at.arg(1)
+                                 << QStringList{note.arg(1), note.arg(1)};
+    QTest::newRow("differ at the last byte") << big << lastByte << false << quint64(700'000) << at.arg(700'001)
+                                             << QStringList{note.arg(700'001), note.arg(700'001)};
+    QTest::newRow("differ at the first byte of the second block")
+        << big << acrossBlocks << false << quint64(262'144) << at.arg(262'145)
+        << QStringList{note.arg(262'145), note.arg(262'145)};
+    // One file is the start of the other: which one, and by how much it is shorter.
+    QTest::newRow("second is a prefix") << big << big.left(500'000) << false << quint64(500'000)
+                                        << shorter.arg("second", "200001 bytes")
+                                        << QStringList{"longer by 200001 bytes",
+                                                       "shorter by 200001 bytes; the start of the other file"};
+    QTest::newRow("first is a prefix at a block's end")
+        << big.left(262'144) << big << false << quint64(262'144) << shorter.arg("first", "437857 bytes")
+        << QStringList{"shorter by 437857 bytes; the start of the other file", "longer by 437857 bytes"};
+    QTest::newRow("empty and empty") << QByteArray() << QByteArray() << true << quint64(0)
+                                     << QStringLiteral("The files are identical.") << QStringList{"", ""};
+    QTest::newRow("empty and one byte") << QByteArray() << QByteArray("x") << false << quint64(0)
+                                        << shorter.arg("first", "1 byte")
+                                        << QStringList{"shorter by 1 byte; the start of the other file",
+                                                       "longer by 1 byte"};
+    QTest::newRow("one byte past a difference") << QByteArray("ab") << QByteArray("axc") << false << quint64(1)
+                                                << at.arg(2) << QStringList{note.arg(2), note.arg(2)};
 }
 
 void TestCheckSession::compare()
@@ -650,6 +782,8 @@ void TestCheckSession::compare()
     QFETCH(QByteArray, second);
     QFETCH(bool, identical);
     QFETCH(quint64, difference);
+    QFETCH(QString, said);
+    QFETCH(QStringList, notes);
     const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-');
     const QString a = m_files.write("a-" + tag, first);
     const QString b = m_files.write("b-" + tag, second);
@@ -658,15 +792,64 @@ void TestCheckSession::compare()
     QVERIFY(rig.waitFinished());
     QVERIFY(rig.session->comparison());
     QCOMPARE(rig.session->comparison()->identical, identical);
+    QVERIFY(!rig.session->comparison()->sameFile);
     const CheckState state = identical ? CheckState::Identical : CheckState::Different;
     QCOMPARE(rig.state(0), state);
     QCOMPARE(rig.state(1), state);
     if (!identical) {
         QCOMPARE(rig.session->comparison()->firstDifference, difference);
-        QVERIFY(rig.session->report().contains(QStringLiteral("first difference is at byte %1.").arg(difference)));
     }
+    QVERIFY2(rig.session->report().contains(said + '\n'), qPrintable(rig.session->report()));
+    QCOMPARE((QStringList{rig.model.row(0).note, rig.model.row(1).note}), notes);
     QCOMPARE(rig.opens->load(), 2); // each file opened once
     QCOMPARE(rig.session->progress().totalBytes, quint64(first.size() + second.size()));
+}
+
+void TestCheckSession::compareOneFile_data()
+{
+    QTest::addColumn<QString>("second"); // how the file is named again
+    QTest::addColumn<bool>("sameFile");
+    QTest::newRow("itself") << QStringLiteral("itself") << true;
+    QTest::newRow("by another path") << QStringLiteral("dotted") << true;
+    QTest::newRow("hard link") << QStringLiteral("hard") << true;
+    QTest::newRow("symbolic link") << QStringLiteral("symbolic") << true;
+    QTest::newRow("link to a link") << QStringLiteral("chain") << true;
+    QTest::newRow("a copy") << QStringLiteral("copy") << false;
+}
+
+// The same file under another name is said to be the same file, decided on the worker by device and inode.
+void TestCheckSession::compareOneFile()
+{
+    QFETCH(QString, second);
+    QFETCH(bool, sameFile);
+    const QString folder = m_files.path("one-file-" + second);
+    QVERIFY(QDir().mkpath(folder));
+    const QString file = m_files.write("one-file-" + second + "/file.bin", kContent);
+    const QMap<QString, QString> names{
+        {"itself", file},
+        {"dotted", folder + "/./file.bin"},
+        {"hard", folder + "/hard.bin"},
+        {"symbolic", folder + "/symbolic.bin"},
+        {"chain", folder + "/chain.bin"},
+        {"copy", folder + "/copy.bin"},
+    };
+    QCOMPARE(::link(native(file).constData(), native(names["hard"]).constData()), 0);
+    QCOMPARE(::symlink("file.bin", native(names["symbolic"]).constData()), 0);
+    QCOMPARE(::symlink("symbolic.bin", native(names["chain"]).constData()), 0);
+    m_files.write("one-file-" + second + "/copy.bin", kContent);
+    CheckRig rig;
+    rig.session->compare(native(file), native(names[second]));
+    QVERIFY(rig.waitFinished());
+    QVERIFY(rig.session->comparison());
+    QCOMPARE(rig.session->comparison()->sameFile, sameFile);
+    QCOMPARE(rig.state(0), CheckState::Identical);
+    QCOMPARE(rig.state(1), CheckState::Identical);
+    const QString said =
+        sameFile ? QStringLiteral("Both names lead to the same file.") : QStringLiteral("The files are identical.");
+    QVERIFY2(rig.session->report().contains(said), qPrintable(rig.session->report()));
+    QCOMPARE(rig.model.row(1).note, sameFile ? QStringLiteral("the same file") : QString());
+    // One file is not read against itself: nothing to read.
+    QCOMPARE(rig.session->progress().totalBytes, sameFile ? quint64(0) : quint64(2 * kContent.size()));
 }
 
 // Ten thousand small files: no thread per file and a model update per run of answers, not per file.

@@ -1,6 +1,7 @@
 #include "CheckArguments.h"
 #include "CheckIntake.h"
 #include "CheckTexts.h"
+#include "DigestDelegate.h"
 #include "Drops.h"
 #include "FakeFileDialog.h"
 #include "frmCheck.h"
@@ -10,11 +11,14 @@
 #include "TempFiles.h"
 
 #include <fcntl.h>
+#include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -100,6 +104,12 @@ private slots:
     void dialogThatMangledTheNameIsRefused();
     void cancelWhileAReadHangs();
     void everyControlIsNamedAndEveryLabelPlain();
+    void droppedTogether_data();
+    void droppedTogether();
+    void digestsReadableAndCopiedWhole();
+    void smallestWindowKeepsTheResults();
+    void keyboardLeavesTheTableAndCancels();
+    void cellsAndLabelsNamedForScreenReaders();
 
 private:
     TempFiles m_files;
@@ -147,6 +157,9 @@ void TestCheckWindow::commandLine_data()
                                        << false;
     QTest::newRow("empty name") << QStringList{""} << QList<QByteArray>{} << true << false << false;
     QTest::newRow("help") << QStringList{"--help"} << QList<QByteArray>{} << false << true << false;
+    QTest::newRow("-h") << QStringList{"-h"} << QList<QByteArray>{} << false << true << false;
+    // Qt's options are never handed to Qt, so there is no help about them to give.
+    QTest::newRow("help-all") << QStringList{"--help-all"} << QList<QByteArray>{} << true << false << false;
     QTest::newRow("version") << QStringList{"--version"} << QList<QByteArray>{} << false << false << true;
 }
 
@@ -163,6 +176,8 @@ void TestCheckWindow::commandLine()
         QTEST(parsed.version, "version");
     }
     QVERIFY(parsed.helpText.contains(QStringLiteral("SECOND")));
+    QVERIFY(parsed.helpText.contains(QStringLiteral("--help")));
+    QVERIFY2(!parsed.helpText.contains(QStringLiteral("help-all")), qPrintable(parsed.helpText));
 }
 
 void TestCheckWindow::progressFigures_data()
@@ -220,7 +235,7 @@ void TestCheckWindow::drops_data()
                                        << QStringLiteral("identical");
     QTest::newRow("compare different") << QStringList{"data.bin", "other.bin"} << true
                                        << QList<CheckState>{CheckState::Different, CheckState::Different}
-                                       << QStringLiteral("byte 0");
+                                       << QStringLiteral("byte 1,");
     QTest::newRow("second without compare")
         << QStringList{"other.bin", "data.bin"} << false << QList<CheckState>{CheckState::Ok, CheckState::Ok}
         << QStringLiteral("data.bin.sha256");
@@ -371,13 +386,228 @@ void TestCheckWindow::everyControlIsNamedAndEveryLabelPlain()
     for (QWidget* widget : rig.window->findChildren<QWidget*>()) {
         if (widget->objectName().contains(QRegularExpression(QStringLiteral("^(cmd|txt|chk|tbl|lst|bar|lbl)")))) {
             ++controls;
-            QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(widget->objectName()));
+            // As a screen reader gets it: a label without a name of its own goes by its text.
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+            QVERIFY2(face && !face->text(QAccessible::Name).isEmpty(), qPrintable(widget->objectName()));
         }
         if (auto* label = qobject_cast<QLabel*>(widget)) {
             QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
         }
     }
     QCOMPARE(controls, 17);
+}
+
+void TestCheckWindow::droppedTogether_data()
+{
+    QTest::addColumn<QStringList>("dropped");
+    QTest::addColumn<QList<CheckState>>("states");
+    QTest::addColumn<QString>("found");
+    QVERIFY(QDir().mkpath(m_files.path("together/folder")));
+    m_files.write("together/a.bin", kContent);
+    m_files.write("together/b.bin", kContent);
+    m_files.write("together/c.bin", "c\n");
+    m_files.write("together/unpublished.bin", "u\n");
+    m_files.write("together/a.bin.sha256", sha256Hex(kContent) + "  a.bin\n");
+    m_files.write("together/b.bin.sha256", sha256Hex(kContent) + "  b.bin\n");
+    m_files.write("together/c.bin.sha256", sha256Hex(kContent) + "  c.bin\n");
+    using S = CheckState;
+    QTest::newRow("two are compared") << QStringList{"a.bin", "b.bin"} << QList<S>{S::Identical, S::Identical}
+                                      << QStringLiteral("The files are identical.");
+    QTest::newRow("two that differ") << QStringList{"a.bin", "c.bin"} << QList<S>{S::Different, S::Different}
+                                     << QStringLiteral("byte 1, counting from 1");
+    QTest::newRow("three, each against its own")
+        << QStringList{"a.bin", "b.bin", "c.bin"} << QList<S>{S::Ok, S::Ok, S::Mismatch}
+        << QStringLiteral("b.bin.sha256");
+    QTest::newRow("one with nothing beside it, one missing")
+        << QStringList{"unpublished.bin", "a.bin", "absent.bin"} << QList<S>{S::NotCompared, S::Ok, S::Missing}
+        << QStringLiteral("a.bin.sha256");
+    QTest::newRow("a folder alone") << QStringList{"folder"} << QList<S>{S::Unreadable}
+                                    << QStringLiteral("A folder cannot be checked. Drop a checksum file");
+}
+
+// Several files dropped at once: two are compared, more are each checked against what is published beside it, a
+// row each; a folder is answered with what can be dropped.
+void TestCheckWindow::droppedTogether()
+{
+    QFETCH(QStringList, dropped);
+    QStringList paths;
+    for (const QString& name : dropped) {
+        paths.append(m_files.path("together/" + name));
+    }
+    CheckWindowRig rig;
+    QSignalSpy finished(&rig.window->session(), &CheckSession::finished);
+    QVERIFY(dropOn(rig.find<QLineEdit>("txtPaste"), filesData(paths)));
+    QVERIFY(finished.wait(20'000));
+    QFETCH(QList<CheckState>, states);
+    QCOMPARE(rig.window->model().size(), states.size());
+    for (qsizetype row = 0; row < states.size(); ++row) {
+        QCOMPARE(rig.window->model().row(row).state, states[row]);
+        QCOMPARE(rig.window->model().row(row).path, QFile::encodeName(paths[row]));
+    }
+    QFETCH(QString, found);
+    QVERIFY2(rig.find<QLabel>("lblFound")->text().contains(found), qPrintable(rig.find<QLabel>("lblFound")->text()));
+    QVERIFY(rig.find<QLineEdit>("txtPaste")->text().isEmpty()); // the drop typed nothing
+}
+
+namespace {
+
+// The delegate's view of a cell, as it is about to draw it.
+struct ShownDigest : DigestDelegate
+{
+    QStyleOptionViewItem option(QTableView* view, const QModelIndex& index) const
+    {
+        QStyleOptionViewItem shown;
+        shown.initFrom(view);
+        initStyleOption(&shown, index);
+        return shown;
+    }
+};
+
+} // namespace
+
+// A mismatch of SHA-512 at the window's own size: both digests in view, in a fixed-width font, elided in the middle
+// so that both ends show; copied whole.
+void TestCheckWindow::digestsReadableAndCopiedWhole()
+{
+    m_files.write("long.bin", kContent);
+    const QString list = m_files.write("long.sha512", QByteArray(128, 'c') + "  long.bin\n");
+    CheckWindowRig rig;
+    rig.window->takeFile(list);
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(rig.window->model().row(0).state, CheckState::Mismatch);
+    auto* view = rig.find<QTableView>("tblResults");
+    const QModelIndex expected = view->model()->index(0, CheckModel::ExpectedColumn);
+    const QModelIndex actual = view->model()->index(0, CheckModel::ActualColumn);
+    for (const QModelIndex& index : {expected, actual}) {
+        QVERIFY(qobject_cast<DigestDelegate*>(view->itemDelegateForIndex(index)));
+        const QStyleOptionViewItem shown = ShownDigest().option(view, index);
+        QCOMPARE(shown.textElideMode, Qt::ElideMiddle);
+        QVERIFY(QFontInfo(shown.font).fixedPitch());
+        QCOMPARE(shown.text.size(), 128); // the model's text is whole
+        // In view at the window's own width, wide enough for both ends, too narrow for all 128 digits.
+        const int left = view->columnViewportPosition(index.column());
+        QVERIFY2(left >= 0 && left + view->columnWidth(index.column()) <= view->viewport()->width(),
+                 qPrintable(QStringLiteral("%1 + %2 > %3")
+                                .arg(left)
+                                .arg(view->columnWidth(index.column()))
+                                .arg(view->viewport()->width())));
+        const QFontMetrics metrics(shown.font);
+        QVERIFY(view->columnWidth(index.column()) >= metrics.horizontalAdvance(QString(16, u'0')));
+        QVERIFY(view->columnWidth(index.column()) < metrics.horizontalAdvance(shown.text));
+        QCOMPARE(index.data(Qt::ToolTipRole).toString(), shown.text);
+    }
+    QGuiApplication::clipboard()->clear();
+    QApplication::setActiveWindow(rig.window.get());
+    view->setFocus();
+    view->setCurrentIndex(expected);
+    QTest::keySequence(view, QKeySequence::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString(128, u'c'));
+}
+
+// Made as small as it goes: the progress stays on one line, and the results keep rows in sight.
+void TestCheckWindow::smallestWindowKeepsTheResults()
+{
+    const QString path = m_files.write(QStringLiteral("gated-small.bin"), kContent);
+    m_files.write("gated-small.bin.sha256", sha256Hex(kContent) + "  gated-small.bin\n");
+    CheckWindowRig rig;
+    rig.window->takeFile(path);
+    QLabel* progress = rig.find<QLabel>("lblProgress");
+    QTRY_VERIFY(progress->text().contains(QStringLiteral(" of ")));
+    rig.window->session().cancel(); // the figures below stay
+    // As long as the figures make it: terabytes, a speed and hours left.
+    CheckProgress figures;
+    figures.totalBytes = quint64(1) << 42;
+    figures.bytesDone = figures.totalBytes / 3;
+    figures.bytesPerSecond = 123456789.0;
+    figures.secondsLeft = 99999;
+    progress->setText(progressText(figures));
+    rig.window->resize(rig.window->minimumSizeHint());
+    QTRY_COMPARE(rig.window->size(), rig.window->minimumSizeHint());
+    QVERIFY2(progress->height() < 2 * progress->fontMetrics().lineSpacing(), qPrintable(progress->text()));
+    auto* view = rig.find<QTableView>("tblResults");
+    const int rows = view->viewport()->height() / view->verticalHeader()->defaultSectionSize();
+    QVERIFY2(
+        rows >= 3,
+        qPrintable(QStringLiteral("%1 rows at %2x%3").arg(rows).arg(rig.window->width()).arg(rig.window->height())));
+    // A longer progress text does not make the window wider than its controls need.
+    const int before = rig.window->minimumSizeHint().width();
+    progress->setText(QString(400, u'x'));
+    QCOMPARE(rig.window->minimumSizeHint().width(), before);
+}
+
+// Tab and Shift+Tab leave the table; Escape cancels a running check; Cancel is reached with the keyboard.
+void TestCheckWindow::keyboardLeavesTheTableAndCancels()
+{
+    m_files.write("keys.bin", kContent);
+    m_files.write("gated-keys.bin", kContent);
+    const QString list =
+        m_files.write("keys.sha256", sha256Hex(kContent) + "  keys.bin\n" + sha256Hex(kContent) + "  gated-keys.bin\n");
+    CheckWindowRig rig;
+    QApplication::setActiveWindow(rig.window.get());
+    QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+    rig.window->takeFile(list);
+    QTRY_COMPARE(rig.window->model().size(), qsizetype(2));
+    auto* view = rig.find<QTableView>("tblResults");
+    view->setFocus();
+    view->setCurrentIndex(view->model()->index(0, 0));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), rig.find<QListWidget>("lstProblems"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), view);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    // Back to the control before it: the tick box is off while a list is checked, so the button before that.
+    QCOMPARE(QApplication::focusWidget(), rig.find<QPushButton>("cmdPaste"));
+    // From the table, Tab reaches Cancel while the check runs.
+    QPushButton* cancel = rig.find<QPushButton>("cmdCancel");
+    QVERIFY(rig.window->session().isRunning());
+    view->setFocus();
+    for (int i = 0; i < 3 && QApplication::focusWidget() != cancel; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(QApplication::focusWidget(), cancel);
+    // Escape from wherever the focus is: the paste field here.
+    rig.find<QLineEdit>("txtPaste")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!rig.window->session().isRunning());
+    QCOMPARE(rig.window->model().row(1).state, CheckState::Cancelled);
+    QVERIFY(rig.find<QLabel>("lblSummary")->text().contains(QStringLiteral("cancelled")));
+    // Alt+C presses Cancel on a check started again.
+    rig.window->takeFile(list);
+    QTRY_VERIFY(cancel->isEnabled());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::AltModifier);
+    QTRY_VERIFY(!rig.window->session().isRunning()); // a mnemonic presses the button as a click would, shown briefly
+}
+
+// Over the accessibility interfaces a screen reader uses: each cell by its column and value, each label by its text.
+void TestCheckWindow::cellsAndLabelsNamedForScreenReaders()
+{
+    m_files.write("spoken.bin", kContent);
+    const QString list = m_files.write("spoken.sha256", QByteArray(64, 'd') + "  spoken.bin\n");
+    CheckWindowRig rig;
+    rig.window->takeFile(list);
+    QVERIFY(rig.waitIdle());
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(rig.find<QTableView>("tblResults"));
+    QVERIFY(table && table->tableInterface());
+    const QStringList names{"File: spoken.bin",
+                            "Algorithm: SHA-256",
+                            "State: MISMATCH",
+                            "Expected: " + QString(64, u'd'),
+                            "Actual: " + QString::fromLatin1(sha256Hex(kContent)),
+                            "Note: none"};
+    for (int column = 0; column < CheckModel::ColumnCount; ++column) {
+        QAccessibleInterface* cell = table->tableInterface()->cellAt(0, column);
+        QVERIFY(cell);
+        QCOMPARE(cell->text(QAccessible::Name), names[column]);
+    }
+    QVERIFY(table->tableInterface()->cellAt(0, 0)->text(QAccessible::Description).startsWith("spoken.bin, MISMATCH"));
+    // Labels go by what they say, not by what they are.
+    const QList<std::pair<const char*, QString>> labels{{"lblPaste", "Expected digest:"},
+                                                        {"lblProblems", "Lines not understood:"}};
+    for (const auto& [name, text] : labels) {
+        QAccessibleInterface* label = QAccessible::queryAccessibleInterface(rig.find<QLabel>(name));
+        QVERIFY(label);
+        QCOMPARE(label->text(QAccessible::Name), text);
+    }
 }
 
 QTEST_MAIN(TestCheckWindow)

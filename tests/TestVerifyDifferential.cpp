@@ -80,6 +80,7 @@ QString verdictOf(CheckState state)
     case CheckState::Missing:
     case CheckState::Unreadable:
     case CheckState::Changed:
+    case CheckState::BeingWritten:
         return QStringLiteral("FAILED open or read");
     default:
         return QStringLiteral("unanswered: ") + stateText(state);

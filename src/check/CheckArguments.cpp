@@ -20,7 +20,9 @@ CheckArguments parseCheckArguments(const QStringList& arguments)
     parser.setApplicationDescription(
         tr("Checks files against their published digests: every entry of a checksum file, a file against the "
            "digests found beside it or pasted, or two files against each other."));
-    const QCommandLineOption helpOption = parser.addHelpOption();
+    // Not Qt's help option, which brings --help-all for Qt's own options: this program hands Qt none of them.
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")}, tr("Displays this help."));
+    parser.addOption(helpOption);
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  tr("A checksum file to check, or a file to check against what is published beside "
@@ -35,8 +37,7 @@ CheckArguments parseCheckArguments(const QStringList& arguments)
         result.error = parser.errorText();
         return result;
     }
-    // --help-all would add Qt's own options, which this program never hands to Qt: the same help.
-    result.help = parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"));
+    result.help = parser.isSet(helpOption);
     result.version = parser.isSet(versionOption);
     const QStringList files = parser.positionalArguments();
     if (files.size() > 2) {

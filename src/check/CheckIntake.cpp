@@ -55,6 +55,18 @@ void CheckIntake::compare(const QByteArray& first, const QByteArray& second)
     m_session.compare(first, second);
 }
 
+void CheckIntake::takeDropped(const QList<QByteArray>& paths, bool compareWithLoaded)
+{
+    if (paths.size() == 1) {
+        take(paths.front(), compareWithLoaded);
+    } else if (paths.size() == 2) {
+        compare(paths[0], paths[1]);
+    } else if (paths.size() > 2) {
+        m_dataFile.clear();
+        m_session.checkFiles(paths);
+    }
+}
+
 void takeArguments(CheckIntake& intake, const QList<QByteArray>& files)
 {
     if (files.size() == 1) {

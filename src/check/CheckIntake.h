@@ -23,6 +23,9 @@ public:
     // Compares with the data file loaded; false when there is none.
     bool compareWithLoaded(const QByteArray& second);
     void compare(const QByteArray& first, const QByteArray& second);
+    // Files dropped together: one is taken as take() takes it, two are compared, more are each checked against the
+    // digests published beside it.
+    void takeDropped(const QList<QByteArray>& paths, bool compareWithLoaded = false);
 
     // The data file given alone or first of a comparison; empty when a list is being checked or nothing was given.
     const QByteArray& dataFile() const { return m_dataFile; }

@@ -1,6 +1,7 @@
 #include "CheckTexts.h"
 
 #include "CheckReport.h"
+#include "ComparisonText.h"
 
 #include <algorithm>
 #include <QCoreApplication>
@@ -57,13 +58,26 @@ QString pasteAnswerText(CheckSession::PasteResult result)
     return {};
 }
 
+QString whatCanBeDropped()
+{
+    return tr("Drop a checksum file, a file to check against the digests published beside it, two files to compare, "
+              "or several files to check each against the digests published beside it.");
+}
+
 QString foundText(const CheckSession& session)
 {
     switch (session.mode()) {
-    case CheckSession::Mode::File: {
+    case CheckSession::Mode::File:
+    case CheckSession::Mode::Files: {
+        if (session.fileIsFolder()) {
+            return tr("A folder cannot be checked. %1").arg(whatCanBeDropped());
+        }
+        const bool one = session.mode() == CheckSession::Mode::File;
         if (session.foundFiles().isEmpty()) {
-            return session.isRunning() ? tr("Looking for published digests beside the file\u2026")
-                                       : tr("No published digests found beside the file.");
+            return session.isRunning() ? (one ? tr("Looking for published digests beside the file\u2026")
+                                              : tr("Looking for published digests beside the files\u2026"))
+                                       : (one ? tr("No published digests found beside the file.")
+                                              : tr("No published digests found beside the files."));
         }
         QStringList names;
         for (const QByteArray& found : session.foundFiles()) {
@@ -75,9 +89,7 @@ QString foundText(const CheckSession& session)
         if (!session.comparison()) {
             return session.isRunning() ? tr("Comparing the two files\u2026") : QString();
         }
-        return session.comparison()->identical ? tr("The files are identical.")
-                                               : tr("The files differ; the first difference is at byte %1.")
-                                                     .arg(session.comparison()->firstDifference);
+        return comparisonText(*session.comparison());
     case CheckSession::Mode::List:
         return tr("Checking the list %1").arg(reportName(session.subjects().value(0)));
     case CheckSession::Mode::Idle:

@@ -12,5 +12,7 @@ QString progressText(const CheckProgress& progress);
 int progressPermille(const CheckProgress& progress);
 // The answer shown beside the paste field.
 QString pasteAnswerText(CheckSession::PasteResult result);
+// What the window takes, for a drop it cannot use.
+QString whatCanBeDropped();
 // "Published digests found in: a.sha256, SHA256SUMS", or for a comparison whether the files are identical.
 QString foundText(const CheckSession& session);

@@ -5,6 +5,7 @@
 #include "CheckTexts.h"
 #include "ChosenFile.h"
 #include "Clipboard.h"
+#include "DigestDelegate.h"
 #include "DropFilter.h"
 #include "FileDialog.h"
 #include "NativePath.h"
@@ -13,6 +14,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QShortcut>
 
 frmCheck::frmCheck(FileDialog& fileDialog, Clipboard& clipboard, CheckSessionOptions options, QWidget* parent)
     : QWidget(parent), m_ui((useArtwork(), useAccessibleRoles(), std::make_unique<Ui::frmCheck>())),
@@ -26,8 +28,21 @@ frmCheck::frmCheck(FileDialog& fileDialog, Clipboard& clipboard, CheckSessionOpt
     // Fixed widths: fitting columns to their contents would look at every one of ten thousand rows at each change.
     m_ui->tblResults->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_ui->tblResults->horizontalHeader()->setStretchLastSection(true);
-    m_ui->tblResults->setColumnWidth(CheckModel::NameColumn, 220);
-    m_ui->tblResults->setColumnWidth(CheckModel::StateColumn, 140);
+    m_ui->tblResults->setColumnWidth(CheckModel::NameColumn, 180);
+    m_ui->tblResults->setColumnWidth(CheckModel::AlgorithmColumn, 90);
+    m_ui->tblResults->setColumnWidth(CheckModel::StateColumn, 120);
+    // Enough of a digest to compare its start and its end; the whole of it on copy.
+    auto* digests = new DigestDelegate(m_ui->tblResults);
+    for (const int column : {CheckModel::ExpectedColumn, CheckModel::ActualColumn}) {
+        m_ui->tblResults->setItemDelegateForColumn(column, digests);
+        m_ui->tblResults->setColumnWidth(column, DigestDelegate::widthForDigits(20));
+    }
+    // A few rows stay in sight however small the window is made: the results are what it is for.
+    m_ui->tblResults->setMinimumHeight(m_ui->tblResults->horizontalHeader()->sizeHint().height() +
+                                       4 * m_ui->tblResults->verticalHeader()->defaultSectionSize() +
+                                       2 * m_ui->tblResults->frameWidth());
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, &m_session, &CheckSession::cancel);
 
     connect(m_ui->cmdOpenList, &QPushButton::clicked, this, &frmCheck::openList);
     connect(m_ui->cmdChooseFile, &QPushButton::clicked, this, &frmCheck::chooseFile);
@@ -42,7 +57,7 @@ frmCheck::frmCheck(FileDialog& fileDialog, Clipboard& clipboard, CheckSessionOpt
     connect(&m_session, &CheckSession::finished, this, &frmCheck::showState);
 
     m_ui->lblSummary->setAccessibleDescription(m_ui->lblSummary->text());
-    new DropFilter(this, [this](const QString& path) { takeFile(path); });
+    new DropFilter(this, [this](const QStringList& paths) { takeFiles(paths); });
     showProgress();
     showState();
 }
@@ -51,15 +66,24 @@ frmCheck::~frmCheck() = default;
 
 void frmCheck::takeFile(const QString& path)
 {
-    const std::optional<QByteArray> native = nativePathFor(path);
-    if (!native || native->isEmpty()) {
-        announce(tr("Not a file name: \u201c%1\u201d").arg(displayTextForPath(path)));
-        return;
+    takeFiles({path});
+}
+
+void frmCheck::takeFiles(const QStringList& paths)
+{
+    QList<QByteArray> natives;
+    for (const QString& path : paths) {
+        const std::optional<QByteArray> native = nativePathFor(path);
+        if (!native || native->isEmpty()) {
+            announce(tr("Not a file name: \u201c%1\u201d").arg(displayTextForPath(path)));
+            return;
+        }
+        natives.append(*native);
     }
     const bool compare = m_ui->chkDropCompares->isEnabled() && m_ui->chkDropCompares->isChecked();
     m_ui->chkDropCompares->setChecked(false);
     showText(m_ui->lblPasteAnswer, {});
-    m_intake.take(*native, compare);
+    m_intake.takeDropped(natives, compare);
     showState();
 }
 

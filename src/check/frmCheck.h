@@ -33,6 +33,8 @@ public:
 
     // A file dropped or chosen, as text carrying its name's bytes; a list, a data file or the second to compare.
     void takeFile(const QString& path);
+    // Files dropped together, as takeDropped() takes them.
+    void takeFiles(const QStringList& paths);
 
 protected:
     // Closing ends the program at once, also in the middle of a read.

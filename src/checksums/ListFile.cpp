@@ -1,6 +1,7 @@
 #include "ListFile.h"
 
 #include "ChecksumListReader.h"
+#include "FileReader.h"
 #include "VerifyLoop.h"
 
 #include <cerrno>
@@ -20,7 +21,7 @@ bool openListFile(const QByteArray& path, QFile& file, QString* error)
     }
     struct stat status = {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        *error = S_ISDIR(status.st_mode) ? qt_error_string(EISDIR) : QFile::tr("Not a regular file");
+        *error = RegularFile::refusalFor(status.st_mode);
         ::close(fd);
         return false;
     }

@@ -6,8 +6,8 @@
 #include <QTimer>
 #include <QWidget>
 
-DropFilter::DropFilter(QWidget* window, std::function<void(const QString&)> takeFile)
-    : QObject(window), m_takeFile(std::move(takeFile)), m_window(window)
+DropFilter::DropFilter(QWidget* window, std::function<void(const QStringList&)> takeFiles)
+    : QObject(window), m_takeFiles(std::move(takeFiles)), m_window(window)
 {
     window->setAcceptDrops(true);
     window->installEventFilter(this);
@@ -34,7 +34,7 @@ void DropFilter::forgetDrag()
     m_inControl.reset();
 }
 
-std::optional<QString> DropFilter::fileOf(const QMimeData* data)
+QStringList DropFilter::filesOf(const QMimeData* data)
 {
     // Each look at the dragged data asks the source for it again, over the display: judged once as the drag enters,
     // not again at every move of the pointer or at every control it crosses.
@@ -42,7 +42,7 @@ std::optional<QString> DropFilter::fileOf(const QMimeData* data)
         return *m_inWindow;
     }
     if (!m_inControl) {
-        m_inControl = data ? firstDroppedFile(*data) : std::nullopt;
+        m_inControl = data ? droppedFiles(*data) : QStringList();
     }
     return *m_inControl;
 }
@@ -59,7 +59,7 @@ bool DropFilter::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::DragEnter) {
             const QMimeData* data = static_cast<QDragEnterEvent*>(event)->mimeData();
             forgetDrag();
-            m_inWindow = data ? firstDroppedFile(*data) : std::nullopt;
+            m_inWindow = data ? droppedFiles(*data) : QStringList();
         } else if (event->type() == QEvent::DragLeave) {
             forgetDrag();
         }
@@ -77,7 +77,7 @@ bool DropFilter::eventFilter(QObject* watched, QEvent* event)
         [[fallthrough]];
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (fileOf(drag->mimeData())) {
+        if (!filesOf(drag->mimeData()).isEmpty()) {
             // A copy whatever the source proposes: the file is only read, and a source told "move" may delete it.
             drag->setDropAction(Qt::CopyAction);
             drag->accept();
@@ -91,9 +91,9 @@ bool DropFilter::eventFilter(QObject* watched, QEvent* event)
         return true;
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
-        const std::optional<QString> file = fileOf(drop->mimeData());
+        const QStringList files = filesOf(drop->mimeData());
         forgetDrag();
-        if (!file) {
+        if (files.isEmpty()) {
             drop->ignore();
             return true;
         }
@@ -101,7 +101,7 @@ bool DropFilter::eventFilter(QObject* watched, QEvent* event)
         drop->accept();
         // Taken once the drop is over: the analysis may show a modal message, and the file manager that dragged
         // the file must not be kept waiting for the user to close it.
-        QTimer::singleShot(0, this, [this, path = *file] { m_takeFile(path); });
+        QTimer::singleShot(0, this, [this, files] { m_takeFiles(files); });
         return true;
     }
     default:

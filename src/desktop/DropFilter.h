@@ -10,28 +10,30 @@
 
 class QWidget;
 
-// Makes a window and every control in it one drop target. A drop hands its first local file to the intake and does
-// nothing else: a text box inserts no text, a button is not pressed, a tick box keeps its tick. A drag is accepted
-// only while it carries a local file, so the pointer tells beforehand whether the drop will do anything.
+// Makes a window and every control in it one drop target. A drop hands its local files to the intake, in the order
+// dragged, and does nothing else: a text box inserts no text, a button is not pressed, a tick box keeps its tick. A
+// drag is accepted only while it carries a local file, so the pointer tells beforehand whether the drop will do
+// anything.
 class DropFilter final : public QObject
 {
     Q_OBJECT
 
 public:
-    DropFilter(QWidget* window, std::function<void(const QString&)> takeFile);
+    // takeFiles gets at least one file.
+    DropFilter(QWidget* window, std::function<void(const QStringList&)> takeFiles);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // What a drag carries, judged once: the local file, or nothing.
-    using Judgement = std::optional<std::optional<QString>>;
+    // What a drag carries, judged once: its local files, none when it carries none.
+    using Judgement = std::optional<QStringList>;
 
     void watchNativeWindow();
     void forgetDrag();
-    std::optional<QString> fileOf(const QMimeData* data);
+    QStringList filesOf(const QMimeData* data);
 
-    std::function<void(const QString&)> m_takeFile;
+    std::function<void(const QStringList&)> m_takeFiles;
     QWidget* m_window;
     // Where every drag from outside begins and ends, whichever control it crosses on the way.
     QPointer<QWindow> m_nativeWindow;

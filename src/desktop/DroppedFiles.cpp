@@ -4,16 +4,17 @@
 
 #include <QUrl>
 
-std::optional<QString> firstDroppedFile(const QMimeData& data)
+QStringList droppedFiles(const QMimeData& data)
 {
+    QStringList files;
     if (!data.hasUrls()) {
-        return std::nullopt;
+        return files;
     }
     // A URL that names no local file (a web link, a name with a NUL) is passed over: the next may name one.
     for (const QUrl& url : data.urls()) {
         if (std::optional<QString> file = localFileOfUrl(url)) {
-            return file;
+            files.append(*file);
         }
     }
-    return std::nullopt;
+    return files;
 }

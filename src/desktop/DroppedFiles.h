@@ -1,9 +1,9 @@
 #pragma once
 
-#include <optional>
 #include <QMimeData>
 #include <QString>
+#include <QStringList>
 
-// The first local file among what a drop carries (a file manager sends a list of URLs), named exactly as the URL
-// names it; nothing when it carries no local file (text from an editor, a web link).
-std::optional<QString> firstDroppedFile(const QMimeData& data);
+// The local files among what a drop carries (a file manager sends a list of URLs), in its order, each named exactly
+// as its URL names it; empty when it carries no local file (text from an editor, a web link).
+QStringList droppedFiles(const QMimeData& data);

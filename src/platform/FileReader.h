@@ -96,6 +96,9 @@ OpenedFile open(const QByteArray& nativePath);
 // the descriptor belongs to the result, closed on refusal.
 std::optional<OpenedFile> adopt(int descriptor, unsigned* type);
 
+// Why a file of this type (its S_IFMT bits) is not read: "It is a folder, not a file."
+QString refusalFor(unsigned type);
+
 // A folder, links followed.
 bool isFolder(const QByteArray& nativePath);
 

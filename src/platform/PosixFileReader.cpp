@@ -25,23 +25,6 @@ QString systemReason(int errorCode)
     return qt_error_string(errorCode);
 }
 
-QString refusalFor(unsigned mode)
-{
-    if (S_ISDIR(mode)) {
-        return QCoreApplication::translate("RegularFile", "It is a folder, not a file.");
-    }
-    if (S_ISFIFO(mode)) {
-        return QCoreApplication::translate("RegularFile", "It is a named pipe (FIFO), not a regular file.");
-    }
-    if (S_ISSOCK(mode)) {
-        return QCoreApplication::translate("RegularFile", "It is a socket, not a regular file.");
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return QCoreApplication::translate("RegularFile", "It is a device, not a regular file.");
-    }
-    return QCoreApplication::translate("RegularFile", "It is not a regular file.");
-}
-
 FileTime timeOf(const struct statx_timestamp& stamp)
 {
     return FileTime{static_cast<qint64>(stamp.tv_sec), static_cast<qint64>(stamp.tv_nsec)};
@@ -230,7 +213,7 @@ std::optional<FileStatus> status(const QByteArray& nativePath, QString* error, i
     }
     if (!S_ISREG(info.stx_mode)) {
         code = S_ISDIR(info.stx_mode) ? EISDIR : 0;
-        *error = refusalFor(info.stx_mode);
+        *error = RegularFile::refusalFor(info.stx_mode);
         return std::nullopt;
     }
     return statusOf(info);
@@ -310,7 +293,24 @@ OpenedFile open(const QByteArray& nativePath)
         return std::move(*opened);
     }
     ::close(descriptor);
-    return {nullptr, refusalFor(type), S_ISDIR(type) ? EISDIR : 0};
+    return {nullptr, RegularFile::refusalFor(type), S_ISDIR(type) ? EISDIR : 0};
 }
 
 } // namespace RegularFile
+
+QString RegularFile::refusalFor(unsigned mode)
+{
+    if (S_ISDIR(mode)) {
+        return QCoreApplication::translate("RegularFile", "It is a folder, not a file.");
+    }
+    if (S_ISFIFO(mode)) {
+        return QCoreApplication::translate("RegularFile", "It is a named pipe (FIFO), not a regular file.");
+    }
+    if (S_ISSOCK(mode)) {
+        return QCoreApplication::translate("RegularFile", "It is a socket, not a regular file.");
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return QCoreApplication::translate("RegularFile", "It is a device, not a regular file.");
+    }
+    return QCoreApplication::translate("RegularFile", "It is not a regular file.");
+}

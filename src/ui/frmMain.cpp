@@ -79,7 +79,8 @@ frmMain::frmMain(std::shared_ptr<DigestService> digests, MessageBox& messageBox,
     connect(m_ui->cmdCopyAll, &QPushButton::clicked, this, [this] { copyReport(ReportScope::AllRows); });
     connect(m_ui->cmdCopySel, &QPushButton::clicked, this, [this] { copyReport(ReportScope::TickedRows); });
     connect(m_ui->cmdBrowse, &QPushButton::clicked, this, &frmMain::cmdBrowse_Click);
-    new DropFilter(this, [this](const QString& path) { m_session.TakeInputPath(path); });
+    // One file at a time: the first of those dropped.
+    new DropFilter(this, [this](const QStringList& paths) { m_session.TakeInputPath(paths.front()); });
     m_ui->imgTitle->setPixmap(QIcon(QStringLiteral(":/banner.png")).pixmap(QSize(278, 49), devicePixelRatioF()));
     new ClickFilter(m_ui->imgTitle, [this] { imgTitle_Click(); });
     m_ui->txtFileName->setFocus();

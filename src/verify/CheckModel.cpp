@@ -67,8 +67,16 @@ QVariant CheckModel::data(const QModelIndex& index, int role) const
         return displayText(checked, index.column());
     case Qt::DecorationRole:
         return index.column() == StateColumn ? QVariant(stateIconName(checked.state)) : QVariant();
-    case Qt::AccessibleTextRole:
-        return accessibleText(checked);
+    case Qt::AccessibleTextRole: {
+        // Each cell by its column and its value: a screen reader moving across a row reads each cell once.
+        const QString value = displayText(checked, index.column());
+        return QCoreApplication::translate("CheckModel", "%1: %2")
+            .arg(headerData(index.column(), Qt::Horizontal).toString(),
+                 value.isEmpty() ? QCoreApplication::translate("CheckModel", "none") : value);
+    }
+    case Qt::AccessibleDescriptionRole:
+        // The whole row once, on its first cell, for a reader that speaks a row as one.
+        return index.column() == NameColumn ? accessibleText(checked) : QString();
     case StateRole:
         return static_cast<int>(checked.state);
     case IconNameRole:

@@ -58,7 +58,7 @@ public:
     }
     void removeRow(qsizetype index);
 
-    // The whole row as one sentence for a screen reader.
+    // The whole row as one sentence for a screen reader: the description of its first cell.
     static QString accessibleText(const CheckRow& row);
 
 private:

@@ -23,6 +23,8 @@ QString stateText(CheckState state, int percent)
         return QCoreApplication::translate("CheckRow", "unreadable");
     case CheckState::Changed:
         return QCoreApplication::translate("CheckRow", "changed while being read");
+    case CheckState::BeingWritten:
+        return QCoreApplication::translate("CheckRow", "open for writing");
     case CheckState::Cancelled:
         return QCoreApplication::translate("CheckRow", "cancelled");
     case CheckState::NotCompared:
@@ -52,6 +54,7 @@ QString stateIconName(CheckState state)
         return QStringLiteral("dialog-question");
     case CheckState::Unreadable:
     case CheckState::Changed:
+    case CheckState::BeingWritten:
         return QStringLiteral("dialog-warning");
     case CheckState::Cancelled:
         return QStringLiteral("process-stop");

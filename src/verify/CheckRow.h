@@ -12,15 +12,16 @@ enum class CheckState
 {
     Waiting,
     Checking,
-    Ok,          // a digest of one consistent read equals the expected one
-    Mismatch,    // read consistently, and no candidate algorithm gives the expected digest
-    Missing,     // nothing at the name (also a dangling link)
-    Unreadable,  // refused, not a regular file, or a read error: the note says which
-    Changed,     // the file changed while it was read: no digest of a mix of versions
-    Cancelled,   // stopped before its answer
-    NotCompared, // read, but there is no expected digest (or the other file of a comparison failed)
-    Identical,   // a comparison found the same bytes
-    Different,   // a comparison found a first differing byte: the note says where
+    Ok,           // a digest of one consistent read equals the expected one
+    Mismatch,     // read consistently, and no candidate algorithm gives the expected digest
+    Missing,      // nothing at the name (also a dangling link)
+    Unreadable,   // refused, not a regular file, or a read error: the note says which
+    Changed,      // the file changed while it was read: no digest of a mix of versions
+    BeingWritten, // another program has the file open for writing: no digest of what may be changing
+    Cancelled,    // stopped before its answer
+    NotCompared,  // read, but there is no expected digest (or the other file of a comparison failed)
+    Identical,    // a comparison found the same bytes
+    Different,    // a comparison found a first differing byte: the note says where
 };
 
 // One row of the results: one file checked against one expected digest, or one file of a comparison.

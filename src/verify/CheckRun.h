@@ -39,7 +39,8 @@ struct RowConflict
 struct Comparison
 {
     bool identical = false;
-    quint64 firstDifference = 0; // when not identical
+    bool sameFile = false;       // both names lead to one file (one device and inode): identical without a read
+    quint64 firstDifference = 0; // from 0, when not identical; the end of the shorter file when it is the other's start
     qint64 firstSize = 0;
     qint64 secondSize = 0;
 };

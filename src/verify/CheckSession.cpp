@@ -1,6 +1,7 @@
 // The session's runs: starting and abandoning them, and applying what their workers deliver, in runs.
 #include "CheckSession.h"
 
+#include "BesideFilesJob.h"
 #include "CompareJob.h"
 #include "ListJob.h"
 
@@ -10,6 +11,8 @@
 CheckSession::CheckSession(CheckModel& model, CheckSessionOptions options, QObject* parent)
     : QObject(parent), m_model(model), m_options(std::move(options))
 {
+    // A folder is named in the window's words whatever is being checked: a list's entry, a data file or a comparison.
+    m_options.batch.systemWordsForFolders = false;
     m_ticker.setInterval(m_options.updateIntervalMs);
     connect(&m_ticker, &QTimer::timeout, this, &CheckSession::tick);
     m_applyTimer.setSingleShot(true);
@@ -80,6 +83,12 @@ void CheckSession::compare(const QByteArray& first, const QByteArray& second)
     m_model.append(std::move(rows));
     FileOpener opener = m_options.batch.opener ? m_options.batch.opener : FileOpener(RegularFile::open);
     startRun([first, second, opener](CheckRun& run) { compareJob(run, first, second, opener); });
+}
+
+void CheckSession::checkFiles(const QList<QByteArray>& paths)
+{
+    begin(Mode::Files, paths);
+    startRun([paths, options = m_options.batch](CheckRun& run) { checkBesideFilesJob(run, paths, options); });
 }
 
 void CheckSession::cancel()

@@ -5,6 +5,7 @@
 #include "DigestBatch.h"
 
 #include <array>
+#include <cerrno>
 #include <memory>
 #include <optional>
 #include <QElapsedTimer>
@@ -43,6 +44,7 @@ public:
         List,
         File,
         Compare,
+        Files, // several files, each against the digests published beside it
     };
     enum class PasteResult
     {
@@ -64,6 +66,8 @@ public:
     PasteResult paste(const QString& text);
     // Two files, byte by byte.
     void compare(const QByteArray& first, const QByteArray& second);
+    // Each file against the digests published beside it, as a list's entries are checked.
+    void checkFiles(const QList<QByteArray>& paths);
     // Stops at once: rows without an answer become "cancelled".
     void cancel();
 
@@ -74,6 +78,8 @@ public:
     // The checksum files in which a data file's published digests were found.
     const QList<QByteArray>& foundFiles() const { return m_foundFiles; }
     const std::optional<Comparison>& comparison() const { return m_comparison; }
+    // The data file given alone turned out to be a folder.
+    bool fileIsFolder() const { return m_mode == Mode::File && m_readFailure && m_readFailure->systemError == EISDIR; }
 
     // "3 of 4 checked: 2 OK, 1 MISMATCH, 1 waiting; 1 problem".
     QString summary() const;

@@ -10,7 +10,11 @@ void CheckSession::tick()
         const auto percentOf = [](quint64 part, quint64 whole) {
             return whole == 0 ? 0 : static_cast<int>(std::min<quint64>(99, part * 100 / whole));
         };
-        if (m_mode == Mode::List) {
+        if (m_mode == Mode::List || m_mode == Mode::Files) {
+            // Rows answered as they were found (a file with nothing published beside it) are passed over.
+            while (m_nextUnanswered < m_model.size() && isSettled(m_model.row(m_nextUnanswered).state)) {
+                ++m_nextUnanswered;
+            }
             if (m_nextUnanswered < m_model.size()) {
                 const CheckRow& next = m_model.row(m_nextUnanswered);
                 const quint64 size = next.size > 0 ? static_cast<quint64>(next.size) : 0;

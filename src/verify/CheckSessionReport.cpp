@@ -1,6 +1,7 @@
 // What a check found, in words: the summary line and the report for the clipboard.
 #include "CheckReport.h"
 #include "CheckSession.h"
+#include "ComparisonText.h"
 
 QString CheckSession::summary() const
 {
@@ -22,14 +23,16 @@ QString CheckSession::report() const
             header.append(tr("Published digests found in: %1").arg(reportName(found)));
         }
         break;
+    case Mode::Files:
+        for (const QByteArray& found : m_foundFiles) {
+            header.append(tr("Published digests found in: %1").arg(reportName(found)));
+        }
+        break;
     case Mode::Compare:
         header.append(tr("Compared: %1").arg(reportName(m_subjects.value(0))));
         header.append(tr("with: %1").arg(reportName(m_subjects.value(1))));
         if (m_comparison) {
-            header.append(
-                m_comparison->identical
-                    ? tr("The files are identical.")
-                    : tr("The files differ; the first difference is at byte %1.").arg(m_comparison->firstDifference));
+            header.append(comparisonText(*m_comparison));
         }
         break;
     }

@@ -1,20 +1,15 @@
 #include "CompareJob.h"
 
 #include "CheckRun.h"
+#include "ComparisonText.h"
 #include "DigestAnswer.h"
 #include "WatchedReader.h"
 
 #include <algorithm>
 #include <cstring>
-#include <QCoreApplication>
 #include <vector>
 
 namespace {
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("CompareJob", text);
-}
 
 // Fills buffer as far as the file goes: a short read is not the end.
 qint64 fill(FileReader& reader, std::vector<std::byte>& buffer)
@@ -52,7 +47,7 @@ Side openSide(const FileOpener& opener, const QByteArray& path)
     Side side;
     side.opened = opener(path);
     if (!side.opened.reader) {
-        fail(side, failureForSystemError(side.opened.systemError), side.opened.error);
+        fail(side, failureForSystemError(side.opened.systemError, side.opened.beingWritten), side.opened.error);
         return side;
     }
     side.reader = std::make_unique<WatchedReader>(std::move(side.opened.reader));
@@ -83,11 +78,9 @@ RowAnswer answerFor(qsizetype row, const Side& side, const Side& other, const st
         answer.note = side.failure == DigestFailure::Cancelled ? QString() : side.reason;
     } else if (other.failure != DigestFailure::None || !comparison) {
         answer.state = other.failure == DigestFailure::Cancelled ? CheckState::Cancelled : CheckState::NotCompared;
-    } else if (comparison->identical) {
-        answer.state = CheckState::Identical;
     } else {
-        answer.state = CheckState::Different;
-        answer.note = tr("first difference at byte %1").arg(comparison->firstDifference);
+        answer.state = comparison->identical ? CheckState::Identical : CheckState::Different;
+        answer.note = comparisonNote(*comparison, static_cast<int>(row));
     }
     return answer;
 }
@@ -103,13 +96,17 @@ void compareJob(CheckRun& run, const QByteArray& first, const QByteArray& second
         Comparison found;
         found.firstSize = sides[0].reader->identity().size;
         found.secondSize = sides[1].reader->identity().size;
+        const FileIdentity identities[2] = {sides[0].reader->identity(), sides[1].reader->identity()};
+        // Itself, a hard link or a symbolic link to it: one file, whatever the names, and nothing to read.
+        found.sameFile = identities[0].device == identities[1].device && identities[0].inode == identities[1].inode;
         Delivery sized;
-        sized.totalBytes = static_cast<quint64>(found.firstSize + found.secondSize);
+        sized.totalBytes = found.sameFile ? 0 : static_cast<quint64>(found.firstSize + found.secondSize);
         run.post(std::move(sized));
 
         std::vector<std::byte> blocks[2] = {std::vector<std::byte>(blockSize), std::vector<std::byte>(blockSize)};
         quint64 offset = 0;
-        bool decided = false;
+        bool decided = found.sameFile;
+        found.identical = found.sameFile;
         while (!decided) {
             if (run.isCancelled()) {
                 fail(sides[0], DigestFailure::Cancelled, {});

@@ -8,8 +8,9 @@ CheckState stateForFailure(DigestFailure failure)
     case DigestFailure::Missing:
         return CheckState::Missing;
     case DigestFailure::ChangedWhileRead:
-    case DigestFailure::BeingWritten: // its note says another program is writing it
         return CheckState::Changed;
+    case DigestFailure::BeingWritten: // merely open for writing: nothing is known to have changed
+        return CheckState::BeingWritten;
     case DigestFailure::Cancelled:
         return CheckState::Cancelled;
     case DigestFailure::PermissionDenied:

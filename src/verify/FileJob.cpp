@@ -31,30 +31,34 @@ void reportDisagreements(const std::vector<PublishedDigest>& found, QStringList&
 
 } // namespace
 
+Delivery publishedBeside(const QByteArray& path, AlgorithmSet& algorithms)
+{
+    const QByteArray name = path.sliced(path.lastIndexOf('/') + 1);
+    const BesideSearch beside = findPublishedDigests(path);
+    Delivery delivery;
+    for (const PublishedDigest& published : beside.found) {
+        CheckRow row;
+        row.name = name;
+        row.path = path;
+        row.candidates = published.candidates;
+        row.algorithm = onlyAlgorithm(published.candidates);
+        row.expected = published.expected;
+        row.note = QCoreApplication::translate("FileJob", "from %1, line %2")
+                       .arg(nameText(published.source.sliced(published.source.lastIndexOf('/') + 1)))
+                       .arg(published.lineNumber);
+        algorithms.insert(published.candidates);
+        delivery.newRows.push_back(std::move(row));
+    }
+    reportDisagreements(beside.found, delivery.problems);
+    delivery.foundFiles = beside.sources;
+    return delivery;
+}
+
 void readFileJob(CheckRun& run, const QByteArray& path, AlgorithmSet algorithms, bool discover,
                  const DigestBatchOptions& options)
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray name = path.sliced(slash + 1);
     if (discover) {
-        const BesideSearch beside = findPublishedDigests(path);
-        Delivery delivery;
-        for (const PublishedDigest& published : beside.found) {
-            CheckRow row;
-            row.name = name;
-            row.path = path;
-            row.candidates = published.candidates;
-            row.algorithm = onlyAlgorithm(published.candidates);
-            row.expected = published.expected;
-            row.note = QCoreApplication::translate("FileJob", "from %1, line %2")
-                           .arg(nameText(published.source.sliced(published.source.lastIndexOf('/') + 1)))
-                           .arg(published.lineNumber);
-            algorithms.insert(published.candidates);
-            delivery.newRows.push_back(std::move(row));
-        }
-        reportDisagreements(beside.found, delivery.problems);
-        delivery.foundFiles = beside.sources;
-        run.post(std::move(delivery));
+        run.post(publishedBeside(path, algorithms));
     }
     if (run.isCancelled()) {
         return;

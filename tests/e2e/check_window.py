@@ -1,7 +1,8 @@
 """Reads and works the check window over AT-SPI, as a screen reader does.
 
     check_window.py PATIENCE summary REGEX   waits until the summary's text matches; prints it, the found-digests
-                                             line, the paste answer and one line per result row (its spoken sentence)
+                                             or comparison line, the paste answer, one line per result row (the
+                                             sentence its first cell describes it with) and one per cell (its name)
     check_window.py PATIENCE focus NAME      gives the keyboard focus to the control of that accessible name
     check_window.py PATIENCE press NAME      presses the button of that accessible name
 
@@ -48,7 +49,15 @@ def row_sentences(app):
     if table is None:
         return []
     cells = table.queryTable()
-    return [cells.getAccessibleAt(row, 0).name for row in range(cells.nRows)]
+    return [cells.getAccessibleAt(row, 0).description for row in range(cells.nRows)]
+
+
+def cell_names(app):
+    table = next((n for n in descendants(app) if n.getRoleName() == "table"), None)
+    if table is None:
+        return []
+    cells = table.queryTable()
+    return [cells.getAccessibleAt(row, column).name for row in range(cells.nRows) for column in range(cells.nColumns)]
 
 
 def main():
@@ -64,11 +73,13 @@ def main():
 
         text = wait_for(matching, f"a summary matching {argument!r}", patience)
         print(f"summary: {text}")
-        for label in ("Published digests found", "Answer to the pasted digest"):
+        for label in ("Published digests found", "Comparison", "Answer to the pasted digest"):
             node = named(app, label)
             print(f"{label}: {node.description if node is not None else '(none)'}")
         for sentence in row_sentences(app):
             print(f"row: {sentence}")
+        for name in cell_names(app):
+            print(f"cell: {name}")
     elif command == "focus":
         control = wait_for(lambda: named(app, argument), f"a control named {argument!r}", patience)
         control.queryComponent().grabFocus()

@@ -55,11 +55,11 @@ placed_check_window() {
         fail "no check window was placed; windows: $(xdotool search --name . getwindowname %@ 2>&1 | paste -sd'|')"
     echo "$id"
 }
-# Drops the file in the middle of the window, over the results.
+# Drops the files, dragged together, in the middle of the window, over the results.
 drop_on_window() {
     local width height
     read -r _ _ width height <<<"$(geometry_of "$1")"
-    drag_onto "$1" $((width / 2)) $((height / 2)) "$2"
+    drag_onto "$1" $((width / 2)) $((height / 2)) "${@:2}"
 }
 expect_line() { grep -qxF -- "$1" "$2" || fail "no line \"$1\" in: $(cat "$2")"; }
 
@@ -68,6 +68,10 @@ files=$work/files
 mkdir "$files"
 printf 'beside the folder\n' >"$work/outside.bin"
 printf 'the published release\n' >"$files/data.bin"
+printf 'the published release\n' >"$files/copy.bin"
+mkdir "$files/folder"
+printf 'another release\n' >"$files/other.bin"
+printf '%s  other.bin\n' "$(printf x | sha256sum | cut -d' ' -f1)" >"$files/other.bin.sha256"
 hostile=$(printf '<i>x&amp; caf\xe9.bin')
 printf 'not what was published\n' >"$files/$hostile"
 {
@@ -112,6 +116,31 @@ for scale in 1 2; do
     copy_into "$work/report" reader press "Copy results"
     grep -c '^data.bin: OK' "$work/report" | grep -qx 2 || fail "the report: $(cat "$work/report")"
     grep -qF "Published digests found in: $files/SHA256SUMS" "$work/report" || fail "the report: $(cat "$work/report")"
+
+    echo "Scale $scale: two files dragged together are compared, byte for byte"
+    drop_on_window "$window" "$files/data.bin" "$files/copy.bin"
+    reader summary '^2 of 2 checked: 2 identical$' >"$work/compare" ||
+        fail "the two files were not compared: $(reader summary . 2>&1)"
+    expect_line "Comparison: The files are identical." "$work/compare"
+    # Each cell goes by its column and its value.
+    expect_line "cell: File: $files/copy.bin" "$work/compare"
+    expect_line "cell: State: identical" "$work/compare"
+
+    echo "Scale $scale: three files dragged together are each checked against what is published beside them"
+    drop_on_window "$window" "$files/data.bin" "$files/copy.bin" "$files/other.bin"
+    reader summary '^3 of 3 checked: 1 OK, 1 MISMATCH, 1 not compared$' >"$work/several" ||
+        fail "the files were not checked: $(reader summary . 2>&1)"
+    expect_line "row: data.bin, OK, SHA-256, from SHA256SUMS, line 1" "$work/several"
+    grep -q '^row: copy.bin, not compared' "$work/several" || fail "copy.bin: $(cat "$work/several")"
+    grep -q '^row: other.bin, MISMATCH, SHA-256' "$work/several" || fail "other.bin: $(cat "$work/several")"
+
+    echo "Scale $scale: a folder dropped is answered with what can be dropped"
+    drop_on_window "$window" "$files/folder"
+    reader summary '^1 of 1 checked: 1 unreadable$' >"$work/folder" ||
+        fail "the folder was not answered: $(reader summary . 2>&1)"
+    grep -q '^Published digests found: A folder cannot be checked. Drop a checksum file' "$work/folder" ||
+        fail "no word of what can be dropped: $(cat "$work/folder")"
+    grep -qF 'row: folder, unreadable, It is a folder, not a file.' "$work/folder" || fail "the row: $(cat "$work/folder")"
 
     wmctrl -c 'Keswin Hash Check'
     ended_cleanly "$app" "the program did not end after its window was closed"

@@ -14,7 +14,8 @@
 
 // A session over a model, its files opened through a seam that counts the opens, hangs reads of names holding
 // "gated" until the test opens the gate, and refuses names holding "locked" as the system refuses someone else's
-// file (root reads anything, so chmod alone would prove nothing there).
+// file (root reads anything, so chmod alone would prove nothing there), and names holding "written" as a file that
+// another program has open for writing.
 struct CheckRig
 {
     explicit CheckRig(std::function<void(OpenedFile&, const QByteArray&)> meddle = {})
@@ -26,6 +27,10 @@ struct CheckRig
             opens->fetch_add(1);
             if (path.contains("locked")) {
                 return OpenedFile{nullptr, qt_error_string(EACCES), EACCES, true};
+            }
+            if (path.contains("written")) {
+                return OpenedFile{nullptr, QStringLiteral("Another program has the file open for writing."), 0, true,
+                                  true};
             }
             OpenedFile opened = RegularFile::open(path);
             if (opened.reader && path.contains("gated")) {
