@@ -10,6 +10,9 @@
 CheckSession::CheckSession(CheckModel& model, CheckSessionOptions options, QObject* parent)
     : QObject(parent), m_model(model), m_options(std::move(options))
 {
+    if (!m_options.clock) {
+        m_options.clock = std::make_shared<SystemSteadyClock>();
+    }
     m_ticker.setInterval(m_options.updateIntervalMs);
     connect(&m_ticker, &QTimer::timeout, this, &CheckSession::tick);
     m_applyTimer.setSingleShot(true);
@@ -41,6 +44,7 @@ void CheckSession::begin(Mode mode, QList<QByteArray> subjects)
     m_foundFiles.clear();
     m_comparison.reset();
     m_digests = {};
+    m_readFor = {};
     m_readFailure.reset();
     m_placeholder = false;
     m_model.clear();
@@ -57,7 +61,7 @@ void CheckSession::startRun(std::function<void(CheckRun&)> job, bool freshProgre
         m_bytesAnswered = 0;
     }
     m_nextUnanswered = 0;
-    m_sinceStart.start();
+    m_rate.restart(m_options.clock->now());
     m_sinceApply.start();
     m_run = std::make_shared<CheckRun>(this, "deliver");
     m_ticker.start();
@@ -115,9 +119,12 @@ void CheckSession::apply()
     m_sinceApply.start();
     const std::shared_ptr<CheckRun> run = m_run;
     Delivery delivery = run->take();
+    if (delivery.totalBytes || !delivery.newRows.empty() || !delivery.answers.empty()) {
+        m_rate.noteActivity(m_options.clock->now()); // entries answered without a byte read are progress too
+    }
     if (!delivery.newRows.empty()) {
         if (m_placeholder) {
-            m_model.removeRow(0);
+            m_model.clear();
             m_placeholder = false;
         }
         m_model.append(std::move(delivery.newRows));
@@ -125,6 +132,11 @@ void CheckSession::apply()
     applyConflicts(delivery.conflicts);
     if (delivery.totalBytes) {
         m_totalBytes = *delivery.totalBytes;
+    }
+
+    if (delivery.readFor && *delivery.readFor != m_readFor) {
+        m_readFor = *delivery.readFor;
+        emit foundFilesChanged(); // what is being read for is told beside what was found
     }
     if (!delivery.problems.isEmpty()) {
         m_problems += delivery.problems;
