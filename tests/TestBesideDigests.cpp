@@ -210,6 +210,13 @@ void TestBesideDigests::besideProblems_data()
         << QStringList{"app.iso.md5, line 1 could not be used: 31 hex digits where MD5 has 32: the digest is cut "
                        "short"}
         << ok << false;
+    QTest::newRow("an error page saved as the sidecar")
+        << Files{{"app.iso.sha256", "<html><body>404 Not Found</body></html>\n"}}
+        << QStringList{"app.iso.sha256 could not be understood: no line of it is a checksum line."} << computed
+        << false;
+    QTest::newRow("a list of nothing readable")
+        << Files{{"SHA256SUMS", "<!DOCTYPE html>\n<title>Moved</title>\n"}}
+        << QStringList{"SHA256SUMS could not be understood: no line of it is a checksum line."} << computed << false;
     QTest::newRow("a broken line about another file is not told")
         << Files{{"SHA256SUMS", sha.left(63) + "  other.iso\n" + sha + "  app.iso\n"}} << QStringList{} << ok << false;
     QTest::newRow("a signed sidecar's signature is no digest")

@@ -50,6 +50,9 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
         return;
     }
     const std::size_t before = into.found.size();
+    const qsizetype problemsBefore = into.problems.size();
+    quint64 entries = 0;
+    quint64 malformed = 0;
     quint64 number = 0;
     ChecksumLineParser parser;
     // Line by line with a bound on each line: a list of a million lines is streamed, a hostile line is not kept.
@@ -72,6 +75,7 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
         }
         const ParsedLine parsed = parser.parse(line);
         if (parsed.kind == LineKind::Entry) {
+            ++entries;
             const ChecksumEntry& entry = parsed.entry;
             // A NAME.suffix file is about NAME alone, whatever its line calls it: "-" when it was made from standard
             // input (`sha256sum < NAME > NAME.sha256`), or NAME with the folder it was made in.
@@ -85,6 +89,7 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
         if (parsed.kind != LineKind::Malformed) {
             continue;
         }
+        ++malformed;
         if (beside.sidecar) {
             if (std::optional<PublishedDigest> bare = bareDigest(line, beside.named)) {
                 bare->source = beside.path;
@@ -104,6 +109,11 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
     }
     if (into.found.size() > before) {
         into.sources.append(beside.path);
+    } else if (into.problems.size() == problemsBefore && malformed > 0 && (beside.sidecar || entries == 0)) {
+        // Nothing in it can be read at all: an error page saved in its place, say.
+        into.problems.append(QCoreApplication::translate(
+                                 "BesideDigests", "%1 could not be understood: no line of it is a checksum line.")
+                                 .arg(nameText(beside.path.sliced(beside.path.lastIndexOf('/') + 1))));
     }
 }
 
