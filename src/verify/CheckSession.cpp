@@ -133,7 +133,6 @@ void CheckSession::apply()
     if (delivery.totalBytes) {
         m_totalBytes = *delivery.totalBytes;
     }
-
     if (delivery.readFor && *delivery.readFor != m_readFor) {
         m_readFor = *delivery.readFor;
         emit foundFilesChanged(); // what is being read for is told beside what was found
