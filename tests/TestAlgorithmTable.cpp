@@ -76,6 +76,8 @@ private slots:
     void besideNamesInSearchOrder();
     void checksumFileNameGivesItsAlgorithm_data();
     void checksumFileNameGivesItsAlgorithm();
+    void checksumFileNamesInAnyCase_data();
+    void checksumFileNamesInAnyCase();
     void helpTextListsEveryAlgorithm();
     void sumManPageDescribesEveryRow();
     void checkManPageNamesEverySuffix();
@@ -142,10 +144,13 @@ void TestAlgorithmTable::bareDigestIsTakenForTheMostCommon()
 void TestAlgorithmTable::besideNamesInSearchOrder()
 {
     const std::pair<QByteArray, std::optional<HashAlgorithm>> expected[] = {
-        {".sha256", HashAlgorithm::Sha256},    {".sha512", HashAlgorithm::Sha512},    {".sha1", HashAlgorithm::Sha1},
-        {".md5", HashAlgorithm::Md5},          {".sfv", HashAlgorithm::Crc32},        {".b2", HashAlgorithm::Blake2b},
-        {"SHA256SUMS", HashAlgorithm::Sha256}, {"SHA512SUMS", HashAlgorithm::Sha512}, {"SHA1SUMS", HashAlgorithm::Sha1},
-        {"MD5SUMS", HashAlgorithm::Md5},       {"B2SUMS", HashAlgorithm::Blake2b},    {"CHECKSUM", std::nullopt},
+        {".sha256", HashAlgorithm::Sha256},    {".sha512", HashAlgorithm::Sha512},
+        {".sha1", HashAlgorithm::Sha1},        {".md5", HashAlgorithm::Md5},
+        {".sfv", HashAlgorithm::Crc32},        {".b2", HashAlgorithm::Blake2b},
+        {"SHA256SUMS", HashAlgorithm::Sha256}, {"SHA512SUMS", HashAlgorithm::Sha512},
+        {"SHA1SUMS", HashAlgorithm::Sha1},     {"MD5SUMS", HashAlgorithm::Md5},
+        {"B2SUMS", HashAlgorithm::Blake2b},    {"SHA224SUMS", HashAlgorithm::Sha224},
+        {"SHA384SUMS", HashAlgorithm::Sha384}, {"CHECKSUM", std::nullopt},
     };
     QCOMPARE(std::size(kBesideNames), std::size(expected));
     for (std::size_t i = 0; i < std::size(expected); ++i) {
@@ -165,7 +170,18 @@ void TestAlgorithmTable::checksumFileNameGivesItsAlgorithm_data()
     QTest::newRow("B2SUMS") << QByteArray("B2SUMS") << std::optional(HashAlgorithm::Blake2b);
     QTest::newRow("untyped list") << QByteArray("/d/CHECKSUM") << std::optional<HashAlgorithm>();
     QTest::newRow("no suffix for sha224") << QByteArray("x.sha224") << std::optional<HashAlgorithm>();
-    QTest::newRow("upper-case suffix") << QByteArray("x.SHA256") << std::optional<HashAlgorithm>();
+    // Names in any case, as the installed MIME globs take them.
+    QTest::newRow("upper-case suffix") << QByteArray("x.SHA256") << std::optional(HashAlgorithm::Sha256);
+    QTest::newRow(".MD5") << QByteArray("/d/game.iso.MD5") << std::optional(HashAlgorithm::Md5);
+    QTest::newRow("sha256sums") << QByteArray("sha256sums") << std::optional(HashAlgorithm::Sha256);
+    QTest::newRow("sha256sum.txt") << QByteArray("/d/sha256sum.txt") << std::optional(HashAlgorithm::Sha256);
+    QTest::newRow("SHA256SUMS.txt") << QByteArray("/d/SHA256SUMS.txt") << std::optional(HashAlgorithm::Sha256);
+    QTest::newRow("SHA384SUMS") << QByteArray("SHA384SUMS") << std::optional(HashAlgorithm::Sha384);
+    QTest::newRow("SHA224SUMS") << QByteArray("SHA224SUMS") << std::optional(HashAlgorithm::Sha224);
+    QTest::newRow("md5sum") << QByteArray("md5sum") << std::optional(HashAlgorithm::Md5);
+    QTest::newRow("a release's CHECKSUM")
+        << QByteArray("/d/Fedora-39-x86_64-CHECKSUM") << std::optional<HashAlgorithm>();
+    QTest::newRow("a SUMS the table lacks") << QByteArray("SHA3-256SUMS") << std::optional<HashAlgorithm>();
     QTest::newRow("list name in a folder's name") << QByteArray("/SHA256SUMS/x") << std::optional<HashAlgorithm>();
     QTest::newRow("list name with more") << QByteArray("/d/SHA256SUMS.asc") << std::optional<HashAlgorithm>();
 }
@@ -175,6 +191,39 @@ void TestAlgorithmTable::checksumFileNameGivesItsAlgorithm()
     QFETCH(QByteArray, path);
     QFETCH(std::optional<HashAlgorithm>, expected);
     QCOMPARE(algorithmNamedBy(path), expected);
+}
+
+void TestAlgorithmTable::checksumFileNamesInAnyCase_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("recognised");
+    QTest::addColumn<QByteArray>("dataName"); // a sidecar's file; empty for a list
+    QTest::newRow("sidecar") << QByteArray("game.iso.sha256") << true << QByteArray("game.iso");
+    QTest::newRow("sidecar, upper case") << QByteArray("game.iso.MD5") << true << QByteArray("game.iso");
+    QTest::newRow("sidecar, mixed case") << QByteArray("X.Sha512") << true << QByteArray("X");
+    QTest::newRow("hidden .sha256 alone") << QByteArray(".sha256") << false << QByteArray();
+    QTest::newRow("list, lower case") << QByteArray("b2sums") << true << QByteArray();
+    QTest::newRow("list as text") << QByteArray("MD5SUMS.TXT") << true << QByteArray();
+    QTest::newRow("CHECKSUM, lower case") << QByteArray("checksum") << true << QByteArray();
+    QTest::newRow("-CHECKSUM") << QByteArray("Fedora-Workstation-Live-x86_64-39-1.5-CHECKSUM") << true << QByteArray();
+    QTest::newRow("any *SUMS") << QByteArray("sha3-512sums") << true << QByteArray();
+    QTest::newRow("SUMS alone") << QByteArray("SUMS") << false << QByteArray();
+    QTest::newRow("CHECKSUM in a longer word") << QByteArray("MYCHECKSUM") << false << QByteArray();
+    QTest::newRow("signature of a list") << QByteArray("SHA256SUMS.gpg") << false << QByteArray();
+    QTest::newRow("a data file") << QByteArray("release.iso") << false << QByteArray();
+    QTest::newRow("suffix inside the name") << QByteArray("x.sha256.iso") << false << QByteArray();
+}
+
+void TestAlgorithmTable::checksumFileNamesInAnyCase()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(bool, recognised);
+    QFETCH(QByteArray, dataName);
+    const std::optional<ChecksumFileName> named = checksumFileName(name);
+    QCOMPARE(named.has_value(), recognised);
+    if (named) {
+        QCOMPARE(named->dataName, dataName);
+    }
 }
 
 void TestAlgorithmTable::helpTextListsEveryAlgorithm()
@@ -251,6 +300,10 @@ void TestAlgorithmTable::checkManPageNamesEverySuffix()
     QVERIFY(page.contains(".BR " + QByteArray(kUntypedListName) + " ,\nor ending in\n.BR SUMS ,"));
     for (const AlgorithmInfo& info : kAlgorithms) {
         QVERIFY2(info.listName.empty() || bytesOf(info.listName).endsWith("SUMS"), info.listName.data());
+        // Every list looked for beside a file is named, whether it is the last of the names or not.
+        QVERIFY2(info.listName.empty() || page.contains(".BR " + bytesOf(info.listName) + " ") ||
+                     page.contains(".B " + bytesOf(info.listName) + "\n"),
+                 info.listName.data());
     }
 }
 

@@ -110,6 +110,9 @@ private slots:
     void smallestWindowKeepsTheResults();
     void keyboardLeavesTheTableAndCancels();
     void cellsAndLabelsNamedForScreenReaders();
+    void nothingPublishedSaysWhatIsComputed_data();
+    void nothingPublishedSaysWhatIsComputed();
+    void stalledProgressSaysSo();
 
 private:
     TempFiles m_files;
@@ -128,7 +131,10 @@ void TestCheckWindow::checksumListNames_data()
     QTest::newRow("hidden .sha256 alone") << QByteArray("/d/.sha256") << false;
     QTest::newRow("SUMS alone") << QByteArray("/d/SUMS") << false;
     QTest::newRow("folder named like a list") << QByteArray("/d/SHA256SUMS/file") << false;
-    QTest::newRow("upper-case suffix") << QByteArray("/d/x.SHA256") << false;
+    QTest::newRow("upper-case suffix") << QByteArray("/d/x.SHA256") << true;
+    QTest::newRow("lower-case list") << QByteArray("/d/sha256sums") << true;
+    QTest::newRow("list as text") << QByteArray("/d/SHA256SUMS.txt") << true;
+    QTest::newRow("a release's CHECKSUM") << QByteArray("/d/Fedora-39-CHECKSUM") << true;
 }
 
 void TestCheckWindow::checksumListNames()
@@ -608,6 +614,50 @@ void TestCheckWindow::cellsAndLabelsNamedForScreenReaders()
         QVERIFY(label);
         QCOMPARE(label->text(QAccessible::Name), text);
     }
+}
+
+void TestCheckWindow::nothingPublishedSaysWhatIsComputed_data()
+{
+    QTest::addColumn<QByteArray>("sidecar"); // app.iso.sha256's content; empty for none
+    QTest::addColumn<QString>("found");
+    const QString computed = QStringLiteral(
+        "Computed SHA-256, SHA-512, SHA-1, MD5 and CRC-32: paste a digest to check the file against them.");
+    QTest::newRow("nothing beside it") << QByteArray() << "No published digests found beside the file. " + computed;
+    QTest::newRow("a digest cut short") << sha256Hex(kContent).left(63)
+                                        << "No published digest beside the file could be used; see the problems. " +
+                                               computed;
+}
+
+// With nothing to check against, the window says which digests it computed for a paste, and shows each for copying.
+void TestCheckWindow::nothingPublishedSaysWhatIsComputed()
+{
+    QFETCH(QByteArray, sidecar);
+    QFETCH(QString, found);
+    const QString folder = QStringLiteral("computed-%1").arg(QTest::currentDataTag()).replace(u' ', u'-');
+    QVERIFY(QDir().mkpath(m_files.path(folder)));
+    const QString file = m_files.write(folder + "/app.iso", kContent);
+    if (!sidecar.isEmpty()) {
+        m_files.write(folder + "/app.iso.sha256", sidecar + '\n');
+    }
+    CheckWindowRig rig;
+    rig.window->takeFile(file);
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(rig.find<QLabel>("lblFound")->text(), found);
+    QCOMPARE(rig.cell(0, CheckModel::AlgorithmColumn), QStringLiteral("SHA-256"));
+    QVERIFY(rig.cell(0, CheckModel::ActualColumn).remove(u' ').contains(QString::fromLatin1(sha256Hex(kContent))));
+    QCOMPARE(rig.find<QListWidget>("lstProblems")->count(), sidecar.isEmpty() ? 0 : 1);
+}
+
+// A read without progress says so, without a speed or a time left that it cannot keep.
+void TestCheckWindow::stalledProgressSaysSo()
+{
+    CheckProgress progress;
+    progress.totalBytes = 2048;
+    progress.bytesDone = 1024;
+    progress.stalledSeconds = 5;
+    const QString text = progressText(progress);
+    QVERIFY2(text.endsWith(QStringLiteral(", no progress for 5 s")), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("left")) && !text.contains(QStringLiteral("/s")), qPrintable(text));
 }
 
 QTEST_MAIN(TestCheckWindow)

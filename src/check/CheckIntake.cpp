@@ -1,19 +1,10 @@
 #include "CheckIntake.h"
 
-#include "BesideDigests.h"
+#include "ChecksumFileNames.h"
 
 bool isChecksumListName(const QByteArray& path)
 {
-    const QByteArray name = path.sliced(path.lastIndexOf('/') + 1);
-    for (const BesideName& beside : kBesideNames) {
-        const bool suffix = beside.name[0] == '.';
-        // A file called ".sha256" alone is a hidden data file, not a list for a file with no name.
-        if (suffix ? name.size() > static_cast<qsizetype>(qstrlen(beside.name)) && name.endsWith(beside.name)
-                   : name == beside.name) {
-            return true;
-        }
-    }
-    return name.size() > 4 && name.endsWith("SUMS");
+    return checksumFileName(QByteArrayView(path).sliced(path.lastIndexOf('/') + 1)).has_value();
 }
 
 void CheckIntake::take(const QByteArray& path, bool compareWithLoaded)

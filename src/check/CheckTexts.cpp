@@ -14,6 +14,43 @@ QString tr(const char* text)
     return QCoreApplication::translate("CheckTexts", text);
 }
 
+// "SHA-256, SHA-512, SHA-1, MD5 and CRC-32": most common first, as a paste is most likely to be.
+QString algorithmList(const AlgorithmSet& algorithms)
+{
+    QStringList names;
+    for (const AlgorithmInfo& info : kAlgorithmsByCommonness) {
+        if (algorithms.contains(info.algorithm)) {
+            names.append(algorithmName(info.algorithm));
+        }
+    }
+    if (names.size() < 2) {
+        return names.value(0);
+    }
+    const QString last = names.takeLast();
+    return tr("%1 and %2").arg(names.join(QStringLiteral(", ")), last);
+}
+
+// Nothing published, or nothing usable: what the read computes for a paste, so that the user knows what to paste.
+QString nothingPublishedText(const CheckSession& session)
+{
+    if (session.isRunning() && session.readFor().empty()) {
+        return tr("Looking for published digests beside the file\u2026");
+    }
+    const QString none = session.problems().isEmpty()
+                             ? tr("No published digests found beside the file.")
+                             : tr("No published digest beside the file could be used; see the problems.");
+    if (session.isRunning()) {
+        return none + QLatin1Char(' ') +
+               tr("Computing %1, so that a pasted digest of any of them is answered at once.")
+                   .arg(algorithmList(session.readFor()));
+    }
+    const AlgorithmSet computed = session.computedAlgorithms();
+    return computed.empty()
+               ? none
+               : none + QLatin1Char(' ') +
+                     tr("Computed %1: paste a digest to check the file against them.").arg(algorithmList(computed));
+}
+
 } // namespace
 
 QString progressText(const CheckProgress& progress)
@@ -24,6 +61,9 @@ QString progressText(const CheckProgress& progress)
     parts.append(progress.totalBytes > 0
                      ? tr("%1 of %2").arg(done, locale.formattedDataSize(static_cast<qint64>(progress.totalBytes)))
                      : done);
+    if (progress.stalledSeconds > 0) {
+        parts.append(tr("no progress for %1 s").arg(progress.stalledSeconds));
+    }
     if (progress.bytesPerSecond > 0) {
         parts.append(tr("%1/s").arg(locale.formattedDataSize(static_cast<qint64>(progress.bytesPerSecond))));
     }
@@ -74,10 +114,11 @@ QString foundText(const CheckSession& session)
         }
         const bool one = session.mode() == CheckSession::Mode::File;
         if (session.foundFiles().isEmpty()) {
-            return session.isRunning() ? (one ? tr("Looking for published digests beside the file\u2026")
-                                              : tr("Looking for published digests beside the files\u2026"))
-                                       : (one ? tr("No published digests found beside the file.")
-                                              : tr("No published digests found beside the files."));
+            if (!one) {
+                return session.isRunning() ? tr("Looking for published digests beside the files\u2026")
+                                           : tr("No published digests found beside the files.");
+            }
+            return nothingPublishedText(session);
         }
         QStringList names;
         for (const QByteArray& found : session.foundFiles()) {

@@ -6,6 +6,7 @@
 #include "NativePath.h"
 #include "ProcessFileDialog.h"
 #include "QtClipboard.h"
+#include "SummaryReport.h"
 #include "TerminationRequests.h"
 #include "Version.h"
 
@@ -59,6 +60,7 @@ int main(int argc, char** argv)
     QtClipboard clipboard;
     frmCheck window(fileDialog, clipboard);
     QApplication::setWindowIcon(window.windowIcon());
+    printSummaryWhenAsked(window.session());
     takeArguments(window.intake(), parsed.files);
     window.show();
     const int status = QApplication::exec();

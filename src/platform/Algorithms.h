@@ -53,8 +53,9 @@ struct AlgorithmInfo
     // How common lists of it are, 1 the most: the files beside a data file are searched in this order, and a bare
     // digest whose length others share is taken for the most common of them (64 digits: SHA-256, not SHA3-256).
     int commonness;
+    // Checksum files are recognised whatever the case of their names: "x.SHA256" and "sha256sums" too.
     std::string_view suffix;   // ".sha256": NAME.sha256 beside NAME holds its digest; empty for none
-    std::string_view listName; // "SHA256SUMS": a folder's list of it; empty for none
+    std::string_view listName; // "SHA256SUMS": a folder's list of it (also "sha256sum.txt"); empty for none
     bool integrityValue;       // pasted as a Subresource Integrity value, "sha384-BASE64"
 };
 
@@ -65,9 +66,9 @@ inline constexpr auto kAlgorithms = std::to_array<AlgorithmInfo>({
     {HashAlgorithm::Crc32,    "crc32",    "CRC32",    "",            "CRC-32",      4, 0.1, DigestLibrary::IsaL,    "",              5, ".sfv",    "",           false},
     {HashAlgorithm::Md5,      "md5",      "MD5",      "",            "MD5",        16, 1.0, DigestLibrary::OpenSsl, "MD5",           4, ".md5",    "MD5SUMS",    false},
     {HashAlgorithm::Sha1,     "sha1",     "SHA1",     "",            "SHA-1",      20, 0.5, DigestLibrary::OpenSsl, "SHA1",          3, ".sha1",   "SHA1SUMS",   false},
-    {HashAlgorithm::Sha224,   "sha224",   "SHA224",   "",            "SHA-224",    28, 0.5, DigestLibrary::OpenSsl, "SHA224",        7, "",        "",           false},
+    {HashAlgorithm::Sha224,   "sha224",   "SHA224",   "",            "SHA-224",    28, 0.5, DigestLibrary::OpenSsl, "SHA224",        7, "",        "SHA224SUMS", false},
     {HashAlgorithm::Sha256,   "sha256",   "SHA256",   "",            "SHA-256",    32, 0.5, DigestLibrary::OpenSsl, "SHA256",        1, ".sha256", "SHA256SUMS", true},
-    {HashAlgorithm::Sha384,   "sha384",   "SHA384",   "",            "SHA-384",    48, 1.2, DigestLibrary::OpenSsl, "SHA384",        8, "",        "",           true},
+    {HashAlgorithm::Sha384,   "sha384",   "SHA384",   "",            "SHA-384",    48, 1.2, DigestLibrary::OpenSsl, "SHA384",        8, "",        "SHA384SUMS", true},
     {HashAlgorithm::Sha512,   "sha512",   "SHA512",   "",            "SHA-512",    64, 1.2, DigestLibrary::OpenSsl, "SHA512",        2, ".sha512", "SHA512SUMS", true},
     {HashAlgorithm::Sha3_256, "sha3-256", "SHA3-256", "",            "SHA3-256",   32, 2.5, DigestLibrary::OpenSsl, "SHA3-256",      9, "",        "",           false},
     {HashAlgorithm::Sha3_512, "sha3-512", "SHA3-512", "",            "SHA3-512",   64, 4.5, DigestLibrary::OpenSsl, "SHA3-512",     10, "",        "",           false},

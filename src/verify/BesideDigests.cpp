@@ -1,10 +1,15 @@
 #include "BesideDigests.h"
 
+#include "BesideLines.h"
+#include "CheckRow.h"
 #include "ChecksumListReader.h"
 #include "HexDigest.h"
 #include "ListFile.h"
 #include "PastedDigest.h"
 
+#include <algorithm>
+#include <dirent.h>
+#include <QCoreApplication>
 #include <QFile>
 
 namespace {
@@ -28,15 +33,26 @@ std::optional<PublishedDigest> bareDigest(QByteArrayView line, std::optional<Has
     return found;
 }
 
-void search(const QByteArray& checksumPath, const QByteArray& dataName, std::optional<HashAlgorithm> named,
-            bool bareAllowed, BesideSearch& into)
+// One checksum file beside the data file: where it is, and what its name says of it.
+struct BesideFile
+{
+    QByteArray path;
+    std::optional<HashAlgorithm> named;
+    bool sidecar = false; // NAME.suffix: about NAME alone
+    std::size_t rank = 0;
+};
+
+void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& into)
 {
     QString unused;
     QFile file;
-    if (!openListFile(checksumPath, file, &unused)) {
+    if (!openListFile(beside.path, file, &unused)) {
         return;
     }
     const std::size_t before = into.found.size();
+    const qsizetype problemsBefore = into.problems.size();
+    quint64 entries = 0;
+    quint64 malformed = 0;
     quint64 number = 0;
     ChecksumLineParser parser;
     // Line by line with a bound on each line: a list of a million lines is streamed, a hostile line is not kept.
@@ -59,25 +75,76 @@ void search(const QByteArray& checksumPath, const QByteArray& dataName, std::opt
         }
         const ParsedLine parsed = parser.parse(line);
         if (parsed.kind == LineKind::Entry) {
+            ++entries;
             const ChecksumEntry& entry = parsed.entry;
             // A NAME.suffix file is about NAME alone, whatever its line calls it: "-" when it was made from standard
             // input (`sha256sum < NAME > NAME.sha256`), or NAME with the folder it was made in.
             const bool aboutThisFile = entry.name == dataName || entry.name == "./" + dataName ||
-                                       (bareAllowed && (entry.name == "-" || entry.name.endsWith("/" + dataName)));
+                                       (beside.sidecar && (entry.name == "-" || entry.name.endsWith("/" + dataName)));
             if (aboutThisFile) {
-                into.found.push_back({checksumPath, number, candidatesFor(entry, named), entry.expected});
+                into.found.push_back({beside.path, number, candidatesFor(entry, beside.named), entry.expected});
             }
-        } else if (parsed.kind == LineKind::Malformed && bareAllowed) {
-            if (std::optional<PublishedDigest> bare = bareDigest(line, named)) {
-                bare->source = checksumPath;
+            continue;
+        }
+        if (parsed.kind != LineKind::Malformed) {
+            continue;
+        }
+        ++malformed;
+        if (beside.sidecar) {
+            if (std::optional<PublishedDigest> bare = bareDigest(line, beside.named)) {
+                bare->source = beside.path;
                 bare->lineNumber = number;
                 into.found.push_back(std::move(*bare));
+                continue;
             }
+        }
+        // A line meant for this file that cannot be used is said, never passed over: a digest cut short may be
+        // the trace of a tampered or broken download.
+        if (const std::optional<QString> why = besideLineProblem(line, dataName, beside.named, beside.sidecar)) {
+            into.problems.append(QCoreApplication::translate("BesideDigests", "%1, line %2 could not be used: %3")
+                                     .arg(nameText(beside.path.sliced(beside.path.lastIndexOf('/') + 1)))
+                                     .arg(number)
+                                     .arg(*why));
         }
     }
     if (into.found.size() > before) {
-        into.sources.append(checksumPath);
+        into.sources.append(beside.path);
+    } else if (into.problems.size() == problemsBefore && malformed > 0 && (beside.sidecar || entries == 0)) {
+        // Nothing in it can be read at all: an error page saved in its place, say.
+        into.problems.append(QCoreApplication::translate(
+                                 "BesideDigests", "%1 could not be understood: no line of it is a checksum line.")
+                                 .arg(nameText(beside.path.sliced(beside.path.lastIndexOf('/') + 1))));
     }
+}
+
+// The checksum files in dataPath's folder, whatever the case of their names, in the order searched. Where the folder
+// cannot be listed, the usual names are tried as they are.
+std::vector<BesideFile> besideFiles(const QByteArray& folder, const QByteArray& dataName)
+{
+    std::vector<BesideFile> files;
+    DIR* directory = ::opendir(folder.isEmpty() ? "." : folder.constData());
+    if (!directory) {
+        for (std::size_t rank = 0; rank < kBesideNames.size(); ++rank) {
+            const BesideName& beside = kBesideNames[rank];
+            const bool suffix = beside.name[0] == '.';
+            files.push_back(
+                {suffix ? folder + dataName + beside.name : folder + beside.name, beside.algorithm, suffix, rank});
+        }
+        return files;
+    }
+    while (const dirent* entry = ::readdir(directory)) {
+        const QByteArray name(entry->d_name);
+        const std::optional<ChecksumFileName> named = checksumFileName(name);
+        const bool sidecar = named && !named->dataName.isEmpty();
+        if (named && name != dataName && (!sidecar || named->dataName == dataName)) {
+            files.push_back({folder + name, named->algorithm, sidecar, named->rank});
+        }
+    }
+    ::closedir(directory);
+    std::sort(files.begin(), files.end(), [](const BesideFile& a, const BesideFile& b) {
+        return a.rank != b.rank ? a.rank < b.rank : a.path < b.path;
+    });
+    return files;
 }
 
 } // namespace
@@ -94,28 +161,14 @@ AlgorithmSet candidatesFor(const ChecksumEntry& entry, std::optional<HashAlgorit
     return algorithmsForDigestBytes(bytes);
 }
 
-std::optional<HashAlgorithm> algorithmNamedBy(const QByteArray& checksumPath)
-{
-    const QByteArray name = checksumPath.sliced(checksumPath.lastIndexOf('/') + 1);
-    for (const BesideName& beside : kBesideNames) {
-        const bool suffix = beside.name[0] == '.';
-        if (suffix ? name.endsWith(beside.name) : name == beside.name) {
-            return beside.algorithm;
-        }
-    }
-    return std::nullopt;
-}
-
 BesideSearch findPublishedDigests(const QByteArray& dataPath)
 {
     const qsizetype slash = dataPath.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArray() : dataPath.first(slash + 1);
     const QByteArray dataName = dataPath.sliced(slash + 1);
     BesideSearch result;
-    for (const BesideName& beside : kBesideNames) {
-        const bool suffix = beside.name[0] == '.';
-        const QByteArray path = suffix ? dataPath + beside.name : folder + beside.name;
-        search(path, dataName, beside.algorithm, suffix, result);
+    for (const BesideFile& beside : besideFiles(folder, dataName)) {
+        search(beside, dataName, result);
     }
     return result;
 }

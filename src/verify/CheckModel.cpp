@@ -25,7 +25,8 @@ QString displayText(const CheckRow& row, int column)
     case CheckModel::ExpectedColumn:
         return mismatch ? hexText(row.expected) : QString();
     case CheckModel::ActualColumn:
-        return mismatch ? hexText(row.actual) : QString();
+        // Also a digest computed with nothing to compare it with, for the user to copy.
+        return mismatch || row.expected.isEmpty() ? hexText(row.actual) : QString();
     case CheckModel::NoteColumn: {
         QStringList notes;
         if (row.outsideFolder) {

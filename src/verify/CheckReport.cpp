@@ -84,6 +84,9 @@ QString checkReport(const QStringList& header, const CheckModel& model, const QS
         if (row.state == CheckState::Mismatch) {
             lines.append(QStringLiteral("    ") + tr("expected: %1").arg(QString::fromLatin1(hexDigest(row.expected))));
             lines.append(QStringLiteral("    ") + tr("actual:   %1").arg(QString::fromLatin1(hexDigest(row.actual))));
+        } else if (!row.actual.isEmpty() && row.expected.isEmpty()) {
+            // Computed with nothing to compare with: the digest itself, to be compared by hand.
+            lines.append(QStringLiteral("    ") + tr("digest:   %1").arg(QString::fromLatin1(hexDigest(row.actual))));
         }
         if (row.outsideFolder) {
             lines.append(QStringLiteral("    ") + tr("outside the list's folder"));

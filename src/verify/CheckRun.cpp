@@ -31,6 +31,9 @@ void Delivery::mergeFrom(Delivery&& later)
     if (later.digests) {
         digests = std::move(later.digests);
     }
+    if (later.readFor) {
+        readFor = later.readFor;
+    }
     if (later.identity) {
         identity = later.identity;
     }

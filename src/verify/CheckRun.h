@@ -56,6 +56,7 @@ struct Delivery
     QList<QByteArray> foundFiles;         // checksum files found beside a data file
     std::optional<quint64> totalBytes;    // every byte the run will read, once known
     std::optional<FileDigests> digests;   // a data file's digests from one read
+    std::optional<AlgorithmSet> readFor;  // what a data file is being read for, once chosen
     std::optional<FileIdentity> identity; // the data file as it was read, or as it was looked at again
     std::optional<Comparison> comparison;
     bool finished = false;

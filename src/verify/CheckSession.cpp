@@ -13,6 +13,9 @@ CheckSession::CheckSession(CheckModel& model, CheckSessionOptions options, QObje
 {
     // A folder is named in the window's words whatever is being checked: a list's entry, a data file or a comparison.
     m_options.batch.systemWordsForFolders = false;
+    if (!m_options.clock) {
+        m_options.clock = std::make_shared<SystemSteadyClock>();
+    }
     m_ticker.setInterval(m_options.updateIntervalMs);
     connect(&m_ticker, &QTimer::timeout, this, &CheckSession::tick);
     m_applyTimer.setSingleShot(true);
@@ -44,6 +47,7 @@ void CheckSession::begin(Mode mode, QList<QByteArray> subjects)
     m_foundFiles.clear();
     m_comparison.reset();
     m_digests = {};
+    m_readFor = {};
     m_readFailure.reset();
     m_placeholder = false;
     m_model.clear();
@@ -60,7 +64,7 @@ void CheckSession::startRun(std::function<void(CheckRun&)> job, bool freshProgre
         m_bytesAnswered = 0;
     }
     m_nextUnanswered = 0;
-    m_sinceStart.start();
+    m_rate.restart(m_options.clock->now());
     m_sinceApply.start();
     m_run = std::make_shared<CheckRun>(this, "deliver");
     m_ticker.start();
@@ -124,9 +128,12 @@ void CheckSession::apply()
     m_sinceApply.start();
     const std::shared_ptr<CheckRun> run = m_run;
     Delivery delivery = run->take();
+    if (delivery.totalBytes || !delivery.newRows.empty() || !delivery.answers.empty()) {
+        m_rate.noteActivity(m_options.clock->now()); // entries answered without a byte read are progress too
+    }
     if (!delivery.newRows.empty()) {
         if (m_placeholder) {
-            m_model.removeRow(0);
+            m_model.clear();
             m_placeholder = false;
         }
         m_model.append(std::move(delivery.newRows));
@@ -134,6 +141,10 @@ void CheckSession::apply()
     applyConflicts(delivery.conflicts);
     if (delivery.totalBytes) {
         m_totalBytes = *delivery.totalBytes;
+    }
+    if (delivery.readFor && *delivery.readFor != m_readFor) {
+        m_readFor = *delivery.readFor;
+        emit foundFilesChanged(); // what is being read for is told beside what was found
     }
     if (!delivery.problems.isEmpty()) {
         m_problems += delivery.problems;

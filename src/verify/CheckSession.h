@@ -2,7 +2,9 @@
 
 #include "CheckModel.h"
 #include "CheckRun.h"
+#include "Clock.h"
 #include "DigestBatch.h"
+#include "ReadRate.h"
 
 #include <array>
 #include <cerrno>
@@ -18,14 +20,17 @@ struct CheckSessionOptions
     DigestBatchOptions batch;
     // The model and the progress change at most this often: many small files cost a repaint per run, not each.
     int updateIntervalMs = 100;
+    // The time speed and stalls are measured by; the system's when not given.
+    std::shared_ptr<const SteadyClock> clock;
 };
 
 struct CheckProgress
 {
     quint64 totalBytes = 0; // 0 while unknown
     quint64 bytesDone = 0;
-    double bytesPerSecond = 0;
-    qint64 secondsLeft = -1; // -1 while unknown
+    double bytesPerSecond = 0; // over the last few seconds; 0 while unknown
+    qint64 secondsLeft = -1;   // -1 while unknown
+    qint64 stalledSeconds = 0; // how long the reading has made no progress, once that is a few seconds
 };
 
 // What the check window does, without the window: checks a checksum list, a data file against the digests
@@ -80,6 +85,9 @@ public:
     const std::optional<Comparison>& comparison() const { return m_comparison; }
     // The data file given alone turned out to be a folder.
     bool fileIsFolder() const { return m_mode == Mode::File && m_readFailure && m_readFailure->systemError == EISDIR; }
+    // A data file given alone: what its latest read is for, and the digests known of it.
+    AlgorithmSet readFor() const { return m_readFor; }
+    AlgorithmSet computedAlgorithms() const;
 
     // "3 of 4 checked: 2 OK, 1 MISMATCH, 1 waiting; 1 problem".
     QString summary() const;
@@ -109,6 +117,7 @@ private:
     void takeDigests(const FileDigests& digests);
     // Answers the data file's rows from the digests known; reads again for candidates not yet computed.
     void settleFileRows();
+    void showComputedDigests();
     void readEverythingAgain();
     // After a run of the data file's: reads again where needed, true when a run was started.
     bool continueFileCheck(const Delivery& delivery);
@@ -126,13 +135,14 @@ private:
     QTimer m_ticker;     // progress and the row being read, while running
     QTimer m_applyTimer; // coalesces deliveries
     QElapsedTimer m_sinceApply;
-    QElapsedTimer m_sinceStart;
+    ReadRate m_rate;
     quint64 m_totalBytes = 0;
     quint64 m_bytesAnswered = 0; // bytes of the rows answered, for the percentage of the row being read
     qsizetype m_nextUnanswered = 0;
 
     // A data file given alone: the digests known from its reads, and the row shown until there is a digest to check.
     std::array<QByteArray, kAlgorithmCount> m_digests;
+    AlgorithmSet m_readFor;
     std::optional<FileDigests> m_readFailure;
     // The version of the data file the digests above are of; a paste is answered from them only while it is the same.
     std::optional<FileIdentity> m_readIdentity;

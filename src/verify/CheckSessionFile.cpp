@@ -44,7 +44,7 @@ CheckSession::PasteResult CheckSession::paste(const QString& text)
         return PasteResult::NoFile;
     }
     if (m_placeholder) {
-        m_model.removeRow(0);
+        m_model.clear(); // the rows that only showed the digests computed
         m_placeholder = false;
     }
     CheckRow row;
@@ -140,10 +140,7 @@ void CheckSession::takeDigests(const FileDigests& digests)
 void CheckSession::settleFileRows()
 {
     if (m_placeholder) {
-        m_model.update(0, 0, [this](CheckRow& row, qsizetype) {
-            row.state = m_readFailure ? stateForFailure(m_readFailure->failure) : CheckState::NotCompared;
-            row.note = m_readFailure ? m_readFailure->reason : tr("no published digest found beside it");
-        });
+        showComputedDigests();
         return;
     }
     AlgorithmSet unknown;
@@ -181,4 +178,50 @@ void CheckSession::settleFileRows()
     if (!unknown.empty() && !m_run) {
         startFileRead(unknown, false);
     }
+}
+
+// Nothing published to check against: each digest computed gets a row of its own, most common first, so that it can
+// be copied and compared by hand; a paste replaces them.
+void CheckSession::showComputedDigests()
+{
+    const CheckRow first = m_model.row(0);
+    std::vector<CheckRow> rows;
+    if (m_readFailure) {
+        rows.push_back(first);
+        rows.back().state = stateForFailure(m_readFailure->failure);
+        rows.back().note = m_readFailure->reason;
+    }
+    for (const AlgorithmInfo& info : kAlgorithmsByCommonness) {
+        const QByteArray& digest = m_digests[indexOf(info.algorithm)];
+        if (m_readFailure || digest.isEmpty()) {
+            continue;
+        }
+        CheckRow row;
+        row.name = first.name;
+        row.path = first.path;
+        row.candidates = AlgorithmSet{info.algorithm};
+        row.algorithm = info.algorithm;
+        row.actual = digest;
+        row.state = CheckState::NotCompared;
+        row.note = m_problems.isEmpty() ? tr("no published digest found beside it")
+                                        : tr("no published digest beside it could be used");
+        rows.push_back(std::move(row));
+    }
+    if (rows.empty()) {
+        rows.push_back(first);
+        rows.back().state = CheckState::NotCompared;
+    }
+    m_model.clear();
+    m_model.append(std::move(rows));
+}
+
+AlgorithmSet CheckSession::computedAlgorithms() const
+{
+    AlgorithmSet computed;
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        if (!m_digests[indexOf(info.algorithm)].isEmpty()) {
+            computed.insert(info.algorithm);
+        }
+    }
+    return computed;
 }

@@ -7,6 +7,7 @@ void CheckSession::tick()
 {
     if (m_run) {
         const quint64 done = m_run->bytesDone();
+        m_rate.sample(m_options.clock->now(), done);
         const auto percentOf = [](quint64 part, quint64 whole) {
             return whole == 0 ? 0 : static_cast<int>(std::min<quint64>(99, part * 100 / whole));
         };
@@ -50,10 +51,13 @@ CheckProgress CheckSession::progress() const
         return progress;
     }
     progress.bytesDone = m_run->bytesDone();
-    const double seconds = static_cast<double>(m_sinceStart.elapsed()) / 1000.0;
-    if (seconds > 0.2) {
-        progress.bytesPerSecond = static_cast<double>(progress.bytesDone) / seconds;
+    if (m_totalBytes > progress.bytesDone) {
+        if (const std::optional<ReadRate::Milliseconds> still = m_rate.stalledFor(m_options.clock->now())) {
+            progress.stalledSeconds = std::chrono::duration_cast<std::chrono::seconds>(*still).count();
+            return progress; // no speed and no time left to tell
+        }
     }
+    progress.bytesPerSecond = m_rate.bytesPerSecond();
     if (progress.bytesPerSecond > 0 && m_totalBytes >= progress.bytesDone) {
         progress.secondsLeft =
             static_cast<qint64>(static_cast<double>(m_totalBytes - progress.bytesDone) / progress.bytesPerSecond);

@@ -5,7 +5,8 @@
 
 #include <QCoreApplication>
 
-// The digests most often published beside a file, so that a later paste of any of them needs no second read.
+// What a paste is most likely to need, by how often each is published: a later paste of any of them needs no second
+// read. CRC-32 costs next to nothing beside them.
 AlgorithmSet firstReadAlgorithms()
 {
     return {HashAlgorithm::Crc32, HashAlgorithm::Md5, HashAlgorithm::Sha1, HashAlgorithm::Sha256,
@@ -14,11 +15,13 @@ AlgorithmSet firstReadAlgorithms()
 
 namespace {
 
-void reportDisagreements(const std::vector<PublishedDigest>& found, QStringList& problems)
+// Two digests of one algorithm for the file that differ: both rows are marked, and the problem names both lines.
+void reportDisagreements(const std::vector<PublishedDigest>& found, std::vector<CheckRow>& rows, QStringList& problems)
 {
     for (std::size_t i = 0; i < found.size(); ++i) {
         for (std::size_t k = i + 1; k < found.size(); ++k) {
             if (found[i].candidates == found[k].candidates && found[i].expected != found[k].expected) {
+                rows[i].conflicting = rows[k].conflicting = true;
                 problems.append(QCoreApplication::translate("FileJob", "%1, line %2 and %3, line %4 disagree.")
                                     .arg(nameText(found[i].source))
                                     .arg(found[i].lineNumber)
@@ -33,33 +36,40 @@ void reportDisagreements(const std::vector<PublishedDigest>& found, QStringList&
 
 Delivery publishedBeside(const QByteArray& path, AlgorithmSet& algorithms)
 {
-    const QByteArray name = path.sliced(path.lastIndexOf('/') + 1);
     const BesideSearch beside = findPublishedDigests(path);
     Delivery delivery;
-    for (const PublishedDigest& published : beside.found) {
+    AlgorithmSet published;
+    for (const PublishedDigest& digest : beside.found) {
         CheckRow row;
-        row.name = name;
+        row.name = path.sliced(path.lastIndexOf('/') + 1);
         row.path = path;
-        row.candidates = published.candidates;
-        row.algorithm = onlyAlgorithm(published.candidates);
-        row.expected = published.expected;
+        row.candidates = digest.candidates;
+        row.algorithm = onlyAlgorithm(digest.candidates);
+        row.expected = digest.expected;
         row.note = QCoreApplication::translate("FileJob", "from %1, line %2")
-                       .arg(nameText(published.source.sliced(published.source.lastIndexOf('/') + 1)))
-                       .arg(published.lineNumber);
-        algorithms.insert(published.candidates);
+                       .arg(nameText(digest.source.sliced(digest.source.lastIndexOf('/') + 1)))
+                       .arg(digest.lineNumber);
+        published.insert(digest.candidates);
         delivery.newRows.push_back(std::move(row));
     }
-    reportDisagreements(beside.found, delivery.problems);
+    delivery.problems = beside.problems;
+    reportDisagreements(beside.found, delivery.newRows, delivery.problems);
     delivery.foundFiles = beside.sources;
+    if (!published.empty()) {
+        algorithms = published;
+    }
     return delivery;
 }
 
 void readFileJob(CheckRun& run, const QByteArray& path, AlgorithmSet algorithms, bool discover,
                  const DigestBatchOptions& options)
 {
+    Delivery chosen;
     if (discover) {
-        run.post(publishedBeside(path, algorithms));
+        chosen = publishedBeside(path, algorithms);
     }
+    chosen.readFor = algorithms;
+    run.post(std::move(chosen));
     if (run.isCancelled()) {
         return;
     }

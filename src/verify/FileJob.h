@@ -8,16 +8,18 @@
 class CheckRun;
 struct Delivery;
 
-// The digests a data file given alone is read for: the window's four and SHA-512, so that a later paste of any of
-// them is answered without another read.
+// The digests a data file with nothing published beside it is read for: the window's four and SHA-512, so that a
+// later paste of any of them is answered without another read.
 AlgorithmSet firstReadAlgorithms();
 
-// On a worker: the digests published beside the file as rows to check it against (their candidates added to
-// algorithms), the checksum files they came from, and the problems found with them.
+// On a worker: the digests published beside the file as rows to check it against, the checksum files they came
+// from, and the problems found with them (lines meant for it that could not be used, digests that disagree). When
+// anything is published, algorithms becomes the rows' candidates alone, so that the answer costs those digests only.
 Delivery publishedBeside(const QByteArray& path, AlgorithmSet& algorithms);
 
-// On a worker: when discover is set, first hands over one row per digest published beside the file; then reads the
-// file once for algorithms and those rows' candidates, and hands over the digests (or the failure).
+// On a worker: when discover is set, first hands over one row per digest published beside the file (and the lines
+// meant for it that could not be used), then reads the file once for those rows' candidates alone, or for
+// algorithms when there are none; says which before reading, and hands over the digests (or the failure).
 void readFileJob(CheckRun& run, const QByteArray& path, AlgorithmSet algorithms, bool discover,
                  const DigestBatchOptions& options);
 
