@@ -48,6 +48,8 @@ private slots:
     void pasteAfterTheFileChangedReadsItAgain();
     void laterReadOfAnotherVersionDropsTheEarlierDigests();
     void pasteBeforeTheReadEnds();
+    void pasteIsAnsweredFromTheVersionRead_data();
+    void pasteIsAnsweredFromTheVersionRead();
     void besideFile_data();
     void besideFile();
     void besideFifoIsPassedOver();
@@ -494,6 +496,48 @@ void TestCheckSession::laterReadOfAnotherVersionDropsTheEarlierDigests()
     QVERIFY(rig.waitFinished(3));
     QCOMPARE(rig.state(1), CheckState::Mismatch);
     QCOMPARE(rig.model.row(1).actual.toHex(), hexOf(later, H::Sha256));
+}
+
+void TestCheckSession::pasteIsAnsweredFromTheVersionRead_data()
+{
+    QTest::addColumn<bool>("whileLeased");
+    QTest::newRow("rewritten in place as the read opens it") << false;
+    QTest::newRow("rewritten by a writer the read's lease holds off") << true;
+}
+
+// A wrong 64-digit paste reads again for SHA3-256, and the file is rewritten in place (same size, same inode) as
+// that read starts: a later paste of the first version's SHA-256 must not be answered from the first read.
+void TestCheckSession::pasteIsAnsweredFromTheVersionRead()
+{
+    QFETCH(bool, whileLeased);
+    const QByteArray first = "version-1\n";
+    const QByteArray second = "VERSION-2\n";
+    const QString file = m_files.write("rewritten.bin", first);
+    MidReadWriter writer;
+    CheckRig rig([&](OpenedFile& opened, const QByteArray& path) {
+        if (rig.opens->load() != 2) {
+            return;
+        }
+        if (whileLeased) {
+            writer.start(file, O_WRONLY | O_TRUNC, [&second](int descriptor) {
+                (void)!::write(descriptor, second.constData(), static_cast<std::size_t>(second.size()));
+                ::close(descriptor);
+            });
+            return;
+        }
+        opened.reader.reset(); // its lease given back, so that the writer need not wait
+        m_files.write("rewritten.bin", second);
+        opened = RegularFile::open(path);
+    });
+    rig.session->checkFile(native(file));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf("not it", H::Sha256))), CheckSession::PasteResult::Accepted);
+    QVERIFY(rig.waitFinished(2));
+    writer.join();
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(first, H::Sha256))), CheckSession::PasteResult::Accepted);
+    QVERIFY(rig.waitFinished(3));
+    QCOMPARE(rig.state(rig.model.size() - 1), CheckState::Mismatch);
+    QCOMPARE(rig.model.row(rig.model.size() - 1).actual.toHex(), hexOf(second, H::Sha256));
 }
 
 // A paste while the first read runs waits for it; its candidates beyond the first read's come from one more read.
