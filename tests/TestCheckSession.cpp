@@ -48,6 +48,9 @@ private slots:
     void pasteAfterTheFileChangedReadsItAgain();
     void laterReadOfAnotherVersionDropsTheEarlierDigests();
     void pasteBeforeTheReadEnds();
+    void ambiguousPasteAnsweredAtOnce_data();
+    void ambiguousPasteAnsweredAtOnce();
+    void newPasteReplacesTheLast();
     void pasteIsAnsweredFromTheVersionRead_data();
     void pasteIsAnsweredFromTheVersionRead();
     void besideFile_data();
@@ -494,8 +497,9 @@ void TestCheckSession::laterReadOfAnotherVersionDropsTheEarlierDigests()
     QCOMPARE(rig.model.row(0).actual.toHex(), hexOf(later, H::Sha512));
     QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(kContent, H::Sha256))), CheckSession::PasteResult::Accepted);
     QVERIFY(rig.waitFinished(3));
-    QCOMPARE(rig.state(1), CheckState::Mismatch);
-    QCOMPARE(rig.model.row(1).actual.toHex(), hexOf(later, H::Sha256));
+    QCOMPARE(rig.model.size(), qsizetype(1)); // the new paste replaced the last
+    QCOMPARE(rig.state(0), CheckState::Mismatch);
+    QCOMPARE(rig.model.row(0).actual.toHex(), hexOf(later, H::Sha256));
 }
 
 void TestCheckSession::pasteIsAnsweredFromTheVersionRead_data()
@@ -541,22 +545,98 @@ void TestCheckSession::pasteIsAnsweredFromTheVersionRead()
 }
 
 // A paste while the first read runs waits for it; its candidates beyond the first read's come from one more read.
+// A second paste replaces the first before either is answered.
 void TestCheckSession::pasteBeforeTheReadEnds()
 {
     const QString file = m_files.write("gated-early.iso", kContent);
     CheckRig rig;
     rig.session->checkFile(native(file));
     QTRY_COMPARE(rig.gate->arrivals(), 1);
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf("no", H::Md5))), CheckSession::PasteResult::Accepted);
     QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(kContent, H::Sha3_256))),
              CheckSession::PasteResult::Accepted);
-    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf("no", H::Md5))), CheckSession::PasteResult::Accepted);
-    QCOMPARE(rig.model.size(), qsizetype(2));
-    QVERIFY(!rig.model.row(0).expected.isEmpty()); // the placeholder gave way to the pasted rows
+    QCOMPARE(rig.model.size(), qsizetype(1));
+    QVERIFY(!rig.model.row(0).expected.isEmpty()); // the placeholder gave way to the pasted row
     rig.gate->open();
     QVERIFY(rig.waitFinished());
     QCOMPARE(rig.state(0), CheckState::Ok);
     QCOMPARE(rig.model.row(0).algorithm, HashAlgorithm::Sha3_256);
+    QCOMPARE(rig.opens->load(), 2);
+    QCOMPARE(rig.session->summary(), QStringLiteral("1 of 1 checked: 1 OK"));
+}
+
+void TestCheckSession::ambiguousPasteAnsweredAtOnce_data()
+{
+    QTest::addColumn<QByteArray>("pasted");
+    QTest::addColumn<QString>("interim");
+    QTest::addColumn<CheckState>("state");
+    QTest::newRow("64 digits of nothing")
+        << hexOf("other", H::Sha256) << QStringLiteral("no match with SHA-256; checking SHA3-256\u2026")
+        << CheckState::Mismatch;
+    QTest::newRow("64 digits of SHA3-256")
+        << hexOf(kContent, H::Sha3_256) << QStringLiteral("no match with SHA-256; checking SHA3-256\u2026")
+        << CheckState::Ok;
+    QTest::newRow("128 digits of nothing")
+        << hexOf("other", H::Sha512) << QStringLiteral("no match with SHA-512; checking SHA3-512 and BLAKE2b\u2026")
+        << CheckState::Mismatch;
+    QTest::newRow("sha384: prefix, not computed yet")
+        << "sha384:" + hexOf(kContent, H::Sha384) << QStringLiteral("checking SHA-384\u2026") << CheckState::Ok;
+}
+
+// A candidate computed by the first read answers at once; the row says what is still being read, while it is.
+void TestCheckSession::ambiguousPasteAnsweredAtOnce()
+{
+    QFETCH(QByteArray, pasted);
+    QFETCH(QString, interim);
+    QFETCH(CheckState, state);
+    const QString file = m_files.write("ambiguous.iso", kContent);
+    CheckRig rig([&rig](OpenedFile& opened, const QByteArray&) {
+        if (rig.opens->load() == 2) {
+            opened.reader = std::make_unique<GatedReader>(std::move(opened.reader), rig.gate);
+        }
+    });
+    rig.session->checkFile(native(file));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.session->paste(QString::fromLatin1(pasted)), CheckSession::PasteResult::Accepted);
+    QTRY_COMPARE(rig.gate->arrivals(), 1); // the second read is held
+    QCOMPARE(rig.state(0), CheckState::Checking);
+    QCOMPARE(noteText(rig.model.row(0)), QStringLiteral("pasted; ") + interim);
+    QVERIFY2(rig.session->report().contains(interim), qPrintable(rig.session->report()));
+    rig.gate->open();
+    QVERIFY(rig.waitFinished(2));
+    QCOMPARE(rig.state(0), state);
+    QCOMPARE(noteText(rig.model.row(0)), QStringLiteral("pasted"));
+}
+
+// A new paste replaces the answer to the last, and a read for the last one's candidates is not waited for.
+void TestCheckSession::newPasteReplacesTheLast()
+{
+    const QString file = m_files.write("retyped.iso", kContent);
+    m_files.write("retyped.iso.md5", hexOf(kContent, H::Md5) + "  retyped.iso\n");
+    CheckRig rig([&rig](OpenedFile& opened, const QByteArray&) {
+        if (rig.opens->load() == 2) {
+            opened.reader = std::make_unique<GatedReader>(std::move(opened.reader), rig.gate);
+        }
+    });
+    rig.session->checkFile(native(file));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.model.size(), qsizetype(1)); // the published MD5
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(kContent, H::Sha1).replace(0, 1, "f"))),
+             CheckSession::PasteResult::Accepted);
+    QVERIFY(rig.waitFinished(2));
     QCOMPARE(rig.state(1), CheckState::Mismatch);
+    // A typo of another length, whose read for SHA3-256 is held ...
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf("typo", H::Sha256))), CheckSession::PasteResult::Accepted);
+    QTRY_COMPARE(rig.gate->arrivals(), 1);
+    // ... and the corrected digest is answered without it.
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(kContent, H::Sha256))), CheckSession::PasteResult::Accepted);
+    QTRY_COMPARE(rig.state(1), CheckState::Ok);
+    QCOMPARE(rig.model.size(), qsizetype(2));
+    QCOMPARE(rig.state(0), CheckState::Ok);
+    QCOMPARE(rig.model.row(0).note, QStringLiteral("from retyped.iso.md5, line 1"));
+    QCOMPARE(rig.model.row(1).algorithm, HashAlgorithm::Sha256);
+    QCOMPARE(rig.session->summary(), QStringLiteral("2 of 2 checked: 2 OK"));
+    QVERIFY(!rig.session->isRunning());
     QCOMPARE(rig.opens->load(), 2);
 }
 

@@ -43,6 +43,7 @@ void CheckSession::begin(Mode mode, QList<QByteArray> subjects)
     m_digests = {};
     m_readFailure.reset();
     m_placeholder = false;
+    m_pastedRow = -1;
     m_model.clear();
     emit problemsChanged();
     emit foundFilesChanged();
@@ -57,6 +58,7 @@ void CheckSession::startRun(std::function<void(CheckRun&)> job, bool freshProgre
         m_bytesAnswered = 0;
     }
     m_nextUnanswered = 0;
+    m_candidateRead = false;
     m_sinceStart.start();
     m_sinceApply.start();
     m_run = std::make_shared<CheckRun>(this, "deliver");

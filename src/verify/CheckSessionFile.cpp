@@ -13,6 +13,25 @@ QByteArray baseName(const QByteArray& path)
     return path.sliced(path.lastIndexOf('/') + 1);
 }
 
+// "SHA-256", "SHA-512 and SHA3-512", "SHA3-512, BLAKE2b and SHA-512": pair joins the last two.
+QString namesOf(const AlgorithmSet& algorithms, const QString& pair)
+{
+    QStringList names;
+    algorithms.forEach([&names](HashAlgorithm algorithm) { names.append(algorithmName(algorithm)); });
+    const QString last = names.isEmpty() ? QString() : names.takeLast();
+    return names.isEmpty() ? last : pair.arg(names.join(QStringLiteral(", ")), last);
+}
+
+// "no match with SHA-256; checking SHA3-256…"
+QString stillCheckingText(const AlgorithmSet& ruledOut, const AlgorithmSet& missing)
+{
+    const QString checking = CheckSession::tr("checking %1\u2026").arg(namesOf(missing, CheckSession::tr("%1 and %2")));
+    if (ruledOut.empty()) {
+        return checking;
+    }
+    return CheckSession::tr("no match with %1; %2").arg(namesOf(ruledOut, CheckSession::tr("%1 or %2")), checking);
+}
+
 } // namespace
 
 void CheckSession::checkFile(const QByteArray& path)
@@ -26,12 +45,13 @@ void CheckSession::checkFile(const QByteArray& path)
     startFileRead(firstReadAlgorithms(), true);
 }
 
-void CheckSession::startFileRead(AlgorithmSet algorithms, bool discover)
+void CheckSession::startFileRead(AlgorithmSet algorithms, bool discover, bool candidatesOnly)
 {
     const QByteArray path = m_subjects.value(0);
     startRun([path, algorithms, discover, options = m_options.batch](CheckRun& run) {
         readFileJob(run, path, algorithms, discover, options);
     });
+    m_candidateRead = candidatesOnly;
 }
 
 CheckSession::PasteResult CheckSession::paste(const QString& text)
@@ -57,7 +77,17 @@ CheckSession::PasteResult CheckSession::paste(const QString& text)
     if (!pasted->name.isEmpty() && pasted->name != row.name && pasted->name != "./" + row.name) {
         row.note = tr("pasted for \u201c%1\u201d").arg(nameText(pasted->name));
     }
-    m_model.append({row});
+    if (m_pastedRow >= 0) {
+        // A new paste replaces the answer to the last: a corrected typo leaves no mismatch behind.
+        m_model.update(m_pastedRow, m_pastedRow, [&row](CheckRow& earlier, qsizetype) { earlier = std::move(row); });
+    } else {
+        m_pastedRow = m_model.size();
+        m_model.append({row});
+    }
+    if (m_run && m_candidateRead) {
+        // The read for the last paste's candidates may be needless now; the look below reads what is still needed.
+        abandonRun();
+    }
     if (m_readFailure) {
         // Perhaps it is there now: the whole first read again, this digest's candidates included.
         m_readFailure.reset();
@@ -118,6 +148,7 @@ void CheckSession::readEverythingAgain()
             row.state = CheckState::Waiting;
             row.actual.clear();
         }
+        row.interim.clear();
     });
     startFileRead(algorithms, false);
 }
@@ -151,6 +182,7 @@ void CheckSession::settleFileRows()
         if (isSettled(row.state)) {
             return;
         }
+        row.interim.clear();
         if (m_readFailure) {
             row.state = stateForFailure(m_readFailure->failure);
             row.note = joinNotes(row.note, m_readFailure->reason);
@@ -158,12 +190,15 @@ void CheckSession::settleFileRows()
         }
         std::optional<HashAlgorithm> matched;
         AlgorithmSet missing;
+        AlgorithmSet ruledOut;
         row.candidates.forEach([&](HashAlgorithm algorithm) {
             const QByteArray& known = m_digests[indexOf(algorithm)];
             if (known.isEmpty()) {
                 missing.insert(algorithm);
             } else if (known == row.expected && !matched) {
                 matched = algorithm;
+            } else {
+                ruledOut.insert(algorithm);
             }
         });
         if (matched) {
@@ -174,11 +209,14 @@ void CheckSession::settleFileRows()
             row.state = CheckState::Mismatch;
             row.actual = m_digests[indexOf(shownAlgorithm(row))];
         } else {
+            // Answered at once as far as it can be: the row says which candidates are still being read.
             unknown.insert(missing);
-            row.state = CheckState::Waiting;
+            row.state = CheckState::Checking;
+            row.percent = 0;
+            row.interim = stillCheckingText(ruledOut, missing);
         }
     });
     if (!unknown.empty() && !m_run) {
-        startFileRead(unknown, false);
+        startFileRead(unknown, false, true);
     }
 }
