@@ -35,6 +35,8 @@ private slots:
     void listEntries();
     void listProblems_data();
     void listProblems();
+    void otherBlake2bLengths_data();
+    void otherBlake2bLengths();
     void listAlgorithmByNameOrLength_data();
     void listAlgorithmByNameOrLength();
     void listNotReadable_data();
@@ -222,6 +224,70 @@ void TestCheckSession::listProblems()
     for (const QString& problem : problems) {
         QVERIFY2(rig.session->report().contains(problem), qPrintable(rig.session->report()));
     }
+}
+
+void TestCheckSession::otherBlake2bLengths_data()
+{
+    QTest::addColumn<QString>("checksumFile");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("beside"); // checked beside app.iso, else as a list
+    QTest::addColumn<QStringList>("problems");
+    const QByteArray b256 = hexOf(kContent, H::Blake2b_256);
+    const QByteArray b384 = hexOf(kContent, H::Blake2b_384);
+    const QByteArray b160 = hexOf(kContent, H::Blake2b_160);
+    const QByteArray b128 = QCryptographicHash::hash(kContent, H::Md5).toHex(); // 32 digits, as BLAKE2b-128's
+    const auto notSupported = [](int line, int bits) {
+        return QStringLiteral("Line %1: BLAKE2b-%2 is not supported.").arg(line).arg(bits);
+    };
+    const auto besideNotSupported = [](const char* file, int line, int bits) {
+        return QStringLiteral("%1, line %2: BLAKE2b-%3 is not supported.").arg(QLatin1String(file)).arg(line).arg(bits);
+    };
+    // Its tool's lists of another length: never a verdict of the SHA or MD5 of that length.
+    QTest::newRow("B2SUMS, -l 256") << "B2SUMS" << b256 + "  app.iso\n" << false << QStringList{notSupported(1, 256)};
+    QTest::newRow("B2SUMS, -l 384, -l 160, -l 128")
+        << "B2SUMS" << b384 + "  app.iso\n" + b160 + "  app.iso\n" + b128 + "  app.iso\n"
+        << false << QStringList{notSupported(1, 384), notSupported(2, 160), notSupported(3, 128)};
+    QTest::newRow("tagged, unnamed list") << "release.sums"
+                                          << "BLAKE2b-256 (app.iso) = " + b256 + "\n"
+                                          << false << QStringList{notSupported(1, 256)};
+    QTest::newRow("tagged -l 384 in SHA384SUMS") << "SHA384SUMS"
+                                                 << "BLAKE2b-384 (app.iso) = " + b384 + "\n"
+                                                 << false << QStringList{notSupported(1, 384)};
+    QTest::newRow(".b2 beside, -l 256") << "app.iso.b2" << b256 + "  app.iso\n"
+                                        << true << QStringList{besideNotSupported("app.iso.b2", 1, 256)};
+    QTest::newRow(".b2 beside, bare -l 160") << "app.iso.b2" << b160 + "\n"
+                                             << true << QStringList{besideNotSupported("app.iso.b2", 1, 160)};
+    QTest::newRow("B2SUMS beside, tagged, about this file only")
+        << "B2SUMS"
+        << "BLAKE2b-256 (other.iso) = " + b256 + "\nBLAKE2b-384 (app.iso) = " + b384 + "\n"
+        << true << QStringList{besideNotSupported("B2SUMS", 2, 384)};
+}
+
+// BLAKE2b cut to another length is said to be unsupported, in a list and beside a file, never given another
+// algorithm's verdict.
+void TestCheckSession::otherBlake2bLengths()
+{
+    QFETCH(QString, checksumFile);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, beside);
+    QFETCH(QStringList, problems);
+    const QString folder = QStringLiteral("b2-%1").arg(QTest::currentDataTag()).replace(u' ', u'-');
+    QVERIFY(QDir().mkpath(m_files.path(folder)));
+    const QString file = m_files.write(folder + "/app.iso", kContent);
+    const QString sums = m_files.write(folder + '/' + checksumFile, content);
+    CheckRig rig;
+    if (beside) {
+        rig.session->checkFile(native(file));
+    } else {
+        rig.session->checkList(native(sums));
+    }
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.session->problems(), problems);
+    for (qsizetype i = 0; i < rig.model.size(); ++i) {
+        QCOMPARE(rig.state(i), beside ? CheckState::NotCompared : CheckState::Missing);
+    }
+    QCOMPARE(rig.model.size(), beside ? 1 : 0);
+    QVERIFY(!rig.session->summary().contains(QStringLiteral("MISMATCH")));
 }
 
 void TestCheckSession::listAlgorithmByNameOrLength_data()

@@ -1,10 +1,12 @@
 #include "BesideDigests.h"
 
+#include "CheckRow.h"
 #include "ChecksumListReader.h"
 #include "HexDigest.h"
 #include "ListFile.h"
 #include "PastedDigest.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 namespace {
@@ -38,7 +40,16 @@ void search(const QByteArray& checksumPath, const QByteArray& dataName, std::opt
     }
     const std::size_t before = into.found.size();
     quint64 number = 0;
-    ChecksumLineParser parser;
+    // A digest published for this file, of an algorithm not computed here: said, never passed over.
+    const auto unsupported = [&](qsizetype digits) {
+        into.problems.append(QCoreApplication::translate("BesideDigests", "%1, line %2: %3 is not supported.")
+                                 .arg(nameText(checksumPath.sliced(checksumPath.lastIndexOf('/') + 1)))
+                                 .arg(number)
+                                 .arg(blake2bName(digits)));
+    };
+    ParserOptions options;
+    options.named = named;
+    ChecksumLineParser parser(options);
     // Line by line with a bound on each line: a list of a million lines is streamed, a hostile line is not kept.
     while (!file.atEnd()) {
         const QByteArray raw = file.readLine(ChecksumListReader::kDefaultLineLimit);
@@ -58,12 +69,14 @@ void search(const QByteArray& checksumPath, const QByteArray& dataName, std::opt
             continue;
         }
         const ParsedLine parsed = parser.parse(line);
-        if (parsed.kind == LineKind::Entry) {
-            const ChecksumEntry& entry = parsed.entry;
-            // A NAME.suffix file is about NAME alone, whatever its line calls it: "-" when it was made from standard
-            // input (`sha256sum < NAME > NAME.sha256`), or NAME with the folder it was made in.
-            const bool aboutThisFile = entry.name == dataName || entry.name == "./" + dataName ||
-                                       (bareAllowed && (entry.name == "-" || entry.name.endsWith("/" + dataName)));
+        const ChecksumEntry& entry = parsed.entry;
+        // A NAME.suffix file is about NAME alone, whatever its line calls it: "-" when it was made from standard
+        // input (`sha256sum < NAME > NAME.sha256`), or NAME with the folder it was made in.
+        const bool aboutThisFile = entry.name == dataName || entry.name == "./" + dataName ||
+                                   (bareAllowed && (entry.name == "-" || entry.name.endsWith("/" + dataName)));
+        if (parsed.blake2bLength && aboutThisFile) {
+            unsupported(parsed.unsupportedDigits);
+        } else if (parsed.kind == LineKind::Entry) {
             if (aboutThisFile) {
                 into.found.push_back({checksumPath, number, candidatesFor(entry, named), entry.expected});
             }
@@ -72,6 +85,10 @@ void search(const QByteArray& checksumPath, const QByteArray& dataName, std::opt
                 bare->source = checksumPath;
                 bare->lineNumber = number;
                 into.found.push_back(std::move(*bare));
+            } else if (const std::optional<QByteArray> digest = bytesFromHex(line.trimmed());
+                       digest && named == HashAlgorithm::Blake2b && !digest->isEmpty() &&
+                       digest->size() < static_cast<qsizetype>(algorithmInfo(HashAlgorithm::Blake2b).digestBytes)) {
+                unsupported(digest->size() * 2);
             }
         }
     }
@@ -81,6 +98,11 @@ void search(const QByteArray& checksumPath, const QByteArray& dataName, std::opt
 }
 
 } // namespace
+
+QString blake2bName(qsizetype digits)
+{
+    return QStringLiteral("%1-%2").arg(algorithmName(HashAlgorithm::Blake2b)).arg(digits * 4);
+}
 
 AlgorithmSet candidatesFor(const ChecksumEntry& entry, std::optional<HashAlgorithm> named)
 {

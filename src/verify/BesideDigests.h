@@ -6,6 +6,7 @@
 #include <array>
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 #include <vector>
 
 // A digest published for a file: where it was found and what it says.
@@ -21,6 +22,7 @@ struct BesideSearch
 {
     std::vector<PublishedDigest> found;
     QList<QByteArray> sources; // each checksum file that gave at least one digest, in the order searched
+    QStringList problems;      // lines about the file that cannot be checked here: "a.b2, line 1: BLAKE2b-256 …"
 };
 
 // The checksum files looked for beside a data file: NAME plus a suffix, each naming the algorithm its bare lines
@@ -65,6 +67,9 @@ std::optional<HashAlgorithm> algorithmNamedBy(const QByteArray& checksumPath);
 // file's name gives when the length fits, else of every algorithm of its length (64 digits: SHA-256 and SHA3-256),
 // all computed in the one read.
 AlgorithmSet candidatesFor(const ChecksumEntry& entry, std::optional<HashAlgorithm> named);
+
+// "BLAKE2b-256" for a BLAKE2b digest of so many hex digits.
+QString blake2bName(qsizetype digits);
 
 // Reads the checksum files beside dataPath (file system work: call it on a worker) for lines naming the file, by
 // its name alone or as "./NAME". A NAME.suffix file may also hold the bare digest alone.

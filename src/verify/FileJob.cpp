@@ -76,6 +76,7 @@ void readFileJob(CheckRun& run, const QByteArray& path, AlgorithmSet algorithms,
             algorithms.insert(published.candidates);
             delivery.newRows.push_back(std::move(row));
         }
+        delivery.problems += beside.problems;
         reportDisagreements(beside.found, delivery.problems);
         delivery.foundFiles = beside.sources;
         run.post(std::move(delivery));
