@@ -490,6 +490,8 @@ void TestCheckSession::paste_data()
                                 << CheckState::Ok << "SHA-384" << 2;
     QTest::newRow("SRI with a wrong length") << "sha384-" + QCryptographicHash::hash(kContent, H::Sha256).toBase64()
                                              << P::NotUnderstood << CheckState::NotCompared << "" << 1;
+    QTest::newRow("a BLAKE2b-256 line") << "BLAKE2b-256 (release.iso) = " + hexOf(kContent, H::Blake2b_256)
+                                        << P::NotSupported << CheckState::NotCompared << "" << 1;
     QTest::newRow("garbage") << QByteArray("<b>not a digest</b>") << P::NotUnderstood << CheckState::NotCompared << ""
                              << 1;
     QTest::newRow("odd hex") << sha256.left(63) << P::NotUnderstood << CheckState::NotCompared << "" << 1;

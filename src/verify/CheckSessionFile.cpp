@@ -58,7 +58,7 @@ CheckSession::PasteResult CheckSession::paste(const QString& text)
 {
     const std::optional<PastedDigest> pasted = recognizePastedDigest(text.toUtf8());
     if (!pasted) {
-        return PasteResult::NotUnderstood;
+        return unsupportedPastedDigits(text.toUtf8()) > 0 ? PasteResult::NotSupported : PasteResult::NotUnderstood;
     }
     if (m_mode != Mode::File) {
         return PasteResult::NoFile;
