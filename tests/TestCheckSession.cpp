@@ -55,6 +55,7 @@ private slots:
     void newPasteReplacesTheLast();
     void pasteIsAnsweredFromTheVersionRead_data();
     void pasteIsAnsweredFromTheVersionRead();
+    void replacedAsItIsReadIsNeverOk();
     void besideFile_data();
     void besideFile();
     void besideFifoIsPassedOver();
@@ -610,6 +611,32 @@ void TestCheckSession::pasteIsAnsweredFromTheVersionRead()
     QVERIFY(rig.waitFinished(3));
     QCOMPARE(rig.state(rig.model.size() - 1), CheckState::Mismatch);
     QCOMPARE(rig.model.row(rig.model.size() - 1).actual.toHex(), hexOf(second, H::Sha256));
+}
+
+// The file is replaced while the first read reads the one it opened: that one matches what is published, but it is
+// no longer the file the name gives, so no answer comes from it.
+void TestCheckSession::replacedAsItIsReadIsNeverOk()
+{
+    QVERIFY(QDir().mkpath(m_files.path("replaced")));
+    const QString file = m_files.write("replaced/app.iso", kContent);
+    m_files.write("replaced/app.iso.sha256", hexOf(kContent, H::Sha256) + "  app.iso\n");
+    CheckRig rig([&](OpenedFile& opened, const QByteArray&) {
+        if (rig.opens->load() == 1 && opened.reader) {
+            const QString fresh = m_files.write("replaced/app.iso.new", "another version altogether");
+            QVERIFY(QFile::remove(file) && QFile::rename(fresh, file));
+        }
+    });
+    rig.session->checkFile(native(file));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.model.size(), qsizetype(1));
+    QCOMPARE(rig.state(0), CheckState::Changed);
+    QVERIFY2(rig.model.row(0).note.contains(WatchedReader::changedWhileReadReason()),
+             qPrintable(rig.model.row(0).note));
+    // Pasted now, the digest of the version at the name is read for and answers.
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf("another version altogether", H::Sha256))),
+             CheckSession::PasteResult::Accepted);
+    QVERIFY(rig.waitFinished(2));
+    QCOMPARE(rig.state(1), CheckState::Ok);
 }
 
 // A paste while the first read runs waits for it; its candidates beyond the first read's come from one more read.

@@ -3,6 +3,7 @@
 #include "DigestAnswer.h"
 #include "FileJob.h"
 #include "PastedDigest.h"
+#include "WatchedReader.h"
 
 #include <algorithm>
 
@@ -127,7 +128,16 @@ bool CheckSession::continueFileCheck(const Delivery& delivery)
             return true;
         }
         m_readIdentity = delivery.identity;
-        takeDigests(*delivery.digests);
+        if (!delivery.identity &&
+            (delivery.digests->isOk() || delivery.digests->failure == DigestFailure::DigestRefused)) {
+            // The version read is not the one the name gives after the read: none of its digests answers.
+            FileDigests changed;
+            changed.failure = DigestFailure::ChangedWhileRead;
+            changed.reason = WatchedReader::changedWhileReadReason();
+            takeDigests(changed);
+        } else {
+            takeDigests(*delivery.digests);
+        }
         settleFileRows();
         if (m_run) {
             return true; // reading again for a candidate not yet computed
