@@ -36,6 +36,8 @@ private slots:
     void listEntries();
     void listProblems_data();
     void listProblems();
+    void otherBlake2bLengths_data();
+    void otherBlake2bLengths();
     void listAlgorithmByNameOrLength_data();
     void listAlgorithmByNameOrLength();
     void listNotReadable_data();
@@ -54,6 +56,12 @@ private slots:
     void pasteAfterTheFileChangedReadsItAgain();
     void laterReadOfAnotherVersionDropsTheEarlierDigests();
     void pasteBeforeTheReadEnds();
+    void ambiguousPasteAnsweredAtOnce_data();
+    void ambiguousPasteAnsweredAtOnce();
+    void newPasteReplacesTheLast();
+    void pasteIsAnsweredFromTheVersionRead_data();
+    void pasteIsAnsweredFromTheVersionRead();
+    void replacedAsItIsReadIsNeverOk();
     void besideFile_data();
     void besideFile();
     void besideFifoIsPassedOver();
@@ -225,6 +233,71 @@ void TestCheckSession::listProblems()
     for (const QString& problem : problems) {
         QVERIFY2(rig.session->report().contains(problem), qPrintable(rig.session->report()));
     }
+}
+
+void TestCheckSession::otherBlake2bLengths_data()
+{
+    QTest::addColumn<QString>("checksumFile");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("beside"); // checked beside app.iso, else as a list
+    QTest::addColumn<QStringList>("problems");
+    const QByteArray b256 = hexOf(kContent, H::Blake2b_256);
+    const QByteArray b384 = hexOf(kContent, H::Blake2b_384);
+    const QByteArray b160 = hexOf(kContent, H::Blake2b_160);
+    const QByteArray b128 = QCryptographicHash::hash(kContent, H::Md5).toHex(); // 32 digits, as BLAKE2b-128's
+    const auto notSupported = [](int line, int bits) {
+        return QStringLiteral("Line %1: BLAKE2b-%2 is not supported.").arg(line).arg(bits);
+    };
+    const auto besideNotSupported = [](const char* file, int line, int bits) {
+        return QStringLiteral("%1, line %2: BLAKE2b-%3 is not supported.").arg(QLatin1String(file)).arg(line).arg(bits);
+    };
+    // Its tool's lists of another length: never a verdict of the SHA or MD5 of that length.
+    QTest::newRow("B2SUMS, -l 256") << "B2SUMS" << b256 + "  app.iso\n" << false << QStringList{notSupported(1, 256)};
+    QTest::newRow("B2SUMS, -l 384, -l 160, -l 128")
+        << "B2SUMS" << b384 + "  app.iso\n" + b160 + "  app.iso\n" + b128 + "  app.iso\n"
+        << false << QStringList{notSupported(1, 384), notSupported(2, 160), notSupported(3, 128)};
+    QTest::newRow("tagged, unnamed list") << "release.sums"
+                                          << "BLAKE2b-256 (app.iso) = " + b256 + "\n"
+                                          << false << QStringList{notSupported(1, 256)};
+    QTest::newRow("tagged -l 384 in SHA384SUMS") << "SHA384SUMS"
+                                                 << "BLAKE2b-384 (app.iso) = " + b384 + "\n"
+                                                 << false << QStringList{notSupported(1, 384)};
+    QTest::newRow(".b2 beside, -l 256") << "app.iso.b2" << b256 + "  app.iso\n"
+                                        << true << QStringList{besideNotSupported("app.iso.b2", 1, 256)};
+    QTest::newRow(".b2 beside, bare -l 160") << "app.iso.b2" << b160 + "\n"
+                                             << true << QStringList{besideNotSupported("app.iso.b2", 1, 160)};
+    QTest::newRow("B2SUMS beside, tagged, about this file only")
+        << "B2SUMS"
+        << "BLAKE2b-256 (other.iso) = " + b256 + "\nBLAKE2b-384 (app.iso) = " + b384 + "\n"
+        << true << QStringList{besideNotSupported("B2SUMS", 2, 384)};
+}
+
+// BLAKE2b cut to another length is said to be unsupported, in a list and beside a file, never given another
+// algorithm's verdict.
+void TestCheckSession::otherBlake2bLengths()
+{
+    QFETCH(QString, checksumFile);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, beside);
+    QFETCH(QStringList, problems);
+    const QString folder = QStringLiteral("b2-%1").arg(QTest::currentDataTag()).replace(u' ', u'-');
+    QVERIFY(QDir().mkpath(m_files.path(folder)));
+    const QString file = m_files.write(folder + "/app.iso", kContent);
+    const QString sums = m_files.write(folder + '/' + checksumFile, content);
+    CheckRig rig;
+    if (beside) {
+        rig.session->checkFile(native(file));
+    } else {
+        rig.session->checkList(native(sums));
+    }
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.session->problems(), problems);
+    for (qsizetype i = 0; i < rig.model.size(); ++i) {
+        QCOMPARE(rig.state(i), beside ? CheckState::NotCompared : CheckState::Missing);
+    }
+    // Beside a file, nothing usable: the digests computed for a paste, one row each.
+    QCOMPARE(rig.model.size(), beside ? static_cast<qsizetype>(firstReadAlgorithms().size()) : 0);
+    QVERIFY(!rig.session->summary().contains(QStringLiteral("MISMATCH")));
 }
 
 void TestCheckSession::listAlgorithmByNameOrLength_data()
@@ -529,6 +602,8 @@ void TestCheckSession::paste_data()
     // Not understood: the digests computed stay on show, the most common first.
     QTest::newRow("SRI with a wrong length") << "sha384-" + QCryptographicHash::hash(kContent, H::Sha256).toBase64()
                                              << P::NotUnderstood << CheckState::NotCompared << "SHA-256" << 1;
+    QTest::newRow("a BLAKE2b-256 line") << "BLAKE2b-256 (release.iso) = " + hexOf(kContent, H::Blake2b_256)
+                                        << P::NotSupported << CheckState::NotCompared << "SHA-256" << 1;
     QTest::newRow("garbage") << QByteArray("<b>not a digest</b>") << P::NotUnderstood << CheckState::NotCompared
                              << "SHA-256" << 1;
     QTest::newRow("odd hex") << sha256.left(63) << P::NotUnderstood << CheckState::NotCompared << "SHA-256" << 1;
@@ -605,28 +680,173 @@ void TestCheckSession::laterReadOfAnotherVersionDropsTheEarlierDigests()
     QCOMPARE(rig.model.row(0).actual.toHex(), hexOf(later, H::Sha512));
     QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(kContent, H::Sha256))), CheckSession::PasteResult::Accepted);
     QVERIFY(rig.waitFinished(3));
-    QCOMPARE(rig.state(1), CheckState::Mismatch);
-    QCOMPARE(rig.model.row(1).actual.toHex(), hexOf(later, H::Sha256));
+    QCOMPARE(rig.model.size(), qsizetype(1)); // the new paste replaced the last
+    QCOMPARE(rig.state(0), CheckState::Mismatch);
+    QCOMPARE(rig.model.row(0).actual.toHex(), hexOf(later, H::Sha256));
+}
+
+void TestCheckSession::pasteIsAnsweredFromTheVersionRead_data()
+{
+    QTest::addColumn<bool>("whileLeased");
+    QTest::newRow("rewritten in place as the read opens it") << false;
+    QTest::newRow("rewritten by a writer the read's lease holds off") << true;
+}
+
+// A wrong 64-digit paste reads again for SHA3-256, and the file is rewritten in place (same size, same inode) as
+// that read starts: a later paste of the first version's SHA-256 must not be answered from the first read.
+void TestCheckSession::pasteIsAnsweredFromTheVersionRead()
+{
+    QFETCH(bool, whileLeased);
+    const QByteArray first = "version-1\n";
+    const QByteArray second = "VERSION-2\n";
+    const QString file = m_files.write("revised.bin", first);
+    MidReadWriter writer;
+    CheckRig rig([&](OpenedFile& opened, const QByteArray& path) {
+        if (rig.opens->load() != 2) {
+            return;
+        }
+        if (whileLeased) {
+            writer.start(file, O_WRONLY | O_TRUNC, [&second](int descriptor) {
+                (void)!::write(descriptor, second.constData(), static_cast<std::size_t>(second.size()));
+                ::close(descriptor);
+            });
+            return;
+        }
+        opened.reader.reset(); // its lease given back, so that the writer need not wait
+        m_files.write("revised.bin", second);
+        opened = RegularFile::open(path);
+    });
+    rig.session->checkFile(native(file));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf("not it", H::Sha256))), CheckSession::PasteResult::Accepted);
+    QVERIFY(rig.waitFinished(2));
+    writer.join();
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(first, H::Sha256))), CheckSession::PasteResult::Accepted);
+    QVERIFY(rig.waitFinished(3));
+    QCOMPARE(rig.state(rig.model.size() - 1), CheckState::Mismatch);
+    QCOMPARE(rig.model.row(rig.model.size() - 1).actual.toHex(), hexOf(second, H::Sha256));
+}
+
+// The file is replaced while the first read reads the one it opened: that one matches what is published, but it is
+// no longer the file the name gives, so no answer comes from it.
+void TestCheckSession::replacedAsItIsReadIsNeverOk()
+{
+    QVERIFY(QDir().mkpath(m_files.path("replaced")));
+    const QString file = m_files.write("replaced/app.iso", kContent);
+    m_files.write("replaced/app.iso.sha256", hexOf(kContent, H::Sha256) + "  app.iso\n");
+    CheckRig rig([&](OpenedFile& opened, const QByteArray&) {
+        if (rig.opens->load() == 1 && opened.reader) {
+            const QString fresh = m_files.write("replaced/app.iso.new", "another version altogether");
+            QVERIFY(QFile::remove(file) && QFile::rename(fresh, file));
+        }
+    });
+    rig.session->checkFile(native(file));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.model.size(), qsizetype(1));
+    QCOMPARE(rig.state(0), CheckState::Changed);
+    QVERIFY2(rig.model.row(0).note.contains(WatchedReader::changedWhileReadReason()),
+             qPrintable(rig.model.row(0).note));
+    // Pasted now, the digest of the version at the name is read for and answers.
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf("another version altogether", H::Sha256))),
+             CheckSession::PasteResult::Accepted);
+    QVERIFY(rig.waitFinished(2));
+    QCOMPARE(rig.state(1), CheckState::Ok);
 }
 
 // A paste while the first read runs waits for it; its candidates beyond the first read's come from one more read.
+// A second paste replaces the first before either is answered.
 void TestCheckSession::pasteBeforeTheReadEnds()
 {
     const QString file = m_files.write("gated-early.iso", kContent);
     CheckRig rig;
     rig.session->checkFile(native(file));
     QTRY_COMPARE(rig.gate->arrivals(), 1);
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf("no", H::Md5))), CheckSession::PasteResult::Accepted);
     QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(kContent, H::Sha3_256))),
              CheckSession::PasteResult::Accepted);
-    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf("no", H::Md5))), CheckSession::PasteResult::Accepted);
-    QCOMPARE(rig.model.size(), qsizetype(2));
-    QVERIFY(!rig.model.row(0).expected.isEmpty()); // the placeholder gave way to the pasted rows
+    QCOMPARE(rig.model.size(), qsizetype(1));
+    QVERIFY(!rig.model.row(0).expected.isEmpty()); // the placeholder gave way to the pasted row
     rig.gate->open();
     QVERIFY(rig.waitFinished());
     QCOMPARE(rig.state(0), CheckState::Ok);
     QCOMPARE(rig.model.row(0).algorithm, HashAlgorithm::Sha3_256);
-    QCOMPARE(rig.state(1), CheckState::Mismatch);
     QCOMPARE(rig.opens->load(), 2);
+    QCOMPARE(rig.session->summary(), QStringLiteral("1 of 1 checked: 1 OK"));
+}
+
+void TestCheckSession::ambiguousPasteAnsweredAtOnce_data()
+{
+    QTest::addColumn<QByteArray>("pasted");
+    QTest::addColumn<QString>("interim");
+    QTest::addColumn<CheckState>("state");
+    QTest::newRow("64 digits of nothing")
+        << hexOf("other", H::Sha256) << QStringLiteral("no match with SHA-256; checking SHA3-256\u2026")
+        << CheckState::Mismatch;
+    QTest::newRow("64 digits of SHA3-256")
+        << hexOf(kContent, H::Sha3_256) << QStringLiteral("no match with SHA-256; checking SHA3-256\u2026")
+        << CheckState::Ok;
+    QTest::newRow("128 digits of nothing")
+        << hexOf("other", H::Sha512) << QStringLiteral("no match with SHA-512; checking SHA3-512 and BLAKE2b\u2026")
+        << CheckState::Mismatch;
+    QTest::newRow("sha384: prefix, not computed yet")
+        << "sha384:" + hexOf(kContent, H::Sha384) << QStringLiteral("checking SHA-384\u2026") << CheckState::Ok;
+}
+
+// A candidate computed by the first read answers at once; the row says what is still being read, while it is.
+void TestCheckSession::ambiguousPasteAnsweredAtOnce()
+{
+    QFETCH(QByteArray, pasted);
+    QFETCH(QString, interim);
+    QFETCH(CheckState, state);
+    const QString file = m_files.write("ambiguous.iso", kContent);
+    CheckRig rig([&rig](OpenedFile& opened, const QByteArray&) {
+        if (rig.opens->load() == 2) {
+            opened.reader = std::make_unique<GatedReader>(std::move(opened.reader), rig.gate);
+        }
+    });
+    rig.session->checkFile(native(file));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.session->paste(QString::fromLatin1(pasted)), CheckSession::PasteResult::Accepted);
+    QTRY_COMPARE(rig.gate->arrivals(), 1); // the second read is held
+    QCOMPARE(rig.state(0), CheckState::Checking);
+    QCOMPARE(noteText(rig.model.row(0)), QStringLiteral("pasted; ") + interim);
+    QVERIFY2(rig.session->report().contains(interim), qPrintable(rig.session->report()));
+    rig.gate->open();
+    QVERIFY(rig.waitFinished(2));
+    QCOMPARE(rig.state(0), state);
+    QCOMPARE(noteText(rig.model.row(0)), QStringLiteral("pasted"));
+}
+
+// A new paste replaces the answer to the last, and a read for the last one's candidates is not waited for.
+void TestCheckSession::newPasteReplacesTheLast()
+{
+    const QString file = m_files.write("retyped.iso", kContent);
+    m_files.write("retyped.iso.sha256", hexOf(kContent, H::Sha256) + "  retyped.iso\n");
+    CheckRig rig([&rig](OpenedFile& opened, const QByteArray&) {
+        if (rig.opens->load() == 3) {
+            opened.reader = std::make_unique<GatedReader>(std::move(opened.reader), rig.gate);
+        }
+    });
+    rig.session->checkFile(native(file));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.model.size(), qsizetype(1)); // the published SHA-256, the only digest the first read computed
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(kContent, H::Sha1).replace(0, 1, "f"))),
+             CheckSession::PasteResult::Accepted);
+    QVERIFY(rig.waitFinished(2));
+    QCOMPARE(rig.state(1), CheckState::Mismatch);
+    // A typo of another length, whose read for SHA3-256 is held ...
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf("typo", H::Sha256))), CheckSession::PasteResult::Accepted);
+    QTRY_COMPARE(rig.gate->arrivals(), 1);
+    // ... and the corrected digest is answered without it.
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(kContent, H::Sha256))), CheckSession::PasteResult::Accepted);
+    QTRY_COMPARE(rig.state(1), CheckState::Ok);
+    QCOMPARE(rig.model.size(), qsizetype(2));
+    QCOMPARE(rig.state(0), CheckState::Ok);
+    QCOMPARE(rig.model.row(0).note, QStringLiteral("from retyped.iso.sha256, line 1"));
+    QCOMPARE(rig.model.row(1).algorithm, HashAlgorithm::Sha256);
+    QCOMPARE(rig.session->summary(), QStringLiteral("2 of 2 checked: 2 OK"));
+    QVERIFY(!rig.session->isRunning());
+    QCOMPARE(rig.opens->load(), 3);
 }
 
 void TestCheckSession::besideFile_data()

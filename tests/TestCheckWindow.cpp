@@ -7,6 +7,7 @@
 #include "frmCheck.h"
 #include "GatedReader.h"
 #include "NativePath.h"
+#include "PasteField.h"
 #include "QtClipboard.h"
 #include "TempFiles.h"
 
@@ -100,6 +101,13 @@ private slots:
     void hostileNamesShowLiterally();
     void paste_data();
     void paste();
+    void answersAtOnce_data();
+    void answersAtOnce();
+    void pastedFromTheClipboard_data();
+    void pastedFromTheClipboard();
+    void typedDigestWaitsForEnter();
+    void correctedPasteLeavesNoMismatch();
+    void pasteAfterAListOrAComparison();
     void copyResultsPutsTheReport();
     void dialogThatMangledTheNameIsRefused();
     void cancelWhileAReadHangs();
@@ -342,6 +350,139 @@ void TestCheckWindow::paste()
     }
     QFETCH(CheckState, state);
     QTRY_COMPARE(rig.window->model().row(rig.window->model().size() - 1).state, state);
+}
+
+void TestCheckWindow::answersAtOnce_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<bool>("atOnce");
+    const QString sha = QString::fromLatin1(sha256Hex(kContent));
+    QString typo = sha;
+    typo[10] = typo[10] == u'a' ? u'b' : u'a';
+    QTest::newRow("pasted into an empty field") << QString() << sha << true;
+    QTest::newRow("pasted after a prefix of it") << sha.left(20) << sha << true;
+    QTest::newRow("pasted over a typo") << typo << sha << true;
+    QTest::newRow("pasted over a longer digest") << sha + sha << sha.left(40) << true;
+    QTest::newRow("its last digit typed") << sha.chopped(1) << sha << false;
+    QTest::newRow("8 digits typed: a CRC-32 on the way") << sha.left(7) << sha.left(8) << false;
+    QTest::newRow("a digit deleted down to SHA-224's length") << sha.left(57) << sha.left(56) << false;
+    QTest::newRow("a digit typed over a selected one") << typo << sha << true;
+    QTest::newRow("pasted, not a digest") << QString() << QStringLiteral("hello world") << false;
+    QTest::newRow("pasted, 63 digits") << QString() << sha.left(63) << false;
+    QTest::newRow("nothing changed") << sha << sha << false;
+}
+
+// What a paste or a drop puts in is answered at once; typing waits for Enter.
+void TestCheckWindow::answersAtOnce()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QFETCH(bool, atOnce);
+    QCOMPARE(::answersAtOnce(before, after), atOnce);
+}
+
+void TestCheckWindow::pastedFromTheClipboard_data()
+{
+    QTest::addColumn<QString>("copied");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<CheckState>("state");
+    const QString digest = QString::fromLatin1(sha256Hex(kContent));
+    QString colons = QStringLiteral("sha256:") + digest.left(2);
+    for (qsizetype i = 2; i < digest.size(); i += 2) {
+        colons += u':' + digest.mid(i, 2);
+    }
+    const QString accepted = QStringLiteral("Accepted: \u201cpasted.bin\u201d is checked against this digest.");
+    // As web pages copy them.
+    QTest::newRow("trailing no-break space") << digest + QChar(0x00A0) << accepted << CheckState::Ok;
+    QTest::newRow("leading zero-width space") << QChar(0x200B) + digest << accepted << CheckState::Ok;
+    QTest::newRow("single-space line") << digest + QStringLiteral(" pasted.bin") << accepted << CheckState::Ok;
+    QTest::newRow("sha256: colon-separated") << colons << accepted << CheckState::Ok;
+    QTest::newRow("wrong, answered at once") << QString(32, u'e') << accepted << CheckState::Mismatch;
+    QTest::newRow("BLAKE2b-256 line")
+        << QStringLiteral("BLAKE2b-256 (pasted.bin) = ") +
+               QString::fromLatin1(QCryptographicHash::hash(kContent, QCryptographicHash::Blake2b_256).toHex())
+        << QStringLiteral("Not checked: BLAKE2b-256 is not supported.") << CheckState::NotCompared;
+}
+
+// Pasted with the keyboard from the real clipboard: answered without Enter.
+void TestCheckWindow::pastedFromTheClipboard()
+{
+    QFETCH(QString, copied);
+    QFETCH(QString, answer);
+    QFETCH(CheckState, state);
+    CheckWindowRig rig;
+    rig.window->takeFile(m_files.write(QStringLiteral("pasted.bin"), kContent));
+    QVERIFY(rig.waitIdle());
+    QGuiApplication::clipboard()->setText(copied);
+    QLineEdit* field = rig.find<QLineEdit>("txtPaste");
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(field->text(), copied);
+    QCOMPARE(rig.find<QLabel>("lblPasteAnswer")->text(), answer);
+    QTRY_COMPARE(rig.window->model().row(0).state, state);
+    // A paste not checked leaves the digests computed for one in view.
+    QCOMPARE(rig.window->model().size(), state == CheckState::NotCompared ? 5 : 1);
+}
+
+// Typed, a digest passes shorter ones on its way: nothing is answered before Enter.
+void TestCheckWindow::typedDigestWaitsForEnter()
+{
+    CheckWindowRig rig;
+    rig.window->takeFile(m_files.write(QStringLiteral("typed.bin"), kContent));
+    QVERIFY(rig.waitIdle());
+    QLineEdit* field = rig.find<QLineEdit>("txtPaste");
+    QTest::keyClicks(field, QString::fromLatin1(sha256Hex(kContent)));
+    QTest::qWait(100);
+    QCOMPARE(rig.find<QLabel>("lblPasteAnswer")->text(), QString());
+    QCOMPARE(rig.window->model().row(0).state, CheckState::NotCompared); // still the row of the file alone
+    QTest::keyClick(field, Qt::Key_Return);
+    QTRY_COMPARE(rig.window->model().row(0).state, CheckState::Ok);
+}
+
+// A typo pasted, then the corrected digest pasted over it: the summary keeps no mismatch.
+void TestCheckWindow::correctedPasteLeavesNoMismatch()
+{
+    CheckWindowRig rig;
+    rig.window->takeFile(m_files.write(QStringLiteral("corrected.bin"), kContent));
+    QVERIFY(rig.waitIdle());
+    QLineEdit* field = rig.find<QLineEdit>("txtPaste");
+    field->setFocus();
+    QByteArray typo = sha256Hex(kContent);
+    typo[10] = typo[10] == 'a' ? 'b' : 'a';
+    for (const QByteArray& copied : {typo, sha256Hex(kContent)}) {
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(copied));
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+        QTRY_VERIFY(!rig.window->session().isRunning());
+    }
+    QCOMPARE(rig.window->model().size(), 1);
+    QTRY_COMPARE(rig.find<QLabel>("lblSummary")->text(), QStringLiteral("1 of 1 checked: 1 OK"));
+}
+
+// After a list or a comparison a paste is not checked, and the answer says which file it would be checked against.
+void TestCheckWindow::pasteAfterAListOrAComparison()
+{
+    const QString first = m_files.write(QStringLiteral("first.bin"), kContent);
+    const QString second = m_files.write(QStringLiteral("second.bin"), kContent);
+    const QString list = m_files.write(QStringLiteral("after.sha256"), sha256Hex(kContent) + "  first.bin\n");
+    CheckWindowRig rig;
+    QLineEdit* field = rig.find<QLineEdit>("txtPaste");
+    QLabel* answer = rig.find<QLabel>("lblPasteAnswer");
+    rig.window->takeFile(list);
+    QVERIFY(rig.waitIdle());
+    QTest::keyClicks(field, QString::fromLatin1(sha256Hex(kContent)));
+    QTest::keyClick(field, Qt::Key_Return);
+    QVERIFY2(answer->text().startsWith(QStringLiteral("Not checked")) &&
+                 answer->text().contains(QStringLiteral("\u201cafter.sha256\u201d")),
+             qPrintable(answer->text()));
+    rig.window->intake().compare(*nativePathFor(first), *nativePathFor(second));
+    QVERIFY(rig.waitIdle());
+    QTest::keyClick(field, Qt::Key_Return);
+    QVERIFY2(answer->text().startsWith(QStringLiteral("Not checked")) &&
+                 answer->text().contains(QStringLiteral("\u201cfirst.bin\u201d")),
+             qPrintable(answer->text()));
+    QCOMPARE(rig.window->model().size(), 2); // the comparison's rows, untouched
 }
 
 void TestCheckWindow::copyResultsPutsTheReport()

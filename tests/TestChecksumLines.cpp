@@ -83,6 +83,8 @@ private slots:
     void writtenLines();
     void parsedLines_data();
     void parsedLines();
+    void otherBlake2bLengths_data();
+    void otherBlake2bLengths();
     void unsupportedLengths_data();
     void unsupportedLengths();
     void writtenLinesReadBack_data();
@@ -317,7 +319,7 @@ void TestChecksumLines::parsedLines()
     QFETCH(QByteArray, line);
     QFETCH(std::optional<HashAlgorithm>, forced);
     QFETCH(LineKind, kind);
-    ChecksumLineParser parser({forced, false});
+    ChecksumLineParser parser({forced, false, {}});
     const ParsedLine parsed = parser.parse(line);
     QCOMPARE(parsed.kind, kind);
     if (kind == LineKind::Entry) {
@@ -328,6 +330,72 @@ void TestChecksumLines::parsedLines()
         QCOMPARE(parsed.entry.form, form);
         QCOMPARE(parsed.entry.name, name);
         QCOMPARE(static_cast<std::size_t>(parsed.entry.expected.size()), algorithmInfo(algorithm).digestBytes);
+    }
+}
+
+// BLAKE2b cut to another length than ours (its tool's -l) is well formed but not supported: never read as another
+// algorithm of the same length, and told apart from a line that is wrong.
+void TestChecksumLines::otherBlake2bLengths_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<std::optional<HashAlgorithm>>("given");
+    QTest::addColumn<std::optional<HashAlgorithm>>("named");
+    QTest::addColumn<LineKind>("kind");
+    QTest::addColumn<qsizetype>("unsupportedDigits");
+    QTest::addColumn<bool>("blake2bLength");
+    const std::optional<HashAlgorithm> none;
+    const std::optional<HashAlgorithm> blake2b = HashAlgorithm::Blake2b;
+    const std::optional<HashAlgorithm> sha256 = HashAlgorithm::Sha256;
+    const auto hex = [](int digits) { return QByteArray(digits, 'a'); };
+    const auto row = [](const char* name, const QByteArray& line, std::optional<HashAlgorithm> given,
+                        std::optional<HashAlgorithm> named, LineKind kind, int digits, bool blake2bLength) {
+        QTest::newRow(name) << line << given << named << kind << qsizetype(digits) << blake2bLength;
+    };
+    using K = LineKind;
+    for (const int bits : {8, 128, 160, 256, 384, 504}) {
+        const QByteArray line = "BLAKE2b-" + QByteArray::number(bits) + " (a) = " + hex(bits / 4);
+        row(line.left(11).constData(), line, none, none, K::Malformed, bits / 4, true);
+    }
+    row("tagged 256, BLAKE2b given", "BLAKE2b-256 (a) = " + hex(64), blake2b, none, K::Malformed, 64, true);
+    row("tagged 256, another algorithm given", "BLAKE2b-256 (a) = " + hex(64), sha256, none, K::Malformed, 0, false);
+    row("tagged 256 in hex", "BLAKE2b-0x100 (a) = " + hex(64), none, none, K::Malformed, 64, true);
+    row("tagged 512", "BLAKE2b-512 (a) = " + hex(128), none, none, K::Entry, 0, false);
+    row("tagged 256, 512 bits of hex", "BLAKE2b-256 (a) = " + hex(128), none, none, K::Malformed, 0, false);
+    row("tagged 252: not whole bytes", "BLAKE2b-252 (a) = " + hex(63), none, none, K::Malformed, 0, false);
+    row("tagged 520: longer than BLAKE2b", "BLAKE2b-520 (a) = " + hex(130), none, none, K::Malformed, 0, false);
+    row("tagged 0", "BLAKE2b-0 (a) = ", none, none, K::Malformed, 0, false);
+    row("tagged 256, no closing parenthesis", "BLAKE2b-256 (a = " + hex(64), none, none, K::Malformed, 0, false);
+    row("SHA-256 cut: only BLAKE2b may be", "SHA256-128 (a) = " + hex(32), none, none, K::Malformed, 0, false);
+    row("untagged 64, list named for BLAKE2b", hex(64) + "  a", none, blake2b, K::Malformed, 64, true);
+    row("untagged 64, BLAKE2b given", hex(64) + "  a", blake2b, none, K::Malformed, 64, true);
+    row("untagged 64, BLAKE2b given, one space", hex(64) + " a", blake2b, none, K::Malformed, 64, true);
+    row("untagged 24, list named for BLAKE2b", hex(24) + "  a", none, blake2b, K::Malformed, 24, true);
+    row("untagged 24, nothing named", hex(24) + "  a", none, none, K::Malformed, 24, false);
+    row("untagged 64, nothing named: SHA-256", hex(64) + "  a", none, none, K::Entry, 0, false);
+    row("untagged 128, list named for BLAKE2b", hex(128) + "  a", none, blake2b, K::Entry, 0, false);
+    row("untagged 40, list named for SHA-256: a hint for BLAKE2b only", hex(40) + "  a", none, sha256, K::Entry, 0,
+        false);
+    row("untagged 64 without a name, list named for BLAKE2b", hex(64) + "  ", none, blake2b, K::Malformed, 0, false);
+}
+
+void TestChecksumLines::otherBlake2bLengths()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(std::optional<HashAlgorithm>, given);
+    QFETCH(std::optional<HashAlgorithm>, named);
+    QFETCH(LineKind, kind);
+    QFETCH(qsizetype, unsupportedDigits);
+    QFETCH(bool, blake2bLength);
+    ChecksumLineParser parser({given, false, named});
+    const ParsedLine parsed = parser.parse(line);
+    QCOMPARE(parsed.kind, kind);
+    QCOMPARE(parsed.unsupportedDigits, unsupportedDigits);
+    QCOMPARE(parsed.blake2bLength, blake2bLength);
+    if (blake2bLength) {
+        // What it says is kept, so that a window can name the file it is about.
+        QCOMPARE(parsed.entry.name, QByteArray("a"));
+        QCOMPARE(parsed.entry.expected.size(), unsupportedDigits / 2);
+        QCOMPARE(parsed.entry.algorithm, HashAlgorithm::Blake2b);
     }
 }
 
@@ -357,7 +425,8 @@ void TestChecksumLines::unsupportedLengths_data()
     row("24 digits, one space", hex24 + " f", any, LineKind::Malformed, 0);
     row("24 digits, no name", hex24 + "  ", any, LineKind::Malformed, 0);
     row("24 digits, then junk", hex24 + "g  f", any, LineKind::Malformed, 0);
-    row("tagged BLAKE2b-96", "BLAKE2b-96 (f) = " + hex24, any, LineKind::Malformed, 0);
+    // A tagged line says it is BLAKE2b, cut: unsupported too (see otherBlake2bLengths).
+    row("tagged BLAKE2b-96", "BLAKE2b-96 (f) = " + hex24, any, LineKind::Malformed, 24);
     row("SFV whose name starts with hex", "ab  x 0123abcd", any, LineKind::Entry, 0);
 }
 
@@ -367,7 +436,7 @@ void TestChecksumLines::unsupportedLengths()
     QFETCH(std::optional<HashAlgorithm>, forced);
     QFETCH(LineKind, kind);
     QFETCH(qsizetype, digits);
-    ChecksumLineParser parser({forced, false});
+    ChecksumLineParser parser({forced, false, {}});
     const ParsedLine parsed = parser.parse(line);
     QCOMPARE(parsed.kind, kind);
     QCOMPARE(parsed.unsupportedDigits, digits);
@@ -392,7 +461,7 @@ void TestChecksumLines::writtenLinesReadBack()
             QByteArray line = tagged ? taggedLine(info.algorithm, digest, name) : untaggedLine(digest, name);
             QVERIFY(line.endsWith('\n'));
             line.chop(1);
-            ChecksumLineParser parser({info.algorithm, false});
+            ChecksumLineParser parser({info.algorithm, false, {}});
             const ParsedLine parsed = parser.parse(line);
             QVERIFY2(parsed.kind == LineKind::Entry, line.constData());
             QCOMPARE(parsed.entry.name, name);
@@ -413,10 +482,10 @@ void TestChecksumLines::writtenLinesReadBack()
 void TestChecksumLines::singleSpaceFormNotMixed()
 {
     const QByteArray md5Hex = kMd5OfA.toHex();
-    ChecksumLineParser twoFirst({HashAlgorithm::Md5, false});
+    ChecksumLineParser twoFirst({HashAlgorithm::Md5, false, {}});
     QCOMPARE(twoFirst.parse(md5Hex + "  a").kind, LineKind::Entry);
     QCOMPARE(twoFirst.parse(md5Hex + " b").kind, LineKind::Malformed);
-    ChecksumLineParser singleFirst({HashAlgorithm::Md5, false});
+    ChecksumLineParser singleFirst({HashAlgorithm::Md5, false, {}});
     QCOMPARE(singleFirst.parse(md5Hex + " a").kind, LineKind::Entry);
     // Once single-space, a leading blank or star belongs to the name.
     const ParsedLine next = singleFirst.parse(md5Hex + "  b");
@@ -431,7 +500,7 @@ void TestChecksumLines::streamedLines()
                       "  -\n" + md5Hex + "  last";
     QBuffer buffer(&text);
     buffer.open(QIODevice::ReadOnly);
-    const QList<ListLine> lines = readAll(buffer, {std::nullopt, true});
+    const QList<ListLine> lines = readAll(buffer, {std::nullopt, true, {}});
     QCOMPARE(lines.size(), 6);
     const QList<quint64> numbers{2, 4, 6, 7, 8, 9};
     const QList<LineKind> kinds{LineKind::Entry,     LineKind::Malformed, LineKind::Entry,
@@ -520,6 +589,12 @@ void TestChecksumLines::readErrorReported()
 
 void TestChecksumLines::pastedDigests_data()
 {
+    const auto colonHex = [](QByteArray hex) {
+        for (qsizetype i = hex.size() - 2; i > 0; i -= 2) {
+            hex.insert(i, ':');
+        }
+        return hex;
+    };
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("digestHex"); // empty: not recognised
     QTest::addColumn<AlgorithmSet>("candidates");
@@ -544,6 +619,20 @@ void TestChecksumLines::pastedDigests_data()
     row("tagged line", "MD5 (a.iso) = " + md5, md5, md5Only, "a.iso");
     row("two-space line", kSha256Hex + "  x.tar", kSha256Hex, of32, "x.tar");
     row("SFV line", "f.bin E8B7BE43", "e8b7be43", AlgorithmSet{HashAlgorithm::Crc32}, "f.bin");
+    // As web pages copy them.
+    row("trailing no-break space", md5 + "\xC2\xA0", md5, md5Only);
+    row("leading zero-width space", "\xE2\x80\x8B" + md5, md5, md5Only);
+    row("invisible characters both ends, nested in blanks", " \xEF\xBB\xBF " + md5 + "\xE2\x81\xA0 \xC2\xA0", md5,
+        md5Only);
+    row("single-space line", kSha256Hex + " x.tar", kSha256Hex, of32, "x.tar");
+    row("single-space line, name with spaces", md5 + " my file.iso", md5, md5Only, "my file.iso");
+    row("prefixed, colon-separated", "sha256:" + colonHex(kSha256Hex), kSha256Hex, AlgorithmSet{HashAlgorithm::Sha256});
+    row("prefixed, colon-separated, upper case", "MD5:" + colonHex(md5).toUpper(), md5, md5Only);
+    row("single space, no name", md5 + " ", md5, md5Only);
+    row("single space, no algorithm of that length", md5 + "00 x.iso", {}, {});
+    row("single space, hex not a digest", "0cc1zz x.iso", {}, {});
+    row("prefixed, colons doubled", "sha256:" + colonHex(kSha256Hex).replace(":", "::"), {}, {});
+    row("no-break space inside", md5.left(8) + "\xC2\xA0" + md5.mid(8), {}, {});
     row("odd hex", md5.chopped(1), {}, {});
     row("no algorithm of that length", md5 + "00", {}, {});
     row("double separator", "0c::c1", {}, {});

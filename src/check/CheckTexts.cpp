@@ -1,7 +1,9 @@
 #include "CheckTexts.h"
 
+#include "BesideDigests.h"
 #include "CheckReport.h"
 #include "ComparisonText.h"
+#include "PastedDigest.h"
 
 #include <algorithm>
 #include <QCoreApplication>
@@ -85,17 +87,38 @@ int progressPermille(const CheckProgress& progress)
     return static_cast<int>(static_cast<double>(done) / static_cast<double>(progress.totalBytes) * 1000.0);
 }
 
-QString pasteAnswerText(CheckSession::PasteResult result)
+QString pasteAnswerText(CheckSession::PasteResult result, const CheckSession& session, const QString& pasted)
 {
+    const auto fileName = [](const QByteArray& path) { return nameText(path.sliced(path.lastIndexOf('/') + 1)); };
     switch (result) {
     case CheckSession::PasteResult::Accepted:
-        return tr("Accepted: the file is checked against this digest.");
+        return tr("Accepted: \u201c%1\u201d is checked against this digest.")
+            .arg(fileName(session.subjects().value(0)));
     case CheckSession::PasteResult::NotUnderstood:
         return tr("Not understood: not a digest in any form this window knows.");
+    case CheckSession::PasteResult::NotSupported:
+        return tr("Not checked: %1 is not supported.").arg(blake2bName(unsupportedPastedDigits(pasted.toUtf8())));
     case CheckSession::PasteResult::NoFile:
-        return tr("No file yet: choose or drop the file to check first.");
+        break;
     }
-    return {};
+    // Which file a paste would check, where the window shows something else.
+    switch (session.mode()) {
+    case CheckSession::Mode::List:
+        return tr("Not checked: a pasted digest is for one file, and the list \u201c%1\u201d is checked entry by "
+                  "entry. Choose or drop the file it is for.")
+            .arg(fileName(session.subjects().value(0)));
+    case CheckSession::Mode::Compare:
+        return tr("Not checked: two files were compared. To check \u201c%1\u201d against this digest, choose or drop "
+                  "it alone.")
+            .arg(fileName(session.subjects().value(0)));
+    case CheckSession::Mode::Files:
+        return tr("Not checked: several files are checked, each against what is published beside it. To check one "
+                  "against this digest, choose or drop it alone.");
+    case CheckSession::Mode::Idle:
+    case CheckSession::Mode::File:
+        break;
+    }
+    return tr("No file yet: choose or drop the file to check first.");
 }
 
 QString whatCanBeDropped()

@@ -9,6 +9,7 @@
 #include "DropFilter.h"
 #include "FileDialog.h"
 #include "NativePath.h"
+#include "PasteField.h"
 #include "ui_frmCheck.h"
 
 #include <QCloseEvent>
@@ -49,6 +50,7 @@ frmCheck::frmCheck(FileDialog& fileDialog, Clipboard& clipboard, CheckSessionOpt
     connect(m_ui->cmdCompare, &QPushButton::clicked, this, &frmCheck::chooseSecond);
     connect(m_ui->cmdPaste, &QPushButton::clicked, this, &frmCheck::pasteDigest);
     connect(m_ui->txtPaste, &QLineEdit::returnPressed, this, &frmCheck::pasteDigest);
+    connect(m_ui->txtPaste, &QLineEdit::textEdited, this, &frmCheck::pasteEdited);
     connect(m_ui->cmdCancel, &QPushButton::clicked, &m_session, &CheckSession::cancel);
     connect(m_ui->cmdCopyResults, &QPushButton::clicked, this, &frmCheck::copyResults);
     connect(&m_session, &CheckSession::progressChanged, this, &frmCheck::showProgress);
@@ -125,8 +127,16 @@ void frmCheck::chooseSecond()
 
 void frmCheck::pasteDigest()
 {
-    showText(m_ui->lblPasteAnswer, pasteAnswerText(m_session.paste(m_ui->txtPaste->text())));
+    const QString pasted = m_ui->txtPaste->text();
+    showText(m_ui->lblPasteAnswer, pasteAnswerText(m_session.paste(pasted), m_session, pasted));
     showState();
+}
+
+void frmCheck::pasteEdited(const QString& text)
+{
+    if (answersAtOnce(std::exchange(m_pasteText, text), text)) {
+        pasteDigest();
+    }
 }
 
 void frmCheck::copyResults()

@@ -45,6 +45,7 @@ private:
     void chooseFile();
     void chooseSecond();
     void pasteDigest();
+    void pasteEdited(const QString& text);
     void copyResults();
     // The path the dialog answered, or nothing (a cancel, or a name it could not give exactly: said in the status).
     // Shows the file dialog; TAKE gets the chosen file's bytes once it has closed, unless it gave none.
@@ -62,4 +63,5 @@ private:
     ThemeIcons m_icons;
     CheckSession m_session; // after the model: destroyed first, abandoning its worker before the rows go
     CheckIntake m_intake{m_session};
+    QString m_pasteText; // the paste field's text before its latest edit
 };

@@ -31,6 +31,12 @@ qsizetype hexLength(HashAlgorithm algorithm)
     return static_cast<qsizetype>(algorithmInfo(algorithm).digestBytes * 2);
 }
 
+// BLAKE2b may be cut to any whole number of bytes up to its 512 bits; only the full length is computed here.
+bool isOtherBlake2bLength(quint64 bits)
+{
+    return bits % 8 == 0 && bits >= 8 && bits < algorithmInfo(HashAlgorithm::Blake2b).digestBytes * 8;
+}
+
 struct TagMatch
 {
     HashAlgorithm algorithm;
@@ -146,10 +152,17 @@ ParsedLine ChecksumLineParser::parse(QByteArrayView line)
     } else {
         entry = parseUntagged(rest, escaped);
     }
+    const std::optional<HashAlgorithm> tagged = tag ? std::optional(tag->algorithm) : std::nullopt;
+    if (entry && entry->algorithm == HashAlgorithm::Blake2b &&
+        entry->expected.size() != hexLength(entry->algorithm) / 2) {
+        // Well formed, of an algorithm not computed here: never read as another algorithm of the same length.
+        ParsedLine unsupported{LineKind::Malformed, *entry, tagged, entry->expected.size() * 2};
+        unsupported.blake2bLength = true;
+        return unsupported;
+    }
     if (!entry && sfvAllowed()) {
         entry = parseSfv(line);
     }
-    const std::optional<HashAlgorithm> tagged = tag ? std::optional(tag->algorithm) : std::nullopt;
     if (!entry && !tag && !m_options.algorithm) {
         return {LineKind::Malformed, {}, tagged, unsupportedLength(rest)};
     }
@@ -167,13 +180,16 @@ std::optional<ChecksumEntry> ChecksumLineParser::parseTagged(QByteArrayView rest
         return std::nullopt;
     }
     qsizetype i = tag.end;
+    qsizetype digits = hexLength(algorithm);
     if (i < rest.size() && rest[i] == '-') {
         // "SHA256-256 (": the length must be the algorithm's own, and one space at most may follow it.
         quint64 bits = 0;
         const std::optional<qsizetype> end = bitLengthAt(rest, i + 1, bits);
-        if (!end || bits != algorithmInfo(algorithm).digestBytes * 8) {
+        const bool otherBlake2b = end && algorithm == HashAlgorithm::Blake2b && isOtherBlake2bLength(bits);
+        if (!end || (bits != algorithmInfo(algorithm).digestBytes * 8 && !otherBlake2b)) {
             return std::nullopt;
         }
+        digits = static_cast<qsizetype>(bits / 4);
         i = *end;
     } else if (i < rest.size() && isBlank(rest[i])) {
         ++i;
@@ -207,7 +223,7 @@ std::optional<ChecksumEntry> ChecksumLineParser::parseTagged(QByteArrayView rest
     if (const qsizetype nul = hex.indexOf('\0'); nul >= 0) {
         hex = hex.first(nul);
     }
-    if (hex.size() != hexLength(algorithm)) {
+    if (hex.size() != digits) {
         return std::nullopt;
     }
     const std::optional<QByteArray> digest = bytesFromHex(hex);
@@ -218,14 +234,28 @@ std::optional<ChecksumEntry> ChecksumLineParser::parseTagged(QByteArrayView rest
     return ChecksumEntry{LineForm::Tagged, algorithm, *digest, *name, false};
 }
 
+// The algorithm an untagged line of so many digits is read as: the one given, else the one its length and the
+// list's name say. BLAKE2b, given or named, takes any of its lengths, as its own tool writes them with -l.
+std::optional<HashAlgorithm> ChecksumLineParser::untaggedAlgorithm(qsizetype digits) const
+{
+    const std::optional<HashAlgorithm> blake2b = m_options.algorithm ? m_options.algorithm : m_options.named;
+    if (blake2b == HashAlgorithm::Blake2b && digits % 2 == 0 &&
+        isOtherBlake2bLength(static_cast<quint64>(digits) * 4)) {
+        return HashAlgorithm::Blake2b;
+    }
+    if (m_options.algorithm) {
+        return digits == hexLength(*m_options.algorithm) ? m_options.algorithm : std::nullopt;
+    }
+    const std::optional<HashAlgorithm> byLength =
+        digits % 2 == 0 ? preferredAlgorithmForDigestBytes(static_cast<std::size_t>(digits / 2)) : std::nullopt;
+    return byLength && digits == hexLength(*byLength) ? byLength : std::nullopt;
+}
+
 std::optional<ChecksumEntry> ChecksumLineParser::parseUntagged(QByteArrayView rest, bool escaped)
 {
     const qsizetype digits = hexRun(rest);
-    std::optional<HashAlgorithm> algorithm = m_options.algorithm;
-    if (!algorithm && digits % 2 == 0) {
-        algorithm = preferredAlgorithmForDigestBytes(static_cast<std::size_t>(digits / 2));
-    }
-    if (!algorithm || digits != hexLength(*algorithm) || rest.size() < digits + 1 || !isBlank(rest[digits])) {
+    const std::optional<HashAlgorithm> algorithm = untaggedAlgorithm(digits);
+    if (!algorithm || rest.size() < digits + 1 || !isBlank(rest[digits])) {
         return std::nullopt;
     }
     qsizetype i = digits + 1;
@@ -262,51 +292,4 @@ std::optional<ChecksumEntry> ChecksumLineParser::parseSfv(QByteArrayView line) c
     }
     return ChecksumEntry{LineForm::Sfv, HashAlgorithm::Crc32, *digest,
                          line.first(line.size() - crcDigits - 1).toByteArray(), false};
-}
-
-QByteArray taggedLine(HashAlgorithm algorithm, QByteArrayView digest, QByteArrayView name, bool zeroTerminated)
-{
-    QByteArray line;
-    appendTaggedLine(line, algorithm, digest, name, zeroTerminated);
-    return line;
-}
-
-QByteArray untaggedLine(QByteArrayView digest, QByteArrayView name, bool zeroTerminated)
-{
-    QByteArray line;
-    appendUntaggedLine(line, digest, name, zeroTerminated);
-    return line;
-}
-
-void appendTaggedLine(QByteArray& out, HashAlgorithm algorithm, QByteArrayView digest, QByteArrayView name,
-                      bool zeroTerminated)
-{
-    const bool escape = !zeroTerminated && nameNeedsEscape(name);
-    const std::string_view tag = algorithmInfo(algorithm).tag;
-    if (escape) {
-        out += '\\';
-    }
-    out += QByteArrayView(tag.data(), static_cast<qsizetype>(tag.size()));
-    out += " (";
-    out += escape ? QByteArrayView(escapeName(name)) : name;
-    out += ") = ";
-    appendHexDigest(out, digest);
-    out += zeroTerminated ? '\0' : '\n';
-}
-
-void appendUntaggedLine(QByteArray& out, QByteArrayView digest, QByteArrayView name, bool zeroTerminated)
-{
-    const bool escape = !zeroTerminated && nameNeedsEscape(name);
-    if (escape) {
-        out += '\\';
-    }
-    appendHexDigest(out, digest);
-    out += "  ";
-    out += escape ? QByteArrayView(escapeName(name)) : name;
-    out += zeroTerminated ? '\0' : '\n';
-}
-
-QByteArray sfvLine(QByteArrayView crc32Digest, QByteArrayView name)
-{
-    return name.toByteArray() + ' ' + hexDigest(crc32Digest).toUpper() + '\n';
 }

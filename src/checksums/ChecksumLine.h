@@ -46,6 +46,9 @@ struct ParsedLine
     // Malformed only: the digits of a "HEX  NAME" line whose length no algorithm here has (a BLAKE2b of 96 bits,
     // say), read without a given algorithm; 0 for any other line. Such a line is unsupported rather than wrong.
     qsizetype unsupportedDigits = 0;
+    // Malformed only: a whole line of BLAKE2b cut to another length than ours, unsupportedDigits long: tagged
+    // "BLAKE2b-256 (NAME) = HEX", or untagged where BLAKE2b is given or named. entry holds what it says.
+    bool blake2bLength = false;
 };
 
 struct ParserOptions
@@ -54,6 +57,8 @@ struct ParserOptions
     std::optional<HashAlgorithm> algorithm;
     // The list comes from standard input, so an entry naming "-" cannot be read and is improperly formatted.
     bool listIsStandardInput = false;
+    // The algorithm the list's file name gives ("B2SUMS"): a hint for untagged lines, never a rule as algorithm is.
+    std::optional<HashAlgorithm> named;
 };
 
 // Reads the lines of one list. Keeps the one piece of state the GNU tools keep across lines: once a list has used
@@ -67,8 +72,10 @@ public:
     ParsedLine parse(QByteArrayView line);
 
 private:
+    // Both give a BLAKE2b line of another length than ours as an entry of that length: the caller refuses it.
     std::optional<ChecksumEntry> parseTagged(QByteArrayView rest, bool escaped) const;
     std::optional<ChecksumEntry> parseUntagged(QByteArrayView rest, bool escaped);
+    std::optional<HashAlgorithm> untaggedAlgorithm(qsizetype digits) const;
     std::optional<ChecksumEntry> parseSfv(QByteArrayView line) const;
     bool sfvAllowed() const;
 

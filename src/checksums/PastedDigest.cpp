@@ -3,6 +3,8 @@
 #include "ChecksumLine.h"
 #include "HexDigest.h"
 
+#include <array>
+
 namespace {
 
 std::optional<HashAlgorithm> nameAt(QByteArrayView text, char separator)
@@ -19,11 +21,29 @@ bool fits(HashAlgorithm algorithm, const QByteArray& digest)
     return static_cast<std::size_t>(digest.size()) == algorithmInfo(algorithm).digestBytes;
 }
 
+// The bytes of hex with single spaces or colons between groups of digits.
+std::optional<QByteArray> groupedHexBytes(QByteArrayView text)
+{
+    QByteArray hex;
+    char previous = ' ';
+    for (const char c : text) {
+        const bool separator = c == ' ' || c == ':';
+        if (separator && (previous == ' ' || previous == ':')) {
+            return std::nullopt;
+        }
+        if (!separator) {
+            hex += c;
+        }
+        previous = c;
+    }
+    return bytesFromHex(hex);
+}
+
 std::optional<PastedDigest> prefixed(QByteArrayView text)
 {
     if (const std::optional<HashAlgorithm> algorithm = nameAt(text, ':')) {
-        const QByteArrayView hex = text.sliced(text.indexOf(':') + 1).trimmed();
-        const std::optional<QByteArray> digest = bytesFromHex(hex);
+        // "sha256:58:91:…", as some pages print a fingerprint: the digits may be grouped as a bare digest's are.
+        const std::optional<QByteArray> digest = groupedHexBytes(text.sliced(text.indexOf(':') + 1).trimmed());
         if (digest && fits(*algorithm, *digest)) {
             return PastedDigest{*digest, AlgorithmSet{*algorithm}, {}};
         }
@@ -41,22 +61,9 @@ std::optional<PastedDigest> prefixed(QByteArrayView text)
     return PastedDigest{*decoded, AlgorithmSet{*algorithm}, {}};
 }
 
-// Hex with single spaces or colons between groups of digits.
 std::optional<PastedDigest> groupedHex(QByteArrayView text)
 {
-    QByteArray hex;
-    char previous = ' ';
-    for (const char c : text) {
-        const bool separator = c == ' ' || c == ':';
-        if (separator && (previous == ' ' || previous == ':')) {
-            return std::nullopt;
-        }
-        if (!separator) {
-            hex += c;
-        }
-        previous = c;
-    }
-    const std::optional<QByteArray> digest = bytesFromHex(hex);
+    const std::optional<QByteArray> digest = groupedHexBytes(text);
     if (!digest) {
         return std::nullopt;
     }
@@ -81,11 +88,53 @@ std::optional<PastedDigest> checksumLine(QByteArrayView text)
     return PastedDigest{entry.expected, candidates, entry.name};
 }
 
+// "HEX NAME" with one space, as a web page may copy a two-space line: a list reads it only where an algorithm is
+// given, but a paste is one line of one digest, so the length says which.
+std::optional<PastedDigest> singleSpaceLine(QByteArrayView text)
+{
+    const qsizetype space = text.indexOf(' ');
+    if (space <= 0 || space + 1 >= text.size()) {
+        return std::nullopt;
+    }
+    const std::optional<QByteArray> digest = bytesFromHex(text.first(space));
+    if (!digest) {
+        return std::nullopt;
+    }
+    const AlgorithmSet candidates = algorithmsForDigestBytes(static_cast<std::size_t>(digest->size()));
+    if (candidates.empty()) {
+        return std::nullopt;
+    }
+    return PastedDigest{*digest, candidates, text.sliced(space + 1).toByteArray()};
+}
+
+// What a web page copies around a digest: blanks, no-break spaces, and characters that show nothing (zero-width
+// spaces and joiners, the word joiner, a byte-order mark), all in UTF-8.
+QByteArrayView withoutInvisibleEnds(QByteArrayView text)
+{
+    static constexpr std::array<QByteArrayView, 7> kInvisible{
+        "\xC2\xA0", "\xE2\x80\xAF", "\xE2\x80\x8B", "\xE2\x80\x8C", "\xE2\x80\x8D", "\xE2\x81\xA0", "\xEF\xBB\xBF"};
+    for (bool trimmed = true; trimmed;) {
+        text = text.trimmed();
+        trimmed = false;
+        for (const QByteArrayView invisible : kInvisible) {
+            if (text.startsWith(invisible)) {
+                text = text.sliced(invisible.size());
+                trimmed = true;
+            }
+            if (text.endsWith(invisible)) {
+                text.chop(invisible.size());
+                trimmed = true;
+            }
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 std::optional<PastedDigest> recognizePastedDigest(QByteArrayView text)
 {
-    text = text.trimmed();
+    text = withoutInvisibleEnds(text);
     if (text.isEmpty() || text.contains('\n')) {
         return std::nullopt;
     }
@@ -95,5 +144,15 @@ std::optional<PastedDigest> recognizePastedDigest(QByteArrayView text)
     if (std::optional<PastedDigest> found = groupedHex(text)) {
         return found;
     }
-    return checksumLine(text);
+    if (std::optional<PastedDigest> found = checksumLine(text)) {
+        return found;
+    }
+    return singleSpaceLine(text);
+}
+
+qsizetype unsupportedPastedDigits(QByteArrayView text)
+{
+    ChecksumLineParser parser;
+    const ParsedLine parsed = parser.parse(withoutInvisibleEnds(text));
+    return parsed.blake2bLength ? parsed.unsupportedDigits : 0;
 }

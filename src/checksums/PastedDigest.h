@@ -15,10 +15,14 @@ struct PastedDigest
     QByteArray name; // the file a pasted checksum line names; empty otherwise
 };
 
-// Recognises, blanks around it ignored:
+// Recognises, blanks, no-break spaces and invisible characters around it ignored:
 //   hex of a known length, either case, with spaces or colons between groups ("AB:CD:...", "abcd ef01 ...");
-//   "sha256:HEX" (any name of the table);
+//   "sha256:HEX" (any name of the table), its digits grouped the same way;
 //   a Subresource Integrity value, "sha256-", "sha384-" or "sha512-" and standard base64;
-//   a whole checksum line in any of its forms.
+//   a whole checksum line in any of its forms, and "HEX NAME" with a single space.
 // Nothing for anything else.
 std::optional<PastedDigest> recognizePastedDigest(QByteArrayView text);
+
+// The digits of a pasted line of BLAKE2b cut to another length than ours ("BLAKE2b-256 (a) = HEX"): well formed, of
+// an algorithm not computed here; 0 for anything else.
+qsizetype unsupportedPastedDigits(QByteArrayView text);

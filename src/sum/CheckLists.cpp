@@ -38,9 +38,11 @@ public:
         switch (event.outcome) {
         case VerifyOutcome::Malformed:
             if (event.unsupportedDigits > 0) {
-                // Not wrong, only beyond us: said whatever the options, never taken for a mismatch.
+                // Not wrong, only beyond us: said whatever the options, never taken for a mismatch. A tag names the
+                // algorithm cut short, "BLAKE2b-256".
                 printError(m_listName + ": " + QByteArray::number(event.lineNumber) + ": unsupported digest length: " +
-                           QByteArray::number(event.unsupportedDigits) + " hex digits");
+                           (event.tag ? tagText(*event.tag) + '-' + QByteArray::number(event.unsupportedDigits * 4)
+                                      : QByteArray::number(event.unsupportedDigits) + " hex digits"));
             } else if (m_options.warn) {
                 printError(m_listName + ": " + QByteArray::number(event.lineNumber) + ": improperly formatted " +
                            m_typeTag + " checksum line");

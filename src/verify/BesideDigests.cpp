@@ -54,7 +54,16 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
     quint64 entries = 0;
     quint64 malformed = 0;
     quint64 number = 0;
-    ChecksumLineParser parser;
+    // A digest published for this file, of an algorithm not computed here: said, never passed over.
+    const auto unsupported = [&](qsizetype digits) {
+        into.problems.append(QCoreApplication::translate("BesideDigests", "%1, line %2: %3 is not supported.")
+                                 .arg(nameText(beside.path.sliced(beside.path.lastIndexOf('/') + 1)))
+                                 .arg(number)
+                                 .arg(blake2bName(digits)));
+    };
+    ParserOptions options;
+    options.named = beside.named;
+    ChecksumLineParser parser(options);
     // Line by line with a bound on each line: a list of a million lines is streamed, a hostile line is not kept.
     while (!file.atEnd()) {
         const QByteArray raw = file.readLine(ChecksumListReader::kDefaultLineLimit);
@@ -74,13 +83,17 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
             continue;
         }
         const ParsedLine parsed = parser.parse(line);
+        const ChecksumEntry& entry = parsed.entry;
+        // A NAME.suffix file is about NAME alone, whatever its line calls it: "-" when it was made from standard
+        // input (`sha256sum < NAME > NAME.sha256`), or NAME with the folder it was made in.
+        const bool aboutThisFile = entry.name == dataName || entry.name == "./" + dataName ||
+                                   (beside.sidecar && (entry.name == "-" || entry.name.endsWith("/" + dataName)));
+        if (parsed.blake2bLength && aboutThisFile) {
+            unsupported(parsed.unsupportedDigits);
+            continue;
+        }
         if (parsed.kind == LineKind::Entry) {
             ++entries;
-            const ChecksumEntry& entry = parsed.entry;
-            // A NAME.suffix file is about NAME alone, whatever its line calls it: "-" when it was made from standard
-            // input (`sha256sum < NAME > NAME.sha256`), or NAME with the folder it was made in.
-            const bool aboutThisFile = entry.name == dataName || entry.name == "./" + dataName ||
-                                       (beside.sidecar && (entry.name == "-" || entry.name.endsWith("/" + dataName)));
             if (aboutThisFile) {
                 into.found.push_back({beside.path, number, candidatesFor(entry, beside.named), entry.expected});
             }
@@ -95,6 +108,12 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
                 bare->source = beside.path;
                 bare->lineNumber = number;
                 into.found.push_back(std::move(*bare));
+                continue;
+            }
+            if (const std::optional<QByteArray> digest = bytesFromHex(line.trimmed());
+                digest && beside.named == HashAlgorithm::Blake2b && !digest->isEmpty() &&
+                digest->size() < static_cast<qsizetype>(algorithmInfo(HashAlgorithm::Blake2b).digestBytes)) {
+                unsupported(digest->size() * 2);
                 continue;
             }
         }
@@ -148,6 +167,11 @@ std::vector<BesideFile> besideFiles(const QByteArray& folder, const QByteArray& 
 }
 
 } // namespace
+
+QString blake2bName(qsizetype digits)
+{
+    return QStringLiteral("%1-%2").arg(algorithmName(HashAlgorithm::Blake2b)).arg(digits * 4);
+}
 
 AlgorithmSet candidatesFor(const ChecksumEntry& entry, std::optional<HashAlgorithm> named)
 {

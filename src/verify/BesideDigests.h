@@ -21,7 +21,7 @@ struct PublishedDigest
 struct BesideSearch
 {
     std::vector<PublishedDigest> found;
-    QStringList problems;      // lines meant for the file that could not be used, with the reason
+    QStringList problems;      // lines meant for the file that could not be used, with the reason: "a.b2, line 1: …"
     QList<QByteArray> sources; // each checksum file that gave at least one digest, in the order searched
 };
 
@@ -29,6 +29,9 @@ struct BesideSearch
 // file's name gives when the length fits, else of every algorithm of its length (64 digits: SHA-256 and SHA3-256),
 // all computed in the one read.
 AlgorithmSet candidatesFor(const ChecksumEntry& entry, std::optional<HashAlgorithm> named);
+
+// "BLAKE2b-256" for a BLAKE2b digest of so many hex digits.
+QString blake2bName(qsizetype digits);
 
 // Reads the checksum files beside dataPath (file system work: call it on a worker) for lines naming the file, by
 // its name alone or as "./NAME". A NAME.suffix file may also hold the bare digest alone. Names are recognised in

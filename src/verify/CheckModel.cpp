@@ -32,8 +32,8 @@ QString displayText(const CheckRow& row, int column)
         if (row.outsideFolder) {
             notes.append(QCoreApplication::translate("CheckModel", "outside the list's folder"));
         }
-        if (!row.note.isEmpty()) {
-            notes.append(row.note);
+        if (const QString note = noteText(row); !note.isEmpty()) {
+            notes.append(note);
         }
         return notes.join(QStringLiteral("; "));
     }

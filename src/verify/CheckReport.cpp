@@ -91,8 +91,8 @@ QString checkReport(const QStringList& header, const CheckModel& model, const QS
         if (row.outsideFolder) {
             lines.append(QStringLiteral("    ") + tr("outside the list's folder"));
         }
-        if (!row.note.isEmpty()) {
-            lines.append(QStringLiteral("    ") + row.note);
+        if (const QString note = noteText(row); !note.isEmpty()) {
+            lines.append(QStringLiteral("    ") + note);
         }
     }
     if (!problems.isEmpty()) {

@@ -128,3 +128,8 @@ QString joinNotes(const QString& first, const QString& second)
     }
     return first + QStringLiteral("; ") + second;
 }
+
+QString noteText(const CheckRow& row)
+{
+    return isSettled(row.state) ? row.note : joinNotes(row.note, row.interim);
+}

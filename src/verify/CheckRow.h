@@ -40,10 +40,13 @@ struct CheckRow
     quint64 lineNumber = 0;     // in the list; 0 when not from one
     qint64 size = -1;           // as found before reading, for progress; -1 when unknown
     QString note;               // the system's reason, where a digest was found, a comparison's first difference
+    QString interim;            // while unsettled: the candidates already found not to match, and those being read
 };
 
 // Two notes as one, either left out when empty.
 QString joinNotes(const QString& first, const QString& second);
+// The row's note as shown: with what is known so far while it is not yet answered.
+QString noteText(const CheckRow& row);
 // "OK", "MISMATCH", "checking 42%", ...
 QString stateText(CheckState state, int percent = 0);
 // A freedesktop icon name, for QIcon::fromTheme.

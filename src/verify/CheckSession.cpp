@@ -50,6 +50,7 @@ void CheckSession::begin(Mode mode, QList<QByteArray> subjects)
     m_readFor = {};
     m_readFailure.reset();
     m_placeholder = false;
+    m_pastedRow = -1;
     m_model.clear();
     emit problemsChanged();
     emit foundFilesChanged();
@@ -65,6 +66,7 @@ void CheckSession::startRun(std::function<void(CheckRun&)> job, bool freshProgre
     }
     m_nextUnanswered = 0;
     m_rate.restart(m_options.clock->now());
+    m_candidateRead = false;
     m_sinceApply.start();
     m_run = std::make_shared<CheckRun>(this, "deliver");
     m_ticker.start();

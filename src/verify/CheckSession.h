@@ -56,6 +56,7 @@ public:
         Accepted,
         NotUnderstood, // not a digest in any accepted form
         NoFile,        // no data file to check it against
+        NotSupported,  // a digest of an algorithm not computed here (BLAKE2b cut short)
     };
 
     explicit CheckSession(CheckModel& model, CheckSessionOptions options = {}, QObject* parent = nullptr);
@@ -113,7 +114,8 @@ private:
     // A run of its own for JOB; a quick look keeps the progress of the read before it.
     void startRun(std::function<void(CheckRun&)> job, bool freshProgress = true);
     void abandonRun();
-    void startFileRead(AlgorithmSet algorithms, bool discover);
+    // candidatesOnly: a read for candidates a paste needs, which a later paste may make needless.
+    void startFileRead(AlgorithmSet algorithms, bool discover, bool candidatesOnly = false);
     void takeDigests(const FileDigests& digests);
     // Answers the data file's rows from the digests known; reads again for candidates not yet computed.
     void settleFileRows();
@@ -147,6 +149,8 @@ private:
     // The version of the data file the digests above are of; a paste is answered from them only while it is the same.
     std::optional<FileIdentity> m_readIdentity;
     bool m_looking = false;
+    bool m_candidateRead = false;                // the run reads only for the candidates of a paste
+    qsizetype m_pastedRow = -1;                  // the row of the latest paste, which the next paste replaces
     std::optional<quint64> m_bytesWhenCancelled; // what a cancelled run had read, for its progress
     bool m_placeholder = false;
 };

@@ -3,6 +3,7 @@
 #include "DigestAnswer.h"
 #include "FileJob.h"
 #include "PastedDigest.h"
+#include "WatchedReader.h"
 
 #include <algorithm>
 
@@ -11,6 +12,25 @@ namespace {
 QByteArray baseName(const QByteArray& path)
 {
     return path.sliced(path.lastIndexOf('/') + 1);
+}
+
+// "SHA-256", "SHA-512 and SHA3-512", "SHA3-512, BLAKE2b and SHA-512": pair joins the last two.
+QString namesOf(const AlgorithmSet& algorithms, const QString& pair)
+{
+    QStringList names;
+    algorithms.forEach([&names](HashAlgorithm algorithm) { names.append(algorithmName(algorithm)); });
+    const QString last = names.isEmpty() ? QString() : names.takeLast();
+    return names.isEmpty() ? last : pair.arg(names.join(QStringLiteral(", ")), last);
+}
+
+// "no match with SHA-256; checking SHA3-256…"
+QString stillCheckingText(const AlgorithmSet& ruledOut, const AlgorithmSet& missing)
+{
+    const QString checking = CheckSession::tr("checking %1\u2026").arg(namesOf(missing, CheckSession::tr("%1 and %2")));
+    if (ruledOut.empty()) {
+        return checking;
+    }
+    return CheckSession::tr("no match with %1; %2").arg(namesOf(ruledOut, CheckSession::tr("%1 or %2")), checking);
 }
 
 } // namespace
@@ -26,19 +46,20 @@ void CheckSession::checkFile(const QByteArray& path)
     startFileRead(firstReadAlgorithms(), true);
 }
 
-void CheckSession::startFileRead(AlgorithmSet algorithms, bool discover)
+void CheckSession::startFileRead(AlgorithmSet algorithms, bool discover, bool candidatesOnly)
 {
     const QByteArray path = m_subjects.value(0);
     startRun([path, algorithms, discover, options = m_options.batch](CheckRun& run) {
         readFileJob(run, path, algorithms, discover, options);
     });
+    m_candidateRead = candidatesOnly;
 }
 
 CheckSession::PasteResult CheckSession::paste(const QString& text)
 {
     const std::optional<PastedDigest> pasted = recognizePastedDigest(text.toUtf8());
     if (!pasted) {
-        return PasteResult::NotUnderstood;
+        return unsupportedPastedDigits(text.toUtf8()) > 0 ? PasteResult::NotSupported : PasteResult::NotUnderstood;
     }
     if (m_mode != Mode::File) {
         return PasteResult::NoFile;
@@ -57,7 +78,17 @@ CheckSession::PasteResult CheckSession::paste(const QString& text)
     if (!pasted->name.isEmpty() && pasted->name != row.name && pasted->name != "./" + row.name) {
         row.note = tr("pasted for \u201c%1\u201d").arg(nameText(pasted->name));
     }
-    m_model.append({row});
+    if (m_pastedRow >= 0) {
+        // A new paste replaces the answer to the last: a corrected typo leaves no mismatch behind.
+        m_model.update(m_pastedRow, m_pastedRow, [&row](CheckRow& earlier, qsizetype) { earlier = std::move(row); });
+    } else {
+        m_pastedRow = m_model.size();
+        m_model.append({row});
+    }
+    if (m_run && m_candidateRead) {
+        // The read for the last paste's candidates may be needless now; the look below reads what is still needed.
+        abandonRun();
+    }
     if (m_readFailure) {
         // Perhaps it is there now: the whole first read again, this digest's candidates included.
         m_readFailure.reset();
@@ -97,7 +128,16 @@ bool CheckSession::continueFileCheck(const Delivery& delivery)
             return true;
         }
         m_readIdentity = delivery.identity;
-        takeDigests(*delivery.digests);
+        if (!delivery.identity &&
+            (delivery.digests->isOk() || delivery.digests->failure == DigestFailure::DigestRefused)) {
+            // The version read is not the one the name gives after the read: none of its digests answers.
+            FileDigests changed;
+            changed.failure = DigestFailure::ChangedWhileRead;
+            changed.reason = WatchedReader::changedWhileReadReason();
+            takeDigests(changed);
+        } else {
+            takeDigests(*delivery.digests);
+        }
         settleFileRows();
         if (m_run) {
             return true; // reading again for a candidate not yet computed
@@ -118,6 +158,7 @@ void CheckSession::readEverythingAgain()
             row.state = CheckState::Waiting;
             row.actual.clear();
         }
+        row.interim.clear();
     });
     startFileRead(algorithms, false);
 }
@@ -148,6 +189,7 @@ void CheckSession::settleFileRows()
         if (isSettled(row.state)) {
             return;
         }
+        row.interim.clear();
         if (m_readFailure) {
             row.state = stateForFailure(m_readFailure->failure);
             row.note = joinNotes(row.note, m_readFailure->reason);
@@ -155,12 +197,15 @@ void CheckSession::settleFileRows()
         }
         std::optional<HashAlgorithm> matched;
         AlgorithmSet missing;
+        AlgorithmSet ruledOut;
         row.candidates.forEach([&](HashAlgorithm algorithm) {
             const QByteArray& known = m_digests[indexOf(algorithm)];
             if (known.isEmpty()) {
                 missing.insert(algorithm);
             } else if (known == row.expected && !matched) {
                 matched = algorithm;
+            } else {
+                ruledOut.insert(algorithm);
             }
         });
         if (matched) {
@@ -171,12 +216,15 @@ void CheckSession::settleFileRows()
             row.state = CheckState::Mismatch;
             row.actual = m_digests[indexOf(shownAlgorithm(row))];
         } else {
+            // Answered at once as far as it can be: the row says which candidates are still being read.
             unknown.insert(missing);
-            row.state = CheckState::Waiting;
+            row.state = CheckState::Checking;
+            row.percent = 0;
+            row.interim = stillCheckingText(ruledOut, missing);
         }
     });
     if (!unknown.empty() && !m_run) {
-        startFileRead(unknown, false);
+        startFileRead(unknown, false, true);
     }
 }
 

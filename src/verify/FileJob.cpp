@@ -3,6 +3,8 @@
 #include "BesideDigests.h"
 #include "CheckRun.h"
 
+#include <memory>
+#include <mutex>
 #include <QCoreApplication>
 
 // What a paste is most likely to need, by how often each is published: a later paste of any of them needs no second
@@ -14,6 +16,28 @@ AlgorithmSet firstReadAlgorithms()
 }
 
 namespace {
+
+// The identity of the file a read opened, noted on the batch's worker; none when it opened two versions.
+class OpenedVersion
+{
+public:
+    void note(const FileIdentity& identity)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_consistent = m_consistent && (!m_identity || *m_identity == identity);
+        m_identity = identity;
+    }
+    std::optional<FileIdentity> identity() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_consistent ? m_identity : std::nullopt;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::optional<FileIdentity> m_identity;
+    bool m_consistent = true;
+};
 
 // Two digests of one algorithm for the file that differ: both rows are marked, and the problem names both lines.
 void reportDisagreements(const std::vector<PublishedDigest>& found, std::vector<CheckRow>& rows, QStringList& problems)
@@ -74,23 +98,35 @@ void readFileJob(CheckRun& run, const QByteArray& path, AlgorithmSet algorithms,
         return;
     }
     QString unused;
-    const std::optional<FileStatus> before = RegularFile::status(path, &unused);
-    if (before) {
+    if (const std::optional<FileStatus> before = RegularFile::status(path, &unused)) {
         Delivery sized;
         sized.totalBytes = static_cast<quint64>(before->identity.size);
         run.post(std::move(sized));
     }
+    // The version the digests are of is the one opened, which the read itself keeps from changing unseen: a look by
+    // name before the read could find one version and the read open the next.
+    const auto opened = std::make_shared<OpenedVersion>();
+    DigestBatchOptions watched = options;
+    watched.opener = [opener = options.opener ? options.opener : decltype(options.opener)(RegularFile::open),
+                      opened](const QByteArray& nativePath) {
+        OpenedFile file = opener(nativePath);
+        if (file.reader) {
+            opened->note(file.reader->identity());
+        }
+        return file;
+    };
     FileDigests result;
     {
-        DigestBatch batch(options);
+        DigestBatch batch(watched);
         const AttachedBatch attached(run, batch);
         batch.submit({path, algorithms, false});
         result = batch.takeNext();
     }
     Delivery done;
-    // The version the digests are of: the same before and after the read, or none that a later paste can trust.
+    // ... and still the one the name gives after the read, or none that a later paste can trust.
+    const std::optional<FileIdentity> read = opened->identity();
     if (const std::optional<FileStatus> after = RegularFile::status(path, &unused);
-        before && after && before->identity == after->identity) {
+        read && after && *read == after->identity) {
         done.identity = after->identity;
     }
     done.digests = std::move(result);

@@ -24,7 +24,9 @@ QString tr(const char* text)
 class RowPoster : public VerifyObserver
 {
 public:
-    RowPoster(CheckRun& run, std::vector<qint64> sizes) : m_run(run), m_sizes(std::move(sizes)) {}
+    RowPoster(CheckRun& run, std::vector<qint64> sizes, std::optional<HashAlgorithm> named)
+        : m_run(run), m_sizes(std::move(sizes)), m_named(named)
+    {}
 
     void onEntryRead(const VerifyEntry& read) override
     {
@@ -51,7 +53,12 @@ public:
     {
         Delivery delivery;
         if (event.outcome == VerifyOutcome::Malformed) {
-            delivery.problems.append(tr("Line %1 could not be understood.").arg(event.lineNumber));
+            const bool blake2b = (event.tag ? event.tag : m_named) == HashAlgorithm::Blake2b;
+            delivery.problems.append(event.unsupportedDigits > 0 && blake2b
+                                         ? tr("Line %1: %2 is not supported.")
+                                               .arg(event.lineNumber)
+                                               .arg(blake2bName(event.unsupportedDigits))
+                                         : tr("Line %1 could not be understood.").arg(event.lineNumber));
             m_anyMalformed = true;
             m_run.post(std::move(delivery));
             return;
@@ -123,6 +130,7 @@ private:
 
     CheckRun& m_run;
     std::vector<qint64> m_sizes;
+    std::optional<HashAlgorithm> m_named; // by the list's file name
     QHash<QByteArray, First> m_firstOf;
     qsizetype m_rows = 0;
     qsizetype m_answered = 0;
@@ -152,12 +160,13 @@ void checkListJob(CheckRun& run, const QByteArray& listPath, const DigestBatchOp
     verify.baseFolder = folderOfList(listPath);
     verify.dashIsStandardInput = false; // "-" in a list is a file of that name in the list's folder
     verify.window = 64;                 // enough files asked for ahead to keep every worker busy
-    verify.candidates = [named = algorithmNamedBy(listPath)](const ChecksumEntry& entry) {
-        return candidatesFor(entry, named);
-    };
+    const std::optional<HashAlgorithm> named = algorithmNamedBy(listPath);
+    verify.candidates = [named](const ChecksumEntry& entry) { return candidatesFor(entry, named); };
+    ParserOptions parser;
+    parser.named = named; // "B2SUMS" of another length than ours is BLAKE2b cut short, not a SHA of that length
     // Sizes for the progress bar first, looked at here so that the window's thread never waits on the file system.
     std::vector<qint64> sizes;
-    first.totalBytes = listedBytes(file, ParserOptions{}, verify, &sizes, [&run] { return run.isCancelled(); });
+    first.totalBytes = listedBytes(file, parser, verify, &sizes, [&run] { return run.isCancelled(); });
     if (run.isCancelled()) {
         return;
     }
@@ -169,8 +178,8 @@ void checkListJob(CheckRun& run, const QByteArray& listPath, const DigestBatchOp
     first.finished = false;
     run.post(std::move(first));
 
-    ChecksumListReader reader(file, ParserOptions{});
-    RowPoster poster(run, std::move(sizes));
+    ChecksumListReader reader(file, parser);
+    RowPoster poster(run, std::move(sizes), named);
     {
         DigestBatch batch(options);
         const AttachedBatch attached(run, batch);

@@ -252,6 +252,20 @@ def cases(work):
           b"PROG: b96.sums: 1: unsupported digest length: 24 hex digits\n"
           b"PROG: b96.sums: 2: unsupported digest length: 24 hex digits\n"
           b"PROG: WARNING: 2 lines are improperly formatted\n", repr((out, err, status)))
+    # Tagged lines of BLAKE2b cut to another length (b2sum -l N --tag) are unsupported too, never another algorithm's
+    # verdict; with -a blake2b its untagged lines of another length as well.
+    for bits in (128, 160, 256, 384):
+        tagged_list = run(shutil.which("b2sum"), ["-l", str(bits), "--tag", "x"], work)[0]
+        write(work, "b2-tagged.sums", tagged_list + run(GNU, ["-a", "md5", "x"], work)[0])
+        out, err, status = run(KESWIN, ["-c", "b2-tagged.sums"], work)
+        check(f"b2sum -l {bits} --tag list", (out, status) == (b"x: OK\n", 0) and normalised(err, KESWIN) ==
+              b"PROG: b2-tagged.sums: 1: unsupported digest length: BLAKE2b-%d\n" % bits +
+              b"PROG: WARNING: 1 line is improperly formatted\n", repr((out, err, status)))
+        write(work, "b2-untagged.sums", run(shutil.which("b2sum"), ["-l", str(bits), "x"], work)[0])
+        out, err, status = run(KESWIN, ["-a", "blake2b", "-c", "b2-untagged.sums"], work)
+        check(f"b2sum -l {bits} list, -a blake2b", (out, status) == (b"", 1) and normalised(err, KESWIN) ==
+              b"PROG: b2-untagged.sums: 1: unsupported digest length: %d hex digits\n" % (bits // 4) +
+              b"PROG: b2-untagged.sums: no properly formatted checksum lines found\n", repr((out, err, status)))
 
     # ---- the length a tag may carry, names and digests cut at a NUL, the empty name ----
     for algorithm in GNU_ALGORITHMS:
