@@ -13,6 +13,7 @@
 # --boost (root) runs it all in a scheduling group of its own, as bench/sum_bench.sh does.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/bench/lib.sh"
 build=""
 size=2G
 rounds=5
@@ -30,15 +31,9 @@ while (($#)); do
     esac
 done
 if ((boost)); then
-    [[ $(id -u) == 0 ]] || { echo "--boost needs root" >&2; exit 2; }
-    if [[ -z ${CHECK_WINDOW_BENCH_BOOSTED:-} ]]; then
-        CHECK_WINDOW_BENCH_BOOSTED=1 exec setsid --wait bash "$0" "${arguments[@]}" </dev/null
-    fi
-    echo -20 >"/proc/$$/autogroup"
+    boost_scheduling "$0" "${arguments[@]}"
 fi
-if [[ -z ${CHECK_WINDOW_BENCH_IN_SESSION:-} ]]; then
-    CHECK_WINDOW_BENCH_IN_SESSION=1 exec dbus-run-session -- bash "$0" "${arguments[@]}"
-fi
+in_own_dbus_session "$0" "${arguments[@]}"
 if [[ -z $build ]]; then
     for candidate in "$root/build-test" "$root/build"; do
         [[ -x $candidate/src/check/keswin-check ]] && { build=$candidate; break; }
@@ -53,7 +48,6 @@ done
 
 work=$(mktemp -d /var/tmp/check-window-bench.XXXXXX)
 tool=$check # lib.sh keeps the resident memory of this program's runs
-source "$root/bench/lib.sh"
 pids=()
 published=""
 cleanup() {

@@ -3,6 +3,14 @@
 # $rounds set by the caller; $quiet_errors=1 discards the runs' standard error too (cases that fail every file).
 # --boost: runs the script again in a session of its own, then gives that session's scheduling group the highest
 # weight (root only).
+# Runs the script again inside a D-Bus session of its own, once: a window's taskbar progress goes somewhere, as on a
+# desktop, and nowhere that matters. Call it as `in_own_dbus_session "$0" ARGUMENTS...`.
+in_own_dbus_session() {
+    if [[ -z ${BENCH_IN_DBUS_SESSION:-} ]]; then
+        BENCH_IN_DBUS_SESSION=1 exec dbus-run-session -- bash "$@"
+    fi
+}
+
 boost_scheduling() {
     [[ $(id -u) == 0 ]] || { echo "--boost needs root" >&2; exit 2; }
     if [[ -z ${SUM_BENCH_BOOSTED:-} ]]; then

@@ -12,6 +12,7 @@
 # other work the kernel shares the cores between groups, and a program on two cores gets no more than one on one.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/bench/lib.sh"
 program=""
 size=2G
 rounds=5
@@ -29,16 +30,9 @@ while (($#)); do
     esac
 done
 if ((boost)); then
-    [[ $(id -u) == 0 ]] || { echo "--boost needs root" >&2; exit 2; }
-    if [[ -z ${WINDOW_BENCH_BOOSTED:-} ]]; then
-        WINDOW_BENCH_BOOSTED=1 exec setsid --wait bash "$0" "${arguments[@]}" </dev/null
-    fi
-    echo -20 >"/proc/$$/autogroup"
+    boost_scheduling "$0" "${arguments[@]}"
 fi
-# The window's own D-Bus session: its taskbar progress goes somewhere, as on a desktop, and nowhere that matters.
-if [[ -z ${WINDOW_BENCH_IN_SESSION:-} ]]; then
-    WINDOW_BENCH_IN_SESSION=1 exec dbus-run-session -- bash "$0" "${arguments[@]}"
-fi
+in_own_dbus_session "$0" "${arguments[@]}"
 if [[ -z $program ]]; then
     for candidate in "$root/build-test/src/app/keswin-hash" "$root/build/src/app/keswin-hash"; do
         [[ -x $candidate ]] && { program=$candidate; break; }
