@@ -120,8 +120,8 @@ void TestBesideDigests::firstReadIsForWhatIsPublished_data()
     QTest::newRow(".sha256: SHA-256 alone") << Files{{"app.iso.sha256", sha + "  app.iso\n"}} << QStringList{"SHA-256"};
     QTest::newRow("two sidecars") << Files{{"app.iso.sha256", sha + '\n'}, {"app.iso.md5", hexOf(kContent, H::Md5)}}
                                   << QStringList{"MD5", "SHA-256"};
-    QTest::newRow("a bare length of two")
-        << Files{{"CHECKSUM", sha + "  app.iso\n"}} << QStringList{"SHA-256", "SHA3-256"};
+    QTest::newRow("a bare length of three")
+        << Files{{"CHECKSUM", sha + "  app.iso\n"}} << QStringList{"SHA-256", "SHA3-256", "BLAKE3"};
     QTest::newRow("SHA384SUMS") << Files{{"SHA384SUMS", hexOf(kContent, H::Sha384) + "  app.iso\n"}}
                                 << QStringList{"SHA-384"};
     QTest::newRow("nothing: what a paste needs") << Files{} << pasteSet;

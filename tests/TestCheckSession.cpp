@@ -188,10 +188,11 @@ void TestCheckSession::listProblems_data()
     QTest::newRow("same name, same digest twice") << a + "  f\n" + a + "  f\n" << QStringList{} << QList{false, false};
     QTest::newRow("same name, digests disagree")
         << a + "  f\n" + a + "  g\n" + b + "  f\n"
-        << QStringList{QStringLiteral("Lines 1 and 3 give different SHA-256 or SHA3-256 digests for \u201cf\u201d.")}
+        << QStringList{QStringLiteral(
+               "Lines 1 and 3 give different SHA-256 or SHA3-256 or BLAKE3 digests for \u201cf\u201d.")}
         << QList{true, false, true};
     const auto disagree = [](int first, int second) {
-        return QStringLiteral("Lines %1 and %2 give different SHA-256 or SHA3-256 digests for \u201cf\u201d.")
+        return QStringLiteral("Lines %1 and %2 give different SHA-256 or SHA3-256 or BLAKE3 digests for \u201cf\u201d.")
             .arg(first)
             .arg(second);
     };
@@ -587,7 +588,8 @@ void TestCheckSession::paste_data()
     QTest::newRow("SHA-256, grouped, upper case") << grouped << P::Accepted << CheckState::Ok << "SHA-256" << 1;
     QTest::newRow("SHA-1 with colons") << colons << P::Accepted << CheckState::Ok << "SHA-1" << 1;
     QTest::newRow("md5: prefix") << "md5:" + hexOf(kContent, H::Md5) << P::Accepted << CheckState::Ok << "MD5" << 1;
-    QTest::newRow("CRC-32 by length") << QByteArray("cbf43926") << P::Accepted << CheckState::Mismatch << "CRC-32" << 1;
+    QTest::newRow("CRC-32 by length") << QByteArray("cbf43926") << P::Accepted << CheckState::Mismatch
+                                      << "CRC-32 or CRC-32C or XXH32" << 2;
     QTest::newRow("SHA-512 by length") << hexOf(kContent, H::Sha512) << P::Accepted << CheckState::Ok << "SHA-512" << 1;
     QTest::newRow("a whole checksum line")
         << "  " + sha256 + "  release.iso  " << P::Accepted << CheckState::Ok << "SHA-256" << 1;
@@ -780,10 +782,10 @@ void TestCheckSession::ambiguousPasteAnsweredAtOnce_data()
     QTest::addColumn<QString>("interim");
     QTest::addColumn<CheckState>("state");
     QTest::newRow("64 digits of nothing")
-        << hexOf("other", H::Sha256) << QStringLiteral("no match with SHA-256; checking SHA3-256\u2026")
+        << hexOf("other", H::Sha256) << QStringLiteral("no match with SHA-256; checking SHA3-256 and BLAKE3\u2026")
         << CheckState::Mismatch;
     QTest::newRow("64 digits of SHA3-256")
-        << hexOf(kContent, H::Sha3_256) << QStringLiteral("no match with SHA-256; checking SHA3-256\u2026")
+        << hexOf(kContent, H::Sha3_256) << QStringLiteral("no match with SHA-256; checking SHA3-256 and BLAKE3\u2026")
         << CheckState::Ok;
     QTest::newRow("128 digits of nothing")
         << hexOf("other", H::Sha512) << QStringLiteral("no match with SHA-512; checking SHA3-512 and BLAKE2b\u2026")

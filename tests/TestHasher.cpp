@@ -88,6 +88,35 @@ void TestHasher::knownAnswers_data()
     QTest::newRow("crc32 empty") << HashAlgorithm::Crc32 << QByteArray() << QByteArray("00000000");
     QTest::newRow("crc32 a") << HashAlgorithm::Crc32 << QByteArray("a") << QByteArray("e8b7be43");
     QTest::newRow("crc32 leading zero") << HashAlgorithm::Crc32 << QByteArray("ae") << QByteArray("00e7ddce");
+
+    // CRC-32C: the check value of RFC 3720's polynomial, and its all-zero and all-one test blocks (B.4).
+    QTest::newRow("crc32c check") << HashAlgorithm::Crc32c << QByteArray("123456789") << QByteArray("e3069283");
+    QTest::newRow("crc32c empty") << HashAlgorithm::Crc32c << QByteArray() << QByteArray("00000000");
+    QTest::newRow("crc32c 32 zeros") << HashAlgorithm::Crc32c << QByteArray(32, '\0') << QByteArray("8a9136aa");
+    QTest::newRow("crc32c 32 ones") << HashAlgorithm::Crc32c << QByteArray(32, '\xff') << QByteArray("62a8ab43");
+
+    // xxHash's reference values: the canonical, big-endian forms its own tool prints.
+    QTest::newRow("xxh32 empty") << HashAlgorithm::Xxh32 << QByteArray() << QByteArray("02cc5d05");
+    QTest::newRow("xxh32 abc") << HashAlgorithm::Xxh32 << QByteArray("abc") << QByteArray("32d153ff");
+    QTest::newRow("xxh64 empty") << HashAlgorithm::Xxh64 << QByteArray() << QByteArray("ef46db3751d8e999");
+    QTest::newRow("xxh64 abc") << HashAlgorithm::Xxh64 << QByteArray("abc") << QByteArray("44bc2cf5ad770999");
+    QTest::newRow("xxh3 empty") << HashAlgorithm::Xxh3 << QByteArray() << QByteArray("2d06800538d394c2");
+    QTest::newRow("xxh3 abc") << HashAlgorithm::Xxh3 << QByteArray("abc") << QByteArray("78af5f94892f3950");
+    QTest::newRow("xxh3 million a") << HashAlgorithm::Xxh3 << millionA << QByteArray("b1fd6fae5285c4eb");
+    QTest::newRow("xxh128 empty") << HashAlgorithm::Xxh128 << QByteArray()
+                                  << QByteArray("99aa06d3014798d86001c324468d497f");
+    QTest::newRow("xxh128 abc") << HashAlgorithm::Xxh128 << QByteArray("abc")
+                                << QByteArray("06b05ab6733a618578af5f94892f3950");
+    QTest::newRow("xxh128 million a") << HashAlgorithm::Xxh128 << millionA
+                                      << QByteArray("a545df8e384a9579b1fd6fae5285c4eb");
+
+    // BLAKE3's own test vectors; a million bytes span many of its 1 KiB chunks and several levels of its tree.
+    QTest::newRow("blake3 empty") << HashAlgorithm::Blake3 << QByteArray()
+                                  << QByteArray("af1349b9f5f9a1a6a0404dea36dcc9499bcb25c9adc112b7cc9a93cae41f3262");
+    QTest::newRow("blake3 abc") << HashAlgorithm::Blake3 << QByteArray("abc")
+                                << QByteArray("6437b3ac38465133ffb63b75273a8db548c558465d79db03fd359c6cd5bd9d85");
+    QTest::newRow("blake3 million a") << HashAlgorithm::Blake3 << millionA
+                                      << QByteArray("616f575a1b58d4c9797d4217b9730ae5e6eb319d76edef6549b46f4efe31ff8b");
 }
 
 void TestHasher::knownAnswers()
@@ -101,10 +130,9 @@ void TestHasher::knownAnswers()
 void TestHasher::splitFeedingMatchesOneShot_data()
 {
     QTest::addColumn<HashAlgorithm>("algorithm");
-    QTest::newRow("crc32") << HashAlgorithm::Crc32;
-    QTest::newRow("md5") << HashAlgorithm::Md5;
-    QTest::newRow("sha1") << HashAlgorithm::Sha1;
-    QTest::newRow("sha256") << HashAlgorithm::Sha256;
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        QTest::newRow(info.name.data()) << info.algorithm;
+    }
 }
 
 // Blocks arrive in arbitrary sizes, including empty ones; the digest must not depend on where they are cut.
@@ -124,6 +152,11 @@ void TestHasher::splitFeedingMatchesOneShot()
         offset += length;
     }
     QCOMPARE(hasher->result().value_or("<refused>").toHex(), digestHex(algorithm, message));
+    // Small files reuse one hasher: a restart must forget everything fed before.
+    if (hasher->restart()) {
+        QVERIFY(hasher->addData(bytesOf("abc")));
+        QCOMPARE(hasher->result().value_or("<refused>").toHex(), digestHex(algorithm, "abc"));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestHasher)

@@ -14,13 +14,14 @@ install_missing() {
 }
 
 BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev libisal-dev libxcb1-dev
+    libxxhash-dev librust-blake3-dev
     fonts-dejavu-core)
 # locales: the German locale's sources, which tests/sum builds for itself (no root needed).
 TEST_PACKAGES=(coreutils rhash xvfb xdotool xclip x11-utils wmctrl openbox imagemagick clang-format weston qt6-wayland
     qt6-gtk-platformtheme
     dbus at-spi2-core python3-pyatspi python3-gi python3-xlib util-linux python3-fusepy
     desktop-file-utils shared-mime-info xdg-utils appstream dpkg-dev file groff-base man-db lintian
-    locales)
+    locales xxhash b3sum)
 # tools/fuzz.sh alone: libFuzzer and the sanitizers' runtimes come with Debian's clang.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # tools/package-check.sh alone: a fresh Debian 12 root to install the package in, and a display for its window.

@@ -22,6 +22,12 @@ enum class HashAlgorithm
     Sha3_256,
     Sha3_512,
     Blake2b,
+    Blake3,
+    Xxh128,
+    Xxh3,
+    Xxh64,
+    Xxh32,
+    Crc32c,
 };
 
 constexpr std::size_t indexOf(HashAlgorithm algorithm)
@@ -33,7 +39,9 @@ constexpr std::size_t indexOf(HashAlgorithm algorithm)
 enum class DigestLibrary
 {
     OpenSsl, // fetched by the row's libraryName
-    IsaL,    // the CRC-32 of zip and PNG
+    IsaL,    // the CRC-32 of zip and PNG, and CRC-32C
+    XxHash,  // XXH32, XXH64, XXH3, XXH128
+    Blake3,  // the reference C implementation
 };
 
 // One algorithm, named once: everything else (help texts, checksum lines, the files looked for beside a data file,
@@ -64,6 +72,7 @@ struct AlgorithmInfo
 inline constexpr auto kAlgorithms = std::to_array<AlgorithmInfo>({
     // algorithm              name        tag         other tag      display    bytes  cost library                 its name      rank  suffix     list          SRI
     {HashAlgorithm::Crc32,    "crc32",    "CRC32",    "",            "CRC-32",      4, 0.1, DigestLibrary::IsaL,    "",              5, ".sfv",    "",           false},
+    {HashAlgorithm::Crc32c,   "crc32c",   "CRC32C",   "",            "CRC-32C",     4, 0.05, DigestLibrary::IsaL,   "",             15, "",        "",           false},
     {HashAlgorithm::Md5,      "md5",      "MD5",      "",            "MD5",        16, 1.0, DigestLibrary::OpenSsl, "MD5",           4, ".md5",    "MD5SUMS",    false},
     {HashAlgorithm::Sha1,     "sha1",     "SHA1",     "",            "SHA-1",      20, 0.5, DigestLibrary::OpenSsl, "SHA1",          3, ".sha1",   "SHA1SUMS",   false},
     {HashAlgorithm::Sha224,   "sha224",   "SHA224",   "",            "SHA-224",    28, 0.5, DigestLibrary::OpenSsl, "SHA224",        7, "",        "SHA224SUMS", false},
@@ -73,6 +82,11 @@ inline constexpr auto kAlgorithms = std::to_array<AlgorithmInfo>({
     {HashAlgorithm::Sha3_256, "sha3-256", "SHA3-256", "",            "SHA3-256",   32, 2.5, DigestLibrary::OpenSsl, "SHA3-256",      9, "",        "",           false},
     {HashAlgorithm::Sha3_512, "sha3-512", "SHA3-512", "",            "SHA3-512",   64, 4.5, DigestLibrary::OpenSsl, "SHA3-512",     10, "",        "",           false},
     {HashAlgorithm::Blake2b,  "blake2b",  "BLAKE2b",  "BLAKE2b-512", "BLAKE2b",    64, 1.0, DigestLibrary::OpenSsl, "BLAKE2B-512",   6, ".b2",     "B2SUMS",     false},
+    {HashAlgorithm::Blake3,   "blake3",   "BLAKE3",   "",            "BLAKE3",     32, 0.3, DigestLibrary::Blake3,  "",             11, ".b3",     "B3SUMS",     false},
+    {HashAlgorithm::Xxh128,   "xxh128",   "XXH128",   "",            "XXH128",     16, 0.05, DigestLibrary::XxHash, "",             12, ".xxh128", "XXH128SUMS", false},
+    {HashAlgorithm::Xxh3,     "xxh3",     "XXH3",     "",            "XXH3",        8, 0.05, DigestLibrary::XxHash, "",             14, ".xxh3",   "",           false},
+    {HashAlgorithm::Xxh64,    "xxh64",    "XXH64",    "",            "XXH64",       8, 0.08, DigestLibrary::XxHash, "",             13, ".xxh64",  "",           false},
+    {HashAlgorithm::Xxh32,    "xxh32",    "XXH32",    "",            "XXH32",       4, 0.15, DigestLibrary::XxHash, "",             16, "",        "",           false},
 });
 // clang-format on
 
