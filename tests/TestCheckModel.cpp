@@ -149,11 +149,35 @@ void TestCheckModel::outsideFolderIsMarked()
         QByteArray name;
         bool outside;
     } table[] = {
-        {"a/b", false}, {"..", true},          {"../x", true}, {"a/../../x", true}, {"a/..b", false},
-        {"..x", false}, {"/etc/shadow", true}, {"./x", false}, {"a//..", true},
+        {"a/b", false},
+        {"..", true},
+        {"../x", true},
+        {"a/../../x", true},
+        {"a/..b", false},
+        {"..x", false},
+        {"/etc/shadow", true},
+        {"./x", false},
+        // A ".." that takes back a step of the name stays in the folder; one above it does not.
+        {"a//..", false},
+        {"sub/../a.txt", false},
+        {"a/./../b", false},
+        {"a/../..", true},
+        {"./../x", true},
     };
     for (const auto& entry : table) {
         QVERIFY2(leadsOutsideFolder(entry.name) == entry.outside, entry.name.constData());
+    }
+    const struct
+    {
+        QByteArray name;
+        QByteArray lexical;
+    } names[] = {
+        {"a.txt", "a.txt"}, {"./a.txt", "a.txt"},  {"sub/../a.txt", "a.txt"}, {"sub//a", "sub/a"},
+        {"/x/../y", "/y"},  {"../a/../b", "../b"}, {"a/b/../../..", "../"},   {"/..", "/"},
+        {"a/./b/", "a/b"},  {"x/..y", "x/..y"},
+    };
+    for (const auto& entry : names) {
+        QCOMPARE(lexicalName(entry.name), entry.lexical);
     }
     CheckModel model;
     CheckRow row = rowNamed("../x");

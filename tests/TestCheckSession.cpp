@@ -19,6 +19,40 @@ const QByteArray kContent = "the published release\n";
 // "123456789" is the check input of CRC-32 catalogues; its CRC is CBF43926.
 const QByteArray kCrcContent = "123456789";
 
+// A list that comes in two parts, the second only once the test opens the gate: a list served slowly, from a pipe
+// or a share that stops answering.
+class GatedList : public QIODevice
+{
+public:
+    GatedList(QByteArray head, QByteArray tail, std::shared_ptr<Gate> gate)
+        : m_head(std::move(head)), m_tail(std::move(tail)), m_gate(std::move(gate))
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char* data, qint64 most) override
+    {
+        if (m_at == m_head.size()) {
+            m_gate->wait();
+        }
+        const QByteArray& part = m_at < m_head.size() ? m_head : m_tail;
+        const qint64 from = m_at < m_head.size() ? m_at : m_at - m_head.size();
+        const qint64 count = std::min<qint64>(most, part.size() - from);
+        std::memcpy(data, part.constData() + from, static_cast<std::size_t>(count));
+        m_at += count;
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_head;
+    QByteArray m_tail;
+    std::shared_ptr<Gate> m_gate;
+    qint64 m_at = 0;
+};
+
 int threadsOfThisProcess()
 {
     return static_cast<int>(
@@ -56,6 +90,8 @@ private slots:
     void compare();
     void tenThousandSmallFiles();
     void cancelWhileAReadHangs();
+    void rowsAppearAsTheListIsRead();
+    void anEntryWaitingOnItsFileSystemHoldsBackNoOther();
     void supersededSessionNeverReachesTheModel();
 
 private:
@@ -109,7 +145,8 @@ void TestCheckSession::listEntries()
         {"MD5 (good.bin) = " + hexOf(kContent, H::Md5), "good.bin", CheckState::Ok, false},
         {"BLAKE2b (good.bin) = " + hexOf(kContent, H::Blake2b_512), "good.bin", CheckState::Ok, false},
         {"crc.bin CBF43926", "crc.bin", CheckState::Ok, false},
-        {sha + "  sub/../good.bin", "sub/../good.bin", CheckState::Ok, true},
+        {sha + "  sub/../good.bin", "sub/../good.bin", CheckState::Ok, false}, // climbs back into the folder
+        {sha + "  sub/../../outside.bin", "sub/../../outside.bin", CheckState::Ok, true},
         {sha + "  ../outside.bin", "../outside.bin", CheckState::Ok, true},
         {sha + "  " + native(outside), native(outside), CheckState::Ok, true},
         {sha + "  " + odd[0], odd[0], CheckState::Ok, false},
@@ -145,15 +182,15 @@ void TestCheckSession::listEntries()
     }
     QVERIFY(rig.session->problems().isEmpty());
     QCOMPARE(rig.session->summary(),
-             sealedReadable ? QStringLiteral("16 of 16 checked: 12 OK, 1 MISMATCH, 1 missing, 2 unreadable")
-                            : QStringLiteral("16 of 16 checked: 11 OK, 1 MISMATCH, 1 missing, 3 unreadable"));
-    QCOMPARE(rig.model.data(rig.model.index(12, CheckModel::NameColumn)).toString(),
+             sealedReadable ? QStringLiteral("17 of 17 checked: 13 OK, 1 MISMATCH, 1 missing, 2 unreadable")
+                            : QStringLiteral("17 of 17 checked: 12 OK, 1 MISMATCH, 1 missing, 3 unreadable"));
+    QCOMPARE(rig.model.data(rig.model.index(13, CheckModel::NameColumn)).toString(),
              QStringLiteral("caf\\xE9 <b>x&amp;<br>.bin"));
     QVERIFY(rig.session->report().contains(QStringLiteral("\n\\caf\\xE9 <b>x&amp;<br>.bin: OK (SHA-256)\n")));
     QVERIFY(rig.session->report().contains(QStringLiteral("\n\\two\\nlines.bin: OK (SHA-256)\n")));
     // Every byte of the readable files counted, and no more: the MD5 and BLAKE2b lines of good.bin, one after the
     // other, are served by one read and counted once.
-    const qint64 readable = 9 * kContent.size() + kCrcContent.size() + kContent.size() /* bad.bin */ +
+    const qint64 readable = 10 * kContent.size() + kCrcContent.size() + kContent.size() /* bad.bin */ +
                             2 * kContent.size() /* locked.bin and sealed.bin: sized, perhaps never read */;
     QCOMPARE(rig.session->progress().totalBytes, quint64(readable));
     QFile::setPermissions(sealed, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -185,8 +222,19 @@ void TestCheckSession::listProblems_data()
         << QStringList{disagree(1, 2), disagree(1, 3), disagree(1, 4)} << QList{true, true, true, true};
     QTest::newRow("same name, different algorithms") << a + "  f\nMD5 (f) = " + hexOf("a", H::Md5) + "\n"
                                                      << QStringList{} << QList{false, false};
-    QTest::newRow("a name through ./ is the same file") << a + "  f\n" + b + "  ./f\n"
-                                                        << QStringList{} << QList{false, false};
+    // One name however it is spelt: the steps it takes from the list's folder are what count.
+    const auto spelt = [](int second, const char* name) {
+        return QStringLiteral("Lines 1 and %1 give different SHA-256 or SHA3-256 digests for \u201c%2\u201d.")
+            .arg(second)
+            .arg(QLatin1String(name));
+    };
+    QTest::newRow("a name through ./ is the same name") << a + "  f\n" + b + "  ./f\n"
+                                                        << QStringList{spelt(2, "./f")} << QList{true, true};
+    QTest::newRow("f, ./f and sub/../f are one name")
+        << a + "  f\n" + b + "  ./f\n" + hexOf("c", H::Sha256) + "  sub/../f\n" + hexOf("d", H::Sha256) + "  sub//f\n"
+        << QStringList{spelt(2, "./f"), spelt(3, "sub/../f")} << QList{true, true, true, false};
+    QTest::newRow("a folder's .. is not the folder") << a + "  f\n" + b + "  ../f\n" + b + "  sub/f\n"
+                                                     << QStringList{} << QList{false, false, false};
     QTest::newRow("lines not understood, by number")
         << "garbage\n" + a + "  f\n\n# comment\nSHA256 (f) = abc\n" + QByteArray("x\0y", 3) + "\n" +
                QByteArray(70'000, 'z') + "\n" + a.left(63) + "  f\r\n"
@@ -696,8 +744,8 @@ void TestCheckSession::tenThousandSmallFiles()
     }
     QCOMPARE(rig.session->summary(), QStringLiteral("10000 of 10000 checked: 9999 OK, 1 MISMATCH"));
     QVERIFY2(updates < kFiles / 10, qPrintable(QString::number(updates)));
-    // The session's worker and the engine's pool of two; nothing per file.
-    QVERIFY2(mostThreads <= threadsBefore + 3,
+    // The session's worker, the one sizing the list's files beside it and the engine's pool of two; nothing per file.
+    QVERIFY2(mostThreads <= threadsBefore + 4,
              qPrintable(QStringLiteral("%1 > %2").arg(mostThreads).arg(threadsBefore)));
 }
 
@@ -726,6 +774,80 @@ void TestCheckSession::cancelWhileAReadHangs()
     QTest::qWait(50); // anything the worker might still post has had its chance
     QCOMPARE(rig.state(0), CheckState::Cancelled);
     QCOMPARE(rig.finished->count(), 1);
+}
+
+// A list is shown as it is read: its first lines while the rest has not come, and what was read so far is what a
+// cancel and the report cover.
+void TestCheckSession::rowsAppearAsTheListIsRead()
+{
+    QVERIFY(QDir().mkpath(m_files.path("slow")));
+    m_files.write("slow/one.bin", kContent);
+    const QByteArray sha = hexOf(kContent, H::Sha256);
+    const QByteArray head = sha + "  one.bin\n" + "not a checksum line\n" + sha + "  absent.bin\n";
+    const QByteArray tail = sha + "  later.bin\n";
+    const auto listGate = std::make_shared<Gate>();
+    CheckRig rig;
+    CheckSessionOptions options;
+    options.updateIntervalMs = 20;
+    options.openList = [&](const QByteArray&, QString*) -> std::unique_ptr<QIODevice> {
+        return std::make_unique<GatedList>(head, tail, listGate);
+    };
+    rig.session = std::make_unique<CheckSession>(rig.model, options);
+    rig.finished = std::make_unique<QSignalSpy>(rig.session.get(), &CheckSession::finished);
+    struct Opening
+    {
+        std::shared_ptr<Gate> gate;
+        ~Opening() { gate->open(); } // however the test ends, the list's readers may go on
+    } opening{listGate};
+    rig.session->checkList(native(m_files.path("slow/SHA256SUMS")));
+    QTRY_COMPARE(rig.model.size(), qsizetype(2));
+    QTRY_COMPARE(rig.session->problems(), QStringList{"Line 2 could not be understood."});
+    QVERIFY(rig.session->isRunning());
+    QVERIFY2(rig.session->report().contains("\nabsent.bin: "), qPrintable(rig.session->report()));
+    rig.session->cancel();
+    const QString report = rig.session->report();
+    for (const char* read : {"\none.bin: ", "\nabsent.bin: ", "Line 2 could not be understood."}) {
+        QVERIFY2(report.contains(QLatin1String(read)), qPrintable(report));
+    }
+    QVERIFY(!report.contains("later.bin"));
+    listGate->open();
+    QTRY_COMPARE(CheckSession::liveWorkers(), 0);
+}
+
+// One entry whose file system does not answer: the entries after it are checked and shown, and its row says what
+// it waits for.
+void TestCheckSession::anEntryWaitingOnItsFileSystemHoldsBackNoOther()
+{
+    QVERIFY(QDir().mkpath(m_files.path("stall")));
+    m_files.write("stall/one", kContent);
+    m_files.write("stall/statstall", kContent);
+    m_files.write("stall/three", kContent);
+    const QByteArray sha = hexOf(kContent, H::Sha256);
+    const auto stat = std::make_shared<Gate>();
+    CheckRig rig;
+    CheckSessionOptions options;
+    options.updateIntervalMs = 20;
+    options.batch.workers = 2;
+    options.batch.opener = [stat](const QByteArray& path) {
+        if (path.endsWith("statstall")) {
+            stat->wait(); // as a stat on a share that has stopped answering
+        }
+        return RegularFile::open(path);
+    };
+    rig.session = std::make_unique<CheckSession>(rig.model, options);
+    rig.finished = std::make_unique<QSignalSpy>(rig.session.get(), &CheckSession::finished);
+    rig.session->checkList(
+        native(m_files.write("stall/SHA256SUMS", sha + "  one\n" + sha + "  statstall\n" + sha + "  three\n")));
+    QTRY_COMPARE(rig.model.size(), qsizetype(3));
+    QTRY_COMPARE(rig.state(2), CheckState::Ok);
+    QCOMPARE(rig.state(0), CheckState::Ok);
+    QTRY_COMPARE(rig.state(1), CheckState::Stalled);
+    QVERIFY2(rig.session->summary().startsWith("2 of 3 checked: 2 OK, 1 waiting on the file system"),
+             qPrintable(rig.session->summary()));
+    QVERIFY(rig.session->isRunning());
+    stat->open();
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.state(1), CheckState::Ok);
 }
 
 // A new check supersedes a running one: nothing of the old one reaches the model, even what it finds afterwards.

@@ -17,6 +17,7 @@ struct Entry
 {
     DigestRequest request;
     FileDigests result;
+    std::size_t index = 0; // in the order submitted
     quint64 turn = 0;
     bool started = false;
     bool done = false;
@@ -60,6 +61,8 @@ struct DigestBatch::State final : HelpWanted
     int liveWorkers = 0;
     int idleWorkers = 0; // waiting for work
     bool takerWaiting = false;
+    bool takerTakesAny = false;
+    std::size_t submittedCount = 0;
     bool readingStandardInput = false; // one reading at a time, each from where the last one stopped
     std::vector<std::thread> threads;
 
@@ -110,6 +113,9 @@ bool DigestBatch::State::worthWakingTheTaker() const
 {
     // Woken for each file, the taker would cost every small file a switch between threads: it is woken when a run
     // of results is ready, or when what comes next is standard input, which may take as long as a person types.
+    if (takerTakesAny) {
+        return doneNotTaken >= std::max<std::size_t>(submitted.size() / 2, 1);
+    }
     if (submitted.empty() || !submitted.front()->done) {
         return false;
     }
@@ -213,6 +219,7 @@ void DigestBatch::submit(DigestRequest request)
     bool wake = false;
     {
         std::lock_guard lock(m_state->mutex);
+        entry->index = m_state->submittedCount++;
         m_state->submitted.push_back(entry);
         m_state->standardInputsNotTaken += entry->request.fromStandardInput ? 1 : 0;
         m_state->waiting.push_back(std::move(entry));
@@ -280,6 +287,49 @@ FileDigests DigestBatch::takeNext()
         state.submitted.pop_front();
     }
     return std::move(entry->result);
+}
+
+std::optional<std::pair<std::size_t, FileDigests>> DigestBatch::takeAny(std::chrono::milliseconds wait)
+{
+    State& state = *m_state;
+    std::unique_lock lock(state.mutex);
+    state.takerTakesAny = true;
+    if (!state.waiting.empty() && state.idleWorkers > 0) {
+        state.workArrived.notify_all(); // files left to gather by submit() are wanted now
+    }
+    const auto anyDone = [&state] {
+        return std::find_if(state.submitted.begin(), state.submitted.end(),
+                            [](const std::shared_ptr<Entry>& each) { return each->done; });
+    };
+    auto done = anyDone();
+    if (done == state.submitted.end() && state.liveWorkers == 0 && !state.waiting.empty()) {
+        // No worker is left to do it: the caller's thread does the work, one file at a time.
+        const std::shared_ptr<Entry> entry = state.waiting.front();
+        state.waiting.pop_front();
+        state.filesWaiting.store(state.waiting.size(), std::memory_order_relaxed);
+        entry->started = true;
+        lock.unlock();
+        WorkerTools tools(state.options);
+        FileDigests result = digestFile(entry->request, state.context, tools, entry->turn);
+        lock.lock();
+        state.publish(*entry, std::move(result));
+        done = anyDone();
+    }
+    if (done == state.submitted.end()) {
+        // Woken early for a run of results; else at the end of the wait, for whatever is done by then.
+        state.takerWaiting = true;
+        state.resultReady.wait_for(lock, wait, [&] { return state.liveWorkers == 0 || state.worthWakingTheTaker(); });
+        state.takerWaiting = false;
+        done = anyDone();
+        if (done == state.submitted.end()) {
+            return std::nullopt;
+        }
+    }
+    const std::shared_ptr<Entry> entry = *done;
+    state.submitted.erase(done);
+    --state.doneNotTaken;
+    state.standardInputsNotTaken -= entry->request.fromStandardInput ? 1 : 0;
+    return std::make_pair(entry->index, std::move(entry->result));
 }
 
 quint64 DigestBatch::bytesDone() const

@@ -18,7 +18,7 @@ QString tr(const char* text)
 constexpr std::array kStatesInOrder{
     CheckState::Ok,        CheckState::Mismatch,  CheckState::Missing,   CheckState::Unreadable,
     CheckState::Changed,   CheckState::Identical, CheckState::Different, CheckState::NotCompared,
-    CheckState::Cancelled, CheckState::Checking,  CheckState::Waiting,
+    CheckState::Cancelled, CheckState::Stalled,   CheckState::Checking,  CheckState::Waiting,
 };
 
 } // namespace

@@ -12,6 +12,7 @@ enum class CheckState
 {
     Waiting,
     Checking,
+    Stalled,     // its file system has not answered for a while: the others go on meanwhile
     Ok,          // a digest of one consistent read equals the expected one
     Mismatch,    // read consistently, and no candidate algorithm gives the expected digest
     Missing,     // nothing at the name (also a dangling link)
@@ -57,5 +58,8 @@ std::optional<HashAlgorithm> onlyAlgorithm(const AlgorithmSet& candidates);
 HashAlgorithm shownAlgorithm(const CheckRow& row);
 // A name as a person reads it, never markup and never another name: see displayTextForPath.
 QString nameText(const QByteArray& name);
-// Absolute, or holding a ".." step.
+// The steps a name takes from the list's folder, "." and empty steps left out and each ".." taking back the step
+// before it: "a", "./a" and "sub/../a" are all "a"; a ".." above the folder stays.
+QByteArray lexicalName(const QByteArray& name);
+// Absolute, or climbing above the list's folder with "..".
 bool leadsOutsideFolder(const QByteArray& name);

@@ -23,6 +23,8 @@ void Delivery::mergeFrom(Delivery&& later)
     appendAll(newRows, std::move(later.newRows));
     appendAll(answers, std::move(later.answers));
     appendAll(conflicts, std::move(later.conflicts));
+    appendAll(stalled, std::move(later.stalled));
+    appendAll(sizes, std::move(later.sizes));
     problems += later.problems;
     foundFiles += later.foundFiles;
     if (later.totalBytes) {
@@ -118,4 +120,9 @@ void CheckRun::start(const std::shared_ptr<CheckRun>& run, std::function<void(Ch
     };
     startWorker<Delivery>(
         run->m_mailbox, [run, job = std::move(job)](auto&) { job(*run); }, finishWith);
+}
+
+void CheckRun::startBeside(std::function<void(CheckRun&)> job)
+{
+    startWorker<Delivery>(m_mailbox, [run = shared_from_this(), job = std::move(job)](auto&) { job(*run); });
 }

@@ -51,6 +51,8 @@ struct Delivery
     std::vector<CheckRow> newRows;
     std::vector<RowAnswer> answers;
     std::vector<RowConflict> conflicts; // of rows delivered before
+    std::vector<qsizetype> stalled;     // rows whose file system has not answered for a while
+    std::vector<qint64> sizes;          // of a list's entries in order, after those delivered before
     QStringList problems;
     QList<QByteArray> foundFiles;         // checksum files found beside a data file
     std::optional<quint64> totalBytes;    // every byte the run will read, once known
@@ -65,7 +67,7 @@ struct Delivery
 // What one worker shares with the session that started it: findings travel in a worker mailbox (one queued call of
 // the receiver's method for whatever gathers before the owner takes it; nothing once abandoned). The worker owns its
 // share, so it may outlive the session.
-class CheckRun
+class CheckRun : public std::enable_shared_from_this<CheckRun>
 {
 public:
     CheckRun(QObject* receiver, const char* deliverMethod);
@@ -86,6 +88,8 @@ public:
 
     // Runs job on a thread of its own, never waited for; a job that throws finishes the run with the reason.
     static void start(const std::shared_ptr<CheckRun>& run, std::function<void(CheckRun&)> job);
+    // Runs job beside the run's own, never waited for; it does not finish the run, and its failure only ends it.
+    void startBeside(std::function<void(CheckRun&)> job);
     // Workers of ours still running, abandoned ones included (LiveWorker counts them all).
     static int liveWorkers();
 

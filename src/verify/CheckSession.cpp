@@ -43,6 +43,7 @@ void CheckSession::begin(Mode mode, QList<QByteArray> subjects)
     m_digests = {};
     m_readFailure.reset();
     m_placeholder = false;
+    m_sizes.clear();
     m_model.clear();
     emit problemsChanged();
     emit foundFilesChanged();
@@ -68,7 +69,9 @@ void CheckSession::startRun(std::function<void(CheckRun&)> job, bool freshProgre
 void CheckSession::checkList(const QByteArray& listPath)
 {
     begin(Mode::List, {listPath});
-    startRun([listPath, options = m_options.batch](CheckRun& run) { checkListJob(run, listPath, options); });
+    startRun([listPath, options = m_options.batch, open = m_options.openList](CheckRun& run) {
+        checkListJob(run, listPath, options, open);
+    });
 }
 
 void CheckSession::compare(const QByteArray& first, const QByteArray& second)
@@ -123,6 +126,7 @@ void CheckSession::apply()
         m_model.append(std::move(delivery.newRows));
     }
     applyConflicts(delivery.conflicts);
+    m_sizes.insert(m_sizes.end(), delivery.sizes.begin(), delivery.sizes.end());
     if (delivery.totalBytes) {
         m_totalBytes = *delivery.totalBytes;
     }
@@ -135,6 +139,7 @@ void CheckSession::apply()
         emit foundFilesChanged();
     }
     applyAnswers(delivery.answers);
+    applyStalled(delivery.stalled);
     if (delivery.comparison) {
         m_comparison = delivery.comparison;
     }
@@ -155,6 +160,9 @@ void CheckSession::applyAnswers(std::vector<RowAnswer>& answers)
     if (answers.empty()) {
         return;
     }
+    // A list's answers come as each is known, not in the rows' order.
+    std::stable_sort(answers.begin(), answers.end(),
+                     [](const RowAnswer& a, const RowAnswer& b) { return a.row < b.row; });
     qsizetype first = answers.front().row;
     qsizetype last = first;
     for (const RowAnswer& answer : answers) {
@@ -188,6 +196,15 @@ void CheckSession::applyConflicts(const std::vector<RowConflict>& conflicts)
             row.conflicting = true;
             row.note = joinNotes(conflict.note, row.note);
         });
+    }
+}
+
+void CheckSession::applyStalled(const std::vector<qsizetype>& stalled)
+{
+    for (const qsizetype index : stalled) {
+        if (index < m_model.size() && !isSettled(m_model.row(index).state)) {
+            m_model.update(index, index, [](CheckRow& row, qsizetype) { row.state = CheckState::Stalled; });
+        }
     }
 }
 

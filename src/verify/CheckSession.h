@@ -3,6 +3,7 @@
 #include "CheckModel.h"
 #include "CheckRun.h"
 #include "DigestBatch.h"
+#include "ListJob.h"
 
 #include <array>
 #include <memory>
@@ -15,6 +16,8 @@ struct CheckSessionOptions
 {
     // The engine's settings and its seams (opener, hashers); the opener also serves comparisons.
     DigestBatchOptions batch;
+    // How a checksum list is opened; a seam for lists that come slowly.
+    ListOpener openList = openListDevice;
     // The model and the progress change at most this often: many small files cost a repaint per run, not each.
     int updateIntervalMs = 100;
 };
@@ -94,6 +97,7 @@ private:
     void apply();
     void applyAnswers(std::vector<RowAnswer>& answers);
     void applyConflicts(const std::vector<RowConflict>& conflicts);
+    void applyStalled(const std::vector<qsizetype>& stalled);
     void tick();
     void begin(Mode mode, QList<QByteArray> subjects);
     // A run of its own for JOB; a quick look keeps the progress of the read before it.
@@ -124,6 +128,7 @@ private:
     quint64 m_totalBytes = 0;
     quint64 m_bytesAnswered = 0; // bytes of the rows answered, for the percentage of the row being read
     qsizetype m_nextUnanswered = 0;
+    std::vector<qint64> m_sizes; // of a list's entries, as far as they are known: -1 where there is no file
 
     // A data file given alone: the digests known from its reads, and the row shown until there is a digest to check.
     std::array<QByteArray, kAlgorithmCount> m_digests;

@@ -1,0 +1,149 @@
+#include "ListRows.h"
+
+#include "ChecksumListReader.h"
+#include "DigestAnswer.h"
+#include "StallWatch.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("ListJob", text);
+}
+
+constexpr qsizetype kMostGathered = 4096;
+constexpr qint64 kMostHeldMs = 100;
+// A call to the file system this long is one that does not answer, as far as a row can tell.
+constexpr std::chrono::milliseconds kStalledAfter{1000};
+
+} // namespace
+
+ListRows::ListRows(CheckRun& run, StallWatch& watch) : m_run(run), m_watch(watch)
+{
+    m_sinceFlush.start();
+    m_sinceStallLook.start();
+}
+
+void ListRows::onEntryRead(const VerifyEntry& read)
+{
+    const ChecksumEntry& entry = read.line.parsed.entry;
+    CheckRow row;
+    row.name = entry.name;
+    row.candidates = read.candidates;
+    row.algorithm = onlyAlgorithm(row.candidates);
+    row.expected = entry.expected;
+    row.outsideFolder = leadsOutsideFolder(entry.name);
+    row.lineNumber = read.line.number;
+    markConflict(row);
+    m_out.emplace(m_rows, read.path);
+    m_pending.newRows.push_back(std::move(row));
+    ++m_rows;
+    gathered();
+}
+
+void ListRows::onVerdict(const VerifyEvent& event)
+{
+    if (event.outcome == VerifyOutcome::Malformed) {
+        m_pending.problems.append(tr("Line %1 could not be understood.").arg(event.lineNumber));
+        m_anyMalformed = true;
+        gathered();
+        return;
+    }
+    RowAnswer answer;
+    answer.row = static_cast<qsizetype>(event.entryIndex);
+    answer.bytesRead = event.bytesRead;
+    switch (event.outcome) {
+    case VerifyOutcome::Matched:
+        answer.state = CheckState::Ok;
+        answer.algorithm = event.algorithm;
+        answer.actual = event.actual;
+        break;
+    case VerifyOutcome::Mismatched:
+        answer.state = CheckState::Mismatch;
+        answer.actual = event.actual;
+        break;
+    default:
+        answer.state = stateForFailure(event.failure);
+        if (event.failure != DigestFailure::Cancelled) {
+            // Many rows failing alike share one note rather than each holding a copy.
+            if (event.reason != m_lastNote) {
+                m_lastNote = event.reason;
+            }
+            answer.note = m_lastNote;
+        }
+        break;
+    }
+    m_out.erase(answer.row);
+    m_pending.answers.push_back(std::move(answer));
+    gathered();
+}
+
+void ListRows::onStillWaiting()
+{
+    tellStalled();
+    flush();
+}
+
+void ListRows::gathered()
+{
+    ++m_pendingCount;
+    if (m_sinceStallLook.elapsed() >= 250) {
+        tellStalled();
+    }
+    if (m_pendingCount >= kMostGathered || m_sinceFlush.elapsed() >= kMostHeldMs) {
+        flush();
+    }
+}
+
+void ListRows::flush()
+{
+    m_sinceFlush.start();
+    if (m_pendingCount == 0 && m_pending.stalled.empty()) {
+        return;
+    }
+    m_pendingCount = 0;
+    m_run.post(std::exchange(m_pending, {}));
+}
+
+void ListRows::tellStalled()
+{
+    m_sinceStallLook.start();
+    for (const QByteArray& path : m_watch.newlyStalled(kStalledAfter)) {
+        for (const auto& [row, rowPath] : m_out) {
+            if (rowPath == path) {
+                m_pending.stalled.push_back(row);
+            }
+        }
+    }
+}
+
+// Entries that give one name different digests of one algorithm: at most one of them can be right, and a list built
+// to mislead may count on the first one being shown. Names are compared as the folder's steps they take, so that
+// "a", "./a" and "sub/../a" are one name. Each line that disagrees with the first line for the same name and
+// algorithms is one problem: a list of many lines for one name costs a problem a line, never one a pair.
+void ListRows::markConflict(CheckRow& row)
+{
+    QByteArray key = lexicalName(row.name) + '\0';
+    row.candidates.forEach([&key](HashAlgorithm algorithm) { key += static_cast<char>('A' + indexOf(algorithm)); });
+    const auto found = m_firstOf.find(key);
+    if (found == m_firstOf.end()) {
+        m_firstOf.insert(key, {m_rows, row.lineNumber, row.expected, false});
+        return;
+    }
+    First& first = *found;
+    if (first.expected == row.expected) {
+        return;
+    }
+    row.conflicting = true;
+    m_pending.problems.append(tr("Lines %1 and %2 give different %3 digests for \u201c%4\u201d.")
+                                  .arg(first.lineNumber)
+                                  .arg(row.lineNumber)
+                                  .arg(algorithmText(row), nameText(row.name)));
+    row.note = tr("another digest on line %1").arg(first.lineNumber);
+    if (!first.marked) {
+        first.marked = true;
+        m_pending.conflicts.push_back({first.row, tr("another digest on line %1").arg(row.lineNumber)});
+    }
+}
