@@ -235,14 +235,19 @@ void TestCheckSession::listProblems_data()
         << QStringList{spelt(2, "./f"), spelt(3, "sub/../f")} << QList{true, true, true, false};
     QTest::newRow("a folder's .. is not the folder") << a + "  f\n" + b + "  ../f\n" + b + "  sub/f\n"
                                                      << QStringList{} << QList{false, false, false};
+    // Each by its number, with the reason where there is more to say than that it is no checksum line.
     QTest::newRow("lines not understood, by number")
         << "garbage\n" + a + "  f\n\n# comment\nSHA256 (f) = abc\n" + QByteArray("x\0y", 3) + "\n" +
-               QByteArray(70'000, 'z') + "\n" + a.left(63) + "  f\r\n"
+               QByteArray(70'000, 'z') + "\n" + a.left(63) + "  f\r\n" + "\xEF\xBB\xBF" + a + "  f\n" + a.left(20) +
+               "  f\n"
         << QStringList{QStringLiteral("Line 1 could not be understood."),
-                       QStringLiteral("Line 5 could not be understood."),
+                       QStringLiteral("Line 5 could not be understood: its digest is cut short, 3 of 64 hex digits."),
                        QStringLiteral("Line 6 could not be understood."),
-                       QStringLiteral("Line 7 could not be understood."),
-                       QStringLiteral("Line 8 could not be understood.")}
+                       QStringLiteral("Line 7 could not be understood: it is longer than any checksum line."),
+                       QStringLiteral("Line 8 could not be understood: its digest is cut short, 63 of 64 hex digits."),
+                       QStringLiteral("Line 9 could not be understood: it starts with a byte-order mark."),
+                       QStringLiteral("Line 10 could not be understood: no supported algorithm has digests of 20 hex "
+                                      "digits.")}
         << QList{false};
     QTest::newRow("nothing but comments")
         << QByteArray("# nothing\n\n") << QStringList{"The list holds no checksum lines."} << QList<bool>{};

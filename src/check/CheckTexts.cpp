@@ -79,7 +79,8 @@ QString foundText(const CheckSession& session)
                                                : tr("The files differ; the first difference is at byte %1.")
                                                      .arg(session.comparison()->firstDifference);
     case CheckSession::Mode::List:
-        return tr("Checking the list %1").arg(reportName(session.subjects().value(0)));
+        return (session.isRunning() ? tr("Checking the list %1\u2026") : tr("Checked the list %1"))
+            .arg(reportName(session.subjects().value(0)));
     case CheckSession::Mode::Idle:
         break;
     }

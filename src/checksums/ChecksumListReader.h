@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChecksumLine.h"
+#include "LineTrouble.h"
 
 #include <functional>
 #include <optional>
@@ -14,6 +15,7 @@ struct ListLine
 {
     quint64 number = 0;
     ParsedLine parsed;
+    LineTrouble trouble; // why an improperly formatted line is one
 };
 
 // Streams a checksum list line by line from a device, holding at most one line and one block in memory: a list of

@@ -42,6 +42,7 @@ VerifyCounts verifyListAsKnown(ChecksumListReader& reader, DigestSource& source,
     const auto report = [&](VerifyEvent& event, const ListLine& line) {
         event.tag = line.parsed.tag;
         event.unsupportedDigits = line.parsed.unsupportedDigits;
+        event.trouble = line.trouble;
         event.lineNumber = line.number;
         counts.add(event.outcome);
         observer.onVerdict(event);

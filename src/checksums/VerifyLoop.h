@@ -2,6 +2,7 @@
 
 #include "ChecksumLine.h"
 #include "FileDigests.h"
+#include "LineTrouble.h"
 
 #include <chrono>
 #include <cstddef>
@@ -66,6 +67,7 @@ struct VerifyEvent
     QString reason;                   // Unreadable: the system's words
     std::optional<HashAlgorithm> tag; // the algorithm the line's tag named, if it has one
     qsizetype unsupportedDigits = 0;  // Malformed: a digest length no algorithm here has (see ParsedLine)
+    LineTrouble trouble;              // Malformed: why, where more can be said
     // The bytes the read behind this verdict took, counted on the first of the lines it serves only.
     quint64 bytesRead = 0;
 };
