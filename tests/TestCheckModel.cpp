@@ -79,7 +79,8 @@ void TestCheckModel::namesAsPlainText()
     QCOMPARE(model.data(model.index(0, 0), CheckModel::NameBytesRole).toByteArray(), name);
     QVERIFY(cell(model, 0, 0, Qt::AccessibleTextRole).startsWith(shown + ", OK"));
     const QString report = checkReport({}, model, {});
-    QVERIFY2(report.startsWith(inReport + ": OK (SHA-256)\n"), qPrintable(report));
+    // The summary comes first, then a blank line, then the rows.
+    QVERIFY2(report.startsWith("1 of 1 checked: 1 OK\n\n" + inReport + ": OK (SHA-256)\n"), qPrintable(report));
     QCOMPARE(reportName(name), inReport);
 }
 

@@ -91,6 +91,7 @@ private slots:
     void tenThousandSmallFiles();
     void cancelWhileAReadHangs();
     void rowsAppearAsTheListIsRead();
+    void reportOpensWithTheSummary();
     void anEntryWaitingOnItsFileSystemHoldsBackNoOther();
     void supersededSessionNeverReachesTheModel();
 
@@ -817,6 +818,39 @@ void TestCheckSession::rowsAppearAsTheListIsRead()
     QVERIFY(!report.contains("later.bin"));
     listGate->open();
     QTRY_COMPARE(CheckSession::liveWorkers(), 0);
+}
+
+// The report starts with what a reader wants first, names what was checked in full, when and by which program, and
+// keeps the lines not understood apart from the other problems.
+void TestCheckSession::reportOpensWithTheSummary()
+{
+    QVERIFY(QDir().mkpath(m_files.path("reported")));
+    m_files.write("reported/f", kContent);
+    const QByteArray a = hexOf(kContent, H::Sha256);
+    m_files.write("reported/SHA256SUMS", a + "  f\n" + "junk\n" + hexOf("b", H::Sha256) + "  ./f\n");
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_files.path("reported")));
+    QCoreApplication::setApplicationName(QStringLiteral("Keswin Test"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("9.8.7"));
+    CheckRig rig;
+    rig.session->checkList("SHA256SUMS");
+    const bool finished = rig.waitFinished();
+    QDir::setCurrent(previous);
+    const QString report = rig.session->report();
+    QCoreApplication::setApplicationVersion(QString());
+    QVERIFY(finished);
+    const QStringList lines = report.split(QLatin1Char('\n'));
+    QCOMPARE(lines.value(0), rig.session->summary());
+    QCOMPARE(lines.value(1), QStringLiteral("Checksum list: ") + m_files.path("reported/SHA256SUMS"));
+    QVERIFY2(lines.value(2).startsWith(QStringLiteral("Checked: ") + QDate::currentDate().toString(Qt::ISODate)),
+             qPrintable(report));
+    QCOMPARE(lines.value(3), QStringLiteral("By: Keswin Test 9.8.7"));
+    const qsizetype unread = lines.indexOf(QStringLiteral("Lines not understood:"));
+    const qsizetype others = lines.indexOf(QStringLiteral("Problems:"));
+    QVERIFY2(unread > 0 && others > unread, qPrintable(report));
+    QCOMPARE(lines.value(unread + 1), QStringLiteral("    Line 2 could not be understood."));
+    QVERIFY2(lines.value(others + 1).startsWith(QStringLiteral("    Lines 1 and 3 give different")),
+             qPrintable(report));
 }
 
 // One entry whose file system does not answer: the entries after it are checked and shown, and its row says what

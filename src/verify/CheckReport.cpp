@@ -64,42 +64,61 @@ QString checkSummary(const CheckModel& model, qsizetype problemCount)
     return summary;
 }
 
-QString checkReport(const QStringList& header, const CheckModel& model, const QStringList& problems)
+QString checkReport(const QStringList& header, const CheckModel& model, const QStringList& problems,
+                    const std::vector<bool>& unreadLine)
 {
-    QStringList lines = header;
-    if (!lines.isEmpty()) {
-        lines.append(QString());
+    // Written into one text as it goes: the report of a million rows is held once, not once a line and again whole.
+    QString text = checkSummary(model, problems.size()) + QLatin1Char('\n');
+    const auto line = [&text](const QString& part, bool indented = false) {
+        if (indented) {
+            text += QLatin1String("    ");
+        }
+        text += part;
+        text += QLatin1Char('\n');
+    };
+    for (const QString& part : header) {
+        line(part);
     }
+    text += QLatin1Char('\n');
     for (qsizetype i = 0; i < model.size(); ++i) {
         const CheckRow& row = model.row(i);
-        QString line = QStringLiteral("%1: %2").arg(reportName(row.name), stateText(row.state, row.percent));
+        text += reportName(row.name);
+        text += QLatin1String(": ");
+        text += stateText(row.state, row.percent);
         const QString algorithm = algorithmText(row);
         if (!algorithm.isEmpty()) {
-            line += QStringLiteral(" (%1)").arg(algorithm);
+            text += QLatin1String(" (") + algorithm + QLatin1Char(')');
         }
-        lines.append(line);
+        text += QLatin1Char('\n');
         if (row.lineNumber > 0) {
-            lines.append(QStringLiteral("    ") + tr("line %1").arg(row.lineNumber));
+            line(tr("line %1").arg(row.lineNumber), true);
         }
         if (row.state == CheckState::Mismatch) {
-            lines.append(QStringLiteral("    ") + tr("expected: %1").arg(QString::fromLatin1(hexDigest(row.expected))));
-            lines.append(QStringLiteral("    ") + tr("actual:   %1").arg(QString::fromLatin1(hexDigest(row.actual))));
+            line(tr("expected: %1").arg(QString::fromLatin1(hexDigest(row.expected))), true);
+            line(tr("actual:   %1").arg(QString::fromLatin1(hexDigest(row.actual))), true);
         }
         if (row.outsideFolder) {
-            lines.append(QStringLiteral("    ") + tr("outside the list's folder"));
+            line(tr("outside the list's folder"), true);
         }
         if (!row.note.isEmpty()) {
-            lines.append(QStringLiteral("    ") + row.note);
+            line(row.note, true);
         }
     }
-    if (!problems.isEmpty()) {
-        lines.append(QString());
-        lines.append(tr("Problems:"));
-        for (const QString& problem : problems) {
-            lines.append(QStringLiteral("    ") + problem);
+    // Lines not understood under a heading of their own, so that the other problems are not lost among them.
+    for (const bool unread : {true, false}) {
+        bool headed = false;
+        for (qsizetype i = 0; i < problems.size(); ++i) {
+            const auto index = static_cast<std::size_t>(i);
+            if ((index < unreadLine.size() && unreadLine[index]) != unread) {
+                continue;
+            }
+            if (!headed) {
+                text += QLatin1Char('\n');
+                line(unread ? tr("Lines not understood:") : tr("Problems:"));
+                headed = true;
+            }
+            line(problems[i], true);
         }
     }
-    lines.append(QString());
-    lines.append(checkSummary(model, problems.size()));
-    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    return text;
 }

@@ -26,6 +26,7 @@ void Delivery::mergeFrom(Delivery&& later)
     appendAll(stalled, std::move(later.stalled));
     appendAll(sizes, std::move(later.sizes));
     problems += later.problems;
+    unreadLines += later.unreadLines;
     foundFiles += later.foundFiles;
     if (later.totalBytes) {
         totalBytes = later.totalBytes;

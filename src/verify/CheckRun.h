@@ -54,6 +54,7 @@ struct Delivery
     std::vector<qsizetype> stalled;     // rows whose file system has not answered for a while
     std::vector<qint64> sizes;          // of a list's entries in order, after those delivered before
     QStringList problems;
+    QStringList unreadLines;              // a list's lines not understood, told apart from the other problems
     QList<QByteArray> foundFiles;         // checksum files found beside a data file
     std::optional<quint64> totalBytes;    // every byte the run will read, once known
     std::optional<FileDigests> digests;   // a data file's digests from one read

@@ -5,6 +5,8 @@
 #include "ListJob.h"
 
 #include <algorithm>
+#include <QDir>
+#include <QFile>
 #include <utility>
 
 CheckSession::CheckSession(CheckModel& model, CheckSessionOptions options, QObject* parent)
@@ -38,6 +40,14 @@ void CheckSession::begin(Mode mode, QList<QByteArray> subjects)
     m_mode = mode;
     m_subjects = std::move(subjects);
     m_problems.clear();
+    m_problemIsUnreadLine.clear();
+    m_checkedAt = QDateTime::currentDateTime();
+    m_fullSubjects.clear();
+    for (const QByteArray& subject : m_subjects) {
+        // Taken against the folder current now: the report names the same file wherever it is pasted.
+        m_fullSubjects.append(subject.startsWith('/') ? subject
+                                                      : QFile::encodeName(QDir::currentPath()) + '/' + subject);
+    }
     m_foundFiles.clear();
     m_comparison.reset();
     m_digests = {};
@@ -130,8 +140,11 @@ void CheckSession::apply()
     if (delivery.totalBytes) {
         m_totalBytes = *delivery.totalBytes;
     }
-    if (!delivery.problems.isEmpty()) {
+    if (!delivery.problems.isEmpty() || !delivery.unreadLines.isEmpty()) {
+        m_problems += delivery.unreadLines;
+        m_problemIsUnreadLine.resize(m_problems.size(), true);
         m_problems += delivery.problems;
+        m_problemIsUnreadLine.resize(m_problems.size(), false);
         emit problemsChanged();
     }
     if (!delivery.foundFiles.isEmpty()) {

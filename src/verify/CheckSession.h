@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -80,7 +81,8 @@ public:
 
     // "3 of 4 checked: 2 OK, 1 MISMATCH, 1 waiting; 1 problem".
     QString summary() const;
-    // Every row, the problems and the summary as plain text, for the clipboard.
+    // The summary, what was checked in full, when and by what; every row and the problems, as plain text for the
+    // clipboard.
     QString report() const;
 
     static int liveWorkers() { return CheckRun::liveWorkers(); }
@@ -118,6 +120,9 @@ private:
     Mode m_mode = Mode::Idle;
     QList<QByteArray> m_subjects;
     QStringList m_problems;
+    std::vector<bool> m_problemIsUnreadLine; // beside each problem: a line not understood, or another problem
+    QDateTime m_checkedAt;                   // when the check began
+    QList<QByteArray> m_fullSubjects;        // the subjects against the folder current when it began
     QList<QByteArray> m_foundFiles;
     std::optional<Comparison> m_comparison;
 

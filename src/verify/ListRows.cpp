@@ -46,7 +46,7 @@ void ListRows::onEntryRead(const VerifyEntry& read)
 void ListRows::onVerdict(const VerifyEvent& event)
 {
     if (event.outcome == VerifyOutcome::Malformed) {
-        m_pending.problems.append(lineTroubleText(event.lineNumber, event.trouble));
+        m_pending.unreadLines.append(lineTroubleText(event.lineNumber, event.trouble));
         m_anyMalformed = true;
         gathered();
         return;
