@@ -29,6 +29,7 @@ class TestCheckModel : public QObject
     Q_OBJECT
 
 private slots:
+    void stateCountsFollowEveryChange();
     void namesAsPlainText_data();
     void namesAsPlainText();
     void everyStateHasWordsAndAnIcon_data();
@@ -189,6 +190,42 @@ void TestCheckModel::outsideFolderIsMarked()
     QVERIFY(model.data(model.index(0, 0), CheckModel::OutsideFolderRole).toBool());
     QVERIFY(cell(model, 0, 0, Qt::AccessibleTextRole).contains("outside the list's folder"));
     QVERIFY(checkReport({}, model, {}).contains("\n    outside the list's folder\n"));
+}
+
+// The summary's counts are kept as rows come, change and go, and always equal a count of the rows.
+void TestCheckModel::stateCountsFollowEveryChange()
+{
+    CheckModel model;
+    const auto agrees = [&model] {
+        for (int state = 0; state <= static_cast<int>(CheckState::Different); ++state) {
+            qsizetype counted = 0;
+            for (qsizetype i = 0; i < model.size(); ++i) {
+                counted += static_cast<int>(model.row(i).state) == state ? 1 : 0;
+            }
+            if (model.count(static_cast<CheckState>(state)) != counted) {
+                return false;
+            }
+        }
+        return true;
+    };
+    std::vector<CheckRow> rows(5);
+    rows[1].state = CheckState::Ok;
+    rows[2].state = CheckState::Missing;
+    model.append(rows);
+    QVERIFY(agrees());
+    QCOMPARE(model.count(CheckState::Waiting), qsizetype(3));
+    model.update(0, 3, [](CheckRow& row, qsizetype index) {
+        row.state = index % 2 == 0 ? CheckState::Mismatch : CheckState::Stalled;
+    });
+    QVERIFY(agrees());
+    QCOMPARE(model.count(CheckState::Mismatch), qsizetype(2));
+    model.removeRow(1);
+    QVERIFY(agrees());
+    QCOMPARE(checkSummary(model, 0), QStringLiteral("2 of 4 checked: 2 MISMATCH, 1 waiting on the file system, "
+                                                    "1 waiting"));
+    model.clear();
+    QVERIFY(agrees());
+    QCOMPARE(model.count(CheckState::Mismatch), qsizetype(0));
 }
 
 QTEST_GUILESS_MAIN(TestCheckModel)

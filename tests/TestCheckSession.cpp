@@ -91,6 +91,7 @@ private slots:
     void tenThousandSmallFiles();
     void cancelWhileAReadHangs();
     void rowsAppearAsTheListIsRead();
+    void aLargeListComesInRunsAndHoldsItsBytesOnce();
     void reportOpensWithTheSummary();
     void anEntryWaitingOnItsFileSystemHoldsBackNoOther();
     void supersededSessionNeverReachesTheModel();
@@ -818,6 +819,29 @@ void TestCheckSession::rowsAppearAsTheListIsRead()
     QVERIFY(!report.contains("later.bin"));
     listGate->open();
     QTRY_COMPARE(CheckSession::liveWorkers(), 0);
+}
+
+// A list of many lines naming one file: its rows come in a few runs as it is read, not one by one nor all at the end,
+// and the name and digest every line repeats are held once.
+void TestCheckSession::aLargeListComesInRunsAndHoldsItsBytesOnce()
+{
+    constexpr int kLines = 200'000;
+    QVERIFY(QDir().mkpath(m_files.path("large")));
+    m_files.write("large/one", kContent);
+    const QByteArray line = hexOf(kContent, H::Md5) + "  one\n";
+    CheckRig rig;
+    int runs = 0;
+    connect(&rig.model, &QAbstractItemModel::rowsInserted, this, [&runs] { ++runs; });
+    rig.session->checkList(native(m_files.write("large/MD5SUMS", line.repeated(kLines))));
+    QVERIFY(rig.waitFinished(1, 120'000));
+    QCOMPARE(rig.model.size(), qsizetype(kLines));
+    QCOMPARE(rig.session->summary(), QStringLiteral("200000 of 200000 checked: 200000 OK"));
+    QVERIFY2(runs > 1 && runs < kLines / 1000, qPrintable(QString::number(runs)));
+    const CheckRow& first = rig.model.row(0);
+    const CheckRow& last = rig.model.row(kLines - 1);
+    QCOMPARE(last.name, QByteArray("one"));
+    QCOMPARE(first.name.constData(), last.name.constData());
+    QCOMPARE(first.expected.constData(), last.expected.constData());
 }
 
 // The report starts with what a reader wants first, names what was checked in full, when and by which program, and

@@ -38,12 +38,10 @@ QString checkSummary(const CheckModel& model, qsizetype problemCount)
 {
     std::array<qsizetype, kStatesInOrder.size()> counts{};
     qsizetype settled = 0;
-    for (qsizetype i = 0; i < model.size(); ++i) {
-        const CheckState state = model.row(i).state;
-        settled += isSettled(state) && state != CheckState::Cancelled ? 1 : 0; // a cancelled row was not checked
-        for (std::size_t k = 0; k < kStatesInOrder.size(); ++k) {
-            counts[k] += kStatesInOrder[k] == state ? 1 : 0;
-        }
+    for (std::size_t k = 0; k < kStatesInOrder.size(); ++k) {
+        counts[k] = model.count(kStatesInOrder[k]);
+        // A cancelled row was not checked.
+        settled += isSettled(kStatesInOrder[k]) && kStatesInOrder[k] != CheckState::Cancelled ? counts[k] : 0;
     }
     QStringList parts;
     for (std::size_t k = 0; k < kStatesInOrder.size(); ++k) {

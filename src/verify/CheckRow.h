@@ -2,13 +2,14 @@
 
 #include "Algorithms.h"
 
+#include <cstddef>
 #include <optional>
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
 // Where one check stands. Every state has its words and its icon, so that none is told by colour alone.
-enum class CheckState
+enum class CheckState : quint8
 {
     Waiting,
     Checking,
@@ -23,6 +24,9 @@ enum class CheckState
     Identical,   // a comparison found the same bytes
     Different,   // a comparison found a first differing byte: the note says where
 };
+// Room for a count of each state, with some to spare for states added later.
+inline constexpr std::size_t kCheckStateCount = 32;
+static_assert(static_cast<std::size_t>(CheckState::Different) < kCheckStateCount);
 
 // One row of the results: one file checked against one expected digest, or one file of a comparison.
 struct CheckRow
@@ -38,7 +42,6 @@ struct CheckRow
     bool outsideFolder = false; // the name is absolute or climbs out of the list's folder with ".."
     bool conflicting = false;   // the list gives this name another digest of the same algorithm elsewhere
     quint64 lineNumber = 0;     // in the list; 0 when not from one
-    qint64 size = -1;           // as found before reading, for progress; -1 when unknown
     QString note;               // the system's reason, where a digest was found, a comparison's first difference
 };
 

@@ -20,7 +20,8 @@ constexpr std::chrono::milliseconds kStalledAfter{1000};
 
 } // namespace
 
-ListRows::ListRows(CheckRun& run, StallWatch& watch) : m_run(run), m_watch(watch)
+ListRows::ListRows(CheckRun& run, StallWatch& watch)
+    : m_run(run), m_watch(watch), m_seed(static_cast<std::size_t>(QHashSeed::globalSeed()))
 {
     m_sinceFlush.start();
     m_sinceStallLook.start();
@@ -30,10 +31,11 @@ void ListRows::onEntryRead(const VerifyEntry& read)
 {
     const ChecksumEntry& entry = read.line.parsed.entry;
     CheckRow row;
-    row.name = entry.name;
+    // A list that names one file or gives one digest many times holds them once: the rows share the bytes.
+    row.name = entry.name == m_lastName ? m_lastName : (m_lastName = entry.name);
     row.candidates = read.candidates;
     row.algorithm = onlyAlgorithm(row.candidates);
-    row.expected = entry.expected;
+    row.expected = entry.expected == m_lastExpected ? m_lastExpected : (m_lastExpected = entry.expected);
     row.outsideFolder = leadsOutsideFolder(entry.name);
     row.lineNumber = read.line.number;
     markConflict(row);
@@ -125,15 +127,20 @@ void ListRows::tellStalled()
 // algorithms is one problem: a list of many lines for one name costs a problem a line, never one a pair.
 void ListRows::markConflict(CheckRow& row)
 {
-    QByteArray key = lexicalName(row.name) + '\0';
-    row.candidates.forEach([&key](HashAlgorithm algorithm) { key += static_cast<char>('A' + indexOf(algorithm)); });
+    QByteArray name = lexicalName(row.name) + '\0';
+    row.candidates.forEach([&name](HashAlgorithm algorithm) { name += static_cast<char>('A' + indexOf(algorithm)); });
+    // Kept by fingerprints of the name and the digest, not the bytes: a list of a million names must not hold them
+    // twice. The seed is the process's own, so no list can be made for two names to meet; were they to, a warning would
+    // be wrong or missing, never a verdict.
+    const quint64 key = qHash(name, m_seed);
+    const quint64 expected = qHash(row.expected, m_seed);
     const auto found = m_firstOf.find(key);
     if (found == m_firstOf.end()) {
-        m_firstOf.insert(key, {m_rows, row.lineNumber, row.expected, false});
+        m_firstOf.insert(key, {m_rows, row.lineNumber, expected, false});
         return;
     }
     First& first = *found;
-    if (first.expected == row.expected) {
+    if (first.expected == expected) {
         return;
     }
     row.conflicting = true;

@@ -32,7 +32,7 @@ private:
     {
         qsizetype row;
         quint64 lineNumber;
-        QByteArray expected;
+        quint64 expected; // a fingerprint
         bool marked;
     };
 
@@ -46,9 +46,12 @@ private:
     qsizetype m_pendingCount = 0;
     QElapsedTimer m_sinceFlush;
     QElapsedTimer m_sinceStallLook;
-    QHash<QByteArray, First> m_firstOf;
+    QHash<quint64, First> m_firstOf;
+    std::size_t m_seed;
     std::unordered_map<qsizetype, QByteArray> m_out; // rows read and not yet answered, with their files' paths
     QString m_lastNote;                              // shared by the rows it is the note of
+    QByteArray m_lastName;                           // shared by the rows that give it
+    QByteArray m_lastExpected;                       // shared by the rows that give it
     qsizetype m_rows = 0;
     bool m_anyMalformed = false;
 };
