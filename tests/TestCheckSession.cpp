@@ -92,6 +92,7 @@ private slots:
     void cancelWhileAReadHangs();
     void rowsAppearAsTheListIsRead();
     void aLargeListComesInRunsAndHoldsItsBytesOnce();
+    void manyLinesNotUnderstoodAreCountedPastTheFirst();
     void reportOpensWithTheSummary();
     void anEntryWaitingOnItsFileSystemHoldsBackNoOther();
     void supersededSessionNeverReachesTheModel();
@@ -842,6 +843,23 @@ void TestCheckSession::aLargeListComesInRunsAndHoldsItsBytesOnce()
     QCOMPARE(last.name, QByteArray("one"));
     QCOMPARE(first.name.constData(), last.name.constData());
     QCOMPARE(first.expected.constData(), last.expected.constData());
+}
+
+// A list of thousands of lines not understood: the first thousand listed, the others counted, and all of them in
+// the count of problems.
+void TestCheckSession::manyLinesNotUnderstoodAreCountedPastTheFirst()
+{
+    CheckRig rig;
+    rig.session->checkList(native(m_files.write("unread.sums", QByteArray("junk\n").repeated(1500))));
+    QVERIFY(rig.waitFinished());
+    const QStringList problems = rig.session->problems();
+    QCOMPARE(problems.size(), 1001);
+    QCOMPARE(problems[999], QStringLiteral("Line 1000 could not be understood."));
+    QCOMPARE(problems[1000], QStringLiteral("Lines not understood after the first 1000 are counted, not listed."));
+    QCOMPARE(rig.session->summary(), QStringLiteral("0 of 0 checked; 1500 problems"));
+    const QString report = rig.session->report();
+    QVERIFY2(report.contains("\n    500 more lines could not be understood.\n"), qPrintable(report));
+    QVERIFY(report.startsWith(rig.session->summary() + '\n'));
 }
 
 // The report starts with what a reader wants first, names what was checked in full, when and by which program, and

@@ -62,11 +62,16 @@ QString checkSummary(const CheckModel& model, qsizetype problemCount)
     return summary;
 }
 
+qsizetype problemCount(qsizetype listed, quint64 unlisted)
+{
+    return unlisted == 0 ? listed : listed - 1 + static_cast<qsizetype>(unlisted);
+}
+
 QString checkReport(const QStringList& header, const CheckModel& model, const QStringList& problems,
-                    const std::vector<bool>& unreadLine)
+                    const std::vector<bool>& unreadLine, quint64 unlisted)
 {
     // Written into one text as it goes: the report of a million rows is held once, not once a line and again whole.
-    QString text = checkSummary(model, problems.size()) + QLatin1Char('\n');
+    QString text = checkSummary(model, problemCount(problems.size(), unlisted)) + QLatin1Char('\n');
     const auto line = [&text](const QString& part, bool indented = false) {
         if (indented) {
             text += QLatin1String("    ");
@@ -116,6 +121,9 @@ QString checkReport(const QStringList& header, const CheckModel& model, const QS
                 headed = true;
             }
             line(problems[i], true);
+        }
+        if (unread && unlisted > 0) {
+            line(tr("%1 more lines could not be understood.").arg(unlisted), true);
         }
     }
     return text;

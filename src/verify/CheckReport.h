@@ -17,5 +17,9 @@ QString checkSummary(const CheckModel& model, qsizetype problemCount);
 
 // The summary, the header lines, every row, then the lines not understood (where UNREADLINE says so beside each
 // problem) and the other problems, each under a heading of its own.
+// UNLISTED lines not understood were counted rather than listed, after a problem that says so.
 QString checkReport(const QStringList& header, const CheckModel& model, const QStringList& problems,
-                    const std::vector<bool>& unreadLine = {});
+                    const std::vector<bool>& unreadLine = {}, quint64 unlisted = 0);
+
+// The problems listed and those counted only; the sentence saying that some are counted is none of them.
+qsizetype problemCount(qsizetype listed, quint64 unlisted);

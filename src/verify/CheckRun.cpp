@@ -27,6 +27,7 @@ void Delivery::mergeFrom(Delivery&& later)
     appendAll(sizes, std::move(later.sizes));
     problems += later.problems;
     unreadLines += later.unreadLines;
+    unlistedUnread += later.unlistedUnread;
     foundFiles += later.foundFiles;
     if (later.totalBytes) {
         totalBytes = later.totalBytes;

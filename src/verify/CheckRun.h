@@ -55,6 +55,7 @@ struct Delivery
     std::vector<qint64> sizes;          // of a list's entries in order, after those delivered before
     QStringList problems;
     QStringList unreadLines;              // a list's lines not understood, told apart from the other problems
+    quint64 unlistedUnread = 0;           // more lines not understood, counted only
     QList<QByteArray> foundFiles;         // checksum files found beside a data file
     std::optional<quint64> totalBytes;    // every byte the run will read, once known
     std::optional<FileDigests> digests;   // a data file's digests from one read

@@ -41,6 +41,7 @@ void CheckSession::begin(Mode mode, QList<QByteArray> subjects)
     m_subjects = std::move(subjects);
     m_problems.clear();
     m_problemIsUnreadLine.clear();
+    m_unlistedUnread = 0;
     m_checkedAt = QDateTime::currentDateTime();
     m_fullSubjects.clear();
     for (const QByteArray& subject : m_subjects) {
@@ -140,6 +141,7 @@ void CheckSession::apply()
     if (delivery.totalBytes) {
         m_totalBytes = *delivery.totalBytes;
     }
+    m_unlistedUnread += delivery.unlistedUnread;
     if (!delivery.problems.isEmpty() || !delivery.unreadLines.isEmpty()) {
         m_problems += delivery.unreadLines;
         m_problemIsUnreadLine.resize(m_problems.size(), true);

@@ -122,6 +122,7 @@ private:
     QList<QByteArray> m_subjects;
     QStringList m_problems;
     std::vector<bool> m_problemIsUnreadLine; // beside each problem: a line not understood, or another problem
+    quint64 m_unlistedUnread = 0;            // lines not understood past those listed, counted only
     QDateTime m_checkedAt;                   // when the check began
     QList<QByteArray> m_fullSubjects;        // the subjects against the folder current when it began
     QList<QByteArray> m_foundFiles;

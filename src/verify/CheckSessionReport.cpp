@@ -6,7 +6,7 @@
 
 QString CheckSession::summary() const
 {
-    return checkSummary(m_model, m_problems.size());
+    return checkSummary(m_model, problemCount(m_problems.size(), m_unlistedUnread));
 }
 
 QString CheckSession::report() const
@@ -43,5 +43,5 @@ QString CheckSession::report() const
     if (!version.isEmpty()) {
         header.append(tr("By: %1 %2").arg(QCoreApplication::applicationName(), version));
     }
-    return checkReport(header, m_model, m_problems, m_problemIsUnreadLine);
+    return checkReport(header, m_model, m_problems, m_problemIsUnreadLine, m_unlistedUnread);
 }

@@ -14,6 +14,7 @@ QString tr(const char* text)
 }
 
 constexpr qsizetype kMostGathered = 4096;
+constexpr quint64 kListedUnread = 1000;
 constexpr qint64 kMostHeldMs = 100;
 // A call to the file system this long is one that does not answer, as far as a row can tell.
 constexpr std::chrono::milliseconds kStalledAfter{1000};
@@ -48,7 +49,18 @@ void ListRows::onEntryRead(const VerifyEntry& read)
 void ListRows::onVerdict(const VerifyEvent& event)
 {
     if (event.outcome == VerifyOutcome::Malformed) {
-        m_pending.unreadLines.append(lineTroubleText(event.lineNumber, event.trouble));
+        // A list of a million lines not understood is not a million problems to read: the first are listed, the
+        // rest counted.
+        if (m_unread < kListedUnread) {
+            m_pending.unreadLines.append(lineTroubleText(event.lineNumber, event.trouble));
+        } else {
+            if (m_unread == kListedUnread) {
+                m_pending.unreadLines.append(
+                    tr("Lines not understood after the first %1 are counted, not listed.").arg(kListedUnread));
+            }
+            ++m_pending.unlistedUnread;
+        }
+        ++m_unread;
         m_anyMalformed = true;
         gathered();
         return;
@@ -102,7 +114,7 @@ void ListRows::gathered()
 void ListRows::flush()
 {
     m_sinceFlush.start();
-    if (m_pendingCount == 0 && m_pending.stalled.empty()) {
+    if (m_pendingCount == 0 && m_pending.stalled.empty() && m_pending.unlistedUnread == 0) {
         return;
     }
     m_pendingCount = 0;

@@ -53,5 +53,6 @@ private:
     QByteArray m_lastName;                           // shared by the rows that give it
     QByteArray m_lastExpected;                       // shared by the rows that give it
     qsizetype m_rows = 0;
+    quint64 m_unread = 0; // lines not understood
     bool m_anyMalformed = false;
 };
