@@ -32,7 +32,6 @@ static_assert(static_cast<std::size_t>(CheckState::Different) < kCheckStateCount
 struct CheckRow
 {
     QByteArray name;                        // as the list, the user or the comparison gave it: bytes, never decoded
-    QByteArray path;                        // the name resolved against the list's folder
     AlgorithmSet candidates;                // what the expected digest may be a digest of
     std::optional<HashAlgorithm> algorithm; // the one that matched, or the one checked when there was only one
     QByteArray expected;                    // raw digest bytes; empty in a comparison

@@ -50,6 +50,7 @@ CheckRun::CheckRun(QObject* receiver, const char* deliverMethod)
 
 void CheckRun::post(Delivery delivery)
 {
+    m_rowsNotTaken.fetch_add(static_cast<qsizetype>(delivery.newRows.size()), std::memory_order_relaxed);
     m_mailbox->post(std::move(delivery));
 }
 
@@ -78,6 +79,7 @@ Delivery CheckRun::take()
     for (Delivery& delivery : m_mailbox->take()) {
         whole.mergeFrom(std::move(delivery));
     }
+    m_rowsNotTaken.fetch_sub(static_cast<qsizetype>(whole.newRows.size()), std::memory_order_relaxed);
     return whole;
 }
 

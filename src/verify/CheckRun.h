@@ -77,6 +77,8 @@ public:
     // Worker side.
     bool isCancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
     void post(Delivery delivery);
+    // Rows posted and not yet taken by the owner: a worker far ahead of the window waits rather than pile them up.
+    qsizetype rowsNotTaken() const { return m_rowsNotTaken.load(std::memory_order_relaxed); }
     // The batch whose bytes count as progress while it reads; detached with the bytes it read before it is gone.
     void attach(DigestBatch* batch);
     void detach();
@@ -101,6 +103,7 @@ private:
     DigestBatch* m_batch = nullptr;
     std::atomic<bool> m_cancelled{false};
     std::atomic<quint64> m_bytesBefore{0};
+    std::atomic<qsizetype> m_rowsNotTaken{0};
 };
 
 // Attaches a batch to a run for as long as it lives in a worker's scope, so the owner never reads a batch that is gone.

@@ -89,8 +89,8 @@ void CheckSession::compare(const QByteArray& first, const QByteArray& second)
 {
     begin(Mode::Compare, {first, second});
     std::vector<CheckRow> rows(2);
-    rows[0].name = rows[0].path = first;
-    rows[1].name = rows[1].path = second;
+    rows[0].name = first;
+    rows[1].name = second;
     m_model.append(std::move(rows));
     FileOpener opener = m_options.batch.opener ? m_options.batch.opener : FileOpener(RegularFile::open);
     startRun([first, second, opener](CheckRun& run) { compareJob(run, first, second, opener); });

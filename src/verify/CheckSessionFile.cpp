@@ -20,7 +20,6 @@ void CheckSession::checkFile(const QByteArray& path)
     begin(Mode::File, {path});
     CheckRow row;
     row.name = baseName(path);
-    row.path = path;
     m_model.append({row});
     m_placeholder = true;
     startFileRead(firstReadAlgorithms(), true);
@@ -49,7 +48,6 @@ CheckSession::PasteResult CheckSession::paste(const QString& text)
     }
     CheckRow row;
     row.name = baseName(m_subjects.value(0));
-    row.path = m_subjects.value(0);
     row.candidates = pasted->candidates;
     row.algorithm = onlyAlgorithm(pasted->candidates);
     row.expected = pasted->digest;

@@ -42,7 +42,6 @@ void readFileJob(CheckRun& run, const QByteArray& path, AlgorithmSet algorithms,
         for (const PublishedDigest& published : beside.found) {
             CheckRow row;
             row.name = name;
-            row.path = path;
             row.candidates = published.candidates;
             row.algorithm = onlyAlgorithm(published.candidates);
             row.expected = published.expected;
