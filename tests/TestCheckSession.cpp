@@ -114,6 +114,8 @@ void TestCheckSession::listEntries()
     const QString outside = m_files.write("outside.bin", kContent);
     m_files.write("elsewhere/good.bin", "a decoy in the current directory");
     QVERIFY(QFile::link(m_files.path("release/good.bin"), m_files.path("release/link.bin")));
+    QVERIFY(QFile::link(QStringLiteral("../outside.bin"), m_files.path("release/escape.bin")));
+    QVERIFY(QFile::link(QStringLiteral(".."), m_files.path("release/up")));
     QCOMPARE(::mkfifo(native(m_files.path("release/fifo")).constData(), 0600), 0);
 
     // Names byte for byte: a Latin-1 byte, markup, a line feed (escaped in the list), spaces at either end.
@@ -145,6 +147,9 @@ void TestCheckSession::listEntries()
         {sha + "  locked.bin", "locked.bin", CheckState::Unreadable, false},
         {sha + "  fifo", "fifo", CheckState::Unreadable, false},
         {sha + "  link.bin", "link.bin", CheckState::Ok, false},
+        // Links that lead out of the folder, though the names stay in it.
+        {sha + "  escape.bin", "escape.bin", CheckState::Ok, true},
+        {sha + "  up/outside.bin", "up/outside.bin", CheckState::Ok, true},
         {"MD5 (good.bin) = " + hexOf(kContent, H::Md5), "good.bin", CheckState::Ok, false},
         {"BLAKE2b (good.bin) = " + hexOf(kContent, H::Blake2b_512), "good.bin", CheckState::Ok, false},
         {"crc.bin CBF43926", "crc.bin", CheckState::Ok, false},
@@ -185,15 +190,15 @@ void TestCheckSession::listEntries()
     }
     QVERIFY(rig.session->problems().isEmpty());
     QCOMPARE(rig.session->summary(),
-             sealedReadable ? QStringLiteral("17 of 17 checked: 13 OK, 1 MISMATCH, 1 missing, 2 unreadable")
-                            : QStringLiteral("17 of 17 checked: 12 OK, 1 MISMATCH, 1 missing, 3 unreadable"));
-    QCOMPARE(rig.model.data(rig.model.index(13, CheckModel::NameColumn)).toString(),
+             sealedReadable ? QStringLiteral("19 of 19 checked: 15 OK, 1 MISMATCH, 1 missing, 2 unreadable")
+                            : QStringLiteral("19 of 19 checked: 14 OK, 1 MISMATCH, 1 missing, 3 unreadable"));
+    QCOMPARE(rig.model.data(rig.model.index(15, CheckModel::NameColumn)).toString(),
              QStringLiteral("caf\\xE9 <b>x&amp;<br>.bin"));
     QVERIFY(rig.session->report().contains(QStringLiteral("\n\\caf\\xE9 <b>x&amp;<br>.bin: OK (SHA-256)\n")));
     QVERIFY(rig.session->report().contains(QStringLiteral("\n\\two\\nlines.bin: OK (SHA-256)\n")));
     // Every byte of the readable files counted, and no more: the MD5 and BLAKE2b lines of good.bin, one after the
     // other, are served by one read and counted once.
-    const qint64 readable = 10 * kContent.size() + kCrcContent.size() + kContent.size() /* bad.bin */ +
+    const qint64 readable = 12 * kContent.size() + kCrcContent.size() + kContent.size() /* bad.bin */ +
                             2 * kContent.size() /* locked.bin and sealed.bin: sized, perhaps never read */;
     QCOMPARE(rig.session->progress().totalBytes, quint64(readable));
     QFile::setPermissions(sealed, QFileDevice::ReadOwner | QFileDevice::WriteOwner);

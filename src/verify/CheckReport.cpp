@@ -72,6 +72,16 @@ QString checkReport(const QStringList& header, const CheckModel& model, const QS
 {
     // Written into one text as it goes: the report of a million rows is held once, not once a line and again whole.
     QString text = checkSummary(model, problemCount(problems.size(), unlisted)) + QLatin1Char('\n');
+    // Room for it all at once: a text grown by doubling would hold up to three times its size at the last step.
+    qsizetype room = text.size() + 1024;
+    for (qsizetype i = 0; i < model.size(); ++i) {
+        const CheckRow& row = model.row(i);
+        room += row.name.size() * 2 + row.note.size() + 64 + (row.state == CheckState::Mismatch ? 300 : 0);
+    }
+    for (const QString& problem : problems) {
+        room += problem.size() + 5;
+    }
+    text.reserve(room);
     const auto line = [&text](const QString& part, bool indented = false) {
         if (indented) {
             text += QLatin1String("    ");

@@ -26,6 +26,7 @@ struct RowAnswer
     QByteArray actual;
     QString note;
     quint64 bytesRead = 0;
+    bool outsideFolder = false; // its file, links followed, lies outside the list's folder
 };
 
 // A row found, later in its list, to share its name and algorithm with a line giving another digest.

@@ -200,6 +200,7 @@ void CheckSession::applyAnswers(std::vector<RowAnswer>& answers)
             }
             row.actual = answer.actual;
             row.note = joinNotes(row.note, answer.note);
+            row.outsideFolder = row.outsideFolder || answer.outsideFolder;
         }
     });
 }

@@ -5,6 +5,7 @@
 #include "CheckRun.h"
 #include "ChecksumListReader.h"
 #include "DigestAnswer.h"
+#include "LinkedOutside.h"
 #include "ListFile.h"
 #include "ListRows.h"
 #include "StallWatch.h"
@@ -102,9 +103,10 @@ void checkListJob(CheckRun& run, const QByteArray& listPath, DigestBatchOptions 
     if (!options.opener) {
         options.opener = options.readAnyFile ? AnyFile::open : RegularFile::open;
     }
-    options.opener = watch->watch(std::move(options.opener));
+    const auto outside = std::make_shared<LinkedOutside>(folderOfList(listPath));
+    options.opener = watch->watch(outside->watch(std::move(options.opener)));
     ChecksumListReader reader(*list, ParserOptions{});
-    ListRows rows(run, *watch);
+    ListRows rows(run, *watch, *outside);
     reader.beforeEachRead([&rows] { rows.flush(); }); // a list that comes slowly shows what came meanwhile
     {
         DigestBatch batch(options);

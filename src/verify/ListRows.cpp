@@ -2,6 +2,7 @@
 
 #include "ChecksumListReader.h"
 #include "DigestAnswer.h"
+#include "LinkedOutside.h"
 #include "StallWatch.h"
 
 #include <QCoreApplication>
@@ -23,8 +24,8 @@ constexpr std::chrono::milliseconds kStalledAfter{1000};
 
 } // namespace
 
-ListRows::ListRows(CheckRun& run, StallWatch& watch)
-    : m_run(run), m_watch(watch), m_seed(static_cast<std::size_t>(QHashSeed::globalSeed()))
+ListRows::ListRows(CheckRun& run, StallWatch& watch, LinkedOutside& outside)
+    : m_run(run), m_watch(watch), m_outside(outside), m_seed(static_cast<std::size_t>(QHashSeed::globalSeed()))
 {
     m_sinceFlush.start();
     m_sinceStallLook.start();
@@ -91,7 +92,10 @@ void ListRows::onVerdict(const VerifyEvent& event)
         }
         break;
     }
-    m_out.erase(answer.row);
+    if (const auto out = m_out.find(answer.row); out != m_out.end()) {
+        answer.outsideFolder = m_outside.contains(out->second);
+        m_out.erase(out);
+    }
     m_pending.answers.push_back(std::move(answer));
     gathered();
 }

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <unordered_map>
 
+class LinkedOutside;
 class StallWatch;
 
 // The verify loop's events as the window's deliveries: a row for each entry as it is read, a problem for each line
@@ -15,7 +16,7 @@ class StallWatch;
 class ListRows : public VerifyObserver
 {
 public:
-    ListRows(CheckRun& run, StallWatch& watch);
+    ListRows(CheckRun& run, StallWatch& watch, LinkedOutside& outside);
 
     void onEntryRead(const VerifyEntry& read) override;
     void onVerdict(const VerifyEvent& event) override;
@@ -42,6 +43,7 @@ private:
 
     CheckRun& m_run;
     StallWatch& m_watch;
+    LinkedOutside& m_outside;
     Delivery m_pending;
     qsizetype m_pendingCount = 0;
     QElapsedTimer m_sinceFlush;
