@@ -21,8 +21,6 @@ QString tr(const char* text)
     return QCoreApplication::translate("ListJob", text);
 }
 
-// A call to the file system this long is one that does not answer, as far as a row can tell.
-constexpr std::chrono::milliseconds kStalledAfter{1000};
 // Sizes go to the window in runs of this many entries, or when the list ends.
 constexpr std::size_t kSizesPerDelivery = 4096;
 
