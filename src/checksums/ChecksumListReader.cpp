@@ -17,9 +17,6 @@ bool ChecksumListReader::fill()
     }
     m_block.remove(0, m_at);
     m_at = 0;
-    if (m_beforeRead) {
-        m_beforeRead();
-    }
     const qsizetype had = m_block.size();
     m_block.resize(had + kBlockSize);
     const qint64 got = m_device.read(m_block.data() + had, kBlockSize);

@@ -3,7 +3,6 @@
 #include "ChecksumLine.h"
 #include "LineTrouble.h"
 
-#include <functional>
 #include <optional>
 #include <QByteArray>
 #include <QString>
@@ -31,9 +30,6 @@ public:
     // The next line that is not skipped (an entry or an improperly formatted line); nothing at the end or on error.
     std::optional<ListLine> next();
 
-    // Called before each read from the device, which may wait for data that comes slowly.
-    void beforeEachRead(std::function<void()> call) { m_beforeRead = std::move(call); }
-
     // Whether reading stopped on an error of the device rather than at its end.
     bool failed() const { return m_failed; }
     QString errorString() const { return m_error; }
@@ -52,5 +48,4 @@ private:
     bool m_atEnd = false;
     bool m_failed = false;
     QString m_error;
-    std::function<void()> m_beforeRead;
 };

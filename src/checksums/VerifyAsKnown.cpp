@@ -1,5 +1,6 @@
 // The verify loop for a window: each verdict as soon as its read ends, whatever the reads before it are doing.
 #include "ChecksumListReader.h"
+#include "LineFeed.h"
 #include "VerifyLoop.h"
 
 #include <unordered_map>
@@ -20,6 +21,30 @@ struct WaitingLine
 } // namespace
 
 VerifyCounts verifyListAsKnown(ChecksumListReader& reader, DigestSource& source, VerifyObserver& observer,
+                               const VerifyOptions& options)
+{
+    // A reader's lines are all there: each is had without waiting.
+    class ReaderLines : public LineSource
+    {
+    public:
+        explicit ReaderLines(ChecksumListReader& reader) : m_reader(reader) {}
+        Got next(ListLine& line, std::chrono::milliseconds) override
+        {
+            std::optional<ListLine> read = m_reader.next();
+            if (!read) {
+                return Got::End;
+            }
+            line = std::move(*read);
+            return Got::Line;
+        }
+
+    private:
+        ChecksumListReader& m_reader;
+    } lines(reader);
+    return verifyListAsKnown(lines, source, observer, options);
+}
+
+VerifyCounts verifyListAsKnown(LineSource& lines, DigestSource& source, VerifyObserver& observer,
                                const VerifyOptions& options)
 {
     VerifyCounts counts;
@@ -49,10 +74,21 @@ VerifyCounts verifyListAsKnown(ChecksumListReader& reader, DigestSource& source,
     };
 
     while ((more || unsent || !out.empty()) && !observer.stopRequested()) {
+        bool starved = false; // the list has nothing more for now
         while (more && out.size() < window && linesWaiting < window * 4 && !observer.stopRequested()) {
-            std::optional<ListLine> line = reader.next();
-            if (!line) {
+            // With nothing else to wait for, wait for the list; else take what has come and see to the reads.
+            const bool idle = out.empty() && !unsent;
+            std::optional<ListLine> line{std::in_place};
+            const LineSource::Got got = lines.next(*line, idle ? kWaitStep : std::chrono::milliseconds(0));
+            if (got == LineSource::Got::End) {
                 more = false;
+                break;
+            }
+            if (got == LineSource::Got::NotYet) {
+                starved = true;
+                if (idle) {
+                    observer.onStillWaiting();
+                }
                 break;
             }
             if (line->parsed.kind != LineKind::Entry) {
@@ -75,8 +111,8 @@ VerifyCounts verifyListAsKnown(ChecksumListReader& reader, DigestSource& source,
             unsentLines.push_back({std::move(*line), candidates, entries++});
             ++linesWaiting;
         }
-        // Nothing else to wait for, or nothing more to come: the held read goes now.
-        if (unsent && (out.empty() || !more)) {
+        // Nothing else to wait for, nothing more to come, or nothing more yet: the held read goes now.
+        if (unsent && (out.empty() || !more || starved)) {
             send();
         }
         if (out.empty() || observer.stopRequested()) {

@@ -12,6 +12,7 @@
 #include <utility>
 
 class ChecksumListReader;
+class LineSource;
 
 // What the verify loop asks for: one file's digest of one algorithm. The engine's batch serves it through an
 // adapter; tests serve it from a table.
@@ -144,5 +145,8 @@ VerifyCounts verifyList(ChecksumListReader& reader, DigestSource& source, Verify
 // The same checks, each verdict as soon as its digests are back rather than in the list's order, so that an entry
 // whose file system does not answer holds back no other; a line improperly formatted is reported as it is read.
 // Entries are read ahead while fewer than the window's reads are out.
+// Lines come from LINES as they are there: while none has come, the reads out are taken meanwhile.
+VerifyCounts verifyListAsKnown(LineSource& lines, DigestSource& source, VerifyObserver& observer,
+                               const VerifyOptions& options);
 VerifyCounts verifyListAsKnown(ChecksumListReader& reader, DigestSource& source, VerifyObserver& observer,
                                const VerifyOptions& options);

@@ -126,7 +126,7 @@ void CheckRun::start(const std::shared_ptr<CheckRun>& run, std::function<void(Ch
         run->m_mailbox, [run, job = std::move(job)](auto&) { job(*run); }, finishWith);
 }
 
-void CheckRun::startBeside(std::function<void(CheckRun&)> job)
+bool CheckRun::startBeside(std::function<void(CheckRun&)> job)
 {
-    startWorker<Delivery>(m_mailbox, [run = shared_from_this(), job = std::move(job)](auto&) { job(*run); });
+    return startWorker<Delivery>(m_mailbox, [run = shared_from_this(), job = std::move(job)](auto&) { job(*run); });
 }

@@ -94,7 +94,7 @@ public:
     // Runs job on a thread of its own, never waited for; a job that throws finishes the run with the reason.
     static void start(const std::shared_ptr<CheckRun>& run, std::function<void(CheckRun&)> job);
     // Runs job beside the run's own, never waited for; it does not finish the run, and its failure only ends it.
-    void startBeside(std::function<void(CheckRun&)> job);
+    bool startBeside(std::function<void(CheckRun&)> job);
     // Workers of ours still running, abandoned ones included (LiveWorker counts them all).
     static int liveWorkers();
 

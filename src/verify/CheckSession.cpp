@@ -184,7 +184,6 @@ void CheckSession::applyAnswers(std::vector<RowAnswer>& answers)
         first = std::min(first, answer.row);
         last = std::max(last, answer.row);
         m_bytesAnswered += answer.bytesRead;
-        m_nextUnanswered = std::max(m_nextUnanswered, answer.row + 1);
     }
     last = std::min(last, m_model.size() - 1);
     std::size_t next = 0;
@@ -203,6 +202,10 @@ void CheckSession::applyAnswers(std::vector<RowAnswer>& answers)
             row.outsideFolder = row.outsideFolder || answer.outsideFolder;
         }
     });
+    // The row being read is the first without its answer: answers come as each is known, not in order.
+    while (m_nextUnanswered < m_model.size() && isSettled(m_model.row(m_nextUnanswered).state)) {
+        ++m_nextUnanswered;
+    }
 }
 
 void CheckSession::applyConflicts(const std::vector<RowConflict>& conflicts)

@@ -5,6 +5,7 @@
 #include "CheckRun.h"
 #include "ChecksumListReader.h"
 #include "DigestAnswer.h"
+#include "LineFeed.h"
 #include "LinkedOutside.h"
 #include "ListFile.h"
 #include "ListRows.h"
@@ -87,7 +88,7 @@ std::unique_ptr<QIODevice> openListDevice(const QByteArray& listPath, QString* e
 void checkListJob(CheckRun& run, const QByteArray& listPath, DigestBatchOptions options, const ListOpener& open)
 {
     QString error;
-    const std::unique_ptr<QIODevice> list = open(listPath, &error);
+    std::unique_ptr<QIODevice> list = open(listPath, &error);
     if (!list) {
         Delivery failed;
         failed.problems.append(tr("Cannot read the list: %1").arg(error));
@@ -103,21 +104,23 @@ void checkListJob(CheckRun& run, const QByteArray& listPath, DigestBatchOptions 
     }
     const auto outside = std::make_shared<LinkedOutside>(folderOfList(listPath));
     options.opener = watch->watch(outside->watch(std::move(options.opener)));
-    ChecksumListReader reader(*list, ParserOptions{});
+    // Read on a thread of its own: a list that comes slowly holds back no verdict of the lines that have come.
+    LineFeed lines(std::move(list), ParserOptions{}, [&run](std::function<void()> read) {
+        return run.startBeside([read = std::move(read)](CheckRun&) { read(); });
+    });
     ListRows rows(run, *watch, *outside);
-    reader.beforeEachRead([&rows] { rows.flush(); }); // a list that comes slowly shows what came meanwhile
     {
         DigestBatch batch(options);
         const AttachedBatch attached(run, batch);
         BatchSource source(batch);
-        verifyListAsKnown(reader, source, rows, verifyOptionsFor(listPath));
+        verifyListAsKnown(lines, source, rows, verifyOptionsFor(listPath));
     }
     if (run.isCancelled()) {
         return;
     }
     Delivery last;
-    if (reader.failed()) {
-        last.problems.append(tr("The list could not be read to its end: %1").arg(reader.errorString()));
+    if (lines.failed()) {
+        last.problems.append(tr("The list could not be read to its end: %1").arg(lines.errorString()));
     } else if (!rows.anyLine()) {
         last.problems.append(tr("The list holds no checksum lines."));
     }
