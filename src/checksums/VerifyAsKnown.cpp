@@ -78,8 +78,8 @@ VerifyCounts verifyListAsKnown(LineSource& lines, DigestSource& source, VerifyOb
         while (more && out.size() < window && linesWaiting < window * 4 && !observer.stopRequested()) {
             // With nothing else to wait for, wait for the list; else take what has come and see to the reads.
             const bool idle = out.empty() && !unsent;
-            std::optional<ListLine> line{std::in_place};
-            const LineSource::Got got = lines.next(*line, idle ? kWaitStep : std::chrono::milliseconds(0));
+            ListLine line;
+            const LineSource::Got got = lines.next(line, idle ? kWaitStep : std::chrono::milliseconds(0));
             if (got == LineSource::Got::End) {
                 more = false;
                 break;
@@ -91,15 +91,15 @@ VerifyCounts verifyListAsKnown(LineSource& lines, DigestSource& source, VerifyOb
                 }
                 break;
             }
-            if (line->parsed.kind != LineKind::Entry) {
+            if (line.parsed.kind != LineKind::Entry) {
                 VerifyEvent event;
                 event.outcome = VerifyOutcome::Malformed;
-                report(event, *line);
+                report(event, line);
                 continue;
             }
-            VerifyRequest request = requestFor(line->parsed.entry, options);
+            VerifyRequest request = requestFor(line.parsed.entry, options);
             const AlgorithmSet candidates = request.algorithms;
-            observer.onEntryRead({*line, candidates, request.nativePath});
+            observer.onEntryRead({line, candidates, request.nativePath});
             if (unsent && sharesRead(*unsent, request)) {
                 unsent->algorithms.insert(request.algorithms);
             } else {
@@ -108,7 +108,7 @@ VerifyCounts verifyListAsKnown(LineSource& lines, DigestSource& source, VerifyOb
                 }
                 unsent = std::move(request);
             }
-            unsentLines.push_back({std::move(*line), candidates, entries++});
+            unsentLines.push_back({std::move(line), candidates, entries++});
             ++linesWaiting;
         }
         // Nothing else to wait for, nothing more to come, or nothing more yet: the held read goes now.
