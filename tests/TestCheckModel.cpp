@@ -29,6 +29,7 @@ class TestCheckModel : public QObject
     Q_OBJECT
 
 private slots:
+    void stateCountsFollowEveryChange();
     void namesAsPlainText_data();
     void namesAsPlainText();
     void everyStateHasWordsAndAnIcon_data();
@@ -80,7 +81,8 @@ void TestCheckModel::namesAsPlainText()
     QCOMPARE(model.data(model.index(0, 0), CheckModel::NameBytesRole).toByteArray(), name);
     QVERIFY(cell(model, 0, 0, Qt::AccessibleDescriptionRole).startsWith(shown + ", OK"));
     const QString report = checkReport({}, model, {});
-    QVERIFY2(report.startsWith(inReport + ": OK (SHA-256)\n"), qPrintable(report));
+    // The summary comes first, then a blank line, then the rows.
+    QVERIFY2(report.startsWith("1 of 1 checked: 1 OK\n\n" + inReport + ": OK (SHA-256)\n"), qPrintable(report));
     QCOMPARE(reportName(name), inReport);
 }
 
@@ -151,11 +153,35 @@ void TestCheckModel::outsideFolderIsMarked()
         QByteArray name;
         bool outside;
     } table[] = {
-        {"a/b", false}, {"..", true},          {"../x", true}, {"a/../../x", true}, {"a/..b", false},
-        {"..x", false}, {"/etc/shadow", true}, {"./x", false}, {"a//..", true},
+        {"a/b", false},
+        {"..", true},
+        {"../x", true},
+        {"a/../../x", true},
+        {"a/..b", false},
+        {"..x", false},
+        {"/etc/shadow", true},
+        {"./x", false},
+        // A ".." that takes back a step of the name stays in the folder; one above it does not.
+        {"a//..", false},
+        {"sub/../a.txt", false},
+        {"a/./../b", false},
+        {"a/../..", true},
+        {"./../x", true},
     };
     for (const auto& entry : table) {
         QVERIFY2(leadsOutsideFolder(entry.name) == entry.outside, entry.name.constData());
+    }
+    const struct
+    {
+        QByteArray name;
+        QByteArray lexical;
+    } names[] = {
+        {"a.txt", "a.txt"}, {"./a.txt", "a.txt"},  {"sub/../a.txt", "a.txt"}, {"sub//a", "sub/a"},
+        {"/x/../y", "/y"},  {"../a/../b", "../b"}, {"a/b/../../..", "../"},   {"/..", "/"},
+        {"a/./b/", "a/b"},  {"x/..y", "x/..y"},
+    };
+    for (const auto& entry : names) {
+        QCOMPARE(lexicalName(entry.name), entry.lexical);
     }
     CheckModel model;
     CheckRow row = rowNamed("../x");
@@ -185,6 +211,42 @@ void TestCheckModel::eachCellIsNamedByColumnAndValue()
     }
     QCOMPARE(cell(model, 1, CheckModel::ExpectedColumn, Qt::AccessibleTextRole), "Expected: none");
     QCOMPARE(cell(model, 1, 0, Qt::AccessibleDescriptionRole), "g, OK, SHA-256");
+}
+
+// The summary's counts are kept as rows come, change and go, and always equal a count of the rows.
+void TestCheckModel::stateCountsFollowEveryChange()
+{
+    CheckModel model;
+    const auto agrees = [&model] {
+        for (int state = 0; state <= static_cast<int>(CheckState::Different); ++state) {
+            qsizetype counted = 0;
+            for (qsizetype i = 0; i < model.size(); ++i) {
+                counted += static_cast<int>(model.row(i).state) == state ? 1 : 0;
+            }
+            if (model.count(static_cast<CheckState>(state)) != counted) {
+                return false;
+            }
+        }
+        return true;
+    };
+    std::vector<CheckRow> rows(5);
+    rows[1].state = CheckState::Ok;
+    rows[2].state = CheckState::Missing;
+    model.append(rows);
+    QVERIFY(agrees());
+    QCOMPARE(model.count(CheckState::Waiting), qsizetype(3));
+    model.update(0, 3, [](CheckRow& row, qsizetype index) {
+        row.state = index % 2 == 0 ? CheckState::Mismatch : CheckState::Stalled;
+    });
+    QVERIFY(agrees());
+    QCOMPARE(model.count(CheckState::Mismatch), qsizetype(2));
+    model.removeRow(1);
+    QVERIFY(agrees());
+    QCOMPARE(checkSummary(model, 0), QStringLiteral("2 of 4 checked: 2 MISMATCH, 1 waiting on the file system, "
+                                                    "1 waiting"));
+    model.clear();
+    QVERIFY(agrees());
+    QCOMPARE(model.count(CheckState::Mismatch), qsizetype(0));
 }
 
 QTEST_GUILESS_MAIN(TestCheckModel)

@@ -20,6 +20,40 @@ const QByteArray kContent = "the published release\n";
 // "123456789" is the check input of CRC-32 catalogues; its CRC is CBF43926.
 const QByteArray kCrcContent = "123456789";
 
+// A list that comes in two parts, the second only once the test opens the gate: a list served slowly, from a pipe
+// or a share that stops answering.
+class GatedList : public QIODevice
+{
+public:
+    GatedList(QByteArray head, QByteArray tail, std::shared_ptr<Gate> gate)
+        : m_head(std::move(head)), m_tail(std::move(tail)), m_gate(std::move(gate))
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char* data, qint64 most) override
+    {
+        if (m_at == m_head.size()) {
+            m_gate->wait();
+        }
+        const QByteArray& part = m_at < m_head.size() ? m_head : m_tail;
+        const qint64 from = m_at < m_head.size() ? m_at : m_at - m_head.size();
+        const qint64 count = std::min<qint64>(most, part.size() - from);
+        std::memcpy(data, part.constData() + from, static_cast<std::size_t>(count));
+        m_at += count;
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_head;
+    QByteArray m_tail;
+    std::shared_ptr<Gate> m_gate;
+    qint64 m_at = 0;
+};
+
 int threadsOfThisProcess()
 {
     return static_cast<int>(
@@ -72,6 +106,11 @@ private slots:
     void compareOneFile();
     void tenThousandSmallFiles();
     void cancelWhileAReadHangs();
+    void rowsAppearAsTheListIsRead();
+    void aLargeListComesInRunsAndHoldsItsBytesOnce();
+    void manyLinesNotUnderstoodAreCountedPastTheFirst();
+    void reportOpensWithTheSummary();
+    void anEntryWaitingOnItsFileSystemHoldsBackNoOther();
     void supersededSessionNeverReachesTheModel();
 
 private:
@@ -91,6 +130,8 @@ void TestCheckSession::listEntries()
     const QString outside = m_files.write("outside.bin", kContent);
     m_files.write("elsewhere/good.bin", "a decoy in the current directory");
     QVERIFY(QFile::link(m_files.path("release/good.bin"), m_files.path("release/link.bin")));
+    QVERIFY(QFile::link(QStringLiteral("../outside.bin"), m_files.path("release/escape.bin")));
+    QVERIFY(QFile::link(QStringLiteral(".."), m_files.path("release/up")));
     QCOMPARE(::mkfifo(native(m_files.path("release/fifo")).constData(), 0600), 0);
 
     // Names byte for byte: a Latin-1 byte, markup, a line feed (escaped in the list), spaces at either end.
@@ -122,10 +163,14 @@ void TestCheckSession::listEntries()
         {sha + "  locked.bin", "locked.bin", CheckState::Unreadable, false},
         {sha + "  fifo", "fifo", CheckState::Unreadable, false},
         {sha + "  link.bin", "link.bin", CheckState::Ok, false},
+        // Links that lead out of the folder, though the names stay in it.
+        {sha + "  escape.bin", "escape.bin", CheckState::Ok, true},
+        {sha + "  up/outside.bin", "up/outside.bin", CheckState::Ok, true},
         {"MD5 (good.bin) = " + hexOf(kContent, H::Md5), "good.bin", CheckState::Ok, false},
         {"BLAKE2b (good.bin) = " + hexOf(kContent, H::Blake2b_512), "good.bin", CheckState::Ok, false},
         {"crc.bin CBF43926", "crc.bin", CheckState::Ok, false},
-        {sha + "  sub/../good.bin", "sub/../good.bin", CheckState::Ok, true},
+        {sha + "  sub/../good.bin", "sub/../good.bin", CheckState::Ok, false}, // climbs back into the folder
+        {sha + "  sub/../../outside.bin", "sub/../../outside.bin", CheckState::Ok, true},
         {sha + "  ../outside.bin", "../outside.bin", CheckState::Ok, true},
         {sha + "  " + native(outside), native(outside), CheckState::Ok, true},
         {sha + "  " + odd[0], odd[0], CheckState::Ok, false},
@@ -161,15 +206,15 @@ void TestCheckSession::listEntries()
     }
     QVERIFY(rig.session->problems().isEmpty());
     QCOMPARE(rig.session->summary(),
-             sealedReadable ? QStringLiteral("16 of 16 checked: 12 OK, 1 MISMATCH, 1 missing, 2 unreadable")
-                            : QStringLiteral("16 of 16 checked: 11 OK, 1 MISMATCH, 1 missing, 3 unreadable"));
-    QCOMPARE(rig.model.data(rig.model.index(12, CheckModel::NameColumn)).toString(),
+             sealedReadable ? QStringLiteral("19 of 19 checked: 15 OK, 1 MISMATCH, 1 missing, 2 unreadable")
+                            : QStringLiteral("19 of 19 checked: 14 OK, 1 MISMATCH, 1 missing, 3 unreadable"));
+    QCOMPARE(rig.model.data(rig.model.index(15, CheckModel::NameColumn)).toString(),
              QStringLiteral("caf\\xE9 <b>x&amp;<br>.bin"));
     QVERIFY(rig.session->report().contains(QStringLiteral("\n\\caf\\xE9 <b>x&amp;<br>.bin: OK (SHA-256)\n")));
     QVERIFY(rig.session->report().contains(QStringLiteral("\n\\two\\nlines.bin: OK (SHA-256)\n")));
     // Every byte of the readable files counted, and no more: the MD5 and BLAKE2b lines of good.bin, one after the
     // other, are served by one read and counted once.
-    const qint64 readable = 9 * kContent.size() + kCrcContent.size() + kContent.size() /* bad.bin */ +
+    const qint64 readable = 12 * kContent.size() + kCrcContent.size() + kContent.size() /* bad.bin */ +
                             2 * kContent.size() /* locked.bin and sealed.bin: sized, perhaps never read */;
     QCOMPARE(rig.session->progress().totalBytes, quint64(readable));
     QFile::setPermissions(sealed, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -202,16 +247,32 @@ void TestCheckSession::listProblems_data()
         << QStringList{disagree(1, 2), disagree(1, 3), disagree(1, 4)} << QList{true, true, true, true};
     QTest::newRow("same name, different algorithms") << a + "  f\nMD5 (f) = " + hexOf("a", H::Md5) + "\n"
                                                      << QStringList{} << QList{false, false};
-    QTest::newRow("a name through ./ is the same file") << a + "  f\n" + b + "  ./f\n"
-                                                        << QStringList{} << QList{false, false};
+    // One name however it is spelt: the steps it takes from the list's folder are what count.
+    const auto spelt = [](int second, const char* name) {
+        return QStringLiteral("Lines 1 and %1 give different SHA-256 or SHA3-256 or BLAKE3 digests for \u201c%2\u201d.")
+            .arg(second)
+            .arg(QLatin1String(name));
+    };
+    QTest::newRow("a name through ./ is the same name") << a + "  f\n" + b + "  ./f\n"
+                                                        << QStringList{spelt(2, "./f")} << QList{true, true};
+    QTest::newRow("f, ./f and sub/../f are one name")
+        << a + "  f\n" + b + "  ./f\n" + hexOf("c", H::Sha256) + "  sub/../f\n" + hexOf("d", H::Sha256) + "  sub//f\n"
+        << QStringList{spelt(2, "./f"), spelt(3, "sub/../f")} << QList{true, true, true, false};
+    QTest::newRow("a folder's .. is not the folder") << a + "  f\n" + b + "  ../f\n" + b + "  sub/f\n"
+                                                     << QStringList{} << QList{false, false, false};
+    // Each by its number, with the reason where there is more to say than that it is no checksum line.
     QTest::newRow("lines not understood, by number")
         << "garbage\n" + a + "  f\n\n# comment\nSHA256 (f) = abc\n" + QByteArray("x\0y", 3) + "\n" +
-               QByteArray(70'000, 'z') + "\n" + a.left(63) + "  f\r\n"
+               QByteArray(70'000, 'z') + "\n" + a.left(63) + "  f\r\n" + "\xEF\xBB\xBF" + a + "  f\n" + a.left(20) +
+               "  f\n"
         << QStringList{QStringLiteral("Line 1 could not be understood."),
-                       QStringLiteral("Line 5 could not be understood."),
+                       QStringLiteral("Line 5 could not be understood: its digest is cut short, 3 of 64 hex digits."),
                        QStringLiteral("Line 6 could not be understood."),
-                       QStringLiteral("Line 7 could not be understood."),
-                       QStringLiteral("Line 8 could not be understood.")}
+                       QStringLiteral("Line 7 could not be understood: it is longer than any checksum line."),
+                       QStringLiteral("Line 8 could not be understood: its digest is cut short, 63 of 64 hex digits."),
+                       QStringLiteral("Line 9 could not be understood: it starts with a byte-order mark."),
+                       QStringLiteral("Line 10 could not be understood: no supported algorithm has digests of 20 hex "
+                                      "digits.")}
         << QList{false};
     QTest::newRow("nothing but comments")
         << QByteArray("# nothing\n\n") << QStringList{"The list holds no checksum lines."} << QList<bool>{};
@@ -1121,21 +1182,24 @@ void TestCheckSession::tenThousandSmallFiles()
     }
     QCOMPARE(rig.session->summary(), QStringLiteral("10000 of 10000 checked: 9999 OK, 1 MISMATCH"));
     QVERIFY2(updates < kFiles / 10, qPrintable(QString::number(updates)));
-    // The session's worker and the engine's pool of two; nothing per file.
-    QVERIFY2(mostThreads <= threadsBefore + 3,
+    // The session's worker, the ones reading the list and sizing its files beside it, and the engine's pool of two;
+    // nothing per file.
+    QVERIFY2(mostThreads <= threadsBefore + 5,
              qPrintable(QStringLiteral("%1 > %2").arg(mostThreads).arg(threadsBefore)));
 }
 
-// Cancel answers at once while a read hangs; the hung worker ends later by itself.
+// Cancel answers at once while reads hang (both entries': the one after a read that hangs is answered meanwhile);
+// the hung workers end later by themselves.
 void TestCheckSession::cancelWhileAReadHangs()
 {
     m_files.write("gated-cancel.bin", kContent);
-    m_files.write("after.bin", kContent);
+    m_files.write("gated-after.bin", kContent);
     const QByteArray sha = hexOf(kContent, H::Sha256);
     CheckRig rig;
     QSignalSpy progress(rig.session.get(), &CheckSession::progressChanged);
-    rig.session->checkList(native(m_files.write("cancel.sums", sha + "  gated-cancel.bin\n" + sha + "  after.bin\n")));
-    QTRY_COMPARE(rig.gate->arrivals(), 1);
+    rig.session->checkList(
+        native(m_files.write("cancel.sums", sha + "  gated-cancel.bin\n" + sha + "  gated-after.bin\n")));
+    QTRY_COMPARE(rig.gate->arrivals(), 2);
     QTRY_COMPARE(rig.state(0), CheckState::Checking);
     QVERIFY(progress.count() > 0);
     rig.session->cancel();
@@ -1151,6 +1215,156 @@ void TestCheckSession::cancelWhileAReadHangs()
     QTest::qWait(50); // anything the worker might still post has had its chance
     QCOMPARE(rig.state(0), CheckState::Cancelled);
     QCOMPARE(rig.finished->count(), 1);
+}
+
+// A list is shown as it is read: its first lines while the rest has not come, and what was read so far is what a
+// cancel and the report cover.
+void TestCheckSession::rowsAppearAsTheListIsRead()
+{
+    QVERIFY(QDir().mkpath(m_files.path("slow")));
+    m_files.write("slow/one.bin", kContent);
+    const QByteArray sha = hexOf(kContent, H::Sha256);
+    const QByteArray head = sha + "  one.bin\n" + "not a checksum line\n" + sha + "  absent.bin\n";
+    const QByteArray tail = sha + "  later.bin\n";
+    const auto listGate = std::make_shared<Gate>();
+    CheckRig rig;
+    CheckSessionOptions options;
+    options.updateIntervalMs = 20;
+    options.openList = [&](const QByteArray&, QString*) -> std::unique_ptr<QIODevice> {
+        return std::make_unique<GatedList>(head, tail, listGate);
+    };
+    rig.session = std::make_unique<CheckSession>(rig.model, options);
+    rig.finished = std::make_unique<QSignalSpy>(rig.session.get(), &CheckSession::finished);
+    struct Opening
+    {
+        std::shared_ptr<Gate> gate;
+        ~Opening() { gate->open(); } // however the test ends, the list's readers may go on
+    } opening{listGate};
+    rig.session->checkList(native(m_files.path("slow/SHA256SUMS")));
+    QTRY_COMPARE(rig.model.size(), qsizetype(2));
+    QTRY_COMPARE(rig.session->problems(), QStringList{"Line 2 could not be understood."});
+    // Answered while the rest of the list has not come.
+    QTRY_COMPARE(rig.state(0), CheckState::Ok);
+    QTRY_COMPARE(rig.state(1), CheckState::Missing);
+    QVERIFY(rig.session->isRunning());
+    QVERIFY2(rig.session->report().contains("\nabsent.bin: "), qPrintable(rig.session->report()));
+    rig.session->cancel();
+    const QString report = rig.session->report();
+    for (const char* read : {"\none.bin: ", "\nabsent.bin: ", "Line 2 could not be understood."}) {
+        QVERIFY2(report.contains(QLatin1String(read)), qPrintable(report));
+    }
+    QVERIFY(!report.contains("later.bin"));
+    listGate->open();
+    QTRY_COMPARE(CheckSession::liveWorkers(), 0);
+}
+
+// A list of many lines naming one file: its rows come in a few runs as it is read, not one by one nor all at the end,
+// and the name and digest every line repeats are held once.
+void TestCheckSession::aLargeListComesInRunsAndHoldsItsBytesOnce()
+{
+    constexpr int kLines = 200'000;
+    QVERIFY(QDir().mkpath(m_files.path("large")));
+    m_files.write("large/one", kContent);
+    const QByteArray line = hexOf(kContent, H::Md5) + "  one\n";
+    CheckRig rig;
+    int runs = 0;
+    connect(&rig.model, &QAbstractItemModel::rowsInserted, this, [&runs] { ++runs; });
+    rig.session->checkList(native(m_files.write("large/MD5SUMS", line.repeated(kLines))));
+    QVERIFY(rig.waitFinished(1, 120'000));
+    QCOMPARE(rig.model.size(), qsizetype(kLines));
+    QCOMPARE(rig.session->summary(), QStringLiteral("200000 of 200000 checked: 200000 OK"));
+    QVERIFY2(runs > 1 && runs < kLines / 1000, qPrintable(QString::number(runs)));
+    const CheckRow& first = rig.model.row(0);
+    const CheckRow& last = rig.model.row(kLines - 1);
+    QCOMPARE(last.name, QByteArray("one"));
+    QCOMPARE(first.name.constData(), last.name.constData());
+    QCOMPARE(first.expected.constData(), last.expected.constData());
+}
+
+// A list of thousands of lines not understood: the first thousand listed, the others counted, and all of them in
+// the count of problems.
+void TestCheckSession::manyLinesNotUnderstoodAreCountedPastTheFirst()
+{
+    CheckRig rig;
+    rig.session->checkList(native(m_files.write("unread.sums", QByteArray("junk\n").repeated(1500))));
+    QVERIFY(rig.waitFinished());
+    const QStringList problems = rig.session->problems();
+    QCOMPARE(problems.size(), 1001);
+    QCOMPARE(problems[999], QStringLiteral("Line 1000 could not be understood."));
+    QCOMPARE(problems[1000], QStringLiteral("Lines not understood after the first 1000 are counted, not listed."));
+    QCOMPARE(rig.session->summary(), QStringLiteral("0 of 0 checked; 1500 problems"));
+    const QString report = rig.session->report();
+    QVERIFY2(report.contains("\n    500 more lines could not be understood.\n"), qPrintable(report));
+    QVERIFY(report.startsWith(rig.session->summary() + '\n'));
+}
+
+// The report starts with what a reader wants first, names what was checked in full, when and by which program, and
+// keeps the lines not understood apart from the other problems.
+void TestCheckSession::reportOpensWithTheSummary()
+{
+    QVERIFY(QDir().mkpath(m_files.path("reported")));
+    m_files.write("reported/f", kContent);
+    const QByteArray a = hexOf(kContent, H::Sha256);
+    m_files.write("reported/SHA256SUMS", a + "  f\n" + "junk\n" + hexOf("b", H::Sha256) + "  ./f\n");
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_files.path("reported")));
+    QCoreApplication::setApplicationName(QStringLiteral("Keswin Test"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("9.8.7"));
+    CheckRig rig;
+    rig.session->checkList("SHA256SUMS");
+    const bool finished = rig.waitFinished();
+    QDir::setCurrent(previous);
+    const QString report = rig.session->report();
+    QCoreApplication::setApplicationVersion(QString());
+    QVERIFY(finished);
+    const QStringList lines = report.split(QLatin1Char('\n'));
+    QCOMPARE(lines.value(0), rig.session->summary());
+    QCOMPARE(lines.value(1), QStringLiteral("Checksum list: ") + m_files.path("reported/SHA256SUMS"));
+    QVERIFY2(lines.value(2).startsWith(QStringLiteral("Checked: ") + QDate::currentDate().toString(Qt::ISODate)),
+             qPrintable(report));
+    QCOMPARE(lines.value(3), QStringLiteral("By: Keswin Test 9.8.7"));
+    const qsizetype unread = lines.indexOf(QStringLiteral("Lines not understood:"));
+    const qsizetype others = lines.indexOf(QStringLiteral("Problems:"));
+    QVERIFY2(unread > 0 && others > unread, qPrintable(report));
+    QCOMPARE(lines.value(unread + 1), QStringLiteral("    Line 2 could not be understood."));
+    QVERIFY2(lines.value(others + 1).startsWith(QStringLiteral("    Lines 1 and 3 give different")),
+             qPrintable(report));
+}
+
+// One entry whose file system does not answer: the entries after it are checked and shown, and its row says what
+// it waits for.
+void TestCheckSession::anEntryWaitingOnItsFileSystemHoldsBackNoOther()
+{
+    QVERIFY(QDir().mkpath(m_files.path("stall")));
+    m_files.write("stall/one", kContent);
+    m_files.write("stall/statstall", kContent);
+    m_files.write("stall/three", kContent);
+    const QByteArray sha = hexOf(kContent, H::Sha256);
+    const auto stat = std::make_shared<Gate>();
+    CheckRig rig;
+    CheckSessionOptions options;
+    options.updateIntervalMs = 20;
+    options.batch.workers = 2;
+    options.batch.opener = [stat](const QByteArray& path) {
+        if (path.endsWith("statstall")) {
+            stat->wait(); // as a stat on a share that has stopped answering
+        }
+        return RegularFile::open(path);
+    };
+    rig.session = std::make_unique<CheckSession>(rig.model, options);
+    rig.finished = std::make_unique<QSignalSpy>(rig.session.get(), &CheckSession::finished);
+    rig.session->checkList(
+        native(m_files.write("stall/SHA256SUMS", sha + "  one\n" + sha + "  statstall\n" + sha + "  three\n")));
+    QTRY_COMPARE(rig.model.size(), qsizetype(3));
+    QTRY_COMPARE(rig.state(2), CheckState::Ok);
+    QCOMPARE(rig.state(0), CheckState::Ok);
+    QTRY_COMPARE(rig.state(1), CheckState::Stalled);
+    QVERIFY2(rig.session->summary().startsWith("2 of 3 checked: 2 OK, 1 waiting on the file system"),
+             qPrintable(rig.session->summary()));
+    QVERIFY(rig.session->isRunning());
+    stat->open();
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.state(1), CheckState::Ok);
 }
 
 // A new check supersedes a running one: nothing of the old one reaches the model, even what it finds afterwards.

@@ -174,6 +174,7 @@ private slots:
     void everyAlgorithmMatchesTheReference_data();
     void everyAlgorithmMatchesTheReference();
     void resultsComeInSubmissionOrder();
+    void anyResultDoneIsTakenWhileAnEarlierHangs();
     void failuresCarryTheirKind_data();
     void failuresCarryTheirKind();
     void changeDuringTheReadFails_data();
@@ -296,6 +297,50 @@ void TestDigestBatch::resultsComeInSubmissionOrder()
         }
         compareWithReference(result, each.algorithms, expected.value(each.path));
     }
+    QCOMPARE(batch.pending(), std::size_t{0});
+}
+
+// A file whose read hangs holds back no other when results are taken as they are done, each with its place in the
+// order given; a wait that sees none done comes back empty.
+void TestDigestBatch::anyResultDoneIsTakenWhileAnEarlierHangs()
+{
+    const QString hanging = m_files.write("hangs", TempFiles::randomBytes(1000, 4));
+    const QString quick = m_files.write("quick", TempFiles::randomBytes(1000, 5));
+    const auto gate = std::make_shared<Gate>();
+    DigestBatchOptions options;
+    options.workers = 2;
+    options.opener = [gate](const QByteArray& path) {
+        OpenedFile opened = RegularFile::open(path);
+        if (path.endsWith("hangs")) {
+            opened.reader = std::make_unique<GatedReader>(std::move(opened.reader), gate);
+        }
+        return opened;
+    };
+    DigestBatch batch(options);
+    batch.submit(requestFor(hanging, {HashAlgorithm::Md5}));
+    batch.submit(requestFor(quick, {HashAlgorithm::Md5}));
+    batch.submit(requestFor(m_files.path("absent"), {HashAlgorithm::Md5}));
+    const QByteArray quickMd5 = QCryptographicHash::hash(TempFiles::randomBytes(1000, 5), QCryptographicHash::Md5);
+    QSet<std::size_t> taken;
+    while (taken.size() < 2) {
+        const auto done = batch.takeAny(std::chrono::milliseconds(5000));
+        QVERIFY(done);
+        QVERIFY(done->first == 1 || done->first == 2);
+        if (done->first == 1) {
+            QCOMPARE(done->second.digest(HashAlgorithm::Md5), quickMd5);
+        } else {
+            QCOMPARE(done->second.failure, DigestFailure::Missing);
+        }
+        taken.insert(done->first);
+    }
+    QTRY_COMPARE(gate->arrivals(), 1);
+    QVERIFY(!batch.takeAny(std::chrono::milliseconds(20)));
+    gate->open();
+    const auto last = batch.takeAny(std::chrono::milliseconds(5000));
+    QVERIFY(last);
+    QCOMPARE(last->first, std::size_t{0});
+    QCOMPARE(last->second.digest(HashAlgorithm::Md5),
+             QCryptographicHash::hash(TempFiles::randomBytes(1000, 4), QCryptographicHash::Md5));
     QCOMPARE(batch.pending(), std::size_t{0});
 }
 

@@ -103,7 +103,7 @@ Verdicts windowVerdicts(const QByteArray& listPath)
         found.names.append(printedName(model.row(i).name));
         found.verdicts.append(verdictOf(model.row(i).state));
     }
-    static const QRegularExpression malformed(QStringLiteral("^Line (\\d+) could not be understood\\.$"));
+    static const QRegularExpression malformed(QStringLiteral("^Line (\\d+) could not be understood(: .*)?\\.$"));
     for (const QString& problem : session.problems()) {
         const QRegularExpressionMatch match = malformed.match(problem);
         if (match.hasMatch()) {

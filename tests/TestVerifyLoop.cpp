@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QHash>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -100,6 +101,7 @@ private slots:
     void judgedOverCandidates();
     void entriesReadBeforeTheirVerdicts();
     void stopsWhenAsked();
+    void verdictsAsKnownPassAReadThatWaits();
     void listedBytesAsRead_data();
     void listedBytesAsRead();
 };
@@ -466,6 +468,66 @@ void TestVerifyLoop::stopsWhenAsked()
     std::vector<qint64> sizes;
     listedBytes(buffer, {}, options, &sizes, [&looks] { return ++looks > 5; });
     QCOMPARE(sizes.size(), std::size_t(5));
+}
+
+// Taken as each read ends: an entry whose read waits is answered last, the others in the order their reads end, each
+// with its place among the entries; a line not understood as soon as it is read; one read's bytes counted once.
+void TestVerifyLoop::verdictsAsKnownPassAReadThatWaits()
+{
+    // Serves every request but "waits" as soon as asked, and "waits" itself only when nothing else is left.
+    class WaitingSource : public TableSource
+    {
+    public:
+        std::optional<std::pair<std::size_t, FileDigests>> takeAny(std::chrono::milliseconds) override
+        {
+            for (std::size_t i = 0; i < static_cast<std::size_t>(asked.size()); ++i) {
+                if (!served.contains(i) && (asked[static_cast<qsizetype>(i)].nativePath != "waits" || idle > 0)) {
+                    served.insert(i);
+                    const QByteArray path = asked[static_cast<qsizetype>(i)].nativePath;
+                    return std::make_pair(i, files.value(path, readMd5({})));
+                }
+            }
+            ++idle; // a wait went by with nothing done
+            return std::nullopt;
+        }
+        QSet<std::size_t> served;
+        int idle = 0;
+    };
+    class Still : public RecordingObserver
+    {
+    public:
+        void onStillWaiting() override { order.append(QStringLiteral("still")); }
+    };
+    const QByteArray hex = kMd5OfA.toHex();
+    FileDigests read = readMd5(kMd5OfA);
+    read.bytesRead = 1;
+    WaitingSource source;
+    for (const char* path : {"waits", "a", "b"}) {
+        source.files.insert(path, read);
+    }
+    QBuffer list;
+    list.setData(hex + "  waits\n" + hex + "  a\nnot a line\n" + hex + "  b\nMD5 (b) = " + hex + "\n");
+    list.open(QIODevice::ReadOnly);
+    ChecksumListReader reader(list, {});
+    Still observer;
+    const VerifyCounts counts = verifyListAsKnown(reader, source, observer, {});
+    QCOMPARE(counts.matched, quint64(4));
+    QCOMPARE(counts.malformed, quint64(1));
+    QStringList verdicts;
+    for (const QString& step : observer.order) {
+        if (!step.startsWith("read")) {
+            verdicts.append(step);
+        }
+    }
+    QCOMPARE(verdicts, (QStringList{"verdict 3", "verdict 2", "verdict 4", "verdict 5", "still", "verdict 1"}));
+    QList<quint64> places;
+    quint64 bytes = 0;
+    for (const VerifyEvent& event : observer.events) {
+        places.append(event.entryIndex);
+        bytes += event.bytesRead;
+    }
+    QCOMPARE(places, (QList<quint64>{0, 1, 2, 3, 0})); // the line not understood has no place among the entries
+    QCOMPARE(bytes, quint64(3));                       // b's two lines share one read
 }
 
 void TestVerifyLoop::listedBytesAsRead_data()

@@ -155,7 +155,8 @@ QString foundText(const CheckSession& session)
         }
         return comparisonText(*session.comparison());
     case CheckSession::Mode::List:
-        return tr("Checking the list %1").arg(reportName(session.subjects().value(0)));
+        return (session.isRunning() ? tr("Checking the list %1\u2026") : tr("Checked the list %1"))
+            .arg(reportName(session.subjects().value(0)));
     case CheckSession::Mode::Idle:
         break;
     }

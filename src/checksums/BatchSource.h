@@ -14,6 +14,10 @@ public:
         m_batch.submit({request.nativePath, request.algorithms, request.fromStandardInput});
     }
     FileDigests takeNext() override { return m_batch.takeNext(); }
+    std::optional<std::pair<std::size_t, FileDigests>> takeAny(std::chrono::milliseconds wait) override
+    {
+        return m_batch.takeAny(wait);
+    }
 
 private:
     DigestBatch& m_batch;

@@ -73,8 +73,12 @@ std::optional<ListLine> ChecksumListReader::next()
     while (nextRaw(line, overlong)) {
         ++m_number;
         ParsedLine parsed = overlong ? ParsedLine{LineKind::Malformed, {}, {}} : m_parser.parse(line);
+        if (parsed.kind == LineKind::Malformed) {
+            LineTrouble trouble = overlong ? LineTrouble{LineTrouble::TooLong} : troubleOf(line, parsed);
+            return ListLine{m_number, std::move(parsed), trouble};
+        }
         if (parsed.kind != LineKind::Skipped) {
-            return ListLine{m_number, std::move(parsed)};
+            return ListLine{m_number, std::move(parsed), {}};
         }
     }
     return std::nullopt;

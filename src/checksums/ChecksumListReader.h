@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChecksumLine.h"
+#include "LineTrouble.h"
 
 #include <optional>
 #include <QByteArray>
@@ -13,6 +14,7 @@ struct ListLine
 {
     quint64 number = 0;
     ParsedLine parsed;
+    LineTrouble trouble; // why an improperly formatted line is one
 };
 
 // Streams a checksum list line by line from a device, holding at most one line and one block in memory: a list of

@@ -30,28 +30,28 @@ HashAlgorithm shownCandidate(const ChecksumEntry& entry, const AlgorithmSet& can
     return first.value_or(entry.algorithm);
 }
 
-void count(VerifyCounts& counts, VerifyOutcome outcome)
+} // namespace
+
+void VerifyCounts::add(VerifyOutcome outcome)
 {
     switch (outcome) {
     case VerifyOutcome::Matched:
-        ++counts.matched;
+        ++matched;
         break;
     case VerifyOutcome::Mismatched:
-        ++counts.mismatched;
+        ++mismatched;
         break;
     case VerifyOutcome::Unreadable:
-        ++counts.unreadable;
+        ++unreadable;
         break;
     case VerifyOutcome::MissingIgnored:
-        ++counts.missingIgnored;
+        ++missingIgnored;
         break;
     case VerifyOutcome::Malformed:
-        ++counts.malformed;
+        ++malformed;
         break;
     }
 }
-
-} // namespace
 
 QByteArray resolveEntryName(const QByteArray& name, const QByteArray& baseFolder)
 {
@@ -59,6 +59,15 @@ QByteArray resolveEntryName(const QByteArray& name, const QByteArray& baseFolder
         return name;
     }
     return baseFolder.endsWith('/') ? baseFolder + name : baseFolder + '/' + name;
+}
+
+VerifyRequest requestFor(const ChecksumEntry& entry, const VerifyOptions& options)
+{
+    VerifyRequest request;
+    request.algorithms = options.candidates ? options.candidates(entry) : AlgorithmSet{entry.algorithm};
+    request.fromStandardInput = options.dashIsStandardInput && entry.name == "-";
+    request.nativePath = resolveEntryName(entry.name, options.baseFolder);
+    return request;
 }
 
 bool sharesRead(const VerifyRequest& earlier, const VerifyRequest& later)
@@ -142,7 +151,7 @@ VerifyCounts verifyList(ChecksumListReader& reader, DigestSource& source, Verify
         event.tag = oldest.line.parsed.tag;
         event.unsupportedDigits = oldest.line.parsed.unsupportedDigits;
         event.lineNumber = oldest.line.number;
-        count(counts, event.outcome);
+        counts.add(event.outcome);
         observer.onVerdict(event);
     };
 
@@ -160,12 +169,8 @@ VerifyCounts verifyList(ChecksumListReader& reader, DigestSource& source, Verify
             bool shares = false;
             AlgorithmSet candidates;
             if (isEntry) {
-                const ChecksumEntry& entry = line->parsed.entry;
-                candidates = options.candidates ? options.candidates(entry) : AlgorithmSet{entry.algorithm};
-                VerifyRequest request;
-                request.algorithms = candidates;
-                request.fromStandardInput = options.dashIsStandardInput && entry.name == "-";
-                request.nativePath = resolveEntryName(entry.name, options.baseFolder);
+                VerifyRequest request = requestFor(line->parsed.entry, options);
+                candidates = request.algorithms;
                 observer.onEntryRead({*line, candidates, request.nativePath});
                 shares = unsent && sharesRead(*unsent, request);
                 if (shares) {

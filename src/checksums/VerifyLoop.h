@@ -2,12 +2,17 @@
 
 #include "ChecksumLine.h"
 #include "FileDigests.h"
+#include "LineTrouble.h"
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <QByteArray>
+#include <utility>
 
 class ChecksumListReader;
+class LineSource;
 
 // What the verify loop asks for: one file's digest of one algorithm. The engine's batch serves it through an
 // adapter; tests serve it from a table.
@@ -25,6 +30,16 @@ public:
     virtual ~DigestSource() = default;
     virtual void submit(const VerifyRequest& request) = 0;
     virtual FileDigests takeNext() = 0;
+    // Any request's digests once done, with its place in the order submitted (from 0); nothing when none is done
+    // within `wait`. By default the oldest, as takeNext() gives it.
+    virtual std::optional<std::pair<std::size_t, FileDigests>> takeAny(std::chrono::milliseconds wait)
+    {
+        Q_UNUSED(wait);
+        return std::make_pair(m_takenInOrder++, takeNext());
+    }
+
+private:
+    std::size_t m_takenInOrder = 0;
 };
 
 enum class VerifyOutcome
@@ -43,6 +58,7 @@ struct VerifyEvent
 {
     VerifyOutcome outcome = VerifyOutcome::Malformed;
     quint64 lineNumber = 0;
+    quint64 entryIndex = 0;  // the entry's place among the list's entries, from 0 (verifyListAsKnown)
     ChecksumEntry entry;     // all but Malformed
     AlgorithmSet candidates; // what the expected digest may be a digest of; all computed in the one read
     // Matched: the candidate whose digest equals the expected one; Mismatched: the one whose digest `actual` is.
@@ -52,6 +68,7 @@ struct VerifyEvent
     QString reason;                   // Unreadable: the system's words
     std::optional<HashAlgorithm> tag; // the algorithm the line's tag named, if it has one
     qsizetype unsupportedDigits = 0;  // Malformed: a digest length no algorithm here has (see ParsedLine)
+    LineTrouble trouble;              // Malformed: why, where more can be said
     // The bytes the read behind this verdict took, counted on the first of the lines it serves only.
     quint64 bytesRead = 0;
 };
@@ -74,6 +91,8 @@ public:
     virtual void onVerdict(const VerifyEvent& event) = 0;
     // Asked before each step: true ends the loop without the verdicts still to come.
     virtual bool stopRequested() const { return false; }
+    // A wait for digests went by without one (verifyListAsKnown): a chance to tell what is still waiting.
+    virtual void onStillWaiting() {}
 };
 
 struct VerifyOptions
@@ -97,11 +116,15 @@ struct VerifyCounts
     quint64 missingIgnored = 0;
     quint64 malformed = 0;
 
+    void add(VerifyOutcome outcome);
     bool anyProperlyFormatted() const { return matched + mismatched + unreadable + missingIgnored > 0; }
 };
 
 // The path an entry's name stands for: byte for byte, against the base folder unless absolute.
 QByteArray resolveEntryName(const QByteArray& name, const QByteArray& baseFolder);
+
+// What reading an entry's file asks for: its candidates, its path, whether it is standard input.
+VerifyRequest requestFor(const ChecksumEntry& entry, const VerifyOptions& options);
 
 // Whether two entries' requests are served by one read: the same file, and not standard input, which is read afresh
 // for each entry as the GNU tools read it.
@@ -118,3 +141,12 @@ VerifyEvent judgeEntry(const ChecksumEntry& entry, const AlgorithmSet& candidate
 // Consecutive entries naming one file share one read, every candidate of each computed in it.
 VerifyCounts verifyList(ChecksumListReader& reader, DigestSource& source, VerifyObserver& observer,
                         const VerifyOptions& options);
+
+// The same checks, each verdict as soon as its digests are back rather than in the list's order, so that an entry
+// whose file system does not answer holds back no other; a line improperly formatted is reported as it is read.
+// Entries are read ahead while fewer than the window's reads are out.
+// Lines come from LINES as they are there: while none has come, the reads out are taken meanwhile.
+VerifyCounts verifyListAsKnown(LineSource& lines, DigestSource& source, VerifyObserver& observer,
+                               const VerifyOptions& options);
+VerifyCounts verifyListAsKnown(ChecksumListReader& reader, DigestSource& source, VerifyObserver& observer,
+                               const VerifyOptions& options);

@@ -1,5 +1,6 @@
 #include "DigestBatch.h"
 
+#include "DigestBatchState.h"
 #include "FileDigester.h"
 
 #include <algorithm>
@@ -13,15 +14,6 @@
 
 namespace {
 
-struct Entry
-{
-    DigestRequest request;
-    FileDigests result;
-    quint64 turn = 0;
-    bool started = false;
-    bool done = false;
-};
-
 // Files given that wake an idle worker before the taker asks for a result.
 constexpr std::size_t kFilesGathered = 16;
 
@@ -32,55 +24,17 @@ std::thread startRealThread(std::function<void()> work)
 
 } // namespace
 
-struct DigestBatch::State final : HelpWanted
+DigestBatch::State::State(DigestBatchOptions batchOptions) : options(std::move(batchOptions))
 {
-    explicit State(DigestBatchOptions batchOptions) : options(std::move(batchOptions))
-    {
-        if (!options.opener) {
-            options.opener = options.readAnyFile ? AnyFile::open : RegularFile::open;
-        }
-        if (!options.startThread) {
-            options.startThread = startRealThread;
-        }
-        workerCount = options.workers > 0 ? options.workers : std::max(QThread::idealThreadCount(), 1);
-        context.workerCount = workerCount;
+    if (!options.opener) {
+        options.opener = options.readAnyFile ? AnyFile::open : RegularFile::open;
     }
-
-    DigestBatchOptions options;
-    int workerCount = 1;
-
-    std::mutex mutex;
-    std::condition_variable workArrived;
-    std::condition_variable resultReady;
-    std::deque<std::shared_ptr<Entry>> submitted; // in order, until taken
-    std::deque<std::shared_ptr<Entry>> waiting;   // not yet started
-    std::deque<std::shared_ptr<Entry>> taken;     // done, moved out by the taker's thread alone: no lock
-    std::vector<std::shared_ptr<SharedRead>> helpable;
-    bool stopping = false;
-    int liveWorkers = 0;
-    int idleWorkers = 0; // waiting for work
-    bool takerWaiting = false;
-    bool readingStandardInput = false; // one reading at a time, each from where the last one stopped
-    std::vector<std::thread> threads;
-
-    std::atomic<bool> cancelled{false};
-    std::atomic<quint64> ownBytesDone{0};
-    std::atomic<quint64>& bytesDone = options.bytesDoneTo ? *options.bytesDoneTo : ownBytesDone;
-
-    std::atomic<std::size_t> filesWaiting{0}; // waiting.size(), for helpers to read without the lock
-    std::size_t doneNotTaken = 0;             // of submitted
-    std::size_t standardInputsNotTaken = 0;   // of submitted
-
-    StreamTurns streamTurns;
-    BatchContext context{options, workerCount, {&cancelled, options.cancelledBy}, bytesDone, filesWaiting,
-                         *this,   &streamTurns};
-
-    void offer(const std::shared_ptr<SharedRead>& read) override;
-    void withdraw(const std::shared_ptr<SharedRead>& read) override;
-    void publish(Entry& entry, FileDigests result); // with the lock held
-    bool worthWakingTheTaker() const;
-    void work();
-};
+    if (!options.startThread) {
+        options.startThread = startRealThread;
+    }
+    workerCount = options.workers > 0 ? options.workers : std::max(QThread::idealThreadCount(), 1);
+    context.workerCount = workerCount;
+}
 
 void DigestBatch::State::offer(const std::shared_ptr<SharedRead>& read)
 {
@@ -95,7 +49,7 @@ void DigestBatch::State::withdraw(const std::shared_ptr<SharedRead>& read)
     std::erase(helpable, read);
 }
 
-void DigestBatch::State::publish(Entry& entry, FileDigests result)
+void DigestBatch::State::publish(BatchEntry& entry, FileDigests result)
 {
     streamTurns.finish(entry.turn);
     entry.result = std::move(result);
@@ -110,6 +64,9 @@ bool DigestBatch::State::worthWakingTheTaker() const
 {
     // Woken for each file, the taker would cost every small file a switch between threads: it is woken when a run
     // of results is ready, or when what comes next is standard input, which may take as long as a person types.
+    if (takerTakesAny) {
+        return doneNotTaken >= std::max<std::size_t>(submitted.size() / 2, 1);
+    }
     if (submitted.empty() || !submitted.front()->done) {
         return false;
     }
@@ -120,7 +77,7 @@ bool DigestBatch::State::worthWakingTheTaker() const
         return false;
     }
     const auto next = std::find_if(submitted.begin(), submitted.end(),
-                                   [](const std::shared_ptr<Entry>& each) { return !each->done; });
+                                   [](const std::shared_ptr<BatchEntry>& each) { return !each->done; });
     return next != submitted.end() && (*next)->request.fromStandardInput;
 }
 
@@ -131,11 +88,12 @@ void DigestBatch::State::work()
         WorkerTools tools(options);
         std::unique_lock lock(mutex);
         while (!stopping) {
-            const auto next = std::find_if(waiting.begin(), waiting.end(), [this](const std::shared_ptr<Entry>& each) {
-                return !each->request.fromStandardInput || !readingStandardInput;
-            });
+            const auto next =
+                std::find_if(waiting.begin(), waiting.end(), [this](const std::shared_ptr<BatchEntry>& each) {
+                    return !each->request.fromStandardInput || !readingStandardInput;
+                });
             if (next != waiting.end()) {
-                const std::shared_ptr<Entry> entry = *next;
+                const std::shared_ptr<BatchEntry> entry = *next;
                 waiting.erase(next);
                 filesWaiting.store(waiting.size(), std::memory_order_relaxed);
                 entry->started = true;
@@ -195,7 +153,7 @@ DigestBatch::~DigestBatch()
         std::lock_guard lock(m_state->mutex);
         m_state->stopping = true;
         // Files no worker will take: a stream waiting behind one of them goes on.
-        for (const std::shared_ptr<Entry>& entry : m_state->waiting) {
+        for (const std::shared_ptr<BatchEntry>& entry : m_state->waiting) {
             m_state->streamTurns.finish(entry->turn);
         }
     }
@@ -207,12 +165,13 @@ DigestBatch::~DigestBatch()
 
 void DigestBatch::submit(DigestRequest request)
 {
-    auto entry = std::make_shared<Entry>();
+    auto entry = std::make_shared<BatchEntry>();
     entry->request = std::move(request);
     entry->turn = m_state->streamTurns.add();
     bool wake = false;
     {
         std::lock_guard lock(m_state->mutex);
+        entry->index = m_state->submittedCount++;
         m_state->submitted.push_back(entry);
         m_state->standardInputsNotTaken += entry->request.fromStandardInput ? 1 : 0;
         m_state->waiting.push_back(std::move(entry));
@@ -232,54 +191,6 @@ std::size_t DigestBatch::pending() const
 {
     std::lock_guard lock(m_state->mutex);
     return m_state->taken.size() + m_state->submitted.size();
-}
-
-FileDigests DigestBatch::takeNext()
-{
-    State& state = *m_state;
-    if (!state.taken.empty()) {
-        FileDigests result = std::move(state.taken.front()->result);
-        state.taken.pop_front();
-        return result;
-    }
-    std::unique_lock lock(state.mutex);
-    const std::shared_ptr<Entry> entry = state.submitted.front();
-    if (!entry->done && !state.waiting.empty() && state.idleWorkers > 0) {
-        state.workArrived.notify_all(); // files left to gather by submit() are wanted now
-    }
-    if (!entry->done && state.options.beforeWaiting) {
-        lock.unlock(); // the caller's output may be slow to leave: the workers go on meanwhile
-        state.options.beforeWaiting();
-        lock.lock();
-    }
-    for (;;) {
-        state.takerWaiting = true;
-        state.resultReady.wait(lock, [&] { return entry->done || (!entry->started && state.liveWorkers == 0); });
-        state.takerWaiting = false;
-        if (entry->done) {
-            break;
-        }
-        // No worker is left to do it: the caller's thread does the work, one file at a time.
-        std::erase(state.waiting, entry);
-        state.filesWaiting.store(state.waiting.size(), std::memory_order_relaxed);
-        entry->started = true;
-        lock.unlock();
-        WorkerTools tools(state.options);
-        FileDigests result = digestFile(entry->request, state.context, tools, entry->turn);
-        lock.lock();
-        state.publish(*entry, std::move(result));
-    }
-    // The run of results ready behind it is taken along, so that the next calls need not take the lock the workers
-    // pick their files with.
-    while (!state.submitted.empty() && state.submitted.front()->done) {
-        --state.doneNotTaken;
-        state.standardInputsNotTaken -= state.submitted.front()->request.fromStandardInput ? 1 : 0;
-        if (state.submitted.front() != entry) {
-            state.taken.push_back(std::move(state.submitted.front()));
-        }
-        state.submitted.pop_front();
-    }
-    return std::move(entry->result);
 }
 
 quint64 DigestBatch::bytesDone() const

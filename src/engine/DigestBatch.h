@@ -7,11 +7,13 @@
 #include "ThreadStarter.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <QByteArray>
+#include <utility>
 
 // One file to digest: its path as the system's bytes, and the digests wanted from its one read.
 struct DigestRequest
@@ -73,6 +75,9 @@ public:
     void submit(DigestRequest request);
     std::size_t pending() const; // submitted and not yet taken
     FileDigests takeNext();      // precondition: pending() > 0
+    // The result of any file done, with its place in the order submitted (from 0), rather than the oldest: a file
+    // whose system does not answer holds back no other. Waits at most `wait` for one; not mixed with takeNext().
+    std::optional<std::pair<std::size_t, FileDigests>> takeAny(std::chrono::milliseconds wait);
 
     // Bytes taken in by every digest of every file so far; safe to read from any thread (progress).
     quint64 bytesDone() const;

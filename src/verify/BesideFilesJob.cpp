@@ -26,7 +26,6 @@ CheckRow unpublishedRow(const QByteArray& path, const DigestBatchOptions& option
 {
     CheckRow row;
     row.name = path.sliced(path.lastIndexOf('/') + 1);
-    row.path = path;
     const OpenedFile opened = options.opener ? options.opener(path) : RegularFile::open(path);
     if (opened.reader) {
         row.state = CheckState::NotCompared;
@@ -91,13 +90,14 @@ void checkBesideFilesJob(CheckRun& run, const QList<QByteArray>& paths, const Di
         Delivery beside = publishedBeside(path, file.algorithms);
         if (beside.newRows.empty()) {
             found.newRows.push_back(unpublishedRow(path, options));
+            found.sizes.push_back(-1); // answered as it is found: nothing to read
             ++rows;
             continue;
         }
         QString unused;
         const std::optional<FileStatus> status = RegularFile::status(path, &unused);
-        for (CheckRow& row : beside.newRows) {
-            row.size = status ? status->identity.size : -1;
+        for (const CheckRow& row : beside.newRows) {
+            found.sizes.push_back(status ? status->identity.size : -1); // for the row's own progress
             file.rows.push_back(row);
         }
         totalBytes += status ? static_cast<quint64>(status->identity.size) : 0;

@@ -122,6 +122,7 @@ void CheckModel::clear()
 {
     beginResetModel();
     m_rows.clear();
+    m_counts = {};
     endResetModel();
 }
 
@@ -131,6 +132,9 @@ void CheckModel::append(std::vector<CheckRow> rows)
         return;
     }
     const int first = rowCount();
+    for (const CheckRow& row : rows) {
+        ++m_counts[static_cast<std::size_t>(row.state)];
+    }
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
     m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     endInsertRows();
@@ -139,6 +143,7 @@ void CheckModel::append(std::vector<CheckRow> rows)
 void CheckModel::removeRow(qsizetype index)
 {
     beginRemoveRows({}, static_cast<int>(index), static_cast<int>(index));
+    --m_counts[static_cast<std::size_t>(m_rows[static_cast<std::size_t>(index)].state)];
     m_rows.erase(m_rows.begin() + index);
     endRemoveRows();
 }

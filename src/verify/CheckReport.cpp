@@ -18,7 +18,8 @@ QString tr(const char* text)
 constexpr std::array kStatesInOrder{
     CheckState::Ok,          CheckState::Mismatch,     CheckState::Missing,   CheckState::Unreadable,
     CheckState::Changed,     CheckState::BeingWritten, CheckState::Identical, CheckState::Different,
-    CheckState::NotCompared, CheckState::Cancelled,    CheckState::Checking,  CheckState::Waiting,
+    CheckState::NotCompared, CheckState::Cancelled,    CheckState::Stalled,   CheckState::Checking,
+    CheckState::Waiting,
 };
 
 } // namespace
@@ -38,12 +39,10 @@ QString checkSummary(const CheckModel& model, qsizetype problemCount)
 {
     std::array<qsizetype, kStatesInOrder.size()> counts{};
     qsizetype settled = 0;
-    for (qsizetype i = 0; i < model.size(); ++i) {
-        const CheckState state = model.row(i).state;
-        settled += isSettled(state) && state != CheckState::Cancelled ? 1 : 0; // a cancelled row was not checked
-        for (std::size_t k = 0; k < kStatesInOrder.size(); ++k) {
-            counts[k] += kStatesInOrder[k] == state ? 1 : 0;
-        }
+    for (std::size_t k = 0; k < kStatesInOrder.size(); ++k) {
+        counts[k] = model.count(kStatesInOrder[k]);
+        // A cancelled row was not checked.
+        settled += isSettled(kStatesInOrder[k]) && kStatesInOrder[k] != CheckState::Cancelled ? counts[k] : 0;
     }
     QStringList parts;
     for (std::size_t k = 0; k < kStatesInOrder.size(); ++k) {
@@ -64,45 +63,82 @@ QString checkSummary(const CheckModel& model, qsizetype problemCount)
     return summary;
 }
 
-QString checkReport(const QStringList& header, const CheckModel& model, const QStringList& problems)
+qsizetype problemCount(qsizetype listed, quint64 unlisted)
 {
-    QStringList lines = header;
-    if (!lines.isEmpty()) {
-        lines.append(QString());
-    }
+    return unlisted == 0 ? listed : listed - 1 + static_cast<qsizetype>(unlisted);
+}
+
+QString checkReport(const QStringList& header, const CheckModel& model, const QStringList& problems,
+                    const std::vector<bool>& unreadLine, quint64 unlisted)
+{
+    // Written into one text as it goes: the report of a million rows is held once, not once a line and again whole.
+    QString text = checkSummary(model, problemCount(problems.size(), unlisted)) + QLatin1Char('\n');
+    // Room for it all at once: a text grown by doubling would hold up to three times its size at the last step.
+    qsizetype room = text.size() + 1024;
     for (qsizetype i = 0; i < model.size(); ++i) {
         const CheckRow& row = model.row(i);
-        QString line = QStringLiteral("%1: %2").arg(reportName(row.name), stateText(row.state, row.percent));
+        room += row.name.size() * 2 + row.note.size() + 64 + (row.state == CheckState::Mismatch ? 300 : 0);
+    }
+    for (const QString& problem : problems) {
+        room += problem.size() + 5;
+    }
+    text.reserve(room);
+    const auto line = [&text](const QString& part, bool indented = false) {
+        if (indented) {
+            text += QLatin1String("    ");
+        }
+        text += part;
+        text += QLatin1Char('\n');
+    };
+    for (const QString& part : header) {
+        line(part);
+    }
+    text += QLatin1Char('\n');
+    for (qsizetype i = 0; i < model.size(); ++i) {
+        const CheckRow& row = model.row(i);
+        text += reportName(row.name);
+        text += QLatin1String(": ");
+        text += stateText(row.state, row.percent);
         const QString algorithm = algorithmText(row);
         if (!algorithm.isEmpty()) {
-            line += QStringLiteral(" (%1)").arg(algorithm);
+            text += QLatin1String(" (") + algorithm + QLatin1Char(')');
         }
-        lines.append(line);
+        text += QLatin1Char('\n');
         if (row.lineNumber > 0) {
-            lines.append(QStringLiteral("    ") + tr("line %1").arg(row.lineNumber));
+            line(tr("line %1").arg(row.lineNumber), true);
         }
         if (row.state == CheckState::Mismatch) {
-            lines.append(QStringLiteral("    ") + tr("expected: %1").arg(QString::fromLatin1(hexDigest(row.expected))));
-            lines.append(QStringLiteral("    ") + tr("actual:   %1").arg(QString::fromLatin1(hexDigest(row.actual))));
+            line(tr("expected: %1").arg(QString::fromLatin1(hexDigest(row.expected))), true);
+            line(tr("actual:   %1").arg(QString::fromLatin1(hexDigest(row.actual))), true);
         } else if (!row.actual.isEmpty() && row.expected.isEmpty()) {
             // Computed with nothing to compare with: the digest itself, to be compared by hand.
-            lines.append(QStringLiteral("    ") + tr("digest:   %1").arg(QString::fromLatin1(hexDigest(row.actual))));
+            line(tr("digest:   %1").arg(QString::fromLatin1(hexDigest(row.actual))), true);
         }
         if (row.outsideFolder) {
-            lines.append(QStringLiteral("    ") + tr("outside the list's folder"));
+            line(tr("outside the list's folder"), true);
         }
         if (const QString note = noteText(row); !note.isEmpty()) {
-            lines.append(QStringLiteral("    ") + note);
+            line(note, true);
         }
     }
-    if (!problems.isEmpty()) {
-        lines.append(QString());
-        lines.append(tr("Problems:"));
-        for (const QString& problem : problems) {
-            lines.append(QStringLiteral("    ") + problem);
+    // Lines not understood under a heading of their own, so that the other problems are not lost among them.
+    for (const bool unread : {true, false}) {
+        bool headed = false;
+        for (qsizetype i = 0; i < problems.size(); ++i) {
+            const auto index = static_cast<std::size_t>(i);
+            if ((index < unreadLine.size() && unreadLine[index]) != unread) {
+                continue;
+            }
+            if (!headed) {
+                text += QLatin1Char('\n');
+                line(unread ? tr("Lines not understood:") : tr("Problems:"));
+                headed = true;
+            }
+            line(problems[i], true);
+        }
+        if (unread && unlisted > 0) {
+            line(tr("%1 more lines could not be understood.").arg(unlisted), true);
         }
     }
-    lines.append(QString());
-    lines.append(checkSummary(model, problems.size()));
-    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    return text;
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 class CheckModel;
 
@@ -14,5 +15,11 @@ QString reportName(const QByteArray& name);
 // "3 of 4 checked: 2 OK, 1 MISMATCH, 1 waiting; 1 problem".
 QString checkSummary(const CheckModel& model, qsizetype problemCount);
 
-// The header lines, every row, the problems and the summary.
-QString checkReport(const QStringList& header, const CheckModel& model, const QStringList& problems);
+// The summary, the header lines, every row, then the lines not understood (where UNREADLINE says so beside each
+// problem) and the other problems, each under a heading of its own.
+// UNLISTED lines not understood were counted rather than listed, after a problem that says so.
+QString checkReport(const QStringList& header, const CheckModel& model, const QStringList& problems,
+                    const std::vector<bool>& unreadLine = {}, quint64 unlisted = 0);
+
+// The problems listed and those counted only; the sentence saying that some are counted is none of them.
+qsizetype problemCount(qsizetype listed, quint64 unlisted);

@@ -13,6 +13,8 @@ QString stateText(CheckState state, int percent)
         return QCoreApplication::translate("CheckRow", "waiting");
     case CheckState::Checking:
         return QCoreApplication::translate("CheckRow", "checking %1%").arg(percent);
+    case CheckState::Stalled:
+        return QCoreApplication::translate("CheckRow", "waiting on the file system");
     case CheckState::Ok:
         return QCoreApplication::translate("CheckRow", "OK");
     case CheckState::Mismatch:
@@ -44,6 +46,8 @@ QString stateIconName(CheckState state)
         return QStringLiteral("appointment-soon");
     case CheckState::Checking:
         return QStringLiteral("view-refresh");
+    case CheckState::Stalled:
+        return QStringLiteral("appointment-missed");
     case CheckState::Ok:
     case CheckState::Identical:
         return QStringLiteral("emblem-default");
@@ -66,7 +70,7 @@ QString stateIconName(CheckState state)
 
 bool isSettled(CheckState state)
 {
-    return state != CheckState::Waiting && state != CheckState::Checking;
+    return state != CheckState::Waiting && state != CheckState::Checking && state != CheckState::Stalled;
 }
 
 QString algorithmText(const CheckRow& row)
@@ -108,17 +112,33 @@ QString nameText(const QByteArray& name)
     return displayTextForPath(textForNativePath(name));
 }
 
-bool leadsOutsideFolder(const QByteArray& name)
+QByteArray lexicalName(const QByteArray& name)
 {
-    if (name.startsWith('/')) {
-        return true;
-    }
+    QList<QByteArray> kept;
+    qsizetype climbs = 0; // ".." steps above the folder, which no step before them takes back
     for (const QByteArray& step : name.split('/')) {
-        if (step == "..") {
-            return true;
+        if (step.isEmpty() || step == ".") {
+            continue;
+        }
+        if (step != "..") {
+            kept.append(step);
+        } else if (!kept.isEmpty()) {
+            kept.removeLast();
+        } else {
+            ++climbs;
         }
     }
-    return false;
+    QByteArray lexical = name.startsWith('/') ? QByteArray("/") : QByteArray();
+    for (qsizetype i = 0; i < climbs && !name.startsWith('/'); ++i) {
+        lexical += "../";
+    }
+    return lexical + kept.join('/');
+}
+
+bool leadsOutsideFolder(const QByteArray& name)
+{
+    const QByteArray lexical = lexicalName(name);
+    return lexical.startsWith('/') || lexical.startsWith("../");
 }
 
 QString joinNotes(const QString& first, const QString& second)

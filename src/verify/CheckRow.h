@@ -2,16 +2,18 @@
 
 #include "Algorithms.h"
 
+#include <cstddef>
 #include <optional>
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
 // Where one check stands. Every state has its words and its icon, so that none is told by colour alone.
-enum class CheckState
+enum class CheckState : quint8
 {
     Waiting,
     Checking,
+    Stalled,      // its file system has not answered for a while: the others go on meanwhile
     Ok,           // a digest of one consistent read equals the expected one
     Mismatch,     // read consistently, and no candidate algorithm gives the expected digest
     Missing,      // nothing at the name (also a dangling link)
@@ -23,12 +25,14 @@ enum class CheckState
     Identical,    // a comparison found the same bytes
     Different,    // a comparison found a first differing byte: the note says where
 };
+// Room for a count of each state, with some to spare for states added later.
+inline constexpr std::size_t kCheckStateCount = 32;
+static_assert(static_cast<std::size_t>(CheckState::Different) < kCheckStateCount);
 
 // One row of the results: one file checked against one expected digest, or one file of a comparison.
 struct CheckRow
 {
     QByteArray name;                        // as the list, the user or the comparison gave it: bytes, never decoded
-    QByteArray path;                        // the name resolved against the list's folder
     AlgorithmSet candidates;                // what the expected digest may be a digest of
     std::optional<HashAlgorithm> algorithm; // the one that matched, or the one checked when there was only one
     QByteArray expected;                    // raw digest bytes; empty in a comparison
@@ -38,7 +42,6 @@ struct CheckRow
     bool outsideFolder = false; // the name is absolute or climbs out of the list's folder with ".."
     bool conflicting = false;   // the list gives this name another digest of the same algorithm elsewhere
     quint64 lineNumber = 0;     // in the list; 0 when not from one
-    qint64 size = -1;           // as found before reading, for progress; -1 when unknown
     QString note;               // the system's reason, where a digest was found, a comparison's first difference
     QString interim;            // while unsettled: the candidates already found not to match, and those being read
 };
@@ -61,5 +64,8 @@ std::optional<HashAlgorithm> onlyAlgorithm(const AlgorithmSet& candidates);
 HashAlgorithm shownAlgorithm(const CheckRow& row);
 // A name as a person reads it, never markup and never another name: see displayTextForPath.
 QString nameText(const QByteArray& name);
-// Absolute, or holding a ".." step.
+// The steps a name takes from the list's folder, "." and empty steps left out and each ".." taking back the step
+// before it: "a", "./a" and "sub/../a" are all "a"; a ".." above the folder stays.
+QByteArray lexicalName(const QByteArray& name);
+// Absolute, or climbing above the list's folder with "..".
 bool leadsOutsideFolder(const QByteArray& name);

@@ -23,7 +23,11 @@ void Delivery::mergeFrom(Delivery&& later)
     appendAll(newRows, std::move(later.newRows));
     appendAll(answers, std::move(later.answers));
     appendAll(conflicts, std::move(later.conflicts));
+    appendAll(stalled, std::move(later.stalled));
+    appendAll(sizes, std::move(later.sizes));
     problems += later.problems;
+    unreadLines += later.unreadLines;
+    unlistedUnread += later.unlistedUnread;
     foundFiles += later.foundFiles;
     if (later.totalBytes) {
         totalBytes = later.totalBytes;
@@ -49,6 +53,7 @@ CheckRun::CheckRun(QObject* receiver, const char* deliverMethod)
 
 void CheckRun::post(Delivery delivery)
 {
+    m_rowsNotTaken.fetch_add(static_cast<qsizetype>(delivery.newRows.size()), std::memory_order_relaxed);
     m_mailbox->post(std::move(delivery));
 }
 
@@ -77,6 +82,7 @@ Delivery CheckRun::take()
     for (Delivery& delivery : m_mailbox->take()) {
         whole.mergeFrom(std::move(delivery));
     }
+    m_rowsNotTaken.fetch_sub(static_cast<qsizetype>(whole.newRows.size()), std::memory_order_relaxed);
     return whole;
 }
 
@@ -121,4 +127,9 @@ void CheckRun::start(const std::shared_ptr<CheckRun>& run, std::function<void(Ch
     };
     startWorker<Delivery>(
         run->m_mailbox, [run, job = std::move(job)](auto&) { job(*run); }, finishWith);
+}
+
+bool CheckRun::startBeside(std::function<void(CheckRun&)> job)
+{
+    return startWorker<Delivery>(m_mailbox, [run = shared_from_this(), job = std::move(job)](auto&) { job(*run); });
 }

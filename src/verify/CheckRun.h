@@ -26,6 +26,7 @@ struct RowAnswer
     QByteArray actual;
     QString note;
     quint64 bytesRead = 0;
+    bool outsideFolder = false; // its file, links followed, lies outside the list's folder
 };
 
 // A row found, later in its list, to share its name and algorithm with a line giving another digest.
@@ -52,7 +53,11 @@ struct Delivery
     std::vector<CheckRow> newRows;
     std::vector<RowAnswer> answers;
     std::vector<RowConflict> conflicts; // of rows delivered before
+    std::vector<qsizetype> stalled;     // rows whose file system has not answered for a while
+    std::vector<qint64> sizes;          // of a list's entries in order, after those delivered before
     QStringList problems;
+    QStringList unreadLines;              // a list's lines not understood, told apart from the other problems
+    quint64 unlistedUnread = 0;           // more lines not understood, counted only
     QList<QByteArray> foundFiles;         // checksum files found beside a data file
     std::optional<quint64> totalBytes;    // every byte the run will read, once known
     std::optional<FileDigests> digests;   // a data file's digests from one read
@@ -67,7 +72,7 @@ struct Delivery
 // What one worker shares with the session that started it: findings travel in a worker mailbox (one queued call of
 // the receiver's method for whatever gathers before the owner takes it; nothing once abandoned). The worker owns its
 // share, so it may outlive the session.
-class CheckRun
+class CheckRun : public std::enable_shared_from_this<CheckRun>
 {
 public:
     CheckRun(QObject* receiver, const char* deliverMethod);
@@ -75,6 +80,8 @@ public:
     // Worker side.
     bool isCancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
     void post(Delivery delivery);
+    // Rows posted and not yet taken by the owner: a worker far ahead of the window waits rather than pile them up.
+    qsizetype rowsNotTaken() const { return m_rowsNotTaken.load(std::memory_order_relaxed); }
     // The batch whose bytes count as progress while it reads; detached with the bytes it read before it is gone.
     void attach(DigestBatch* batch);
     void detach();
@@ -88,6 +95,8 @@ public:
 
     // Runs job on a thread of its own, never waited for; a job that throws finishes the run with the reason.
     static void start(const std::shared_ptr<CheckRun>& run, std::function<void(CheckRun&)> job);
+    // Runs job beside the run's own, never waited for; it does not finish the run, and its failure only ends it.
+    bool startBeside(std::function<void(CheckRun&)> job);
     // Workers of ours still running, abandoned ones included (LiveWorker counts them all).
     static int liveWorkers();
 
@@ -97,6 +106,7 @@ private:
     DigestBatch* m_batch = nullptr;
     std::atomic<bool> m_cancelled{false};
     std::atomic<quint64> m_bytesBefore{0};
+    std::atomic<qsizetype> m_rowsNotTaken{0};
 };
 
 // Attaches a batch to a run for as long as it lives in a worker's scope, so the owner never reads a batch that is gone.

@@ -6,6 +6,8 @@
 #include "ListJob.h"
 
 #include <algorithm>
+#include <QDir>
+#include <QFile>
 #include <utility>
 
 CheckSession::CheckSession(CheckModel& model, CheckSessionOptions options, QObject* parent)
@@ -44,6 +46,15 @@ void CheckSession::begin(Mode mode, QList<QByteArray> subjects)
     m_mode = mode;
     m_subjects = std::move(subjects);
     m_problems.clear();
+    m_problemIsUnreadLine.clear();
+    m_unlistedUnread = 0;
+    m_checkedAt = QDateTime::currentDateTime();
+    m_fullSubjects.clear();
+    for (const QByteArray& subject : m_subjects) {
+        // Taken against the folder current now: the report names the same file wherever it is pasted.
+        m_fullSubjects.append(subject.startsWith('/') ? subject
+                                                      : QFile::encodeName(QDir::currentPath()) + '/' + subject);
+    }
     m_foundFiles.clear();
     m_comparison.reset();
     m_digests = {};
@@ -51,6 +62,7 @@ void CheckSession::begin(Mode mode, QList<QByteArray> subjects)
     m_readFailure.reset();
     m_placeholder = false;
     m_pastedRow = -1;
+    m_sizes.clear();
     m_model.clear();
     emit problemsChanged();
     emit foundFilesChanged();
@@ -77,15 +89,17 @@ void CheckSession::startRun(std::function<void(CheckRun&)> job, bool freshProgre
 void CheckSession::checkList(const QByteArray& listPath)
 {
     begin(Mode::List, {listPath});
-    startRun([listPath, options = m_options.batch](CheckRun& run) { checkListJob(run, listPath, options); });
+    startRun([listPath, options = m_options.batch, open = m_options.openList](CheckRun& run) {
+        checkListJob(run, listPath, options, open);
+    });
 }
 
 void CheckSession::compare(const QByteArray& first, const QByteArray& second)
 {
     begin(Mode::Compare, {first, second});
     std::vector<CheckRow> rows(2);
-    rows[0].name = rows[0].path = first;
-    rows[1].name = rows[1].path = second;
+    rows[0].name = first;
+    rows[1].name = second;
     m_model.append(std::move(rows));
     FileOpener opener = m_options.batch.opener ? m_options.batch.opener : FileOpener(RegularFile::open);
     startRun([first, second, opener](CheckRun& run) { compareJob(run, first, second, opener); });
@@ -141,6 +155,7 @@ void CheckSession::apply()
         m_model.append(std::move(delivery.newRows));
     }
     applyConflicts(delivery.conflicts);
+    m_sizes.insert(m_sizes.end(), delivery.sizes.begin(), delivery.sizes.end());
     if (delivery.totalBytes) {
         m_totalBytes = *delivery.totalBytes;
     }
@@ -148,8 +163,12 @@ void CheckSession::apply()
         m_readFor = *delivery.readFor;
         emit foundFilesChanged(); // what is being read for is told beside what was found
     }
-    if (!delivery.problems.isEmpty()) {
+    m_unlistedUnread += delivery.unlistedUnread;
+    if (!delivery.problems.isEmpty() || !delivery.unreadLines.isEmpty()) {
+        m_problems += delivery.unreadLines;
+        m_problemIsUnreadLine.resize(m_problems.size(), true);
         m_problems += delivery.problems;
+        m_problemIsUnreadLine.resize(m_problems.size(), false);
         emit problemsChanged();
     }
     if (!delivery.foundFiles.isEmpty()) {
@@ -157,6 +176,7 @@ void CheckSession::apply()
         emit foundFilesChanged();
     }
     applyAnswers(delivery.answers);
+    applyStalled(delivery.stalled);
     if (delivery.comparison) {
         m_comparison = delivery.comparison;
     }
@@ -177,13 +197,15 @@ void CheckSession::applyAnswers(std::vector<RowAnswer>& answers)
     if (answers.empty()) {
         return;
     }
+    // A list's answers come as each is known, not in the rows' order.
+    std::stable_sort(answers.begin(), answers.end(),
+                     [](const RowAnswer& a, const RowAnswer& b) { return a.row < b.row; });
     qsizetype first = answers.front().row;
     qsizetype last = first;
     for (const RowAnswer& answer : answers) {
         first = std::min(first, answer.row);
         last = std::max(last, answer.row);
         m_bytesAnswered += answer.bytesRead;
-        m_nextUnanswered = std::max(m_nextUnanswered, answer.row + 1);
     }
     last = std::min(last, m_model.size() - 1);
     std::size_t next = 0;
@@ -199,8 +221,13 @@ void CheckSession::applyAnswers(std::vector<RowAnswer>& answers)
             }
             row.actual = answer.actual;
             row.note = joinNotes(row.note, answer.note);
+            row.outsideFolder = row.outsideFolder || answer.outsideFolder;
         }
     });
+    // The row being read is the first without its answer: answers come as each is known, not in order.
+    while (m_nextUnanswered < m_model.size() && isSettled(m_model.row(m_nextUnanswered).state)) {
+        ++m_nextUnanswered;
+    }
 }
 
 void CheckSession::applyConflicts(const std::vector<RowConflict>& conflicts)
@@ -210,6 +237,15 @@ void CheckSession::applyConflicts(const std::vector<RowConflict>& conflicts)
             row.conflicting = true;
             row.note = joinNotes(conflict.note, row.note);
         });
+    }
+}
+
+void CheckSession::applyStalled(const std::vector<qsizetype>& stalled)
+{
+    for (const qsizetype index : stalled) {
+        if (index < m_model.size() && !isSettled(m_model.row(index).state)) {
+            m_model.update(index, index, [](CheckRow& row, qsizetype) { row.state = CheckState::Stalled; });
+        }
     }
 }
 

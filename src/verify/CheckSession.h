@@ -4,12 +4,15 @@
 #include "CheckRun.h"
 #include "Clock.h"
 #include "DigestBatch.h"
+#include "ListJob.h"
 #include "ReadRate.h"
 
 #include <array>
 #include <cerrno>
+#include <deque>
 #include <memory>
 #include <optional>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -18,6 +21,8 @@ struct CheckSessionOptions
 {
     // The engine's settings and its seams (opener, hashers); the opener also serves comparisons.
     DigestBatchOptions batch;
+    // How a checksum list is opened; a seam for lists that come slowly.
+    ListOpener openList = openListDevice;
     // The model and the progress change at most this often: many small files cost a repaint per run, not each.
     int updateIntervalMs = 100;
     // The time speed and stalls are measured by; the system's when not given.
@@ -92,7 +97,8 @@ public:
 
     // "3 of 4 checked: 2 OK, 1 MISMATCH, 1 waiting; 1 problem".
     QString summary() const;
-    // Every row, the problems and the summary as plain text, for the clipboard.
+    // The summary, what was checked in full, when and by what; every row and the problems, as plain text for the
+    // clipboard.
     QString report() const;
 
     static int liveWorkers() { return CheckRun::liveWorkers(); }
@@ -109,6 +115,7 @@ private:
     void apply();
     void applyAnswers(std::vector<RowAnswer>& answers);
     void applyConflicts(const std::vector<RowConflict>& conflicts);
+    void applyStalled(const std::vector<qsizetype>& stalled);
     void tick();
     void begin(Mode mode, QList<QByteArray> subjects);
     // A run of its own for JOB; a quick look keeps the progress of the read before it.
@@ -131,6 +138,10 @@ private:
     Mode m_mode = Mode::Idle;
     QList<QByteArray> m_subjects;
     QStringList m_problems;
+    std::vector<bool> m_problemIsUnreadLine; // beside each problem: a line not understood, or another problem
+    quint64 m_unlistedUnread = 0;            // lines not understood past those listed, counted only
+    QDateTime m_checkedAt;                   // when the check began
+    QList<QByteArray> m_fullSubjects;        // the subjects against the folder current when it began
     QList<QByteArray> m_foundFiles;
     std::optional<Comparison> m_comparison;
 
@@ -141,6 +152,7 @@ private:
     quint64 m_totalBytes = 0;
     quint64 m_bytesAnswered = 0; // bytes of the rows answered, for the percentage of the row being read
     qsizetype m_nextUnanswered = 0;
+    std::deque<qint64> m_sizes; // of a list's entries, as far as they are known: -1 where there is no file
 
     // A data file given alone: the digests known from its reads, and the row shown until there is a digest to check.
     std::array<QByteArray, kAlgorithmCount> m_digests;

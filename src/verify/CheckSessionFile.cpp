@@ -40,7 +40,6 @@ void CheckSession::checkFile(const QByteArray& path)
     begin(Mode::File, {path});
     CheckRow row;
     row.name = baseName(path);
-    row.path = path;
     m_model.append({row});
     m_placeholder = true;
     startFileRead(firstReadAlgorithms(), true);
@@ -70,7 +69,6 @@ CheckSession::PasteResult CheckSession::paste(const QString& text)
     }
     CheckRow row;
     row.name = baseName(m_subjects.value(0));
-    row.path = m_subjects.value(0);
     row.candidates = pasted->candidates;
     row.algorithm = onlyAlgorithm(pasted->candidates);
     row.expected = pasted->digest;
@@ -246,7 +244,6 @@ void CheckSession::showComputedDigests()
         }
         CheckRow row;
         row.name = first.name;
-        row.path = first.path;
         row.candidates = AlgorithmSet{info.algorithm};
         row.algorithm = info.algorithm;
         row.actual = digest;

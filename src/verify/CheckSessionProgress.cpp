@@ -18,8 +18,10 @@ void CheckSession::tick()
             }
             if (m_nextUnanswered < m_model.size()) {
                 const CheckRow& next = m_model.row(m_nextUnanswered);
-                const quint64 size = next.size > 0 ? static_cast<quint64>(next.size) : 0;
-                const int percent = percentOf(done > m_bytesAnswered ? done - m_bytesAnswered : 0, size);
+                const auto known = static_cast<std::size_t>(m_nextUnanswered);
+                const qint64 size = known < m_sizes.size() ? m_sizes[known] : 0;
+                const int percent = percentOf(done > m_bytesAnswered ? done - m_bytesAnswered : 0,
+                                              static_cast<quint64>(std::max<qint64>(size, 0)));
                 if (next.state == CheckState::Waiting ||
                     (next.state == CheckState::Checking && next.percent != percent)) {
                     m_model.update(m_nextUnanswered, m_nextUnanswered, [percent](CheckRow& row, qsizetype) {

@@ -66,7 +66,6 @@ Delivery publishedBeside(const QByteArray& path, AlgorithmSet& algorithms)
     for (const PublishedDigest& digest : beside.found) {
         CheckRow row;
         row.name = path.sliced(path.lastIndexOf('/') + 1);
-        row.path = path;
         row.candidates = digest.candidates;
         row.algorithm = onlyAlgorithm(digest.candidates);
         row.expected = digest.expected;

@@ -5,12 +5,15 @@
 #include "CheckRun.h"
 #include "ChecksumListReader.h"
 #include "DigestAnswer.h"
+#include "LineFeed.h"
+#include "LinkedOutside.h"
 #include "ListFile.h"
+#include "ListRows.h"
+#include "StallWatch.h"
 #include "VerifyLoop.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QHash>
 
 namespace {
 
@@ -19,123 +22,59 @@ QString tr(const char* text)
     return QCoreApplication::translate("ListJob", text);
 }
 
-// The verify loop's events as the window's deliveries: a row for each entry as it is read, a problem for each line
-// not understood or disagreeing, an answer for each verdict.
-class RowPoster : public VerifyObserver
+// Sizes go to the window in runs of this many entries, or when the list ends.
+constexpr std::size_t kSizesPerDelivery = 4096;
+
+// "B2SUMS" of another length than ours is BLAKE2b cut short, not a SHA of that length.
+ParserOptions parserOptionsFor(const QByteArray& listPath)
 {
-public:
-    RowPoster(CheckRun& run, std::vector<qint64> sizes, std::optional<HashAlgorithm> named)
-        : m_run(run), m_sizes(std::move(sizes)), m_named(named)
-    {}
+    ParserOptions parser;
+    parser.named = algorithmNamedBy(listPath);
+    return parser;
+}
 
-    void onEntryRead(const VerifyEntry& read) override
-    {
-        const ChecksumEntry& entry = read.line.parsed.entry;
-        CheckRow row;
-        row.name = entry.name;
-        row.path = read.path;
-        row.candidates = read.candidates;
-        row.algorithm = onlyAlgorithm(row.candidates);
-        row.expected = entry.expected;
-        row.outsideFolder = leadsOutsideFolder(entry.name);
-        row.lineNumber = read.line.number;
-        // Sizes from the pass that totalled them: the list is the same file, read again from its start.
-        const auto index = static_cast<std::size_t>(m_rows);
-        row.size = index < m_sizes.size() ? m_sizes[index] : -1;
-        Delivery delivery;
-        markConflict(row, delivery);
-        delivery.newRows.push_back(std::move(row));
-        ++m_rows;
-        m_run.post(std::move(delivery));
-    }
-
-    void onVerdict(const VerifyEvent& event) override
-    {
-        Delivery delivery;
-        if (event.outcome == VerifyOutcome::Malformed) {
-            const bool blake2b = (event.tag ? event.tag : m_named) == HashAlgorithm::Blake2b;
-            delivery.problems.append(event.unsupportedDigits > 0 && blake2b
-                                         ? tr("Line %1: %2 is not supported.")
-                                               .arg(event.lineNumber)
-                                               .arg(blake2bName(event.unsupportedDigits))
-                                         : tr("Line %1 could not be understood.").arg(event.lineNumber));
-            m_anyMalformed = true;
-            m_run.post(std::move(delivery));
-            return;
-        }
-        RowAnswer answer;
-        answer.row = m_answered++;
-        answer.bytesRead = event.bytesRead;
-        switch (event.outcome) {
-        case VerifyOutcome::Matched:
-            answer.state = CheckState::Ok;
-            answer.algorithm = event.algorithm;
-            answer.actual = event.actual;
-            break;
-        case VerifyOutcome::Mismatched:
-            answer.state = CheckState::Mismatch;
-            answer.actual = event.actual;
-            break;
-        default:
-            answer.state = stateForFailure(event.failure);
-            answer.note = event.failure == DigestFailure::Cancelled ? QString() : event.reason;
-            break;
-        }
-        delivery.answers.push_back(std::move(answer));
-        m_run.post(std::move(delivery));
-    }
-
-    bool stopRequested() const override { return m_run.isCancelled(); }
-
-    // Whether the list held anything to show: an entry or a line not understood.
-    bool anyLine() const { return m_rows > 0 || m_anyMalformed; }
-
-private:
-    // Entries that give one name different digests of one algorithm: at most one of them can be right, and a list
-    // built to mislead may count on the first one being shown. Each line that disagrees with the first line for the
-    // same name and algorithms is one problem: a list of many lines for one name costs a problem a line, never one
-    // a pair.
-    void markConflict(CheckRow& row, Delivery& delivery)
-    {
-        QByteArray key = row.path + '\0';
-        row.candidates.forEach([&key](HashAlgorithm algorithm) { key += static_cast<char>('A' + indexOf(algorithm)); });
-        const auto found = m_firstOf.find(key);
-        if (found == m_firstOf.end()) {
-            m_firstOf.insert(key, {m_rows, row.lineNumber, row.expected, false});
-            return;
-        }
-        First& first = *found;
-        if (first.expected == row.expected) {
-            return;
-        }
-        row.conflicting = true;
-        delivery.problems.append(tr("Lines %1 and %2 give different %3 digests for \u201c%4\u201d.")
-                                     .arg(first.lineNumber)
-                                     .arg(row.lineNumber)
-                                     .arg(algorithmText(row), nameText(row.name)));
-        row.note = tr("another digest on line %1").arg(first.lineNumber);
-        if (!first.marked) {
-            first.marked = true;
-            delivery.conflicts.push_back({first.row, tr("another digest on line %1").arg(row.lineNumber)});
-        }
-    }
-
-    struct First
-    {
-        qsizetype row;
-        quint64 lineNumber;
-        QByteArray expected;
-        bool marked;
+VerifyOptions verifyOptionsFor(const QByteArray& listPath)
+{
+    VerifyOptions verify;
+    verify.baseFolder = folderOfList(listPath);
+    verify.dashIsStandardInput = false; // "-" in a list is a file of that name in the list's folder
+    verify.window = 64;                 // enough files asked for ahead to keep every worker busy
+    verify.candidates = [named = algorithmNamedBy(listPath)](const ChecksumEntry& entry) {
+        return candidatesFor(entry, named);
     };
+    return verify;
+}
 
-    CheckRun& m_run;
-    std::vector<qint64> m_sizes;
-    std::optional<HashAlgorithm> m_named; // by the list's file name
-    QHash<QByteArray, First> m_firstOf;
-    qsizetype m_rows = 0;
-    qsizetype m_answered = 0;
-    bool m_anyMalformed = false;
-};
+// Beside the check, on a thread of its own: the size of each entry's file, for the bar's total and the row being
+// read. An entry whose file system does not answer holds up the sizes after it, never the rows.
+void sizeListJob(CheckRun& run, const ListOpener& open, const QByteArray& listPath)
+{
+    QString unused;
+    const std::unique_ptr<QIODevice> list = open(listPath, &unused);
+    if (!list) {
+        return;
+    }
+    std::vector<qint64> sizes;
+    quint64 total = 0;
+    const auto deliver = [&] {
+        Delivery delivery;
+        for (const qint64 size : sizes) {
+            total += size > 0 ? static_cast<quint64>(size) : 0;
+        }
+        delivery.totalBytes = total;
+        delivery.sizes = std::exchange(sizes, {});
+        run.post(std::move(delivery));
+    };
+    listedBytes(*list, parserOptionsFor(listPath), verifyOptionsFor(listPath), &sizes, [&] {
+        if (sizes.size() >= kSizesPerDelivery) {
+            deliver();
+        }
+        return run.isCancelled();
+    });
+    if (!run.isCancelled()) {
+        deliver();
+    }
+}
 
 } // namespace
 
@@ -145,56 +84,55 @@ QByteArray folderOfList(const QByteArray& listPath)
     return slash < 0 ? QByteArray() : listPath.first(slash + 1);
 }
 
-void checkListJob(CheckRun& run, const QByteArray& listPath, const DigestBatchOptions& options)
+std::unique_ptr<QIODevice> openListDevice(const QByteArray& listPath, QString* error)
 {
-    Delivery first;
-    first.finished = true; // unless the list can be read
-    QFile file;
-    QString error;
-    if (!openListFile(listPath, file, &error)) {
-        first.problems.append(tr("Cannot read the list: %1").arg(error));
-        run.post(std::move(first));
-        return;
+    auto file = std::make_unique<QFile>();
+    if (!openListFile(listPath, *file, error)) {
+        return nullptr;
     }
-    VerifyOptions verify;
-    verify.baseFolder = folderOfList(listPath);
-    verify.dashIsStandardInput = false; // "-" in a list is a file of that name in the list's folder
-    verify.window = 64;                 // enough files asked for ahead to keep every worker busy
-    const std::optional<HashAlgorithm> named = algorithmNamedBy(listPath);
-    verify.candidates = [named](const ChecksumEntry& entry) { return candidatesFor(entry, named); };
-    ParserOptions parser;
-    parser.named = named; // "B2SUMS" of another length than ours is BLAKE2b cut short, not a SHA of that length
-    // Sizes for the progress bar first, looked at here so that the window's thread never waits on the file system.
-    std::vector<qint64> sizes;
-    first.totalBytes = listedBytes(file, parser, verify, &sizes, [&run] { return run.isCancelled(); });
-    if (run.isCancelled()) {
-        return;
-    }
-    if (!file.seek(0)) {
-        first.problems.append(tr("Cannot read the list: %1").arg(file.errorString()));
-        run.post(std::move(first));
-        return;
-    }
-    first.finished = false;
-    run.post(std::move(first));
+    return file;
+}
 
-    ChecksumListReader reader(file, parser);
-    RowPoster poster(run, std::move(sizes), named);
+void checkListJob(CheckRun& run, const QByteArray& listPath, DigestBatchOptions options, const ListOpener& open)
+{
+    QString error;
+    std::unique_ptr<QIODevice> list = open(listPath, &error);
+    if (!list) {
+        Delivery failed;
+        failed.problems.append(tr("Cannot read the list: %1").arg(error));
+        failed.finished = true;
+        run.post(std::move(failed));
+        return;
+    }
+    run.startBeside([open, listPath](CheckRun& sizing) { sizeListJob(sizing, open, listPath); });
+
+    const auto watch = std::make_shared<StallWatch>();
+    if (!options.opener) {
+        options.opener = options.readAnyFile ? AnyFile::open : RegularFile::open;
+    }
+    const auto outside = std::make_shared<LinkedOutside>(folderOfList(listPath));
+    options.opener = watch->watch(outside->watch(std::move(options.opener)));
+    // Read on a thread of its own: a list that comes slowly holds back no verdict of the lines that have come.
+    LineFeed lines(std::move(list), parserOptionsFor(listPath), [&run](std::function<void()> read) {
+        return run.startBeside([read = std::move(read)](CheckRun&) { read(); });
+    });
+    ListRows rows(run, *watch, *outside, algorithmNamedBy(listPath));
     {
         DigestBatch batch(options);
         const AttachedBatch attached(run, batch);
         BatchSource source(batch);
-        verifyList(reader, source, poster, verify);
+        verifyListAsKnown(lines, source, rows, verifyOptionsFor(listPath));
     }
     if (run.isCancelled()) {
         return;
     }
     Delivery last;
-    if (reader.failed()) {
-        last.problems.append(tr("The list could not be read to its end: %1").arg(reader.errorString()));
-    } else if (!poster.anyLine()) {
+    if (lines.failed()) {
+        last.problems.append(tr("The list could not be read to its end: %1").arg(lines.errorString()));
+    } else if (!rows.anyLine()) {
         last.problems.append(tr("The list holds no checksum lines."));
     }
     last.finished = true;
+    rows.flush();
     run.post(std::move(last));
 }
