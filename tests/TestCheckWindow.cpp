@@ -569,6 +569,10 @@ void TestCheckWindow::droppedTogether_data()
     QTest::newRow("one with nothing beside it, one missing")
         << QStringList{"unpublished.bin", "a.bin", "absent.bin"} << QList<S>{S::NotCompared, S::Ok, S::Missing}
         << QStringLiteral("a.bin.sha256");
+    QTest::newRow("a file and its checksum file")
+        << QStringList{"a.bin", "a.bin.sha256"} << QList<S>{S::Ok} << QStringLiteral("a.bin.sha256");
+    QTest::newRow("a checksum file among others") << QStringList{"a.bin", "c.bin", "a.bin.sha256"}
+                                                  << QList<S>{S::Ok, S::Mismatch} << QStringLiteral("a.bin.sha256");
     QTest::newRow("a folder alone") << QStringList{"folder"} << QList<S>{S::Unreadable}
                                     << QStringLiteral("A folder cannot be checked. Drop a checksum file");
 }
@@ -750,8 +754,7 @@ void TestCheckWindow::cellsAndLabelsNamedForScreenReaders()
     }
     QVERIFY(table->tableInterface()->cellAt(0, 0)->text(QAccessible::Description).startsWith("spoken.bin, MISMATCH"));
     // Labels go by what they say, not by what they are.
-    const QList<std::pair<const char*, QString>> labels{{"lblPaste", "Expected digest:"},
-                                                        {"lblProblems", "Lines not understood:"}};
+    const QList<std::pair<const char*, QString>> labels{{"lblPaste", "Expected digest:"}, {"lblProblems", "Problems:"}};
     for (const auto& [name, text] : labels) {
         QAccessibleInterface* label = QAccessible::queryAccessibleInterface(rig.find<QLabel>(name));
         QVERIFY(label);

@@ -46,15 +46,31 @@ void CheckIntake::compare(const QByteArray& first, const QByteArray& second)
     m_session.compare(first, second);
 }
 
+void CheckIntake::takeSeveral(const QList<QByteArray>& paths)
+{
+    QList<QByteArray> lists;
+    QList<QByteArray> dataFiles;
+    for (const QByteArray& path : paths) {
+        (isChecksumListName(path) ? lists : dataFiles).append(path);
+    }
+    // A checksum file given with the file it is for is what to check that file against: comparing the two byte for
+    // byte would call a good download different.
+    if (dataFiles.size() <= 1 && !lists.isEmpty()) {
+        takeList(lists.front());
+    } else if (dataFiles.size() == 2 && lists.isEmpty()) {
+        compare(dataFiles[0], dataFiles[1]);
+    } else {
+        m_dataFile.clear();
+        m_session.checkFiles(dataFiles); // the checksum files among them are found beside the others
+    }
+}
+
 void CheckIntake::takeDropped(const QList<QByteArray>& paths, bool compareWithLoaded)
 {
     if (paths.size() == 1) {
         take(paths.front(), compareWithLoaded);
-    } else if (paths.size() == 2) {
-        compare(paths[0], paths[1]);
-    } else if (paths.size() > 2) {
-        m_dataFile.clear();
-        m_session.checkFiles(paths);
+    } else if (paths.size() > 1) {
+        takeSeveral(paths);
     }
 }
 
@@ -62,7 +78,7 @@ void takeArguments(CheckIntake& intake, const QList<QByteArray>& files)
 {
     if (files.size() == 1) {
         intake.take(files[0]);
-    } else if (files.size() == 2) {
-        intake.compare(files[0], files[1]);
+    } else if (files.size() > 1) {
+        intake.takeSeveral(files);
     }
 }

@@ -24,6 +24,9 @@ public:
     // Compares with the data file loaded; false when there is none.
     bool compareWithLoaded(const QByteArray& second);
     void compare(const QByteArray& first, const QByteArray& second);
+    // Two files or more: two data files are compared; a checksum file among them is what the other is checked
+    // against; more are each checked against what is published beside it.
+    void takeSeveral(const QList<QByteArray>& paths);
     // Files dropped together: one is taken as take() takes it, two are compared, more are each checked against the
     // digests published beside it.
     void takeDropped(const QList<QByteArray>& paths, bool compareWithLoaded = false);
