@@ -217,6 +217,10 @@ void TestBesideDigests::besideProblems_data()
     QTest::newRow("a list of nothing readable")
         << Files{{"SHA256SUMS", "<!DOCTYPE html>\n<title>Moved</title>\n"}}
         << QStringList{"SHA256SUMS could not be understood: no line of it is a checksum line."} << computed << false;
+    QTest::newRow("a sidecar about another file only")
+        << Files{{"app.iso.sha256", sha + "  other.iso\n"}}
+        << QStringList{"app.iso.sha256 gives digests for \u201cother.iso\u201d, not for \u201capp.iso\u201d."}
+        << computed << false;
     QTest::newRow("a broken line about another file is not told")
         << Files{{"SHA256SUMS", sha.left(63) + "  other.iso\n" + sha + "  app.iso\n"}} << QStringList{} << ok << false;
     QTest::newRow("a signed sidecar's signature is no digest")

@@ -52,6 +52,7 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
     const std::size_t before = into.found.size();
     const qsizetype problemsBefore = into.problems.size();
     quint64 entries = 0;
+    QByteArray otherName; // the first name a line gives that is not this file's
     quint64 malformed = 0;
     quint64 number = 0;
     // A digest published for this file, of an algorithm not computed here: said, never passed over.
@@ -96,6 +97,8 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
             ++entries;
             if (aboutThisFile) {
                 into.found.push_back({beside.path, number, candidatesFor(entry, beside.named), entry.expected});
+            } else if (otherName.isEmpty()) {
+                otherName = entry.name;
             }
             continue;
         }
@@ -128,6 +131,13 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
     }
     if (into.found.size() > before) {
         into.sources.append(beside.path);
+    } else if (beside.sidecar && entries > 0 && into.problems.size() == problemsBefore) {
+        // Named for this file, yet about another: a file renamed after download, or a sidecar that belongs elsewhere.
+        into.problems.append(QCoreApplication::translate("BesideDigests",
+                                                         "%1 gives digests for \u201c%2\u201d, not for "
+                                                         "\u201c%3\u201d.")
+                                 .arg(nameText(beside.path.sliced(beside.path.lastIndexOf('/') + 1)),
+                                      nameText(otherName), nameText(dataName)));
     } else if (into.problems.size() == problemsBefore && malformed > 0 && (beside.sidecar || entries == 0)) {
         // Nothing in it can be read at all: an error page saved in its place, say.
         into.problems.append(QCoreApplication::translate(
