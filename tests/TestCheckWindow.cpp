@@ -321,6 +321,15 @@ void TestCheckWindow::paste_data()
     QTest::newRow("before any file") << false << digest << QStringLiteral("No file yet") << CheckState::Waiting;
     QTest::newRow("garbage") << true << QStringLiteral("<b>zz</b>") << QStringLiteral("Not understood")
                              << CheckState::NotCompared;
+    QTest::newRow("a digit short") << true << digest.left(63)
+                                   << QStringLiteral("Not understood: 63 hex digits where 64 make a digest (SHA-256, "
+                                                     "SHA3-256 and BLAKE3): the digest is cut short.")
+                                   << CheckState::NotCompared;
+    QTest::newRow("colon pairs, a digit short")
+        << true << QStringLiteral("0c:c1:75:b9:c0:f1:b6:a8:31:c3:99:e2:69:77:26:6")
+        << QStringLiteral(
+               "Not understood: 31 hex digits where 32 make a digest (MD5 and XXH128): the digest is cut short.")
+        << CheckState::NotCompared;
     QTest::newRow("match, upper case") << true << digest.toUpper() << QStringLiteral("Accepted") << CheckState::Ok;
     QTest::newRow("tagged") << true << QStringLiteral("sha256:") + digest << QStringLiteral("Accepted")
                             << CheckState::Ok;

@@ -3,9 +3,11 @@
 #include "BesideDigests.h"
 #include "CheckReport.h"
 #include "ComparisonText.h"
+#include "HexDigest.h"
 #include "PastedDigest.h"
 
 #include <algorithm>
+#include <cctype>
 #include <QCoreApplication>
 #include <QLocale>
 
@@ -30,6 +32,31 @@ QString algorithmList(const AlgorithmSet& algorithms)
     }
     const QString last = names.takeLast();
     return tr("%1 and %2").arg(names.join(QStringLiteral(", ")), last);
+}
+
+// Hex a digit or two short of a digest's length, as a copy that missed its last characters gives: said so, since
+// "not a digest" would hide the likely cause.
+std::optional<QString> cutShortText(const QString& pasted)
+{
+    qsizetype digits = 0;
+    for (const QChar c : pasted.trimmed()) {
+        if (isxdigit(c.unicode()) && c.unicode() < 0x80) {
+            ++digits;
+        } else if (c != u' ' && c != u':') {
+            return std::nullopt;
+        }
+    }
+    for (qsizetype wanted = digits + 1; digits >= 8 && wanted <= digits + 2; ++wanted) {
+        const AlgorithmSet algorithms =
+            wanted % 2 == 0 ? algorithmsForDigestBytes(static_cast<std::size_t>(wanted / 2)) : AlgorithmSet{};
+        if (!algorithms.empty()) {
+            return tr("Not understood: %1 hex digits where %2 make a digest (%3): the digest is cut short.")
+                .arg(digits)
+                .arg(wanted)
+                .arg(algorithmList(algorithms));
+        }
+    }
+    return std::nullopt;
 }
 
 // Nothing published, or nothing usable: what the read computes for a paste, so that the user knows what to paste.
@@ -95,7 +122,7 @@ QString pasteAnswerText(CheckSession::PasteResult result, const CheckSession& se
         return tr("Accepted: \u201c%1\u201d is checked against this digest.")
             .arg(fileName(session.subjects().value(0)));
     case CheckSession::PasteResult::NotUnderstood:
-        return tr("Not understood: not a digest in any form this window knows.");
+        return cutShortText(pasted).value_or(tr("Not understood: not a digest in any form this window knows."));
     case CheckSession::PasteResult::NotSupported:
         return tr("Not checked: %1 is not supported.").arg(blake2bName(unsupportedPastedDigits(pasted.toUtf8())));
     case CheckSession::PasteResult::NoFile:
