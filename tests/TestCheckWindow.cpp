@@ -309,6 +309,8 @@ void TestCheckWindow::hostileNamesShowLiterally()
     QLabel* found = rig.find<QLabel>("lblFound");
     QCOMPARE(found->textFormat(), Qt::PlainText);
     QVERIFY2(found->text().contains(QStringLiteral("<b>bold&lt; caf\\xE9.sha256")), qPrintable(found->text()));
+    // Shown as the table shows names: no checksum line's escape mark in front of the path.
+    QVERIFY2(found->text().startsWith(QStringLiteral("Published digests found in: /")), qPrintable(found->text()));
 }
 
 void TestCheckWindow::paste_data()

@@ -172,7 +172,7 @@ QString foundText(const CheckSession& session)
         }
         QStringList names;
         for (const QByteArray& found : session.foundFiles()) {
-            names.append(reportName(found));
+            names.append(nameText(found));
         }
         return tr("Published digests found in: %1").arg(names.join(QStringLiteral(", ")));
     }
@@ -183,7 +183,7 @@ QString foundText(const CheckSession& session)
         return comparisonText(*session.comparison());
     case CheckSession::Mode::List:
         return (session.isRunning() ? tr("Checking the list %1\u2026") : tr("Checked the list %1"))
-            .arg(reportName(session.subjects().value(0)));
+            .arg(nameText(session.subjects().value(0)));
     case CheckSession::Mode::Idle:
         break;
     }
