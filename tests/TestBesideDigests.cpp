@@ -82,6 +82,11 @@ struct BesideRig
         std::lock_guard lock(mutex);
         return created;
     }
+    void forgetHashers()
+    {
+        std::lock_guard lock(mutex);
+        created = {};
+    }
 
     std::mutex mutex;
     AlgorithmSet created;
@@ -101,6 +106,7 @@ class TestBesideDigests : public QObject
 private slots:
     void firstReadIsForWhatIsPublished_data();
     void firstReadIsForWhatIsPublished();
+    void pasteAfterCancelReadsOnlyWhatTheRowsNeed();
     void besideProblems_data();
     void besideProblems();
     void recentRate_data();
@@ -110,6 +116,27 @@ private slots:
 private:
     TempFiles m_files;
 };
+
+// Cancelled before its answer, then a paste: the read it starts is for the published digest and the paste's
+// candidates, not for everything a paste might have needed had nothing been published.
+void TestBesideDigests::pasteAfterCancelReadsOnlyWhatTheRowsNeed()
+{
+    QVERIFY(QDir().mkpath(m_files.path("cancelled")));
+    const QString file = m_files.write("cancelled/gated-app.iso", kContent);
+    m_files.write("cancelled/gated-app.iso.sha256", hexOf(kContent, H::Sha256) + "  gated-app.iso\n");
+    BesideRig rig;
+    rig.session->checkFile(native(file));
+    QTRY_COMPARE(rig.gate->arrivals(), 1);
+    rig.session->cancel();
+    QVERIFY(rig.waitFinished());
+    rig.gate->open();
+    rig.forgetHashers();
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf("other", H::Sha256))), CheckSession::PasteResult::Accepted);
+    QTRY_VERIFY(!rig.session->isRunning());
+    QCOMPARE(namesOf(rig.hashersCreated()), (QStringList{"SHA-256", "SHA3-256", "BLAKE3"}));
+    QCOMPARE(rig.model.row(0).state, CheckState::Ok); // the published digest, answered by the same read
+    QCOMPARE(rig.model.row(1).state, CheckState::Mismatch);
+}
 
 void TestBesideDigests::firstReadIsForWhatIsPublished_data()
 {

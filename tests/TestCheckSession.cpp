@@ -997,7 +997,9 @@ void TestCheckSession::besideFile()
         QVERIFY(rig.session->report().contains(checksumFile));
         QVERIFY(rig.model.row(0).note.startsWith("from " + checksumFile + ", line "));
     }
-    QCOMPARE(rig.session->problems().size(), states.size() > 1 && found ? 1 : 0);
+    // Two published digests that disagree are one problem; so is a sidecar about another file only.
+    const bool aboutAnother = content.endsWith("  other.iso\n") && checksumFile.endsWith(".sha256");
+    QCOMPARE(rig.session->problems().size(), (states.size() > 1 && found) || aboutAnother ? 1 : 0);
     QCOMPARE(rig.opens->load(), 1); // one read, whatever was found
 }
 

@@ -128,6 +128,7 @@ private:
     void settleFileRows();
     void showComputedDigests();
     void readEverythingAgain();
+    AlgorithmSet algorithmsForRows() const;
     // After a run of the data file's: reads again where needed, true when a run was started.
     bool continueFileCheck(const Delivery& delivery);
     void end();

@@ -87,12 +87,16 @@ CheckSession::PasteResult CheckSession::paste(const QString& text)
         // The read for the last paste's candidates may be needless now; the look below reads what is still needed.
         abandonRun();
     }
+    // Rows a cancelled read left unanswered are answered by the read this paste starts.
+    m_model.update(0, m_model.size() - 1, [](CheckRow& earlier, qsizetype) {
+        if (earlier.state == CheckState::Cancelled) {
+            earlier.state = CheckState::Waiting;
+        }
+    });
     if (m_readFailure) {
-        // Perhaps it is there now: the whole first read again, this digest's candidates included.
+        // Perhaps it is there now: the first read again, for what the rows need, this digest's candidates included.
         m_readFailure.reset();
-        AlgorithmSet algorithms = firstReadAlgorithms();
-        algorithms.insert(pasted->candidates);
-        startFileRead(algorithms, false);
+        startFileRead(algorithmsForRows(), false);
         return PasteResult::Accepted;
     }
     if (!m_run) {
@@ -144,14 +148,24 @@ bool CheckSession::continueFileCheck(const Delivery& delivery)
     return false;
 }
 
+// What a read of the file is for: the candidates of every row, and with nothing published beside the file, what a
+// paste most likely needs too. Published digests alone are read at the cost of those digests.
+AlgorithmSet CheckSession::algorithmsForRows() const
+{
+    AlgorithmSet algorithms = m_foundFiles.isEmpty() ? firstReadAlgorithms() : AlgorithmSet{};
+    for (qsizetype i = 0; i < m_model.size(); ++i) {
+        algorithms.insert(m_model.row(i).candidates);
+    }
+    return algorithms;
+}
+
 // Every digest from one new read, and every answer given for the version that is gone taken back.
 void CheckSession::readEverythingAgain()
 {
     m_digests = {};
     m_readIdentity.reset();
-    AlgorithmSet algorithms = firstReadAlgorithms();
-    m_model.update(0, m_model.size() - 1, [&algorithms](CheckRow& row, qsizetype) {
-        algorithms.insert(row.candidates);
+    const AlgorithmSet algorithms = algorithmsForRows();
+    m_model.update(0, m_model.size() - 1, [](CheckRow& row, qsizetype) {
         if (row.state == CheckState::Ok || row.state == CheckState::Mismatch) {
             row.state = CheckState::Waiting;
             row.actual.clear();
