@@ -264,7 +264,7 @@ void TestCheckSession::listProblems_data()
     QTest::newRow("lines not understood, by number")
         << "garbage\n" + a + "  f\n\n# comment\nSHA256 (f) = abc\n" + QByteArray("x\0y", 3) + "\n" +
                QByteArray(70'000, 'z') + "\n" + a.left(63) + "  f\r\n" + "\xEF\xBB\xBF" + a + "  f\n" + a.left(20) +
-               "  f\n"
+               "  f\n" + a + "\n"
         << QStringList{QStringLiteral("Line 1 could not be understood."),
                        QStringLiteral("Line 5 could not be understood: its digest is cut short, 3 of 64 hex digits."),
                        QStringLiteral("Line 6 could not be understood."),
@@ -272,7 +272,9 @@ void TestCheckSession::listProblems_data()
                        QStringLiteral("Line 8 could not be understood: its digest is cut short, 63 of 64 hex digits."),
                        QStringLiteral("Line 9 could not be understood: it starts with a byte-order mark."),
                        QStringLiteral("Line 10 could not be understood: no supported algorithm has digests of 20 hex "
-                                      "digits.")}
+                                      "digits."),
+                       QStringLiteral("Line 11 could not be understood: it gives a digest of 64 hex digits but no file "
+                                      "name.")}
         << QList{false};
     QTest::newRow("nothing but comments")
         << QByteArray("# nothing\n\n") << QStringList{"The list holds no checksum lines."} << QList<bool>{};

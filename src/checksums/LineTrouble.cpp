@@ -1,5 +1,7 @@
 #include "LineTrouble.h"
 
+#include "HexDigest.h"
+
 #include <cctype>
 #include <QCoreApplication>
 
@@ -57,11 +59,19 @@ LineTrouble troubleOf(QByteArrayView line, const ParsedLine& parsed)
             }
         }
     }
+    // A digest of a length in use, and nothing after it: a list's line that lost its name.
+    const bool lengthInUse =
+        digest.size() % 2 == 0 && !algorithmsForDigestBytes(static_cast<std::size_t>(digest.size() / 2)).empty();
+    const qsizetype digestEnd = digest.data() + digest.size() - line.data(); // the digest is a view into the line
+    if (!parsed.tag && lengthInUse && line.sliced(digestEnd).trimmed().isEmpty()) {
+        trouble.kind = LineTrouble::NoName;
+        return trouble;
+    }
     // A few digits short is a digest cut off; far short, an untagged run of hex is no digest of ours at all.
     if (whole > digest.size() && (parsed.tag || whole - digest.size() <= 8)) {
         trouble.kind = LineTrouble::TruncatedDigest;
         trouble.expected = whole;
-    } else if (digest.size() != whole && digest.size() >= 8 && digest.size() % 2 == 0 && !parsed.tag) {
+    } else if (!lengthInUse && digest.size() >= 8 && digest.size() % 2 == 0 && !parsed.tag) {
         trouble.kind = LineTrouble::UnsupportedLength;
     }
     return trouble;
@@ -83,6 +93,10 @@ QString lineTroubleText(quint64 lineNumber, const LineTrouble& trouble)
             .arg(lineNumber)
             .arg(trouble.digits)
             .arg(trouble.expected);
+    case LineTrouble::NoName:
+        return tr("Line %1 could not be understood: it gives a digest of %2 hex digits but no file name.")
+            .arg(lineNumber)
+            .arg(trouble.digits);
     case LineTrouble::Unknown:
         break;
     }

@@ -15,6 +15,7 @@ struct LineTrouble
         TooLong,           // longer than any checksum line
         UnsupportedLength, // a digest of a length no algorithm here has
         TruncatedDigest,   // a digest shorter than its algorithm's, as when the end of a file was cut off
+        NoName,            // a whole digest with no file named after it
     };
     Kind kind = Unknown;
     qsizetype digits = 0;   // UnsupportedLength and TruncatedDigest: the digits found
