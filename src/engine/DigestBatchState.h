@@ -57,6 +57,8 @@ struct DigestBatch::State final : HelpWanted
 
     void offer(const std::shared_ptr<SharedRead>& read) override;
     void withdraw(const std::shared_ptr<SharedRead>& read) override;
+    // No worker is left to do it: the caller's thread does the work, one file at a time.
+    void digestOnCallersThread(std::unique_lock<std::mutex>& lock, const std::shared_ptr<BatchEntry>& entry);
     void publish(BatchEntry& entry, FileDigests result); // with the lock held
     bool worthWakingTheTaker() const;
     void work();

@@ -3,6 +3,19 @@
 
 #include <algorithm>
 
+void DigestBatch::State::digestOnCallersThread(std::unique_lock<std::mutex>& lock,
+                                               const std::shared_ptr<BatchEntry>& entry)
+{
+    std::erase(waiting, entry);
+    filesWaiting.store(waiting.size(), std::memory_order_relaxed);
+    entry->started = true;
+    lock.unlock();
+    WorkerTools tools(options);
+    FileDigests result = digestFile(entry->request, context, tools, entry->turn);
+    lock.lock();
+    publish(*entry, std::move(result));
+}
+
 FileDigests DigestBatch::takeNext()
 {
     State& state = *m_state;
@@ -28,15 +41,7 @@ FileDigests DigestBatch::takeNext()
         if (entry->done) {
             break;
         }
-        // No worker is left to do it: the caller's thread does the work, one file at a time.
-        std::erase(state.waiting, entry);
-        state.filesWaiting.store(state.waiting.size(), std::memory_order_relaxed);
-        entry->started = true;
-        lock.unlock();
-        WorkerTools tools(state.options);
-        FileDigests result = digestFile(entry->request, state.context, tools, entry->turn);
-        lock.lock();
-        state.publish(*entry, std::move(result));
+        state.digestOnCallersThread(lock, entry);
     }
     // The run of results ready behind it is taken along, so that the next calls need not take the lock the workers
     // pick their files with.
@@ -65,16 +70,7 @@ std::optional<std::pair<std::size_t, FileDigests>> DigestBatch::takeAny(std::chr
     };
     auto done = anyDone();
     if (done == state.submitted.end() && state.liveWorkers == 0 && !state.waiting.empty()) {
-        // No worker is left to do it: the caller's thread does the work, one file at a time.
-        const std::shared_ptr<BatchEntry> entry = state.waiting.front();
-        state.waiting.pop_front();
-        state.filesWaiting.store(state.waiting.size(), std::memory_order_relaxed);
-        entry->started = true;
-        lock.unlock();
-        WorkerTools tools(state.options);
-        FileDigests result = digestFile(entry->request, state.context, tools, entry->turn);
-        lock.lock();
-        state.publish(*entry, std::move(result));
+        state.digestOnCallersThread(lock, std::shared_ptr<BatchEntry>(state.waiting.front()));
         done = anyDone();
     }
     if (done == state.submitted.end()) {

@@ -163,9 +163,9 @@ void ListRows::markConflict(CheckRow& row)
 {
     QByteArray name = lexicalName(row.name) + '\0';
     row.candidates.forEach([&name](HashAlgorithm algorithm) { name += static_cast<char>('A' + indexOf(algorithm)); });
-    // Kept by fingerprints of the name and the digest, not the bytes: a list of a million names must not hold them
-    // twice. The seed is the process's own, so no list can be made for two names to meet; were they to, a warning would
-    // be wrong or missing, never a verdict.
+    // Fingerprints of the name and the digest are kept, not their bytes: a million names are not held twice. With a
+    // seed of this process's own, no list can be crafted for two names to share one; should two ever share one, only
+    // a conflict warning could be wrong or missing, never a verdict.
     const quint64 key = qHash(name, m_seed);
     const quint64 expected = qHash(row.expected, m_seed);
     const auto found = m_firstOf.find(key);
