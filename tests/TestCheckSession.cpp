@@ -74,6 +74,7 @@ private slots:
     void otherBlake2bLengths();
     void listAlgorithmByNameOrLength_data();
     void listAlgorithmByNameOrLength();
+    void listOfSharedLengthsEntryByEntry();
     void listNotReadable_data();
     void listNotReadable();
     void oneOpenForLinesOfOneFile_data();
@@ -408,6 +409,48 @@ void TestCheckSession::listAlgorithmByNameOrLength()
     QCOMPARE(rig.opens->load(), 1);
 }
 
+// Untagged lines of every algorithm whose length another shares, in one list: each entry is answered by the one its
+// digest matches, every candidate computed in the file's one read. The digests are xxhsum's (-H0 to -H3) and
+// rhash's (--crc32c, --crc32, --md5).
+void TestCheckSession::listOfSharedLengthsEntryByEntry()
+{
+    struct Entry
+    {
+        QByteArray digest;
+        QString algorithm;
+        CheckState state;
+    };
+    const std::vector<Entry> table{
+        {"808495c9f4504d97e90de1b217764ae6", "MD5", CheckState::Ok},
+        {"c6015c51734ff18d67f6013c0ae167f3", "XXH128", CheckState::Ok},
+        {"c6015c51734ff18d67f6013c0ae167f4", "MD5 or XXH128", CheckState::Mismatch},
+        {"9c98e2b800e6c97c", "XXH3", CheckState::Ok},
+        {"711666d45db443b5", "XXH64", CheckState::Ok},
+        {"711666d45db443b6", "XXH3 or XXH64", CheckState::Mismatch},
+        {"dfdf889e", "CRC-32", CheckState::Ok},
+        {"9c586f5a", "CRC-32C", CheckState::Ok},
+        {"f5b1f25d", "XXH32", CheckState::Ok},
+        {"f5b1f25e", "CRC-32 or CRC-32C or XXH32", CheckState::Mismatch},
+    };
+    QVERIFY(QDir().mkpath(m_files.path("shared-lengths")));
+    QByteArray list;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const QByteArray name = "f" + QByteArray::number(i);
+        m_files.write("shared-lengths/" + QString::fromLatin1(name), kContent);
+        list += table[i].digest + "  " + name + '\n';
+    }
+    CheckRig rig;
+    rig.session->checkList(native(m_files.write("shared-lengths/mixed.sums", list)));
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.model.size(), qsizetype(table.size()));
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const CheckRow& row = rig.model.row(static_cast<qsizetype>(i));
+        QCOMPARE(row.state, table[i].state);
+        QCOMPARE(algorithmText(row), table[i].algorithm);
+    }
+    QCOMPARE(rig.opens->load(), int(table.size())); // one read each, whatever the candidates
+}
+
 void TestCheckSession::listNotReadable_data()
 {
     QTest::addColumn<QString>("list");
@@ -664,6 +707,22 @@ void TestCheckSession::paste_data()
         << hexOf("other", H::Sha512) << P::Accepted << CheckState::Mismatch << "SHA-512 or SHA3-512 or BLAKE2b" << 2;
     QTest::newRow("SRI sha384") << "sha384-" + QCryptographicHash::hash(kContent, H::Sha384).toBase64() << P::Accepted
                                 << CheckState::Ok << "SHA-384" << 2;
+    // Cloud forms, base64: CRC-32C is not read first, so it reads again; rhash --crc32c gives its digest.
+    const QByteArray md5Base64 = QCryptographicHash::hash(kContent, H::Md5).toBase64();
+    QTest::newRow("base64 CRC-32C, read again for it")
+        << QByteArray("nFhvWg==") << P::Accepted << CheckState::Ok << "CRC-32C" << 2;
+    QTest::newRow("base64 CRC-32, answered at once")
+        << QByteArray("39+Ing==") << P::Accepted << CheckState::Ok << "CRC-32" << 1;
+    QTest::newRow("gsutil's CRC-32C line")
+        << QByteArray("Hash (crc32c):\t\tnFhvWg==") << P::Accepted << CheckState::Ok << "CRC-32C" << 2;
+    QTest::newRow("Content-MD5 header") << "Content-MD5: " + md5Base64 << P::Accepted << CheckState::Ok << "MD5" << 1;
+    QTest::newRow("S3's SHA-256 header") << "x-amz-checksum-sha256: " +
+                                                QCryptographicHash::hash(kContent, H::Sha256).toBase64()
+                                         << P::Accepted << CheckState::Ok << "SHA-256" << 1;
+    QTest::newRow("wrong base64 CRC: both CRCs ruled out")
+        << QByteArray("AAAAAA==") << P::Accepted << CheckState::Mismatch << "CRC-32 or CRC-32C" << 2;
+    QTest::newRow("base64 MD5 without its padding")
+        << md5Base64.chopped(2) << P::NotUnderstood << CheckState::NotCompared << "SHA-256" << 1;
     // Not understood: the digests computed stay on show, the most common first.
     QTest::newRow("SRI with a wrong length") << "sha384-" + QCryptographicHash::hash(kContent, H::Sha256).toBase64()
                                              << P::NotUnderstood << CheckState::NotCompared << "SHA-256" << 1;

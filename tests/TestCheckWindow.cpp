@@ -105,6 +105,7 @@ private slots:
     void answersAtOnce();
     void pastedFromTheClipboard_data();
     void pastedFromTheClipboard();
+    void cloudFormsPastedInTurn();
     void typedDigestWaitsForEnter();
     void correctedPasteLeavesNoMismatch();
     void pasteAfterAListOrAComparison();
@@ -435,6 +436,56 @@ void TestCheckWindow::pastedFromTheClipboard()
     QTRY_COMPARE(rig.window->model().row(0).state, state);
     // A paste not checked leaves the digests computed for one in view.
     QCOMPARE(rig.window->model().size(), state == CheckState::NotCompared ? 5 : 1);
+}
+
+// Two lines as cloud storage tools show them, copied and pasted into the same window one after the other, then a
+// third with its padding cut, which is no digest and leaves the last answer standing: each answer says the digest was
+// read as base64, and as what.
+void TestCheckWindow::cloudFormsPastedInTurn()
+{
+    CheckWindowRig rig;
+    rig.window->takeFile(m_files.write(QStringLiteral("pasted.bin"), kContent));
+    QVERIFY(rig.waitIdle());
+    QLineEdit* field = rig.find<QLineEdit>("txtPaste");
+    QLabel* answer = rig.find<QLabel>("lblPasteAnswer");
+    const QString sha256Base64 =
+        QString::fromLatin1(QCryptographicHash::hash(kContent, QCryptographicHash::Sha256).toBase64());
+    const QString accepted = QStringLiteral("Accepted: \u201cpasted.bin\u201d is checked against this digest, read as "
+                                            "base64 (%1).");
+    struct Paste
+    {
+        QString copied;
+        QString answer;
+        CheckState state;
+        QString algorithm;
+    };
+    // CRC-32C is not among the digests the first read computes: the window reads again for it. Its digest is
+    // rhash --crc32c's.
+    const std::vector<Paste> pastes{
+        {QStringLiteral("\tHash (crc32c):\t\tnFhvWg=="), accepted.arg(QStringLiteral("CRC-32C")), CheckState::Ok,
+         QStringLiteral("CRC-32C")},
+        {QStringLiteral("x-amz-checksum-sha256: ") + sha256Base64, accepted.arg(QStringLiteral("SHA-256")),
+         CheckState::Ok, QStringLiteral("SHA-256")},
+        {QStringLiteral("nFhvWg="), QStringLiteral("Not understood: not a digest in any form this window knows."),
+         CheckState::Ok, QStringLiteral("SHA-256")},
+    };
+    for (const Paste& paste : pastes) {
+        QGuiApplication::clipboard()->setText(paste.copied);
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(field->text(), paste.copied);
+        if (paste.answer.startsWith(QStringLiteral("Not understood"))) {
+            QTest::keyClick(field, Qt::Key_Return); // what is no digest is answered on Enter alone
+        }
+        QCOMPARE(answer->text(), paste.answer);
+        QVERIFY(rig.waitIdle());
+        QCOMPARE(rig.window->model().size(), 1); // each paste replaces the answer to the last
+        const CheckRow row = rig.window->model().row(0);
+        QCOMPARE(row.state, paste.state);
+        QCOMPARE(algorithmText(row), paste.algorithm);
+        QCOMPARE(row.note, QStringLiteral("pasted as base64"));
+    }
 }
 
 // Typed, a digest passes shorter ones on its way: nothing is answered before Enter.

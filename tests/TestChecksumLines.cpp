@@ -97,6 +97,8 @@ private slots:
     void readErrorReported();
     void pastedDigests_data();
     void pastedDigests();
+    void cloudDigests_data();
+    void cloudDigests();
 };
 
 void TestChecksumLines::escapeRoundTrip_data()
@@ -657,6 +659,89 @@ void TestChecksumLines::pastedDigests()
         QCOMPARE(found->digest.toHex(), digestHex);
         QVERIFY(found->candidates == candidates);
         QCOMPARE(found->name, name);
+    }
+}
+
+// The forms cloud storage shows, each digest of "a" (python's hashlib; CRC-32C by a bitwise reference, as rhash
+// --crc32c gives it), and near misses that must never pass for a digest.
+void TestChecksumLines::cloudDigests_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("digestHex"); // empty: not recognised
+    QTest::addColumn<AlgorithmSet>("candidates");
+    QTest::addColumn<bool>("base64");
+    const QByteArray md5 = "0cc175b9c0f1b6a831c399e269772661";
+    const QByteArray md5Base64 = "DMF1ucDxtqgxw5niaXcmYQ==";
+    const QByteArray sha1 = "86f7e437faa5a7fce15d1ddcb9eaeaea377667b8";
+    const QByteArray sha256Base64 = "ypeBEsobvcr6wjGzmiPcTaeG7/gUfE5yuYB3ha/uSLs=";
+    const QByteArray crc32c = "c1d04330";
+    const QByteArray crc32cBase64 = "wdBDMA==";
+    const AlgorithmSet md5Only{HashAlgorithm::Md5};
+    const AlgorithmSet sha256Only{HashAlgorithm::Sha256};
+    const AlgorithmSet crc32cOnly{HashAlgorithm::Crc32c};
+    const AlgorithmSet eitherCrc{HashAlgorithm::Crc32c, HashAlgorithm::Crc32};
+    const auto row = [](const char* tag, const QByteArray& text, const QByteArray& hex = {},
+                        const AlgorithmSet& set = {},
+                        bool base64 = true) { QTest::newRow(tag) << text << hex << set << base64; };
+    row("bare CRC, either of the two", crc32cBase64, crc32c, eitherCrc);
+    row("bare CRC-32 with a plus", "6Le+Qw==", "e8b7be43", eitherCrc);
+    row("bare MD5", md5Base64, md5, md5Only);
+    row("bare SHA-1", "hvfkN/qlp/zhXR3cuerq6jd2Z7g=", sha1, AlgorithmSet{HashAlgorithm::Sha1});
+    row("bare SHA-256", sha256Base64, kSha256Hex, sha256Only);
+    row("bare, blanks around", "  " + md5Base64 + " \n", md5, md5Only);
+    row("crc32c: prefix", "crc32c:" + crc32cBase64, crc32c, crc32cOnly);
+    row("md5: prefix, upper case", "MD5:" + md5Base64, md5, md5Only);
+    row("sha256: prefix and a blank", "sha256: " + sha256Base64, kSha256Hex, sha256Only);
+    row("gsutil hash", "Hash (crc32c):\t\t" + crc32cBase64, crc32c, crc32cOnly);
+    row("gsutil hash, md5", "\tHash (md5):\t\t" + md5Base64, md5, md5Only);
+    row("gsutil hash -h", "Hash (md5):\t\t" + md5, md5, md5Only, false);
+    row("gcloud storage hash", "crc32c_hash: " + crc32cBase64, crc32c, crc32cOnly);
+    row("gcloud storage hash, md5", "md5_hash: " + md5Base64, md5, md5Only);
+    row("gcloud storage hash --hex", "crc32c_hash: " + crc32c, crc32c, crc32cOnly, false);
+    row("S3 header, SHA-256", "x-amz-checksum-sha256: " + sha256Base64, kSha256Hex, sha256Only);
+    row("S3 header, CRC-32C", "X-Amz-Checksum-Crc32c: " + crc32cBase64, crc32c, crc32cOnly);
+    row("S3 header, CRC-32", "x-amz-checksum-crc32: 6Le+Qw==", "e8b7be43", AlgorithmSet{HashAlgorithm::Crc32});
+    row("Content-MD5 header", "Content-MD5: " + md5Base64, md5, md5Only);
+    row("ContentMD5", "ContentMD5: " + md5Base64, md5, md5Only);
+    row("JSON of the AWS command line", "\"ChecksumCRC32C\": \"" + crc32cBase64 + "\",", crc32c, crc32cOnly);
+    row("JSON of an object's metadata", "\"md5Hash\": \"" + md5Base64 + "\"", md5, md5Only);
+    row("SRI still SHA-256 alone", "sha256-" + sha256Base64, kSha256Hex, sha256Only);
+    // Near misses.
+    row("no padding", md5Base64.chopped(2));
+    row("one pad short", md5Base64.chopped(1));
+    row("padding doubled", md5Base64 + "==");
+    row("23 characters", md5Base64.sliced(1));
+    row("spare bits set", "wdBDMB==");
+    row("URL-safe alphabet", "6Le-Qw==");
+    row("URL-safe alphabet, prefixed", "crc32:6Le-Qw==");
+    row("a blank inside", "DMF1ucDx tqgxw5niaXcmYQ==");
+    row("junk after", md5Base64 + "!");
+    row("wrong prefix for the length", "md5:" + crc32cBase64);
+    row("SHA-256's base64 under md5's header", "Content-MD5: " + sha256Base64);
+    row("an algorithm nobody computes here", "x-amz-checksum-crc64nvme: AAAAAAAAAAA=");
+    row("an unknown label", "etag: " + md5Base64);
+    row("gsutil's label without the algorithm", "Hash (): " + md5Base64);
+    row("unknown label around a known one", "Hash (crc32c) of: " + crc32cBase64);
+    row("base64 of 6 bytes", "ZZZZZZZZ");
+    row("base64 of 48 bytes, no bare length", QByteArray(48, 'x').toBase64());
+    row("a word of the right length", "Password");
+    row("two forms on one line", crc32cBase64 + " " + md5Base64);
+    row("empty value", "crc32c_hash: ");
+}
+
+void TestChecksumLines::cloudDigests()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, digestHex);
+    QFETCH(AlgorithmSet, candidates);
+    QFETCH(bool, base64);
+    const std::optional<PastedDigest> found = recognizePastedDigest(text);
+    QCOMPARE(found.has_value(), !digestHex.isEmpty());
+    if (found) {
+        QCOMPARE(found->digest.toHex(), digestHex);
+        QVERIFY(found->candidates == candidates);
+        QCOMPARE(found->form, base64 ? PastedForm::Base64 : PastedForm::Hex);
+        QVERIFY(found->name.isEmpty());
     }
 }
 

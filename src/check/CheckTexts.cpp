@@ -118,9 +118,18 @@ QString pasteAnswerText(CheckSession::PasteResult result, const CheckSession& se
 {
     const auto fileName = [](const QByteArray& path) { return nameText(path.sliced(path.lastIndexOf('/') + 1)); };
     switch (result) {
-    case CheckSession::PasteResult::Accepted:
+    case CheckSession::PasteResult::Accepted: {
+        const std::optional<PastedDigest> read = recognizePastedDigest(pasted.toUtf8());
+        if (read && read->form == PastedForm::Base64) {
+            // Base64 and hex share most characters: which one was read, and as what, is said.
+            QStringList names;
+            read->candidates.forEach([&names](HashAlgorithm algorithm) { names.append(algorithmName(algorithm)); });
+            return tr("Accepted: \u201c%1\u201d is checked against this digest, read as base64 (%2).")
+                .arg(fileName(session.subjects().value(0)), names.join(tr(" or ")));
+        }
         return tr("Accepted: \u201c%1\u201d is checked against this digest.")
             .arg(fileName(session.subjects().value(0)));
+    }
     case CheckSession::PasteResult::NotUnderstood:
         return cutShortText(pasted).value_or(tr("Not understood: not a digest in any form this window knows."));
     case CheckSession::PasteResult::NotSupported:

@@ -1,6 +1,7 @@
 #include "PastedDigest.h"
 
 #include "ChecksumLine.h"
+#include "CloudDigest.h"
 #include "HexDigest.h"
 
 #include <array>
@@ -45,7 +46,7 @@ std::optional<PastedDigest> prefixed(QByteArrayView text)
         // "sha256:58:91:…", as some pages print a fingerprint: the digits may be grouped as a bare digest's are.
         const std::optional<QByteArray> digest = groupedHexBytes(text.sliced(text.indexOf(':') + 1).trimmed());
         if (digest && fits(*algorithm, *digest)) {
-            return PastedDigest{*digest, AlgorithmSet{*algorithm}, {}};
+            return PastedDigest{*digest, AlgorithmSet{*algorithm}, {}, PastedForm::Hex};
         }
         return std::nullopt;
     }
@@ -58,7 +59,7 @@ std::optional<PastedDigest> prefixed(QByteArrayView text)
     if (!decoded || !fits(*algorithm, *decoded)) {
         return std::nullopt;
     }
-    return PastedDigest{*decoded, AlgorithmSet{*algorithm}, {}};
+    return PastedDigest{*decoded, AlgorithmSet{*algorithm}, {}, PastedForm::Base64};
 }
 
 std::optional<PastedDigest> groupedHex(QByteArrayView text)
@@ -71,7 +72,7 @@ std::optional<PastedDigest> groupedHex(QByteArrayView text)
     if (candidates.empty()) {
         return std::nullopt;
     }
-    return PastedDigest{*digest, candidates, {}};
+    return PastedDigest{*digest, candidates, {}, PastedForm::Hex};
 }
 
 std::optional<PastedDigest> checksumLine(QByteArrayView text)
@@ -85,7 +86,7 @@ std::optional<PastedDigest> checksumLine(QByteArrayView text)
     const AlgorithmSet candidates = entry.form == LineForm::Untagged
                                         ? algorithmsForDigestBytes(static_cast<std::size_t>(entry.expected.size()))
                                         : AlgorithmSet{entry.algorithm};
-    return PastedDigest{entry.expected, candidates, entry.name};
+    return PastedDigest{entry.expected, candidates, entry.name, PastedForm::Hex};
 }
 
 // "HEX NAME" with one space, as a web page may copy a two-space line: a list reads it only where an algorithm is
@@ -104,7 +105,7 @@ std::optional<PastedDigest> singleSpaceLine(QByteArrayView text)
     if (candidates.empty()) {
         return std::nullopt;
     }
-    return PastedDigest{*digest, candidates, text.sliced(space + 1).toByteArray()};
+    return PastedDigest{*digest, candidates, text.sliced(space + 1).toByteArray(), PastedForm::Hex};
 }
 
 // What a web page copies around a digest: blanks, no-break spaces, and characters that show nothing (zero-width
@@ -139,6 +140,9 @@ std::optional<PastedDigest> recognizePastedDigest(QByteArrayView text)
         return std::nullopt;
     }
     if (std::optional<PastedDigest> found = prefixed(text)) {
+        return found;
+    }
+    if (std::optional<PastedDigest> found = recognizeCloudDigest(text)) {
         return found;
     }
     if (std::optional<PastedDigest> found = groupedHex(text)) {

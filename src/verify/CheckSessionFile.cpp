@@ -72,7 +72,8 @@ CheckSession::PasteResult CheckSession::paste(const QString& text)
     row.candidates = pasted->candidates;
     row.algorithm = onlyAlgorithm(pasted->candidates);
     row.expected = pasted->digest;
-    row.note = tr("pasted");
+    // Base64 said, so that a digest read in another form than the user thought is seen.
+    row.note = pasted->form == PastedForm::Base64 ? tr("pasted as base64") : tr("pasted");
     if (!pasted->name.isEmpty() && pasted->name != row.name && pasted->name != "./" + row.name) {
         row.note = tr("pasted for \u201c%1\u201d").arg(nameText(pasted->name));
     }

@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
 """keswin-sum against the tools whose lists its new algorithms share: b3sum for BLAKE3, xxhsum for XXH32, XXH64,
-XXH3 and XXH128. Each writes what the other reads: our lines equal theirs byte for byte, we check their lists, they
-check ours, and one changed digit is FAILED on both sides. Usage: other_tools.py KESWIN_SUM"""
+XXH3 and XXH128, rhash for CRC-32C. Each writes what the other reads: our lines equal theirs byte for byte, we check
+their lists, they check ours, and one changed digit is FAILED on both sides. The files' sizes straddle the
+algorithms' block and chunk boundaries. Then a list mixing digests of shared lengths is checked entry by entry.
+Usage: other_tools.py KESWIN_SUM"""
+import hashlib
 import os
 import subprocess
 import sys
 import tempfile
+import zlib
 
 KESWIN = os.path.abspath(sys.argv[1])
 # Our algorithm, their command for untagged lines, their command for tagged ones (None: they write none).
@@ -15,7 +19,11 @@ TOOLS = [
     ("xxh64", ["xxhsum", "-H1"], ["xxhsum", "-H1", "--tag"]),
     ("xxh128", ["xxhsum", "-H2"], ["xxhsum", "-H2", "--tag"]),
     ("xxh3", None, ["xxhsum", "-H3"]),  # xxhsum writes XXH3 tagged only
+    ("crc32c", ["rhash", "--crc32c", "--simple"], ["rhash", "--crc32c", "--bsd"]),
 ]
+# BLAKE3's 64-byte blocks and 1 KiB chunks, xxHash's stripes and blocks, and the reads' own buffers: one byte short
+# of each boundary, on it, and one past.
+SIZES = [0, 1, 1023, 1024, 1025, 65535, 65536, 65537, 1048575, 1048576, 1048577]
 failures = []
 
 
@@ -41,9 +49,61 @@ def flipped(listing):
     return first[:at] + digit + first[at + 1:] + b"\n" + rest
 
 
+def crc32c(data):
+    """Bitwise, from the polynomial: an oracle independent of rhash and of ours."""
+    crc = 0xFFFFFFFF
+    for byte in data:
+        crc ^= byte
+        for _ in range(8):
+            crc = (crc >> 1) ^ (0x82F63B78 if crc & 1 else 0)
+    return f"{crc ^ 0xFFFFFFFF:08x}".encode()
+
+
+def theirs_hex(command, name, work):
+    """The digest another tool gives a file, from its line in either form."""
+    line, _ = run(command + [name], work)
+    line = line.strip()
+    return line.rsplit(b" = ", 1)[1] if b") = " in line else line.split(b" ", 1)[0]
+
+
+def mixed_lengths(work, files):
+    """Untagged lines of every algorithm that shares a length, mixed in one list, each entry checked by the
+    algorithm its digest matches; one wrong entry of each length fails alone."""
+    small = [name for name in sorted(files) if len(files[name]) <= 65537]
+    makers = [
+        ("md5", lambda name: hashlib.md5(files[name]).hexdigest().encode()),
+        ("xxh128", lambda name: theirs_hex(["xxhsum", "-H2"], name, work)),
+        ("xxh3", lambda name: theirs_hex(["xxhsum", "-H3"], name, work)),
+        ("xxh64", lambda name: theirs_hex(["xxhsum", "-H1"], name, work)),
+        ("crc32", lambda name: f"{zlib.crc32(files[name]):08x}".encode()),
+        ("crc32c", lambda name: crc32c(files[name])),
+        ("xxh32", lambda name: theirs_hex(["xxhsum", "-H0"], name, work)),
+    ]
+    lines = []
+    for i, name in enumerate(small):
+        algorithm, make = makers[i % len(makers)]
+        lines.append(make(name) + b"  " + name.encode())
+    wrong = {}
+    for digits in (32, 16, 8):
+        at = next(i for i, line in enumerate(lines) if line.index(b" ") == digits and i not in wrong.values())
+        wrong[digits] = at
+        first = b"0" if lines[at][:1] != b"0" else b"1"
+        lines[at] = first + lines[at][1:]
+    listing = os.path.join(work, "mixed-lengths")
+    with open(listing, "wb") as f:
+        f.write(b"\n".join(lines) + b"\n")
+    failed = sorted(small[at].encode() + b": FAILED" for at in wrong.values())
+    output, status = run([KESWIN, "-c", listing], work)
+    got_failed = sorted(line for line in output.splitlines() if line.endswith(b": FAILED"))
+    check("keswin-sum -c, a list of mixed algorithms of shared lengths",
+          status == 1 and got_failed == failed and output.count(b": OK\n") == len(lines) - len(wrong),
+          f"{status} {output!r}")
+
+
 def main():
     with tempfile.TemporaryDirectory() as work:
         files = {"empty": b"", "one": b"a", "chunks": os.urandom(3 * 1024 * 1024 + 17), "with space": b"x" * 1025}
+        files.update({f"size-{size}": os.urandom(size) for size in SIZES})
         for name, data in files.items():
             with open(os.path.join(work, name), "wb") as f:
                 f.write(data)
@@ -68,6 +128,7 @@ def main():
                     output, status = run([KESWIN, "-c", listing], work)
                     check(f"keswin-sum -c {who} {algorithm} {form}, one digit changed",
                           status == 1 and output.count(b": FAILED\n") == 1, f"{status} {output!r}")
+        mixed_lengths(work, files)
     print(f"{len(failures)} failed")
     return 1 if failures else 0
 
