@@ -2,7 +2,22 @@
 
 #include <xxhash.h>
 
+#if defined(__x86_64__)
+#include <xxh_x86dispatch.h>
+#endif
+
 namespace {
+
+// XXH3's plain entry points are the library's SSE2 build; on x86-64 the dispatching ones pick AVX2 or AVX-512 as the
+// processor allows, about three times as fast, which matters where the page-cache copy should set the pace.
+XXH_errorcode updateXxh3(XXH3_state_t* state, const void* bytes, std::size_t size, bool wide)
+{
+#if defined(__x86_64__)
+    return wide ? XXH3_128bits_update_dispatch(state, bytes, size) : XXH3_64bits_update_dispatch(state, bytes, size);
+#else
+    return wide ? XXH3_128bits_update(state, bytes, size) : XXH3_64bits_update(state, bytes, size);
+#endif
+}
 
 // The library's states are made once per hasher and reset for each file: for a small file, making one costs about
 // as much as hashing it.
@@ -30,9 +45,9 @@ public:
         case HashAlgorithm::Xxh64:
             return XXH64_update(m_state64, bytes, data.size()) == XXH_OK;
         case HashAlgorithm::Xxh3:
-            return XXH3_64bits_update(m_state3, bytes, data.size()) == XXH_OK;
+            return updateXxh3(m_state3, bytes, data.size(), false) == XXH_OK;
         default:
-            return XXH3_128bits_update(m_state3, bytes, data.size()) == XXH_OK;
+            return updateXxh3(m_state3, bytes, data.size(), true) == XXH_OK;
         }
     }
 
