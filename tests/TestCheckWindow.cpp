@@ -143,6 +143,12 @@ void TestCheckWindow::checksumListNames_data()
     QTest::newRow("lower-case list") << QByteArray("/d/sha256sums") << true;
     QTest::newRow("list as text") << QByteArray("/d/SHA256SUMS.txt") << true;
     QTest::newRow("a release's CHECKSUM") << QByteArray("/d/Fedora-39-CHECKSUM") << true;
+    // Standard input by name is a list piped or redirected in; a file of that name elsewhere is data.
+    QTest::newRow("/dev/stdin") << QByteArray("/dev/stdin") << true;
+    QTest::newRow("/dev/fd/0") << QByteArray("/dev/fd/0") << true;
+    QTest::newRow("/proc/self/fd/0") << QByteArray("/proc/self/fd/0") << true;
+    QTest::newRow("stdin elsewhere") << QByteArray("/d/stdin") << false;
+    QTest::newRow("another descriptor") << QByteArray("/dev/fd/3") << false;
 }
 
 void TestCheckWindow::checksumListNames()
@@ -506,6 +512,8 @@ void TestCheckWindow::copyResultsPutsTheReport()
     QVERIFY(rig.waitIdle());
     QGuiApplication::clipboard()->clear();
     QTest::mouseClick(rig.find<QPushButton>("cmdCopyResults"), Qt::LeftButton);
+    // Written between the window's events, then put on the clipboard.
+    QTRY_VERIFY(!QGuiApplication::clipboard()->text().isEmpty());
     const QString copied = QGuiApplication::clipboard()->text();
     QCOMPARE(copied, rig.window->session().report());
     QVERIFY2(copied.contains(QStringLiteral("copied.bin: MISMATCH")), qPrintable(copied));

@@ -53,6 +53,7 @@ frmCheck::frmCheck(FileDialog& fileDialog, Clipboard& clipboard, CheckSessionOpt
     connect(m_ui->txtPaste, &QLineEdit::textEdited, this, &frmCheck::pasteEdited);
     connect(m_ui->cmdCancel, &QPushButton::clicked, &m_session, &CheckSession::cancel);
     connect(m_ui->cmdCopyResults, &QPushButton::clicked, this, &frmCheck::copyResults);
+    connect(&m_reportCopy, &ReportCopy::written, this, [this](const QString& report) { m_clipboard.setText(report); });
     connect(&m_session, &CheckSession::progressChanged, this, &frmCheck::showProgress);
     connect(&m_session, &CheckSession::problemsChanged, this, &frmCheck::showProblems);
     connect(&m_session, &CheckSession::foundFilesChanged, this, &frmCheck::showState);
@@ -141,7 +142,7 @@ void frmCheck::pasteEdited(const QString& text)
 
 void frmCheck::copyResults()
 {
-    m_clipboard.setText(m_session.report());
+    m_reportCopy.start(m_session.reportText());
 }
 
 void frmCheck::showProgress()

@@ -3,6 +3,7 @@
 #include "CheckIntake.h"
 #include "CheckModel.h"
 #include "CheckSession.h"
+#include "ReportCopy.h"
 #include "ThemeIcons.h"
 
 #include <functional>
@@ -63,5 +64,6 @@ private:
     ThemeIcons m_icons;
     CheckSession m_session; // after the model: destroyed first, abandoning its worker before the rows go
     CheckIntake m_intake{m_session};
-    QString m_pasteText; // the paste field's text before its latest edit
+    ReportCopy m_reportCopy{m_model}; // Copy Results, written between the window's events
+    QString m_pasteText;              // the paste field's text before its latest edit
 };

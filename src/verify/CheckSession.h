@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CheckModel.h"
+#include "CheckReport.h"
 #include "CheckRun.h"
 #include "Clock.h"
 #include "DigestBatch.h"
@@ -100,6 +101,8 @@ public:
     // The summary, what was checked in full, when and by what; every row and the problems, as plain text for the
     // clipboard.
     QString report() const;
+    // The same, to be written a run of rows at a time while the model keeps its rows (see ReportText).
+    std::unique_ptr<ReportText> reportText() const;
 
     static int liveWorkers() { return CheckRun::liveWorkers(); }
 
@@ -132,6 +135,8 @@ private:
     // After a run of the data file's: reads again where needed, true when a run was started.
     bool continueFileCheck(const Delivery& delivery);
     void end();
+    // Absolute, against the folder current when the check began.
+    QByteArray fullPath(const QByteArray& path) const;
 
     CheckModel& m_model;
     CheckSessionOptions m_options;
@@ -143,6 +148,7 @@ private:
     quint64 m_unlistedUnread = 0;            // lines not understood past those listed, counted only
     QDateTime m_checkedAt;                   // when the check began
     QList<QByteArray> m_fullSubjects;        // the subjects against the folder current when it began
+    QByteArray m_startFolder;                // that folder, ending in '/'
     QList<QByteArray> m_foundFiles;
     std::optional<Comparison> m_comparison;
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <QCoreApplication>
+#include <sys/stat.h>
 
 // What a paste is most likely to need, by how often each is published: a later paste of any of them needs no second
 // read. CRC-32 costs next to nothing beside them.
@@ -87,6 +88,15 @@ Delivery publishedBeside(const QByteArray& path, AlgorithmSet& algorithms)
 void readFileJob(CheckRun& run, const QByteArray& path, AlgorithmSet algorithms, bool discover,
                  const DigestBatchOptions& options)
 {
+    struct stat status = {};
+    if (discover && ::stat(path.constData(), &status) == 0 && S_ISFIFO(status.st_mode)) {
+        // Nothing can be published beside a pipe, and it cannot be read twice: what comes through it is a list.
+        Delivery pipe;
+        pipe.dataFileIsPipe = true;
+        pipe.finished = true;
+        run.post(std::move(pipe));
+        return;
+    }
     Delivery chosen;
     if (discover) {
         chosen = publishedBeside(path, algorithms);
