@@ -258,8 +258,10 @@ void TestCheckSession::listProblems_data()
     QTest::newRow("same name, different algorithms") << a + "  f\nMD5 (f) = " + hexOf("a", H::Md5) + "\n"
                                                      << QStringList{} << QList{false, false};
     // One name however it is spelt: the steps it takes from the list's folder are what count.
+    // The file by its steps from the folder, and the spellings that are not those steps alone.
     const auto spelt = [](int second, const char* name) {
-        return QStringLiteral("Lines 1 and %1 give different SHA-256 or SHA3-256 or BLAKE3 digests for \u201c%2\u201d.")
+        return QStringLiteral("Lines 1 and %1 give different SHA-256 or SHA3-256 or BLAKE3 digests for \u201cf\u201d, "
+                              "spelt \u201c%2\u201d on line %1.")
             .arg(second)
             .arg(QLatin1String(name));
     };
@@ -268,6 +270,12 @@ void TestCheckSession::listProblems_data()
     QTest::newRow("f, ./f and sub/../f are one name")
         << a + "  f\n" + b + "  ./f\n" + hexOf("c", H::Sha256) + "  sub/../f\n" + hexOf("d", H::Sha256) + "  sub//f\n"
         << QStringList{spelt(2, "./f"), spelt(3, "sub/../f")} << QList{true, true, true, false};
+    QTest::newRow("both lines spell it otherwise")
+        << a + "  ./sub/f\n" + b + "  sub/../sub/f\n"
+        << QStringList{QStringLiteral("Lines 1 and 2 give different SHA-256 or SHA3-256 or BLAKE3 digests for "
+                                      "\u201csub/f\u201d, spelt \u201c./sub/f\u201d on line 1 and "
+                                      "\u201csub/../sub/f\u201d on line 2.")}
+        << QList{true, true};
     QTest::newRow("a folder's .. is not the folder") << a + "  f\n" + b + "  ../f\n" + b + "  sub/f\n"
                                                      << QStringList{} << QList{false, false, false};
     // Each by its number, with the reason where there is more to say than that it is no checksum line.
@@ -1091,6 +1099,15 @@ void TestCheckSession::besideFile_data()
     QTest::newRow("any other *SUMS") << "SHA3-256SUMS" << hexOf(kContent, H::Sha3_256) + "  app.iso\n"
                                      << ok << "SHA3-256";
     QTest::newRow("another file's sidecar, in upper case") << "APP.ISO.sha256" << sha + '\n' << none << "SHA-256";
+    // The sidecars named as the tools that wrote them, and a folder's SFV listing it among others.
+    QTest::newRow(".sha256sum") << "app.iso.sha256sum" << sha + "  app.iso\n" << ok << "SHA-256";
+    QTest::newRow(".sha512sum") << "app.iso.sha512sum" << hexOf(kContent, H::Sha512) + "  app.iso\n" << ok << "SHA-512";
+    QTest::newRow(".sha1sum") << "app.iso.sha1sum" << hexOf(kContent, H::Sha1) + "  app.iso\n" << ok << "SHA-1";
+    QTest::newRow(".md5sum") << "app.iso.md5sum" << hexOf(kContent, H::Md5) + "  app.iso\n" << ok << "MD5";
+    QTest::newRow("a folder's .sfv") << "release.sfv" << QByteArray("other.iso 12345678\napp.iso 00000000\n")
+                                     << QList{CheckState::Mismatch} << "CRC-32";
+    // Checked as what it is, and the row says what the name promised (see the note below).
+    QTest::newRow("an MD5 in a .sha256") << "app.iso.sha256" << hexOf(kContent, H::Md5) + "  app.iso\n" << ok << "MD5";
 }
 
 void TestCheckSession::besideFile()
@@ -1117,6 +1134,10 @@ void TestCheckSession::besideFile()
     if (found) {
         QVERIFY(rig.session->report().contains(checksumFile));
         QVERIFY(rig.model.row(0).note.startsWith("from " + checksumFile + ", line "));
+        // A digest of another algorithm than the checksum file's name promised is never OK in silence.
+        const bool promisedOther = checksumFile.endsWith(".sha256") && algorithm != "SHA-256";
+        QCOMPARE(rig.model.row(0).note.endsWith("; its name promised SHA-256, and the digest is not one"),
+                 promisedOther);
     }
     // Two published digests that disagree are one problem; so is a sidecar about another file only.
     const bool aboutAnother = content.endsWith("  other.iso\n") && checksumFile.endsWith(".sha256");

@@ -143,7 +143,12 @@ void ReportText::writeRow(const CheckRow& row)
     }
     if (row.state == CheckState::Mismatch) {
         line(tr("expected: %1").arg(QString::fromLatin1(hexDigest(row.expected))), true);
-        line(tr("actual:   %1").arg(QString::fromLatin1(hexDigest(row.actual))), true);
+        QString actual = tr("actual:   %1").arg(QString::fromLatin1(hexDigest(row.actual)));
+        if (row.candidates.size() > 1) {
+            // The expected digest could be of several: say whose this one is.
+            actual += QStringLiteral(" (%1)").arg(algorithmName(shownAlgorithm(row)));
+        }
+        line(actual, true);
     } else if (!row.actual.isEmpty() && row.expected.isEmpty()) {
         // Computed with nothing to compare with: the digest itself, to be compared by hand.
         line(tr("digest:   %1").arg(QString::fromLatin1(hexDigest(row.actual))), true);

@@ -62,6 +62,9 @@ QString algorithmText(const CheckRow& row);
 std::optional<HashAlgorithm> onlyAlgorithm(const AlgorithmSet& candidates);
 // The candidate whose digest a mismatch shows: the one checked, else the SHA-2 member where lengths are shared.
 HashAlgorithm shownAlgorithm(const CheckRow& row);
+// Which algorithm's digest a mismatch's Actual is, where the expected digest had several candidates ("Actual is
+// the SHA-256 digest; no candidate matches"); empty otherwise.
+QString actualAlgorithmNote(const CheckRow& row);
 // A name as a person reads it, never markup and never another name: see displayTextForPath.
 QString nameText(const QByteArray& name);
 // The steps a name takes from the list's folder, "." and empty steps left out and each ".." taking back the step

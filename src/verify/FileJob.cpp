@@ -70,9 +70,7 @@ Delivery publishedBeside(const QByteArray& path, AlgorithmSet& algorithms)
         row.candidates = digest.candidates;
         row.algorithm = onlyAlgorithm(digest.candidates);
         row.expected = digest.expected;
-        row.note = QCoreApplication::translate("FileJob", "from %1, line %2")
-                       .arg(nameText(digest.source.sliced(digest.source.lastIndexOf('/') + 1)))
-                       .arg(digest.lineNumber);
+        row.note = publishedNote(digest);
         published.insert(digest.candidates);
         delivery.newRows.push_back(std::move(row));
     }
