@@ -109,6 +109,8 @@ private slots:
     void correctedPasteLeavesNoMismatch();
     void pasteAfterAListOrAComparison();
     void copyResultsPutsTheReport();
+    void copyFromTheTableCopiesRows_data();
+    void copyFromTheTableCopiesRows();
     void dialogThatMangledTheNameIsRefused();
     void cancelWhileAReadHangs();
     void everyControlIsNamedAndEveryLabelPlain();
@@ -503,6 +505,55 @@ void TestCheckWindow::pasteAfterAListOrAComparison()
     QCOMPARE(rig.window->model().size(), 2); // the comparison's rows, untouched
 }
 
+void TestCheckWindow::copyFromTheTableCopiesRows_data()
+{
+    QTest::addColumn<bool>("all");
+    QTest::addColumn<QStringList>("rows"); // the report's lines of the rows copied, by name and verdict
+    QTest::newRow("Ctrl+A") << true
+                            << QStringList{"a.bin: OK (SHA-256)", "b.bin: MISMATCH (SHA-256)",
+                                           "c.bin: missing (SHA-256)"};
+    QTest::newRow("the first and the last") << false << QStringList{"a.bin: OK (SHA-256)", "c.bin: missing (SHA-256)"};
+}
+
+// Ctrl+C in the table copies the selected rows as the report writes them, each row once, not the current cell.
+void TestCheckWindow::copyFromTheTableCopiesRows()
+{
+    QFETCH(bool, all);
+    QFETCH(QStringList, rows);
+    QVERIFY(QDir().mkpath(m_files.path("rows")));
+    m_files.write("rows/a.bin", kContent);
+    m_files.write("rows/b.bin", kContent);
+    const QString list = m_files.write("rows/SHA256SUMS", sha256Hex(kContent) + "  a.bin\n" + sha256Hex("x") +
+                                                              "  ./b.bin\n" + sha256Hex(kContent) + "  c.bin\n");
+    CheckWindowRig rig;
+    rig.window->takeFile(list);
+    QVERIFY(rig.waitIdle());
+    auto* table = rig.find<QTableView>("tblResults");
+    table->setFocus();
+    if (all) {
+        QTest::keyClick(table, Qt::Key_A, Qt::ControlModifier);
+    } else {
+        table->selectionModel()->select(table->model()->index(0, 1),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        table->selectionModel()->select(table->model()->index(2, 4), QItemSelectionModel::Select);
+    }
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+    QTRY_VERIFY(!QGuiApplication::clipboard()->text().isEmpty());
+    QStringList expected;
+    for (const QString& row : rows) {
+        expected.append(m_files.path("rows/") + row);
+    }
+    // Each row's line and the lines indented under it; nothing of the summary or the header.
+    QStringList copied;
+    for (const QString& line : QGuiApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (!line.startsWith(QLatin1Char(' '))) {
+            copied.append(line);
+        }
+    }
+    QCOMPARE(copied, expected);
+}
+
 void TestCheckWindow::copyResultsPutsTheReport()
 {
     m_files.write("copied.bin", kContent);
@@ -696,6 +747,11 @@ void TestCheckWindow::smallestWindowKeepsTheResults()
     rig.window->resize(rig.window->minimumSizeHint());
     QTRY_COMPARE(rig.window->size(), rig.window->minimumSizeHint());
     QVERIFY2(progress->height() < 2 * progress->fontMetrics().lineSpacing(), qPrintable(progress->text()));
+    // And whole: not cut at its end.
+    QVERIFY2(progress->contentsRect().width() >= progress->fontMetrics().horizontalAdvance(progress->text()),
+             qPrintable(QStringLiteral("%1 < %2")
+                            .arg(progress->contentsRect().width())
+                            .arg(progress->fontMetrics().horizontalAdvance(progress->text()))));
     auto* view = rig.find<QTableView>("tblResults");
     const int rows = view->viewport()->height() / view->verticalHeader()->defaultSectionSize();
     QVERIFY2(

@@ -48,6 +48,7 @@ private:
     void pasteDigest();
     void pasteEdited(const QString& text);
     void copyResults();
+    void copySelectedRows();
     // The path the dialog answered, or nothing (a cancel, or a name it could not give exactly: said in the status).
     // Shows the file dialog; TAKE gets the chosen file's bytes once it has closed, unless it gave none.
     void choose(const QString& title, std::function<void(const QByteArray& path)> take);

@@ -6,6 +6,7 @@
 #include "NativePath.h"
 
 #include <array>
+#include <limits>
 #include <QCoreApplication>
 
 namespace {
@@ -85,14 +86,14 @@ bool reportNameCarriesBytes(const QByteArray& name)
 
 ReportText::ReportText(const QStringList& header, const CheckModel& model, QStringList problems,
                        std::vector<bool> unreadLine, quint64 unlisted, QByteArray entryFolder)
-    : m_model(model), m_rowCount(model.size()), m_problems(std::move(problems)), m_unreadLine(std::move(unreadLine)),
+    : m_model(model), m_ranges{{0, model.size()}}, m_problems(std::move(problems)), m_unreadLine(std::move(unreadLine)),
       m_unlisted(unlisted), m_entryFolder(std::move(entryFolder))
 {
     // Written into one text as it goes: the report of a million rows is held once, not once a line and again whole.
     m_text = checkSummary(model, problemCount(m_problems.size(), unlisted)) + QLatin1Char('\n');
     // Room for it all at once: a text grown by doubling would hold up to three times its size at the last step.
     qsizetype room = m_text.size() + 1024;
-    for (qsizetype i = 0; i < m_rowCount; ++i) {
+    for (qsizetype i = 0; i < model.size(); ++i) {
         const CheckRow& row = model.row(i);
         room += (m_entryFolder.size() + row.name.size()) * 2 + row.note.size() + 64 +
                 (row.state == CheckState::Mismatch ? 300 : 0);
@@ -116,13 +117,25 @@ void ReportText::line(const QString& part, bool indented)
     m_text += QLatin1Char('\n');
 }
 
+ReportText::ReportText(const CheckModel& model, std::vector<std::pair<qsizetype, qsizetype>> ranges,
+                       QByteArray entryFolder)
+    : m_model(model), m_ranges(std::move(ranges)), m_unlisted(0), m_entryFolder(std::move(entryFolder)),
+      m_rowsOnly(true)
+{
+    m_nextRow = m_ranges.empty() ? 0 : m_ranges.front().first;
+}
+
 bool ReportText::writeRows(qsizetype most)
 {
-    const qsizetype end = std::min(m_rowCount, m_nextRow + most);
-    for (; m_nextRow < end; ++m_nextRow) {
-        writeRow(m_model.row(m_nextRow));
+    for (; m_range < m_ranges.size() && most > 0; --most) {
+        if (m_nextRow >= m_ranges[m_range].second) {
+            ++m_range;
+            m_nextRow = m_range < m_ranges.size() ? m_ranges[m_range].first : 0;
+            continue;
+        }
+        writeRow(m_model.row(m_nextRow++));
     }
-    return m_nextRow == m_rowCount;
+    return m_range == m_ranges.size();
 }
 
 void ReportText::writeRow(const CheckRow& row)
@@ -163,7 +176,11 @@ void ReportText::writeRow(const CheckRow& row)
 
 QString ReportText::finish()
 {
-    writeRows(m_rowCount);
+    while (!writeRows(std::numeric_limits<qsizetype>::max())) {
+    }
+    if (m_rowsOnly) {
+        return std::move(m_text);
+    }
     // Lines not understood under a heading of their own, so that the other problems are not lost among them.
     for (const bool unread : {true, false}) {
         bool headed = false;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <utility>
 #include <vector>
 
 class CheckModel;
@@ -37,6 +38,9 @@ class ReportText
 public:
     ReportText(const QStringList& header, const CheckModel& model, QStringList problems,
                std::vector<bool> unreadLine = {}, quint64 unlisted = 0, QByteArray entryFolder = {});
+    // The lines of the rows in RANGES alone (each [first, end) in model rows), for rows copied from the table.
+    ReportText(const CheckModel& model, std::vector<std::pair<qsizetype, qsizetype>> ranges,
+               QByteArray entryFolder = {});
     // Writes up to MOST more rows; true once every row is written.
     bool writeRows(qsizetype most);
     // Writes the rows left and the problems, and hands over the text.
@@ -47,13 +51,15 @@ private:
     void writeRow(const CheckRow& row);
 
     const CheckModel& m_model;
-    qsizetype m_rowCount;
+    std::vector<std::pair<qsizetype, qsizetype>> m_ranges; // the rows there were when it started
+    std::size_t m_range = 0;
     qsizetype m_nextRow = 0;
     QStringList m_problems;
     std::vector<bool> m_unreadLine;
     quint64 m_unlisted;
     QByteArray m_entryFolder;
     QString m_text;
+    bool m_rowsOnly = false;
 };
 
 // The problems listed and those counted only; the sentence saying that some are counted is none of them.

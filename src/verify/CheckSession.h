@@ -103,6 +103,8 @@ public:
     QString report() const;
     // The same, to be written a run of rows at a time while the model keeps its rows (see ReportText).
     std::unique_ptr<ReportText> reportText() const;
+    // The folder the report names a list's entries within (see reportEntryName); empty when not a list.
+    QByteArray reportFolder() const;
 
     static int liveWorkers() { return CheckRun::liveWorkers(); }
 

@@ -54,10 +54,17 @@ std::unique_ptr<ReportText> CheckSession::reportText() const
     if (!version.isEmpty()) {
         header.append(tr("By: %1 %2").arg(QCoreApplication::applicationName(), version));
     }
-    // A list's entries by their full paths, so the report names each file wherever it is pasted.
-    const QByteArray entryFolder = m_mode == Mode::List ? folderOfList(m_fullSubjects.value(0)) : QByteArray();
     return std::make_unique<ReportText>(header, m_model, m_problems, m_problemIsUnreadLine, m_unlistedUnread,
-                                        namesStandardInput(m_subjects.value(0)) ? m_startFolder : entryFolder);
+                                        reportFolder());
+}
+
+QByteArray CheckSession::reportFolder() const
+{
+    // A list's entries by their full paths, so the report names each file wherever it is pasted.
+    if (m_mode != Mode::List) {
+        return {};
+    }
+    return namesStandardInput(m_subjects.value(0)) ? m_startFolder : folderOfList(m_fullSubjects.value(0));
 }
 
 QByteArray CheckSession::fullPath(const QByteArray& path) const
