@@ -66,6 +66,7 @@ void CheckSession::begin(Mode mode, QList<QByteArray> subjects)
     m_placeholder = false;
     m_pastedRow = -1;
     m_sizes.clear();
+    m_sizesFrom = 0;
     m_model.clear();
     emit problemsChanged();
     emit foundFilesChanged();

@@ -161,7 +161,8 @@ private:
     quint64 m_totalBytes = 0;
     quint64 m_bytesAnswered = 0; // bytes of the rows answered, for the percentage of the row being read
     qsizetype m_nextUnanswered = 0;
-    std::deque<qint64> m_sizes; // of a list's entries, as far as they are known: -1 where there is no file
+    std::deque<qint64> m_sizes; // of a list's entries from m_sizesFrom on, as far as they are known: -1 for no file
+    qsizetype m_sizesFrom = 0;  // the row of m_sizes' first
 
     // A data file given alone: the digests known from its reads, and the row shown until there is a digest to check.
     std::array<QByteArray, kAlgorithmCount> m_digests;
