@@ -149,6 +149,8 @@ void TestAlgorithmTable::besideNamesInSearchOrder()
         {".sfv", HashAlgorithm::Crc32},        {".b2", HashAlgorithm::Blake2b},
         {".b3", HashAlgorithm::Blake3},        {".xxh128", HashAlgorithm::Xxh128},
         {".xxh64", HashAlgorithm::Xxh64},      {".xxh3", HashAlgorithm::Xxh3},
+        {".sha256sum", HashAlgorithm::Sha256}, {".sha512sum", HashAlgorithm::Sha512},
+        {".sha1sum", HashAlgorithm::Sha1},     {".md5sum", HashAlgorithm::Md5},
         {"SHA256SUMS", HashAlgorithm::Sha256}, {"SHA512SUMS", HashAlgorithm::Sha512},
         {"SHA1SUMS", HashAlgorithm::Sha1},     {"MD5SUMS", HashAlgorithm::Md5},
         {"B2SUMS", HashAlgorithm::Blake2b},    {"SHA224SUMS", HashAlgorithm::Sha224},

@@ -1,6 +1,7 @@
 #include "CheckModel.h"
 #include "CheckReport.h"
 
+#include <algorithm>
 #include <QTest>
 
 Q_DECLARE_METATYPE(CheckState)
@@ -35,6 +36,8 @@ private slots:
     void everyStateHasWordsAndAnIcon_data();
     void everyStateHasWordsAndAnIcon();
     void mismatchShowsBothDigests();
+    void actualSaysWhoseDigestItIs_data();
+    void actualSaysWhoseDigestItIs();
     void outsideFolderIsMarked();
     void eachCellIsNamedByColumnAndValue();
 };
@@ -144,6 +147,58 @@ void TestCheckModel::mismatchShowsBothDigests()
     QCOMPARE(cell(model, 2, CheckModel::AlgorithmColumn), "SHA-256 or SHA3-256");
     const QString report = checkReport({}, model, {});
     QVERIFY(report.contains("f: MISMATCH (SHA-256)\n    expected: 00ff\n    actual:   abcd\n"));
+}
+
+// The Actual cell holds a digest to copy on every row that has one, an OK row's included, and a mismatch whose
+// expected digest had several candidates says which algorithm its Actual is, in the window and in the report.
+void TestCheckModel::actualSaysWhoseDigestItIs_data()
+{
+    QTest::addColumn<CheckState>("state");
+    QTest::addColumn<QByteArray>("actual");
+    QTest::addColumn<int>("candidates"); // SHA-256 alone, or with SHA3-256 and BLAKE3
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<QString>("reported"); // the report's actual line, or none
+    const QString whose = QStringLiteral("Actual is the SHA-256 digest; no candidate matches");
+    QTest::newRow("OK from a list") << CheckState::Ok << QByteArray() << 1 << "00ff"
+                                    << ""
+                                    << "";
+    QTest::newRow("OK with its digest kept") << CheckState::Ok << QByteArray::fromHex("00ff") << 3 << "00ff"
+                                             << ""
+                                             << "";
+    QTest::newRow("mismatch of one algorithm") << CheckState::Mismatch << QByteArray::fromHex("abcd") << 1 << "abcd"
+                                               << ""
+                                               << "    actual:   abcd";
+    QTest::newRow("mismatch of three candidates") << CheckState::Mismatch << QByteArray::fromHex("abcd") << 3 << "abcd"
+                                                  << whose << "    actual:   abcd (SHA-256)";
+    QTest::newRow("missing") << CheckState::Missing << QByteArray() << 3 << ""
+                             << ""
+                             << "";
+}
+
+void TestCheckModel::actualSaysWhoseDigestItIs()
+{
+    QFETCH(CheckState, state);
+    QFETCH(QByteArray, actual);
+    QFETCH(int, candidates);
+    QFETCH(QString, shown);
+    QFETCH(QString, note);
+    QFETCH(QString, reported);
+    CheckRow row = rowNamed("f", state);
+    row.expected = QByteArray::fromHex("00ff");
+    row.actual = actual;
+    if (candidates > 1) {
+        row.algorithm.reset();
+        row.candidates = AlgorithmSet{HashAlgorithm::Sha256, HashAlgorithm::Sha3_256, HashAlgorithm::Blake3};
+    }
+    CheckModel model;
+    model.append({row});
+    QCOMPARE(cell(model, 0, CheckModel::ActualColumn), shown);
+    QCOMPARE(cell(model, 0, CheckModel::NoteColumn), note);
+    const QStringList lines = checkReport({}, model, {}).split(QLatin1Char('\n'));
+    const auto actualLine =
+        std::find_if(lines.begin(), lines.end(), [](const QString& line) { return line.startsWith("    actual:"); });
+    QCOMPARE(actualLine == lines.end() ? QString() : *actualLine, reported);
 }
 
 void TestCheckModel::outsideFolderIsMarked()

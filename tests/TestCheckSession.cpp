@@ -5,7 +5,10 @@
 #include "WatchedReader.h"
 
 #include <fcntl.h>
+#include <QElapsedTimer>
+#include <QRegularExpression>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(CheckState)
@@ -77,6 +80,11 @@ private slots:
     void listOfSharedLengthsEntryByEntry();
     void listNotReadable_data();
     void listNotReadable();
+    void pipedListIsReadAsItComes_data();
+    void pipedListIsReadAsItComes();
+    void pipeWithoutWriterHoldsNothing_data();
+    void pipeWithoutWriterHoldsNothing();
+    void standardInputListTakesNamesHere();
     void oneOpenForLinesOfOneFile_data();
     void oneOpenForLinesOfOneFile();
     void changedWhileRead_data();
@@ -211,8 +219,10 @@ void TestCheckSession::listEntries()
                             : QStringLiteral("19 of 19 checked: 14 OK, 1 MISMATCH, 1 missing, 3 unreadable"));
     QCOMPARE(rig.model.data(rig.model.index(15, CheckModel::NameColumn)).toString(),
              QStringLiteral("caf\\xE9 <b>x&amp;<br>.bin"));
-    QVERIFY(rig.session->report().contains(QStringLiteral("\n\\caf\\xE9 <b>x&amp;<br>.bin: OK (SHA-256)\n")));
-    QVERIFY(rig.session->report().contains(QStringLiteral("\n\\two\\nlines.bin: OK (SHA-256)\n")));
+    // By their full paths, however the current folder was then.
+    const QString release = m_files.path("release");
+    QVERIFY(rig.session->report().contains("\n\\" + release + "/caf\\xE9 <b>x&amp;<br>.bin: OK (SHA-256)\n"));
+    QVERIFY(rig.session->report().contains("\n\\" + release + "/two\\nlines.bin: OK (SHA-256)\n"));
     // Every byte of the readable files counted, and no more: the MD5 and BLAKE2b lines of good.bin, one after the
     // other, are served by one read and counted once.
     const qint64 readable = 12 * kContent.size() + kCrcContent.size() + kContent.size() /* bad.bin */ +
@@ -249,8 +259,10 @@ void TestCheckSession::listProblems_data()
     QTest::newRow("same name, different algorithms") << a + "  f\nMD5 (f) = " + hexOf("a", H::Md5) + "\n"
                                                      << QStringList{} << QList{false, false};
     // One name however it is spelt: the steps it takes from the list's folder are what count.
+    // The file by its steps from the folder, and the spellings that are not those steps alone.
     const auto spelt = [](int second, const char* name) {
-        return QStringLiteral("Lines 1 and %1 give different SHA-256 or SHA3-256 or BLAKE3 digests for \u201c%2\u201d.")
+        return QStringLiteral("Lines 1 and %1 give different SHA-256 or SHA3-256 or BLAKE3 digests for \u201cf\u201d, "
+                              "spelt \u201c%2\u201d on line %1.")
             .arg(second)
             .arg(QLatin1String(name));
     };
@@ -259,6 +271,12 @@ void TestCheckSession::listProblems_data()
     QTest::newRow("f, ./f and sub/../f are one name")
         << a + "  f\n" + b + "  ./f\n" + hexOf("c", H::Sha256) + "  sub/../f\n" + hexOf("d", H::Sha256) + "  sub//f\n"
         << QStringList{spelt(2, "./f"), spelt(3, "sub/../f")} << QList{true, true, true, false};
+    QTest::newRow("both lines spell it otherwise")
+        << a + "  ./sub/f\n" + b + "  sub/../sub/f\n"
+        << QStringList{QStringLiteral("Lines 1 and 2 give different SHA-256 or SHA3-256 or BLAKE3 digests for "
+                                      "\u201csub/f\u201d, spelt \u201c./sub/f\u201d on line 1 and "
+                                      "\u201csub/../sub/f\u201d on line 2.")}
+        << QList{true, true};
     QTest::newRow("a folder's .. is not the folder") << a + "  f\n" + b + "  ../f\n" + b + "  sub/f\n"
                                                      << QStringList{} << QList{false, false, false};
     // Each by its number, with the reason where there is more to say than that it is no checksum line.
@@ -456,12 +474,11 @@ void TestCheckSession::listNotReadable_data()
     QTest::addColumn<QString>("list");
     QTest::addColumn<QString>("problem");
     QVERIFY(QDir().mkpath(m_files.path("a-folder")));
-    const QString fifo = m_files.path("SUMS.fifo");
-    QCOMPARE(::mkfifo(native(fifo).constData(), 0600), 0);
+    const QString device = QStringLiteral("/dev/null");
     QTest::newRow("missing") << m_files.path("no-such-list") << "Cannot read the list: No such file or directory";
     QTest::newRow("folder") << m_files.path("a-folder") << "Cannot read the list: It is a folder, not a file.";
-    // Opened without waiting for a writer that never comes.
-    QTest::newRow("FIFO") << fifo << "Cannot read the list: It is a named pipe (FIFO), not a regular file.";
+    // Neither a file nor a pipe: nothing a list is read from.
+    QTest::newRow("device") << device << "Cannot read the list: It is a device, not a regular file.";
 }
 
 void TestCheckSession::listNotReadable()
@@ -474,6 +491,116 @@ void TestCheckSession::listNotReadable()
     QCOMPARE(rig.session->problems(), QStringList{problem});
     QCOMPARE(rig.model.size(), qsizetype(0));
     QCOMPARE(rig.session->summary(), QStringLiteral("0 of 0 checked; 1 problem"));
+}
+
+// A FIFO given as a list, or where a data file would be: its rows come as its writer writes its lines, and its names
+// are taken against the FIFO's own folder.
+void TestCheckSession::pipedListIsReadAsItComes_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("asList");
+    QTest::addColumn<QString>("second"); // the second row's verdict: the FIFO's name may say which algorithm
+    QTest::newRow("list by name") << "SHA256SUMS" << true << "OK";
+    QTest::newRow("a FIFO given as a data file") << "p" << false << "OK";
+    // A SHA3-256 digest under a name that promises SHA-256 is a mismatch, as it is for a list file of that name.
+    QTest::newRow("the FIFO's name names the algorithm") << "SHA256SUMS" << true << "MISMATCH";
+}
+
+void TestCheckSession::pipedListIsReadAsItComes()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, asList);
+    QFETCH(QString, second);
+    const QString sub = "piped-" + QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-');
+    const QString folder = m_files.path(sub);
+    QVERIFY(QDir().mkpath(folder));
+    m_files.write(sub + "/one.bin", kContent);
+    m_files.write(sub + "/two.bin", kContent);
+    const QString fifo = folder + '/' + name;
+    QCOMPARE(::mkfifo(native(fifo).constData(), 0600), 0);
+    const QByteArray sha3 = QCryptographicHash::hash(kContent, H::Sha3_256).toHex();
+    const QByteArray secondDigest = second == "MISMATCH" ? sha3 : hexOf(kContent, H::Sha256);
+    const auto more = std::make_shared<Gate>();
+    const QByteArray fifoPath = native(fifo);
+    std::thread writer([fifoPath, more, secondDigest] {
+        int fd = -1;
+        for (int tries = 0; fd < 0 && tries < 300; ++tries) { // the reader opens it on a worker, a moment later
+            fd = ::open(fifoPath.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
+        if (fd < 0) {
+            return;
+        }
+        const QByteArray first = hexOf(kContent, H::Sha256) + "  one.bin\n";
+        const QByteArray last = secondDigest + "  ./two.bin\n";
+        (void)!::write(fd, first.constData(), first.size());
+        more->wait();
+        (void)!::write(fd, last.constData(), last.size());
+        ::close(fd);
+    });
+    struct Ending
+    {
+        std::shared_ptr<Gate> gate;
+        std::thread& thread;
+        ~Ending()
+        {
+            gate->open();
+            thread.join();
+        }
+    } ending{more, writer};
+    CheckRig rig;
+    asList ? rig.session->checkList(fifoPath) : rig.session->checkFile(fifoPath);
+    // The first line is answered while the writer holds back the second.
+    QTRY_COMPARE(rig.model.size(), qsizetype(1));
+    QTRY_COMPARE(rig.state(0), CheckState::Ok);
+    QVERIFY(rig.session->isRunning());
+    QCOMPARE(rig.session->mode(), CheckSession::Mode::List);
+    more->open();
+    QVERIFY(rig.waitFinished());
+    QCOMPARE(rig.model.size(), qsizetype(2));
+    QCOMPARE(rig.state(1), second == "OK" ? CheckState::Ok : CheckState::Mismatch);
+    QCOMPARE(rig.session->problems(), QStringList{});
+}
+
+// A FIFO that never gets a writer: starting and cancelling return at once, and the worker waiting for it ends.
+void TestCheckSession::pipeWithoutWriterHoldsNothing_data()
+{
+    QTest::addColumn<bool>("asList");
+    QTest::newRow("list") << true;
+    QTest::newRow("data file") << false;
+}
+
+void TestCheckSession::pipeWithoutWriterHoldsNothing()
+{
+    QFETCH(bool, asList);
+    const QString fifo = m_files.path(asList ? "unwritten.sha256" : "unwritten");
+    QCOMPARE(::mkfifo(native(fifo).constData(), 0600), 0);
+    CheckRig rig;
+    QElapsedTimer held;
+    held.start();
+    asList ? rig.session->checkList(native(fifo)) : rig.session->checkFile(native(fifo));
+    QVERIFY(held.elapsed() < 100);
+    QTest::qWait(300); // long enough for a refusal or an empty list to come back
+    QVERIFY(rig.session->isRunning());
+    QCOMPARE(rig.session->mode(), CheckSession::Mode::List);
+    QCOMPARE(rig.model.size(), qsizetype(0));
+    QCOMPARE(rig.session->problems(), QStringList{});
+    held.restart();
+    rig.session->cancel();
+    QVERIFY(held.elapsed() < 100);
+    QVERIFY(!rig.session->isRunning());
+    QTRY_COMPARE_WITH_TIMEOUT(CheckSession::liveWorkers(), 0, 2000);
+}
+
+// A list read from standard input by its name takes its names against the current folder, not /dev.
+void TestCheckSession::standardInputListTakesNamesHere()
+{
+    QCOMPARE(folderOfList("/dev/stdin"), QByteArray());
+    QCOMPARE(folderOfList("/proc/self/fd/0"), QByteArray());
+    QCOMPARE(folderOfList("/dev/fd/3"), QByteArray("/dev/fd/"));
+    QCOMPARE(folderOfList("/d/SHA256SUMS"), QByteArray("/d/"));
 }
 
 void TestCheckSession::oneOpenForLinesOfOneFile_data()
@@ -1031,6 +1158,15 @@ void TestCheckSession::besideFile_data()
     QTest::newRow("any other *SUMS") << "SHA3-256SUMS" << hexOf(kContent, H::Sha3_256) + "  app.iso\n"
                                      << ok << "SHA3-256";
     QTest::newRow("another file's sidecar, in upper case") << "APP.ISO.sha256" << sha + '\n' << none << "SHA-256";
+    // The sidecars named as the tools that wrote them, and a folder's SFV listing it among others.
+    QTest::newRow(".sha256sum") << "app.iso.sha256sum" << sha + "  app.iso\n" << ok << "SHA-256";
+    QTest::newRow(".sha512sum") << "app.iso.sha512sum" << hexOf(kContent, H::Sha512) + "  app.iso\n" << ok << "SHA-512";
+    QTest::newRow(".sha1sum") << "app.iso.sha1sum" << hexOf(kContent, H::Sha1) + "  app.iso\n" << ok << "SHA-1";
+    QTest::newRow(".md5sum") << "app.iso.md5sum" << hexOf(kContent, H::Md5) + "  app.iso\n" << ok << "MD5";
+    QTest::newRow("a folder's .sfv") << "release.sfv" << QByteArray("other.iso 12345678\napp.iso 00000000\n")
+                                     << QList{CheckState::Mismatch} << "CRC-32";
+    // Checked as what it is, and the row says what the name promised (see the note below).
+    QTest::newRow("an MD5 in a .sha256") << "app.iso.sha256" << hexOf(kContent, H::Md5) + "  app.iso\n" << ok << "MD5";
 }
 
 void TestCheckSession::besideFile()
@@ -1057,6 +1193,10 @@ void TestCheckSession::besideFile()
     if (found) {
         QVERIFY(rig.session->report().contains(checksumFile));
         QVERIFY(rig.model.row(0).note.startsWith("from " + checksumFile + ", line "));
+        // A digest of another algorithm than the checksum file's name promised is never OK in silence.
+        const bool promisedOther = checksumFile.endsWith(".sha256") && algorithm != "SHA-256";
+        QCOMPARE(rig.model.row(0).note.endsWith("; its name promised SHA-256, and the digest is not one"),
+                 promisedOther);
     }
     // Two published digests that disagree are one problem; so is a sidecar about another file only.
     const bool aboutAnother = content.endsWith("  other.iso\n") && checksumFile.endsWith(".sha256");
@@ -1310,10 +1450,10 @@ void TestCheckSession::rowsAppearAsTheListIsRead()
     QTRY_COMPARE(rig.state(0), CheckState::Ok);
     QTRY_COMPARE(rig.state(1), CheckState::Missing);
     QVERIFY(rig.session->isRunning());
-    QVERIFY2(rig.session->report().contains("\nabsent.bin: "), qPrintable(rig.session->report()));
+    QVERIFY2(rig.session->report().contains("/slow/absent.bin: "), qPrintable(rig.session->report()));
     rig.session->cancel();
     const QString report = rig.session->report();
-    for (const char* read : {"\none.bin: ", "\nabsent.bin: ", "Line 2 could not be understood."}) {
+    for (const char* read : {"/slow/one.bin: ", "/slow/absent.bin: ", "Line 2 could not be understood."}) {
         QVERIFY2(report.contains(QLatin1String(read)), qPrintable(report));
     }
     QVERIFY(!report.contains("later.bin"));
@@ -1385,6 +1525,16 @@ void TestCheckSession::reportOpensWithTheSummary()
     QCOMPARE(lines.value(1), QStringLiteral("Checksum list: ") + m_files.path("reported/SHA256SUMS"));
     QVERIFY2(lines.value(2).startsWith(QStringLiteral("Checked: ") + QDate::currentDate().toString(Qt::ISODate)),
              qPrintable(report));
+    // ISO 8601 with the offset from UTC, which reads back as the moment it was.
+    const QDateTime at = QDateTime::fromString(lines.value(2).mid(9), Qt::ISODate);
+    QVERIFY2(
+        QRegularExpression(QStringLiteral("^Checked: \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(Z|[+-]\\d\\d:\\d\\d)$"))
+            .match(lines.value(2))
+            .hasMatch(),
+        qPrintable(lines.value(2)));
+    QVERIFY(std::abs(at.secsTo(QDateTime::currentDateTimeUtc())) < 120);
+    // The entries by their full paths, the list's folder joined to the steps of each name.
+    QVERIFY2(lines.value(5).startsWith(m_files.path("reported/f") + ": "), qPrintable(report));
     QCOMPARE(lines.value(3), QStringLiteral("By: Keswin Test 9.8.7"));
     const qsizetype unread = lines.indexOf(QStringLiteral("Lines not understood:"));
     const qsizetype others = lines.indexOf(QStringLiteral("Problems:"));

@@ -110,6 +110,8 @@ private slots:
     void correctedPasteLeavesNoMismatch();
     void pasteAfterAListOrAComparison();
     void copyResultsPutsTheReport();
+    void copyFromTheTableCopiesRows_data();
+    void copyFromTheTableCopiesRows();
     void dialogThatMangledTheNameIsRefused();
     void cancelWhileAReadHangs();
     void everyControlIsNamedAndEveryLabelPlain();
@@ -144,6 +146,12 @@ void TestCheckWindow::checksumListNames_data()
     QTest::newRow("lower-case list") << QByteArray("/d/sha256sums") << true;
     QTest::newRow("list as text") << QByteArray("/d/SHA256SUMS.txt") << true;
     QTest::newRow("a release's CHECKSUM") << QByteArray("/d/Fedora-39-CHECKSUM") << true;
+    // Standard input by name is a list piped or redirected in; a file of that name elsewhere is data.
+    QTest::newRow("/dev/stdin") << QByteArray("/dev/stdin") << true;
+    QTest::newRow("/dev/fd/0") << QByteArray("/dev/fd/0") << true;
+    QTest::newRow("/proc/self/fd/0") << QByteArray("/proc/self/fd/0") << true;
+    QTest::newRow("stdin elsewhere") << QByteArray("/d/stdin") << false;
+    QTest::newRow("another descriptor") << QByteArray("/dev/fd/3") << false;
 }
 
 void TestCheckWindow::checksumListNames()
@@ -548,6 +556,55 @@ void TestCheckWindow::pasteAfterAListOrAComparison()
     QCOMPARE(rig.window->model().size(), 2); // the comparison's rows, untouched
 }
 
+void TestCheckWindow::copyFromTheTableCopiesRows_data()
+{
+    QTest::addColumn<bool>("all");
+    QTest::addColumn<QStringList>("rows"); // the report's lines of the rows copied, by name and verdict
+    QTest::newRow("Ctrl+A") << true
+                            << QStringList{"a.bin: OK (SHA-256)", "b.bin: MISMATCH (SHA-256)",
+                                           "c.bin: missing (SHA-256)"};
+    QTest::newRow("the first and the last") << false << QStringList{"a.bin: OK (SHA-256)", "c.bin: missing (SHA-256)"};
+}
+
+// Ctrl+C in the table copies the selected rows as the report writes them, each row once, not the current cell.
+void TestCheckWindow::copyFromTheTableCopiesRows()
+{
+    QFETCH(bool, all);
+    QFETCH(QStringList, rows);
+    QVERIFY(QDir().mkpath(m_files.path("rows")));
+    m_files.write("rows/a.bin", kContent);
+    m_files.write("rows/b.bin", kContent);
+    const QString list = m_files.write("rows/SHA256SUMS", sha256Hex(kContent) + "  a.bin\n" + sha256Hex("x") +
+                                                              "  ./b.bin\n" + sha256Hex(kContent) + "  c.bin\n");
+    CheckWindowRig rig;
+    rig.window->takeFile(list);
+    QVERIFY(rig.waitIdle());
+    auto* table = rig.find<QTableView>("tblResults");
+    table->setFocus();
+    if (all) {
+        QTest::keyClick(table, Qt::Key_A, Qt::ControlModifier);
+    } else {
+        table->selectionModel()->select(table->model()->index(0, 1),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        table->selectionModel()->select(table->model()->index(2, 4), QItemSelectionModel::Select);
+    }
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+    QTRY_VERIFY(!QGuiApplication::clipboard()->text().isEmpty());
+    QStringList expected;
+    for (const QString& row : rows) {
+        expected.append(m_files.path("rows/") + row);
+    }
+    // Each row's line and the lines indented under it; nothing of the summary or the header.
+    QStringList copied;
+    for (const QString& line : QGuiApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (!line.startsWith(QLatin1Char(' '))) {
+            copied.append(line);
+        }
+    }
+    QCOMPARE(copied, expected);
+}
+
 void TestCheckWindow::copyResultsPutsTheReport()
 {
     m_files.write("copied.bin", kContent);
@@ -557,6 +614,8 @@ void TestCheckWindow::copyResultsPutsTheReport()
     QVERIFY(rig.waitIdle());
     QGuiApplication::clipboard()->clear();
     QTest::mouseClick(rig.find<QPushButton>("cmdCopyResults"), Qt::LeftButton);
+    // Written between the window's events, then put on the clipboard.
+    QTRY_VERIFY(!QGuiApplication::clipboard()->text().isEmpty());
     const QString copied = QGuiApplication::clipboard()->text();
     QCOMPARE(copied, rig.window->session().report());
     QVERIFY2(copied.contains(QStringLiteral("copied.bin: MISMATCH")), qPrintable(copied));
@@ -739,6 +798,11 @@ void TestCheckWindow::smallestWindowKeepsTheResults()
     rig.window->resize(rig.window->minimumSizeHint());
     QTRY_COMPARE(rig.window->size(), rig.window->minimumSizeHint());
     QVERIFY2(progress->height() < 2 * progress->fontMetrics().lineSpacing(), qPrintable(progress->text()));
+    // And whole: not cut at its end.
+    QVERIFY2(progress->contentsRect().width() >= progress->fontMetrics().horizontalAdvance(progress->text()),
+             qPrintable(QStringLiteral("%1 < %2")
+                            .arg(progress->contentsRect().width())
+                            .arg(progress->fontMetrics().horizontalAdvance(progress->text()))));
     auto* view = rig.find<QTableView>("tblResults");
     const int rows = view->viewport()->height() / view->verticalHeader()->defaultSectionSize();
     QVERIFY2(

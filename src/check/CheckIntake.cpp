@@ -1,9 +1,14 @@
 #include "CheckIntake.h"
 
 #include "ChecksumFileNames.h"
+#include "ListPipe.h"
 
 bool isChecksumListName(const QByteArray& path)
 {
+    // Standard input given by name is a list piped or redirected in: nothing can be published beside it.
+    if (namesStandardInput(path)) {
+        return true;
+    }
     return checksumFileName(QByteArrayView(path).sliced(path.lastIndexOf('/') + 1)).has_value();
 }
 

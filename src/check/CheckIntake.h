@@ -7,7 +7,7 @@
 
 // Whether a file is taken as a checksum list, by its name alone: the window's thread never opens or looks at a file.
 // Names of the forms looked for beside a data file, in any case ("x.sha256", "X.SFV", "sha256sums",
-// "SHA256SUMS.txt", "Fedora-39-CHECKSUM") and any "*SUMS": see checksumFileName.
+// "SHA256SUMS.txt", "Fedora-39-CHECKSUM") and any "*SUMS": see checksumFileName; and standard input ("/dev/stdin").
 bool isChecksumListName(const QByteArray& path);
 
 // What the window does with a file given to it, by the command line, a drop or a button: a list is checked, another

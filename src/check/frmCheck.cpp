@@ -10,6 +10,7 @@
 #include "FileDialog.h"
 #include "NativePath.h"
 #include "PasteField.h"
+#include "SelectedRows.h"
 #include "ui_frmCheck.h"
 
 #include <QCloseEvent>
@@ -42,6 +43,17 @@ frmCheck::frmCheck(FileDialog& fileDialog, Clipboard& clipboard, CheckSessionOpt
     m_ui->tblResults->setMinimumHeight(m_ui->tblResults->horizontalHeader()->sizeHint().height() +
                                        4 * m_ui->tblResults->verticalHeader()->defaultSectionSize() +
                                        2 * m_ui->tblResults->frameWidth());
+    // Room for the widest figures (terabytes, a speed, hours left), so the progress is never cut at the smallest size
+    // nor wrapped; a longer text still never widens the window.
+    CheckProgress widest;
+    widest.totalBytes = quint64(999) << 40;
+    widest.bytesDone = widest.totalBytes / 3;
+    widest.bytesPerSecond = 999.9e9;
+    widest.secondsLeft = 99 * 3600 + 59 * 60 + 59;
+    m_ui->lblProgress->setMinimumWidth(m_ui->lblProgress->fontMetrics().horizontalAdvance(progressText(widest)) + 2);
+    // Copying from the table copies the selected rows as the report writes them; from one row, the current cell.
+    auto* copyRows = new QShortcut(QKeySequence::Copy, m_ui->tblResults, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(copyRows, &QShortcut::activated, this, &frmCheck::copySelectedRows);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, &m_session, &CheckSession::cancel);
 
@@ -53,6 +65,7 @@ frmCheck::frmCheck(FileDialog& fileDialog, Clipboard& clipboard, CheckSessionOpt
     connect(m_ui->txtPaste, &QLineEdit::textEdited, this, &frmCheck::pasteEdited);
     connect(m_ui->cmdCancel, &QPushButton::clicked, &m_session, &CheckSession::cancel);
     connect(m_ui->cmdCopyResults, &QPushButton::clicked, this, &frmCheck::copyResults);
+    connect(&m_reportCopy, &ReportCopy::written, this, [this](const QString& report) { m_clipboard.setText(report); });
     connect(&m_session, &CheckSession::progressChanged, this, &frmCheck::showProgress);
     connect(&m_session, &CheckSession::problemsChanged, this, &frmCheck::showProblems);
     connect(&m_session, &CheckSession::foundFilesChanged, this, &frmCheck::showState);
@@ -141,7 +154,19 @@ void frmCheck::pasteEdited(const QString& text)
 
 void frmCheck::copyResults()
 {
-    m_clipboard.setText(m_session.report());
+    m_reportCopy.start(m_session.reportText());
+}
+
+void frmCheck::copySelectedRows()
+{
+    std::vector<std::pair<qsizetype, qsizetype>> rows =
+        selectedRowRanges(m_ui->tblResults->selectionModel()->selection());
+    if (rows.empty() || (rows.size() == 1 && rows.front().second - rows.front().first == 1)) {
+        // One row: the current cell whole, a digest to paste elsewhere.
+        m_clipboard.setText(m_ui->tblResults->currentIndex().data().toString());
+        return;
+    }
+    m_reportCopy.start(std::make_unique<ReportText>(m_model, std::move(rows), m_session.reportFolder()));
 }
 
 void frmCheck::showProgress()

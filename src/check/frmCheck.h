@@ -3,6 +3,7 @@
 #include "CheckIntake.h"
 #include "CheckModel.h"
 #include "CheckSession.h"
+#include "ReportCopy.h"
 #include "ThemeIcons.h"
 
 #include <functional>
@@ -47,6 +48,7 @@ private:
     void pasteDigest();
     void pasteEdited(const QString& text);
     void copyResults();
+    void copySelectedRows();
     // The path the dialog answered, or nothing (a cancel, or a name it could not give exactly: said in the status).
     // Shows the file dialog; TAKE gets the chosen file's bytes once it has closed, unless it gave none.
     void choose(const QString& title, std::function<void(const QByteArray& path)> take);
@@ -63,5 +65,6 @@ private:
     ThemeIcons m_icons;
     CheckSession m_session; // after the model: destroyed first, abandoning its worker before the rows go
     CheckIntake m_intake{m_session};
-    QString m_pasteText; // the paste field's text before its latest edit
+    ReportCopy m_reportCopy{m_model}; // Copy Results, written between the window's events
+    QString m_pasteText;              // the paste field's text before its latest edit
 };

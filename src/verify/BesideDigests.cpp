@@ -96,7 +96,11 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
         if (parsed.kind == LineKind::Entry) {
             ++entries;
             if (aboutThisFile) {
-                into.found.push_back({beside.path, number, candidatesFor(entry, beside.named), entry.expected});
+                PublishedDigest found{beside.path, number, candidatesFor(entry, beside.named), entry.expected, {}};
+                if (beside.named && !found.candidates.contains(*beside.named)) {
+                    found.promised = beside.named; // checked as what it is, but never silently
+                }
+                into.found.push_back(std::move(found));
             } else if (otherName.isEmpty()) {
                 otherName = entry.name;
             }
@@ -164,7 +168,10 @@ std::vector<BesideFile> besideFiles(const QByteArray& folder, const QByteArray& 
     while (const dirent* entry = ::readdir(directory)) {
         const QByteArray name(entry->d_name);
         const std::optional<ChecksumFileName> named = checksumFileName(name);
-        const bool sidecar = named && !named->dataName.isEmpty();
+        bool sidecar = named && !named->dataName.isEmpty();
+        if (sidecar && named->dataName != dataName && named->algorithm == HashAlgorithm::Crc32) {
+            sidecar = false; // "release.sfv" lists the folder's files, this one perhaps among them
+        }
         if (named && name != dataName && (!sidecar || named->dataName == dataName)) {
             files.push_back({folder + name, named->algorithm, sidecar, named->rank});
         }
@@ -177,6 +184,18 @@ std::vector<BesideFile> besideFiles(const QByteArray& folder, const QByteArray& 
 }
 
 } // namespace
+
+QString publishedNote(const PublishedDigest& digest)
+{
+    QString note = QCoreApplication::translate("BesideDigests", "from %1, line %2")
+                       .arg(nameText(digest.source.sliced(digest.source.lastIndexOf('/') + 1)))
+                       .arg(digest.lineNumber);
+    if (digest.promised) {
+        note += QCoreApplication::translate("BesideDigests", "; its name promised %1, and the digest is not one")
+                    .arg(algorithmName(*digest.promised));
+    }
+    return note;
+}
 
 QString blake2bName(qsizetype digits)
 {

@@ -16,7 +16,12 @@ struct PublishedDigest
     quint64 lineNumber = 0;
     AlgorithmSet candidates; // one algorithm, unless neither the line nor the file's name says which
     QByteArray expected;
+    // The algorithm the checksum file's name promised, where the digest is of another (an MD5 in a ".sha256").
+    std::optional<HashAlgorithm> promised;
 };
+
+// "from x.sha256, line 1", and what its name promised where the digest is of another algorithm.
+QString publishedNote(const PublishedDigest& digest);
 
 struct BesideSearch
 {

@@ -25,8 +25,12 @@ QString displayText(const CheckRow& row, int column)
     case CheckModel::ExpectedColumn:
         return mismatch ? hexText(row.expected) : QString();
     case CheckModel::ActualColumn:
-        // Also a digest computed with nothing to compare it with, for the user to copy.
-        return mismatch || row.expected.isEmpty() ? hexText(row.actual) : QString();
+        // Also a digest computed with nothing to compare it with, and an OK row's (the expected one, matched), for
+        // the user to copy.
+        if (row.state == CheckState::Ok && row.actual.isEmpty()) {
+            return hexText(row.expected);
+        }
+        return mismatch || row.expected.isEmpty() || row.state == CheckState::Ok ? hexText(row.actual) : QString();
     case CheckModel::NoteColumn: {
         QStringList notes;
         if (row.outsideFolder) {
@@ -34,6 +38,9 @@ QString displayText(const CheckRow& row, int column)
         }
         if (const QString note = noteText(row); !note.isEmpty()) {
             notes.append(note);
+        }
+        if (const QString actual = actualAlgorithmNote(row); !actual.isEmpty()) {
+            notes.append(actual);
         }
         return notes.join(QStringLiteral("; "));
     }

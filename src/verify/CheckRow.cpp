@@ -107,6 +107,15 @@ HashAlgorithm shownAlgorithm(const CheckRow& row)
     return first.value_or(HashAlgorithm::Sha256);
 }
 
+QString actualAlgorithmNote(const CheckRow& row)
+{
+    if (row.state != CheckState::Mismatch || row.actual.isEmpty() || row.candidates.size() < 2) {
+        return {};
+    }
+    return QCoreApplication::translate("CheckRow", "Actual is the %1 digest; no candidate matches")
+        .arg(algorithmName(shownAlgorithm(row)));
+}
+
 QString nameText(const QByteArray& name)
 {
     return displayTextForPath(textForNativePath(name));

@@ -32,18 +32,19 @@ static_assert(static_cast<std::size_t>(CheckState::Different) < kCheckStateCount
 // One row of the results: one file checked against one expected digest, or one file of a comparison.
 struct CheckRow
 {
-    QByteArray name;                        // as the list, the user or the comparison gave it: bytes, never decoded
-    AlgorithmSet candidates;                // what the expected digest may be a digest of
+    QByteArray name;         // as the list, the user or the comparison gave it: bytes, never decoded
+    AlgorithmSet candidates; // what the expected digest may be a digest of
+    QByteArray expected;     // raw digest bytes; empty in a comparison
+    QByteArray actual;       // raw digest bytes of the candidate shown, for a mismatch
+    quint64 lineNumber = 0;  // in the list; 0 when not from one
+    QString note;            // the system's reason, where a digest was found, a comparison's first difference
+    QString interim;         // while unsettled: the candidates already found not to match, and those being read
+    // The small members together, so that a million rows do not pay for padding between them.
+    int percent = 0;                        // while Checking
     std::optional<HashAlgorithm> algorithm; // the one that matched, or the one checked when there was only one
-    QByteArray expected;                    // raw digest bytes; empty in a comparison
-    QByteArray actual;                      // raw digest bytes of the candidate shown, for a mismatch
     CheckState state = CheckState::Waiting;
-    int percent = 0;            // while Checking
     bool outsideFolder = false; // the name is absolute or climbs out of the list's folder with ".."
     bool conflicting = false;   // the list gives this name another digest of the same algorithm elsewhere
-    quint64 lineNumber = 0;     // in the list; 0 when not from one
-    QString note;               // the system's reason, where a digest was found, a comparison's first difference
-    QString interim;            // while unsettled: the candidates already found not to match, and those being read
 };
 
 // Two notes as one, either left out when empty.
@@ -62,6 +63,9 @@ QString algorithmText(const CheckRow& row);
 std::optional<HashAlgorithm> onlyAlgorithm(const AlgorithmSet& candidates);
 // The candidate whose digest a mismatch shows: the one checked, else the SHA-2 member where lengths are shared.
 HashAlgorithm shownAlgorithm(const CheckRow& row);
+// Which algorithm's digest a mismatch's Actual is, where the expected digest had several candidates ("Actual is
+// the SHA-256 digest; no candidate matches"); empty otherwise.
+QString actualAlgorithmNote(const CheckRow& row);
 // A name as a person reads it, never markup and never another name: see displayTextForPath.
 QString nameText(const QByteArray& name);
 // The steps a name takes from the list's folder, "." and empty steps left out and each ".." taking back the step

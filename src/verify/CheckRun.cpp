@@ -45,6 +45,7 @@ void Delivery::mergeFrom(Delivery&& later)
         comparison = later.comparison;
     }
     finished = finished || later.finished;
+    dataFileIsPipe = dataFileIsPipe || later.dataFileIsPipe;
 }
 
 CheckRun::CheckRun(QObject* receiver, const char* deliverMethod)

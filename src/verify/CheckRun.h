@@ -65,6 +65,7 @@ struct Delivery
     std::optional<FileIdentity> identity; // the data file as it was read, or as it was looked at again
     std::optional<Comparison> comparison;
     bool finished = false;
+    bool dataFileIsPipe = false; // the data file given is a pipe: a list, to be read as it comes
 
     void mergeFrom(Delivery&& later);
 };

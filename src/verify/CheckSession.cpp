@@ -50,10 +50,13 @@ void CheckSession::begin(Mode mode, QList<QByteArray> subjects)
     m_unlistedUnread = 0;
     m_checkedAt = QDateTime::currentDateTime();
     m_fullSubjects.clear();
+    // Names are taken against the folder current now: the report names the same file wherever it is pasted.
+    m_startFolder = QFile::encodeName(QDir::currentPath());
+    if (!m_startFolder.endsWith('/')) {
+        m_startFolder += '/';
+    }
     for (const QByteArray& subject : m_subjects) {
-        // Taken against the folder current now: the report names the same file wherever it is pasted.
-        m_fullSubjects.append(subject.startsWith('/') ? subject
-                                                      : QFile::encodeName(QDir::currentPath()) + '/' + subject);
+        m_fullSubjects.append(fullPath(subject));
     }
     m_foundFiles.clear();
     m_comparison.reset();
@@ -63,6 +66,7 @@ void CheckSession::begin(Mode mode, QList<QByteArray> subjects)
     m_placeholder = false;
     m_pastedRow = -1;
     m_sizes.clear();
+    m_sizesFrom = 0;
     m_model.clear();
     emit problemsChanged();
     emit foundFilesChanged();
@@ -186,6 +190,10 @@ void CheckSession::apply()
     }
     m_run.reset();
     m_ticker.stop();
+    if (delivery.dataFileIsPipe && m_mode == Mode::File) {
+        checkList(m_subjects.value(0));
+        return;
+    }
     if (continueFileCheck(delivery)) {
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CheckModel.h"
+#include "CheckReport.h"
 #include "CheckRun.h"
 #include "Clock.h"
 #include "DigestBatch.h"
@@ -100,6 +101,10 @@ public:
     // The summary, what was checked in full, when and by what; every row and the problems, as plain text for the
     // clipboard.
     QString report() const;
+    // The same, to be written a run of rows at a time while the model keeps its rows (see ReportText).
+    std::unique_ptr<ReportText> reportText() const;
+    // The folder the report names a list's entries within (see reportEntryName); empty when not a list.
+    QByteArray reportFolder() const;
 
     static int liveWorkers() { return CheckRun::liveWorkers(); }
 
@@ -132,6 +137,8 @@ private:
     // After a run of the data file's: reads again where needed, true when a run was started.
     bool continueFileCheck(const Delivery& delivery);
     void end();
+    // Absolute, against the folder current when the check began.
+    QByteArray fullPath(const QByteArray& path) const;
 
     CheckModel& m_model;
     CheckSessionOptions m_options;
@@ -143,6 +150,7 @@ private:
     quint64 m_unlistedUnread = 0;            // lines not understood past those listed, counted only
     QDateTime m_checkedAt;                   // when the check began
     QList<QByteArray> m_fullSubjects;        // the subjects against the folder current when it began
+    QByteArray m_startFolder;                // that folder, ending in '/'
     QList<QByteArray> m_foundFiles;
     std::optional<Comparison> m_comparison;
 
@@ -153,7 +161,8 @@ private:
     quint64 m_totalBytes = 0;
     quint64 m_bytesAnswered = 0; // bytes of the rows answered, for the percentage of the row being read
     qsizetype m_nextUnanswered = 0;
-    std::deque<qint64> m_sizes; // of a list's entries, as far as they are known: -1 where there is no file
+    std::deque<qint64> m_sizes; // of a list's entries from m_sizesFrom on, as far as they are known: -1 for no file
+    qsizetype m_sizesFrom = 0;  // the row of m_sizes' first
 
     // A data file given alone: the digests known from its reads, and the row shown until there is a digest to check.
     std::array<QByteArray, kAlgorithmCount> m_digests;

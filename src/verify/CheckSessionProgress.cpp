@@ -18,7 +18,12 @@ void CheckSession::tick()
             }
             if (m_nextUnanswered < m_model.size()) {
                 const CheckRow& next = m_model.row(m_nextUnanswered);
-                const auto known = static_cast<std::size_t>(m_nextUnanswered);
+                // The sizes of rows answered are needed no more: a million of them are not held to the end.
+                while (!m_sizes.empty() && m_sizesFrom < m_nextUnanswered) {
+                    m_sizes.pop_front();
+                    ++m_sizesFrom;
+                }
+                const auto known = static_cast<std::size_t>(m_nextUnanswered - m_sizesFrom);
                 const qint64 size = known < m_sizes.size() ? m_sizes[known] : 0;
                 const int percent = percentOf(done > m_bytesAnswered ? done - m_bytesAnswered : 0,
                                               static_cast<quint64>(std::max<qint64>(size, 0)));

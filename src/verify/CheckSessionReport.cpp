@@ -2,6 +2,7 @@
 #include "CheckReport.h"
 #include "CheckSession.h"
 #include "ComparisonText.h"
+#include "ListPipe.h"
 
 #include <QCoreApplication>
 
@@ -11,6 +12,11 @@ QString CheckSession::summary() const
 }
 
 QString CheckSession::report() const
+{
+    return reportText()->finish();
+}
+
+std::unique_ptr<ReportText> CheckSession::reportText() const
 {
     QStringList header;
     const auto full = [this](qsizetype subject) { return reportName(m_fullSubjects.value(subject)); };
@@ -23,12 +29,12 @@ QString CheckSession::report() const
     case Mode::File:
         header.append(tr("File: %1").arg(full(0)));
         for (const QByteArray& found : m_foundFiles) {
-            header.append(tr("Published digests found in: %1").arg(reportName(found)));
+            header.append(tr("Published digests found in: %1").arg(reportName(fullPath(found))));
         }
         break;
     case Mode::Files:
         for (const QByteArray& found : m_foundFiles) {
-            header.append(tr("Published digests found in: %1").arg(reportName(found)));
+            header.append(tr("Published digests found in: %1").arg(reportName(fullPath(found))));
         }
         break;
     case Mode::Compare:
@@ -40,11 +46,28 @@ QString CheckSession::report() const
         break;
     }
     if (m_mode != Mode::Idle) {
-        header.append(tr("Checked: %1").arg(m_checkedAt.toString(Qt::ISODate)));
+        // With its offset from UTC: a report read elsewhere or later still says when.
+        const QDateTime at = m_checkedAt.toOffsetFromUtc(m_checkedAt.offsetFromUtc());
+        header.append(tr("Checked: %1").arg(at.toString(Qt::ISODate)));
     }
     const QString version = QCoreApplication::applicationVersion();
     if (!version.isEmpty()) {
         header.append(tr("By: %1 %2").arg(QCoreApplication::applicationName(), version));
     }
-    return checkReport(header, m_model, m_problems, m_problemIsUnreadLine, m_unlistedUnread);
+    return std::make_unique<ReportText>(header, m_model, m_problems, m_problemIsUnreadLine, m_unlistedUnread,
+                                        reportFolder());
+}
+
+QByteArray CheckSession::reportFolder() const
+{
+    // A list's entries by their full paths, so the report names each file wherever it is pasted.
+    if (m_mode != Mode::List) {
+        return {};
+    }
+    return namesStandardInput(m_subjects.value(0)) ? m_startFolder : folderOfList(m_fullSubjects.value(0));
+}
+
+QByteArray CheckSession::fullPath(const QByteArray& path) const
+{
+    return path.startsWith('/') ? path : m_startFolder + path;
 }

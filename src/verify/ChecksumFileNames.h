@@ -16,14 +16,21 @@ struct BesideName
 };
 // A folder's list that says nothing of its algorithm: each line's tag or length does.
 inline constexpr const char* kUntypedListName = "CHECKSUM";
-// From the algorithm table, most common first: every suffix, then every list, then the untyped list.
+// The sidecars named as the tools that wrote them: "NAME.sha256sum", most common first.
+inline constexpr std::array<BesideName, 4> kSumSidecars{{
+    {".sha256sum", HashAlgorithm::Sha256},
+    {".sha512sum", HashAlgorithm::Sha512},
+    {".sha1sum", HashAlgorithm::Sha1},
+    {".md5sum", HashAlgorithm::Md5},
+}};
+// From the algorithm table, most common first: every suffix, those sidecars, then every list, then the untyped list.
 inline constexpr auto kBesideNames = [] {
     constexpr auto count = [] {
         std::size_t n = 1;
         for (const AlgorithmInfo& info : kAlgorithms) {
             n += (info.suffix.empty() ? 0 : 1) + (info.listName.empty() ? 0 : 1);
         }
-        return n;
+        return n + kSumSidecars.size();
     }();
     std::array<BesideName, count> names{};
     std::size_t at = 0;
@@ -32,6 +39,9 @@ inline constexpr auto kBesideNames = [] {
         if (!info.suffix.empty()) {
             names[at++] = {info.suffix.data(), info.algorithm};
         }
+    }
+    for (const BesideName& sidecar : kSumSidecars) {
+        names[at++] = sidecar;
     }
     for (const AlgorithmInfo& info : kAlgorithmsByCommonness) {
         if (!info.listName.empty()) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <QCoreApplication>
+#include <sys/stat.h>
 
 // What a paste is most likely to need, by how often each is published: a later paste of any of them needs no second
 // read. CRC-32 costs next to nothing beside them.
@@ -69,9 +70,7 @@ Delivery publishedBeside(const QByteArray& path, AlgorithmSet& algorithms)
         row.candidates = digest.candidates;
         row.algorithm = onlyAlgorithm(digest.candidates);
         row.expected = digest.expected;
-        row.note = QCoreApplication::translate("FileJob", "from %1, line %2")
-                       .arg(nameText(digest.source.sliced(digest.source.lastIndexOf('/') + 1)))
-                       .arg(digest.lineNumber);
+        row.note = publishedNote(digest);
         published.insert(digest.candidates);
         delivery.newRows.push_back(std::move(row));
     }
@@ -87,6 +86,15 @@ Delivery publishedBeside(const QByteArray& path, AlgorithmSet& algorithms)
 void readFileJob(CheckRun& run, const QByteArray& path, AlgorithmSet algorithms, bool discover,
                  const DigestBatchOptions& options)
 {
+    struct stat status = {};
+    if (discover && ::stat(path.constData(), &status) == 0 && S_ISFIFO(status.st_mode)) {
+        // Nothing can be published beside a pipe, and it cannot be read twice: what comes through it is a list.
+        Delivery pipe;
+        pipe.dataFileIsPipe = true;
+        pipe.finished = true;
+        run.post(std::move(pipe));
+        return;
+    }
     Delivery chosen;
     if (discover) {
         chosen = publishedBeside(path, algorithms);

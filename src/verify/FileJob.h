@@ -19,7 +19,8 @@ Delivery publishedBeside(const QByteArray& path, AlgorithmSet& algorithms);
 
 // On a worker: when discover is set, first hands over one row per digest published beside the file (and the lines
 // meant for it that could not be used), then reads the file once for those rows' candidates alone, or for
-// algorithms when there are none; says which before reading, and hands over the digests (or the failure).
+// algorithms when there are none; says which before reading, and hands over the digests (or the failure). A FIFO
+// found where the file was expected is handed back unread, as a list to read (Delivery::dataFileIsPipe).
 void readFileJob(CheckRun& run, const QByteArray& path, AlgorithmSet algorithms, bool discover,
                  const DigestBatchOptions& options);
 

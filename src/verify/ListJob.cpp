@@ -8,12 +8,12 @@
 #include "LineFeed.h"
 #include "LinkedOutside.h"
 #include "ListFile.h"
+#include "ListPipe.h"
 #include "ListRows.h"
 #include "StallWatch.h"
 #include "VerifyLoop.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 namespace {
 
@@ -80,17 +80,16 @@ void sizeListJob(CheckRun& run, const ListOpener& open, const QByteArray& listPa
 
 QByteArray folderOfList(const QByteArray& listPath)
 {
+    if (namesStandardInput(listPath)) {
+        return {};
+    }
     const qsizetype slash = listPath.lastIndexOf('/');
     return slash < 0 ? QByteArray() : listPath.first(slash + 1);
 }
 
 std::unique_ptr<QIODevice> openListDevice(const QByteArray& listPath, QString* error)
 {
-    auto file = std::make_unique<QFile>();
-    if (!openListFile(listPath, *file, error)) {
-        return nullptr;
-    }
-    return file;
+    return openListToRead(listPath, error);
 }
 
 void checkListJob(CheckRun& run, const QByteArray& listPath, DigestBatchOptions options, const ListOpener& open)
@@ -104,7 +103,14 @@ void checkListJob(CheckRun& run, const QByteArray& listPath, DigestBatchOptions 
         run.post(std::move(failed));
         return;
     }
-    run.startBeside([open, listPath](CheckRun& sizing) { sizeListJob(sizing, open, listPath); });
+    if (auto* pipe = dynamic_cast<ListPipe*>(list.get())) {
+        // A pipe is read once, as it comes: nothing to size its entries by ahead of the check.
+        if (!pipe->waitForWriter([&run] { return run.isCancelled(); })) {
+            return;
+        }
+    } else {
+        run.startBeside([open, listPath](CheckRun& sizing) { sizeListJob(sizing, open, listPath); });
+    }
 
     const auto watch = std::make_shared<StallWatch>();
     if (!options.opener) {

@@ -13,10 +13,10 @@ class CheckRun;
 using ListOpener = std::function<std::unique_ptr<QIODevice>(const QByteArray& listPath, QString* error)>;
 
 // The folder a list's relative names are taken against: the list's own, with its trailing '/'; empty for a list
-// named without a folder (the current one).
+// named without a folder (the current one), or standard input.
 QByteArray folderOfList(const QByteArray& listPath);
 
-// A regular file only, opened without waiting (see openListFile).
+// A regular file, or a pipe read as it comes; opened without waiting (see openListToRead).
 std::unique_ptr<QIODevice> openListDevice(const QByteArray& listPath, QString* error);
 
 // On a worker: checks the list's entries through the verify loop on the engine's pool, handing over a row per entry

@@ -155,13 +155,39 @@ void ListRows::tellStalled()
     }
 }
 
+// "Lines 1 and 3 give different SHA-256 digests for “a.txt”, spelt “./a.txt” on line 3.": the file by its steps
+// from the list's folder, and each line's spelling that is not those steps alone.
+QString ListRows::conflictText(const First& first, const QByteArray& firstSpelling, const CheckRow& row,
+                               const QByteArray& lexical)
+{
+    QStringList spellings;
+    const auto spelling = [&spellings](const QByteArray& name, quint64 line) {
+        spellings.append(tr("\u201c%1\u201d on line %2").arg(nameText(name)).arg(line));
+    };
+    if (!firstSpelling.isEmpty()) {
+        spelling(firstSpelling, first.lineNumber);
+    }
+    if (row.name != lexical) {
+        spelling(row.name, row.lineNumber);
+    }
+    QString text = tr("Lines %1 and %2 give different %3 digests for \u201c%4\u201d")
+                       .arg(first.lineNumber)
+                       .arg(row.lineNumber)
+                       .arg(algorithmText(row), nameText(lexical));
+    if (!spellings.isEmpty()) {
+        text += tr(", spelt %1").arg(spellings.join(tr(" and ")));
+    }
+    return text + QLatin1Char('.');
+}
+
 // Entries that give one name different digests of one algorithm: at most one of them can be right, and a list built
 // to mislead may count on the first one being shown. Names are compared as the folder's steps they take, so that
 // "a", "./a" and "sub/../a" are one name. Each line that disagrees with the first line for the same name and
 // algorithms is one problem: a list of many lines for one name costs a problem a line, never one a pair.
 void ListRows::markConflict(CheckRow& row)
 {
-    QByteArray name = lexicalName(row.name) + '\0';
+    const QByteArray lexical = lexicalName(row.name);
+    QByteArray name = lexical + '\0';
     row.candidates.forEach([&name](HashAlgorithm algorithm) { name += static_cast<char>('A' + indexOf(algorithm)); });
     // Fingerprints of the name and the digest are kept, not their bytes: a million names are not held twice. With a
     // seed of this process's own, no list can be crafted for two names to share one; should two ever share one, only
@@ -171,6 +197,10 @@ void ListRows::markConflict(CheckRow& row)
     const auto found = m_firstOf.find(key);
     if (found == m_firstOf.end()) {
         m_firstOf.insert(key, {m_rows, row.lineNumber, expected, false});
+        if (row.name != lexical) {
+            // Kept apart, to be named should another line disagree: lists that spell names plainly pay nothing.
+            m_firstSpelling.insert(key, row.name);
+        }
         return;
     }
     First& first = *found;
@@ -178,10 +208,7 @@ void ListRows::markConflict(CheckRow& row)
         return;
     }
     row.conflicting = true;
-    m_pending.problems.append(tr("Lines %1 and %2 give different %3 digests for \u201c%4\u201d.")
-                                  .arg(first.lineNumber)
-                                  .arg(row.lineNumber)
-                                  .arg(algorithmText(row), nameText(row.name)));
+    m_pending.problems.append(conflictText(first, m_firstSpelling.value(key), row, lexical));
     row.note = tr("another digest on line %1").arg(first.lineNumber);
     if (!first.marked) {
         first.marked = true;

@@ -39,6 +39,8 @@ private:
     };
 
     void markConflict(CheckRow& row);
+    static QString conflictText(const First& first, const QByteArray& firstSpelling, const CheckRow& row,
+                                const QByteArray& lexical);
     void tellStalled();
     void gathered();
 
@@ -51,6 +53,7 @@ private:
     QElapsedTimer m_sinceFlush;
     QElapsedTimer m_sinceStallLook;
     QHash<quint64, First> m_firstOf;
+    QHash<quint64, QByteArray> m_firstSpelling; // of the names in m_firstOf whose first line spells them otherwise
     std::size_t m_seed;
     std::unordered_map<qsizetype, QByteArray> m_out; // rows read and not yet answered, with their files' paths
     QString m_lastNote;                              // shared by the rows it is the note of
