@@ -25,9 +25,8 @@ constexpr std::chrono::milliseconds kStalledAfter{1000};
 
 } // namespace
 
-ListRows::ListRows(CheckRun& run, StallWatch& watch, LinkedOutside& outside, std::optional<HashAlgorithm> named)
-    : m_run(run), m_watch(watch), m_outside(outside), m_named(named),
-      m_seed(static_cast<std::size_t>(QHashSeed::globalSeed()))
+ListRows::ListRows(CheckRun& run, StallWatch& watch, LinkedOutside& outside)
+    : m_run(run), m_watch(watch), m_outside(outside), m_seed(static_cast<std::size_t>(QHashSeed::globalSeed()))
 {
     m_sinceFlush.start();
     m_sinceStallLook.start();
