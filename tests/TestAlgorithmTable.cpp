@@ -71,6 +71,7 @@ class TestAlgorithmTable : public QObject
 private slots:
     void everyRowIsFoundByItsNamesAndTags();
     void everyRowsHasherGivesItsLength();
+    void everyLengthOfAFamilyHasItsKey();
     void bareDigestIsTakenForTheMostCommon_data();
     void bareDigestIsTakenForTheMostCommon();
     void besideNamesInSearchOrder();
@@ -113,6 +114,50 @@ void TestAlgorithmTable::everyRowsHasherGivesItsLength()
         QVERIFY(digest);
         QCOMPARE(static_cast<std::size_t>(digest->size()), info.digestBytes);
     }
+}
+
+// Each whole number of bytes of BLAKE2b and BLAKE3 is a key of its own, with a row that names its length, a hasher
+// that gives it, and its family; the family's own length is the named key, and nothing is past 64 bytes.
+void TestAlgorithmTable::everyLengthOfAFamilyHasItsKey()
+{
+    AlgorithmSet seen;
+    for (const HashAlgorithm family : {HashAlgorithm::Blake2b, HashAlgorithm::Blake3}) {
+        QVERIFY(hasLengths(family));
+        QCOMPARE(algorithmOfLength(family, 0), std::nullopt);
+        QCOMPARE(algorithmOfLength(family, 65), std::nullopt);
+        QCOMPARE(algorithmOfLength(family, algorithmInfo(family).digestBytes), family);
+        for (std::size_t bytes = 1; bytes <= 64; ++bytes) {
+            const std::optional<HashAlgorithm> key = algorithmOfLength(family, bytes);
+            QVERIFY(key);
+            QVERIFY(indexOf(*key) < kAlgorithmCount);
+            QVERIFY2(!seen.contains(*key), "two lengths share a key");
+            seen.insert(*key);
+            const AlgorithmInfo& info = algorithmInfo(*key);
+            QCOMPARE(info.algorithm, *key);
+            QCOMPARE(info.digestBytes, bytes);
+            QCOMPARE(familyOf(*key), family);
+            QCOMPARE(info.name, algorithmInfo(family).name);
+            if (*key != family) {
+                const QByteArray tag = bytesOf(algorithmInfo(family).tag) + '-' + QByteArray::number(bytes * 8);
+                QCOMPARE(bytesOf(info.tag), tag);
+                QCOMPARE(algorithmName(*key), QString::fromLatin1(tag));
+                QVERIFY(info.suffix.empty() && info.listName.empty());
+            }
+            QString error;
+            const std::unique_ptr<Hasher> hasher = Hasher::create(*key, &error);
+            QVERIFY2(hasher, qPrintable(error));
+            QCOMPARE(static_cast<std::size_t>(hasher->result().value_or(QByteArray()).size()), bytes);
+        }
+    }
+    // A set iterates the derived keys after the named ones, and holds every one of them.
+    QCOMPARE(seen.size(), std::size_t{128});
+    std::vector<HashAlgorithm> order;
+    AlgorithmSet{*algorithmOfLength(HashAlgorithm::Blake2b, 32), HashAlgorithm::Sha256}.forEach(
+        [&order](HashAlgorithm algorithm) { order.push_back(algorithm); });
+    QCOMPARE(order, (std::vector{HashAlgorithm::Sha256, *algorithmOfLength(HashAlgorithm::Blake2b, 32)}));
+    QCOMPARE(familyOf(HashAlgorithm::Sha256), HashAlgorithm::Sha256);
+    QVERIFY(!hasLengths(HashAlgorithm::Sha256));
+    QCOMPARE(algorithmOfLength(HashAlgorithm::Sha256, 32), std::nullopt);
 }
 
 void TestAlgorithmTable::bareDigestIsTakenForTheMostCommon_data()

@@ -133,7 +133,7 @@ void TestBesideDigests::pasteAfterCancelReadsOnlyWhatTheRowsNeed()
     rig.forgetHashers();
     QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf("other", H::Sha256))), CheckSession::PasteResult::Accepted);
     QTRY_VERIFY(!rig.session->isRunning());
-    QCOMPARE(namesOf(rig.hashersCreated()), (QStringList{"SHA-256", "SHA3-256", "BLAKE3"}));
+    QCOMPARE(namesOf(rig.hashersCreated()), (QStringList{"SHA-256", "SHA3-256", "BLAKE3", "BLAKE2b-256"}));
     QCOMPARE(rig.model.row(0).state, CheckState::Ok); // the published digest, answered by the same read
     QCOMPARE(rig.model.row(1).state, CheckState::Mismatch);
 }
@@ -147,8 +147,8 @@ void TestBesideDigests::firstReadIsForWhatIsPublished_data()
     QTest::newRow(".sha256: SHA-256 alone") << Files{{"app.iso.sha256", sha + "  app.iso\n"}} << QStringList{"SHA-256"};
     QTest::newRow("two sidecars") << Files{{"app.iso.sha256", sha + '\n'}, {"app.iso.md5", hexOf(kContent, H::Md5)}}
                                   << QStringList{"MD5", "SHA-256"};
-    QTest::newRow("a bare length of three")
-        << Files{{"CHECKSUM", sha + "  app.iso\n"}} << QStringList{"SHA-256", "SHA3-256", "BLAKE3"};
+    QTest::newRow("a bare length of four")
+        << Files{{"CHECKSUM", sha + "  app.iso\n"}} << QStringList{"SHA-256", "SHA3-256", "BLAKE3", "BLAKE2b-256"};
     QTest::newRow("SHA384SUMS") << Files{{"SHA384SUMS", hexOf(kContent, H::Sha384) + "  app.iso\n"}}
                                 << QStringList{"SHA-384"};
     QTest::newRow("nothing: what a paste needs") << Files{} << pasteSet;

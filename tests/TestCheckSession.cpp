@@ -245,10 +245,11 @@ void TestCheckSession::listProblems_data()
     QTest::newRow("same name, digests disagree")
         << a + "  f\n" + a + "  g\n" + b + "  f\n"
         << QStringList{QStringLiteral(
-               "Lines 1 and 3 give different SHA-256 or SHA3-256 or BLAKE3 digests for \u201cf\u201d.")}
+               "Lines 1 and 3 give different SHA-256 or SHA3-256 or BLAKE3 or BLAKE2b-256 digests for \u201cf\u201d.")}
         << QList{true, false, true};
     const auto disagree = [](int first, int second) {
-        return QStringLiteral("Lines %1 and %2 give different SHA-256 or SHA3-256 or BLAKE3 digests for \u201cf\u201d.")
+        return QStringLiteral("Lines %1 and %2 give different SHA-256 or SHA3-256 or BLAKE3 or BLAKE2b-256 digests for "
+                              "\u201cf\u201d.")
             .arg(first)
             .arg(second);
     };
@@ -261,8 +262,8 @@ void TestCheckSession::listProblems_data()
     // One name however it is spelt: the steps it takes from the list's folder are what count.
     // The file by its steps from the folder, and the spellings that are not those steps alone.
     const auto spelt = [](int second, const char* name) {
-        return QStringLiteral("Lines 1 and %1 give different SHA-256 or SHA3-256 or BLAKE3 digests for \u201cf\u201d, "
-                              "spelt \u201c%2\u201d on line %1.")
+        return QStringLiteral("Lines 1 and %1 give different SHA-256 or SHA3-256 or BLAKE3 or BLAKE2b-256 digests for "
+                              "\u201cf\u201d, spelt \u201c%2\u201d on line %1.")
             .arg(second)
             .arg(QLatin1String(name));
     };
@@ -323,46 +324,56 @@ void TestCheckSession::otherBlake2bLengths_data()
     QTest::addColumn<QString>("checksumFile");
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("beside"); // checked beside app.iso, else as a list
-    QTest::addColumn<QStringList>("problems");
+    QTest::addColumn<QList<CheckState>>("states");
+    QTest::addColumn<QStringList>("algorithms"); // each row's, as the table shows it
     const QByteArray b256 = hexOf(kContent, H::Blake2b_256);
     const QByteArray b384 = hexOf(kContent, H::Blake2b_384);
     const QByteArray b160 = hexOf(kContent, H::Blake2b_160);
-    const QByteArray b128 = QCryptographicHash::hash(kContent, H::Md5).toHex(); // 32 digits, as BLAKE2b-128's
-    const auto notSupported = [](int line, int bits) {
-        return QStringLiteral("Line %1: BLAKE2b-%2 is not supported.").arg(line).arg(bits);
-    };
-    const auto besideNotSupported = [](const char* file, int line, int bits) {
-        return QStringLiteral("%1, line %2: BLAKE2b-%3 is not supported.").arg(QLatin1String(file)).arg(line).arg(bits);
-    };
-    // Its tool's lists of another length: never a verdict of the SHA or MD5 of that length.
-    QTest::newRow("B2SUMS, -l 256") << "B2SUMS" << b256 + "  app.iso\n" << false << QStringList{notSupported(1, 256)};
-    QTest::newRow("B2SUMS, -l 384, -l 160, -l 128")
-        << "B2SUMS" << b384 + "  app.iso\n" + b160 + "  app.iso\n" + b128 + "  app.iso\n"
-        << false << QStringList{notSupported(1, 384), notSupported(2, 160), notSupported(3, 128)};
+    const QByteArray md5 = QCryptographicHash::hash(kContent, H::Md5).toHex(); // 32 digits, as BLAKE2b-128's
+    QByteArray tampered384 = b384;
+    tampered384[10] = tampered384[10] == '0' ? '1' : '0';
+    const CheckState ok = CheckState::Ok;
+    const CheckState mismatch = CheckState::Mismatch;
+    // Its tool's lists of another length: checked at that length, never a verdict of the SHA or MD5 of that length.
+    QTest::newRow("B2SUMS, -l 256") << "B2SUMS" << b256 + "  app.iso\n"
+                                    << false << QList{ok} << QStringList{"BLAKE2b-256"};
+    QTest::newRow("B2SUMS, -l 384, -l 160, and an MD5 as long as -l 128")
+        << "B2SUMS" << b384 + "  app.iso\n" + b160 + "  app.iso\n" + md5 + "  app.iso\n"
+        << false << QList{ok, ok, mismatch} << QStringList{"BLAKE2b-384", "BLAKE2b-160", "BLAKE2b-128"};
     QTest::newRow("tagged, unnamed list") << "release.sums"
                                           << "BLAKE2b-256 (app.iso) = " + b256 + "\n"
-                                          << false << QStringList{notSupported(1, 256)};
+                                          << false << QList{ok} << QStringList{"BLAKE2b-256"};
     QTest::newRow("tagged -l 384 in SHA384SUMS") << "SHA384SUMS"
                                                  << "BLAKE2b-384 (app.iso) = " + b384 + "\n"
-                                                 << false << QStringList{notSupported(1, 384)};
+                                                 << false << QList{ok} << QStringList{"BLAKE2b-384"};
+    // A list whose name gives no algorithm: each untagged line is also tried as BLAKE2b of its length.
+    QTest::newRow("checksums.txt of b2sum -l 384, -l 160, -l 256, and an MD5")
+        << "checksums.txt" << b384 + "  app.iso\n" + b160 + "  app.iso\n" + b256 + "  app.iso\n" + md5 + "  app.iso\n"
+        << false << QList{ok, ok, ok, ok} << QStringList{"BLAKE2b-384", "BLAKE2b-160", "BLAKE2b-256", "MD5"};
+    QTest::newRow("checksums.txt of b2sum -l 384, tampered")
+        << "checksums.txt" << tampered384 + "  app.iso\n"
+        << false << QList{mismatch} << QStringList{"SHA-384 or BLAKE2b-384"};
+    // A list named for another algorithm keeps to it.
+    QTest::newRow("SHA384SUMS of b2sum -l 384") << "SHA384SUMS" << b384 + "  app.iso\n"
+                                                << false << QList{mismatch} << QStringList{"SHA-384"};
     QTest::newRow(".b2 beside, -l 256") << "app.iso.b2" << b256 + "  app.iso\n"
-                                        << true << QStringList{besideNotSupported("app.iso.b2", 1, 256)};
+                                        << true << QList{ok} << QStringList{"BLAKE2b-256"};
     QTest::newRow(".b2 beside, bare -l 160") << "app.iso.b2" << b160 + "\n"
-                                             << true << QStringList{besideNotSupported("app.iso.b2", 1, 160)};
+                                             << true << QList{ok} << QStringList{"BLAKE2b-160"};
     QTest::newRow("B2SUMS beside, tagged, about this file only")
         << "B2SUMS"
-        << "BLAKE2b-256 (other.iso) = " + b256 + "\nBLAKE2b-384 (app.iso) = " + b384 + "\n"
-        << true << QStringList{besideNotSupported("B2SUMS", 2, 384)};
+        << "BLAKE2b-256 (other.iso) = " + b256 + "\nBLAKE2b-384 (app.iso) = " + tampered384 + "\n"
+        << true << QList{mismatch} << QStringList{"BLAKE2b-384"};
 }
 
-// BLAKE2b cut to another length is said to be unsupported, in a list and beside a file, never given another
-// algorithm's verdict.
+// BLAKE2b at another length is checked at that length, in a list and beside a file, all in the one read.
 void TestCheckSession::otherBlake2bLengths()
 {
     QFETCH(QString, checksumFile);
     QFETCH(QByteArray, content);
     QFETCH(bool, beside);
-    QFETCH(QStringList, problems);
+    QFETCH(QList<CheckState>, states);
+    QFETCH(QStringList, algorithms);
     const QString folder = QStringLiteral("b2-%1").arg(QTest::currentDataTag()).replace(u' ', u'-');
     QVERIFY(QDir().mkpath(m_files.path(folder)));
     const QString file = m_files.write(folder + "/app.iso", kContent);
@@ -374,13 +385,14 @@ void TestCheckSession::otherBlake2bLengths()
         rig.session->checkList(native(sums));
     }
     QVERIFY(rig.waitFinished());
-    QCOMPARE(rig.session->problems(), problems);
+    QCOMPARE(rig.session->problems(), QStringList());
+    QCOMPARE(rig.model.size(), states.size());
     for (qsizetype i = 0; i < rig.model.size(); ++i) {
-        QCOMPARE(rig.state(i), beside ? CheckState::NotCompared : CheckState::Missing);
+        QCOMPARE(rig.state(i), states[i]);
+        QCOMPARE(algorithmText(rig.model.row(i)), algorithms[i]);
     }
-    // Beside a file, nothing usable: the digests computed for a paste, one row each.
-    QCOMPARE(rig.model.size(), beside ? static_cast<qsizetype>(firstReadAlgorithms().size()) : 0);
-    QVERIFY(!rig.session->summary().contains(QStringLiteral("MISMATCH")));
+    QCOMPARE(rig.session->summary().contains(QStringLiteral("MISMATCH")), states.contains(CheckState::Mismatch));
+    QCOMPARE(rig.opens->load(), 1);
 }
 
 void TestCheckSession::listAlgorithmByNameOrLength_data()
@@ -854,7 +866,9 @@ void TestCheckSession::paste_data()
     QTest::newRow("SRI with a wrong length") << "sha384-" + QCryptographicHash::hash(kContent, H::Sha256).toBase64()
                                              << P::NotUnderstood << CheckState::NotCompared << "SHA-256" << 1;
     QTest::newRow("a BLAKE2b-256 line") << "BLAKE2b-256 (release.iso) = " + hexOf(kContent, H::Blake2b_256)
-                                        << P::NotSupported << CheckState::NotCompared << "SHA-256" << 1;
+                                        << P::Accepted << CheckState::Ok << "BLAKE2b-256" << 2;
+    QTest::newRow("64 digits of BLAKE2b-256")
+        << hexOf(kContent, H::Blake2b_256) << P::Accepted << CheckState::Ok << "BLAKE2b-256" << 2;
     QTest::newRow("garbage") << QByteArray("<b>not a digest</b>") << P::NotUnderstood << CheckState::NotCompared
                              << "SHA-256" << 1;
     QTest::newRow("odd hex") << sha256.left(63) << P::NotUnderstood << CheckState::NotCompared << "SHA-256" << 1;
@@ -1031,11 +1045,12 @@ void TestCheckSession::ambiguousPasteAnsweredAtOnce_data()
     QTest::addColumn<QString>("interim");
     QTest::addColumn<CheckState>("state");
     QTest::newRow("64 digits of nothing")
-        << hexOf("other", H::Sha256) << QStringLiteral("no match with SHA-256; checking SHA3-256 and BLAKE3\u2026")
+        << hexOf("other", H::Sha256)
+        << QStringLiteral("no match with SHA-256; checking SHA3-256, BLAKE3 and BLAKE2b-256\u2026")
         << CheckState::Mismatch;
     QTest::newRow("64 digits of SHA3-256")
-        << hexOf(kContent, H::Sha3_256) << QStringLiteral("no match with SHA-256; checking SHA3-256 and BLAKE3\u2026")
-        << CheckState::Ok;
+        << hexOf(kContent, H::Sha3_256)
+        << QStringLiteral("no match with SHA-256; checking SHA3-256, BLAKE3 and BLAKE2b-256\u2026") << CheckState::Ok;
     QTest::newRow("128 digits of nothing")
         << hexOf("other", H::Sha512) << QStringLiteral("no match with SHA-512; checking SHA3-512 and BLAKE2b\u2026")
         << CheckState::Mismatch;

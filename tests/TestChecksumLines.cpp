@@ -257,7 +257,7 @@ void TestChecksumLines::parsedLines_data()
     other("lower-case tag", "md5 (f) = " + md5Hex, any, LineKind::Malformed);
     other("tag of another -a", "SHA1 (f) = " + kSha1OfA.toHex(), md5, LineKind::Malformed);
     other("wrong length for tag", "SHA1 (f) = " + md5Hex, any, LineKind::Malformed);
-    other("BLAKE2b-256", "BLAKE2b-256 (f) = " + QByteArray(64, 'a'), any, LineKind::Malformed);
+    other("BLAKE2b-256, 63 digits", "BLAKE2b-256 (f) = " + QByteArray(63, 'a'), any, LineKind::Malformed);
     other("tagged, trailing blank", "MD5 (f) = " + md5Hex + " ", any, LineKind::Malformed);
     other("tagged, no '='", "MD5 (f) " + md5Hex, any, LineKind::Malformed);
     other("tagged, no ')'", "MD5 (f = " + md5Hex, any, LineKind::Malformed);
@@ -335,8 +335,9 @@ void TestChecksumLines::parsedLines()
     }
 }
 
-// BLAKE2b cut to another length than ours (its tool's -l) is well formed but not supported: never read as another
-// algorithm of the same length, and told apart from a line that is wrong.
+// BLAKE2b at another length (its tool's -l) is read at that length, tagged, or untagged where BLAKE2b is given or
+// named; never as another algorithm of the same length, and told apart from a line that is wrong. BLAKE3's tag takes
+// a length too. algorithm is the entry's, for an entry.
 void TestChecksumLines::otherBlake2bLengths_data()
 {
     QTest::addColumn<QByteArray>("line");
@@ -344,40 +345,56 @@ void TestChecksumLines::otherBlake2bLengths_data()
     QTest::addColumn<std::optional<HashAlgorithm>>("named");
     QTest::addColumn<LineKind>("kind");
     QTest::addColumn<qsizetype>("unsupportedDigits");
-    QTest::addColumn<bool>("blake2bLength");
+    QTest::addColumn<std::optional<HashAlgorithm>>("algorithm");
     const std::optional<HashAlgorithm> none;
     const std::optional<HashAlgorithm> blake2b = HashAlgorithm::Blake2b;
     const std::optional<HashAlgorithm> sha256 = HashAlgorithm::Sha256;
+    const auto b2 = [](int bits) {
+        return algorithmOfLength(HashAlgorithm::Blake2b, static_cast<std::size_t>(bits / 8));
+    };
     const auto hex = [](int digits) { return QByteArray(digits, 'a'); };
     const auto row = [](const char* name, const QByteArray& line, std::optional<HashAlgorithm> given,
-                        std::optional<HashAlgorithm> named, LineKind kind, int digits, bool blake2bLength) {
-        QTest::newRow(name) << line << given << named << kind << qsizetype(digits) << blake2bLength;
+                        std::optional<HashAlgorithm> named, LineKind kind, int digits,
+                        std::optional<HashAlgorithm> algorithm) {
+        QTest::newRow(name) << line << given << named << kind << qsizetype(digits) << algorithm;
     };
     using K = LineKind;
     for (const int bits : {8, 128, 160, 256, 384, 504}) {
         const QByteArray line = "BLAKE2b-" + QByteArray::number(bits) + " (a) = " + hex(bits / 4);
-        row(line.left(11).constData(), line, none, none, K::Malformed, bits / 4, true);
+        row(line.left(11).constData(), line, none, none, K::Entry, 0, b2(bits));
     }
-    row("tagged 256, BLAKE2b given", "BLAKE2b-256 (a) = " + hex(64), blake2b, none, K::Malformed, 64, true);
-    row("tagged 256, another algorithm given", "BLAKE2b-256 (a) = " + hex(64), sha256, none, K::Malformed, 0, false);
-    row("tagged 256 in hex", "BLAKE2b-0x100 (a) = " + hex(64), none, none, K::Malformed, 64, true);
-    row("tagged 512", "BLAKE2b-512 (a) = " + hex(128), none, none, K::Entry, 0, false);
-    row("tagged 256, 512 bits of hex", "BLAKE2b-256 (a) = " + hex(128), none, none, K::Malformed, 0, false);
-    row("tagged 252: not whole bytes", "BLAKE2b-252 (a) = " + hex(63), none, none, K::Malformed, 0, false);
-    row("tagged 520: longer than BLAKE2b", "BLAKE2b-520 (a) = " + hex(130), none, none, K::Malformed, 0, false);
-    row("tagged 0", "BLAKE2b-0 (a) = ", none, none, K::Malformed, 0, false);
-    row("tagged 256, no closing parenthesis", "BLAKE2b-256 (a = " + hex(64), none, none, K::Malformed, 0, false);
-    row("SHA-256 cut: only BLAKE2b may be", "SHA256-128 (a) = " + hex(32), none, none, K::Malformed, 0, false);
-    row("untagged 64, list named for BLAKE2b", hex(64) + "  a", none, blake2b, K::Malformed, 64, true);
-    row("untagged 64, BLAKE2b given", hex(64) + "  a", blake2b, none, K::Malformed, 64, true);
-    row("untagged 64, BLAKE2b given, one space", hex(64) + " a", blake2b, none, K::Malformed, 64, true);
-    row("untagged 24, list named for BLAKE2b", hex(24) + "  a", none, blake2b, K::Malformed, 24, true);
-    row("untagged 24, nothing named", hex(24) + "  a", none, none, K::Malformed, 24, false);
-    row("untagged 64, nothing named: SHA-256", hex(64) + "  a", none, none, K::Entry, 0, false);
-    row("untagged 128, list named for BLAKE2b", hex(128) + "  a", none, blake2b, K::Entry, 0, false);
+    row("tagged 256, BLAKE2b given", "BLAKE2b-256 (a) = " + hex(64), blake2b, none, K::Entry, 0, b2(256));
+    row("tagged 256, another algorithm given", "BLAKE2b-256 (a) = " + hex(64), sha256, none, K::Malformed, 0, none);
+    row("tagged 256 in hex", "BLAKE2b-0x100 (a) = " + hex(64), none, none, K::Entry, 0, b2(256));
+    row("tagged 512", "BLAKE2b-512 (a) = " + hex(128), none, none, K::Entry, 0, blake2b);
+    row("tagged 256, 512 bits of hex", "BLAKE2b-256 (a) = " + hex(128), none, none, K::Malformed, 0, none);
+    row("tagged 252: not whole bytes", "BLAKE2b-252 (a) = " + hex(63), none, none, K::Malformed, 0, none);
+    row("tagged 520: longer than BLAKE2b", "BLAKE2b-520 (a) = " + hex(130), none, none, K::Malformed, 0, none);
+    row("tagged 0", "BLAKE2b-0 (a) = ", none, none, K::Malformed, 0, none);
+    row("tagged 256, no closing parenthesis", "BLAKE2b-256 (a = " + hex(64), none, none, K::Malformed, 0, none);
+    row("SHA-256 cut: only BLAKE2b may be", "SHA256-128 (a) = " + hex(32), none, none, K::Malformed, 0, none);
+    row("untagged 64, list named for BLAKE2b", hex(64) + "  a", none, blake2b, K::Entry, 0, b2(256));
+    row("untagged 64, BLAKE2b given", hex(64) + "  a", blake2b, none, K::Entry, 0, b2(256));
+    row("untagged 64, BLAKE2b given, one space", hex(64) + " a", blake2b, none, K::Entry, 0, b2(256));
+    row("untagged 24, list named for BLAKE2b", hex(24) + "  a", none, blake2b, K::Entry, 0, b2(96));
+    row("untagged 24, nothing named", hex(24) + "  a", none, none, K::Malformed, 24, none);
+    row("untagged 64, nothing named: SHA-256", hex(64) + "  a", none, none, K::Entry, 0, sha256);
+    row("untagged 128, list named for BLAKE2b", hex(128) + "  a", none, blake2b, K::Entry, 0, blake2b);
     row("untagged 40, list named for SHA-256: a hint for BLAKE2b only", hex(40) + "  a", none, sha256, K::Entry, 0,
-        false);
-    row("untagged 64 without a name, list named for BLAKE2b", hex(64) + "  ", none, blake2b, K::Malformed, 0, false);
+        HashAlgorithm::Sha1);
+    row("untagged 64 without a name, list named for BLAKE2b", hex(64) + "  ", none, blake2b, K::Malformed, 0, none);
+    row("untagged 130, BLAKE2b given: past 512 bits", hex(130) + "  a", blake2b, none, K::Malformed, 0, none);
+    // A length given (-a blake2b -l 256 elsewhere than keswin-sum's check) takes lines of that length alone.
+    row("BLAKE2b-256 given, untagged 64", hex(64) + "  a", b2(256), none, K::Entry, 0, b2(256));
+    row("BLAKE2b-256 given, untagged 128", hex(128) + "  a", b2(256), none, K::Malformed, 0, none);
+    row("BLAKE2b-256 given, tagged 512", "BLAKE2b (a) = " + hex(128), b2(256), none, K::Malformed, 0, none);
+    row("BLAKE2b-256 given, tagged 384", "BLAKE2b-384 (a) = " + hex(96), b2(256), none, K::Malformed, 0, none);
+    row("BLAKE2b-256 given, tagged 256", "BLAKE2b-256 (a) = " + hex(64), b2(256), none, K::Entry, 0, b2(256));
+    row("BLAKE3 tagged at 512 bits", "BLAKE3-512 (a) = " + hex(128), none, none, K::Entry, 0,
+        algorithmOfLength(HashAlgorithm::Blake3, 64));
+    row("BLAKE3 tagged at its own 256 bits", "BLAKE3-256 (a) = " + hex(64), none, none, K::Entry, 0,
+        HashAlgorithm::Blake3);
+    row("BLAKE3 tagged at 520 bits", "BLAKE3-520 (a) = " + hex(130), none, none, K::Malformed, 0, none);
 }
 
 void TestChecksumLines::otherBlake2bLengths()
@@ -387,17 +404,15 @@ void TestChecksumLines::otherBlake2bLengths()
     QFETCH(std::optional<HashAlgorithm>, named);
     QFETCH(LineKind, kind);
     QFETCH(qsizetype, unsupportedDigits);
-    QFETCH(bool, blake2bLength);
+    QFETCH(std::optional<HashAlgorithm>, algorithm);
     ChecksumLineParser parser({given, false, named});
     const ParsedLine parsed = parser.parse(line);
     QCOMPARE(parsed.kind, kind);
     QCOMPARE(parsed.unsupportedDigits, unsupportedDigits);
-    QCOMPARE(parsed.blake2bLength, blake2bLength);
-    if (blake2bLength) {
-        // What it says is kept, so that a window can name the file it is about.
+    if (kind == LineKind::Entry) {
         QCOMPARE(parsed.entry.name, QByteArray("a"));
-        QCOMPARE(parsed.entry.expected.size(), unsupportedDigits / 2);
-        QCOMPARE(parsed.entry.algorithm, HashAlgorithm::Blake2b);
+        QCOMPARE(parsed.entry.algorithm, *algorithm);
+        QCOMPARE(static_cast<std::size_t>(parsed.entry.expected.size()), algorithmInfo(*algorithm).digestBytes);
     }
 }
 
@@ -427,8 +442,8 @@ void TestChecksumLines::unsupportedLengths_data()
     row("24 digits, one space", hex24 + " f", any, LineKind::Malformed, 0);
     row("24 digits, no name", hex24 + "  ", any, LineKind::Malformed, 0);
     row("24 digits, then junk", hex24 + "g  f", any, LineKind::Malformed, 0);
-    // A tagged line says it is BLAKE2b, cut: unsupported too (see otherBlake2bLengths).
-    row("tagged BLAKE2b-96", "BLAKE2b-96 (f) = " + hex24, any, LineKind::Malformed, 24);
+    // A tagged line says it is BLAKE2b at 96 bits: read as such (see otherBlake2bLengths).
+    row("tagged BLAKE2b-96", "BLAKE2b-96 (f) = " + hex24, any, LineKind::Entry, 0);
     row("SFV whose name starts with hex", "ab  x 0123abcd", any, LineKind::Entry, 0);
 }
 
@@ -604,7 +619,8 @@ void TestChecksumLines::pastedDigests_data()
     const QByteArray md5 = kMd5OfA.toHex();
     const AlgorithmSet md5Only{HashAlgorithm::Md5};
     const AlgorithmSet of16{HashAlgorithm::Md5, HashAlgorithm::Xxh128}; // a bare 32-digit digest may be either
-    const AlgorithmSet of32{HashAlgorithm::Sha256, HashAlgorithm::Sha3_256, HashAlgorithm::Blake3};
+    const AlgorithmSet of32{HashAlgorithm::Sha256, HashAlgorithm::Sha3_256, HashAlgorithm::Blake3,
+                            *algorithmOfLength(HashAlgorithm::Blake2b, 32)};
     const QByteArray sha384Hex(96, 'c');
     const auto row = [](const char* tag, const QByteArray& text, const QByteArray& hex, const AlgorithmSet& set,
                         const QByteArray& name = {}) { QTest::newRow(tag) << text << hex << set << name; };
@@ -612,7 +628,7 @@ void TestChecksumLines::pastedDigests_data()
     row("upper case, blanks around", "  " + md5.toUpper() + "\n", md5, of16);
     row("colons", "0c:c1:75:b9:c0:f1:b6:a8:31:c3:99:e2:69:77:26:61", md5, of16);
     row("spaced groups", "0cc175b9 c0f1b6a8 31c399e2 69772661", md5, of16);
-    row("64 digits: two candidates", kSha256Hex, kSha256Hex, of32);
+    row("64 digits: four candidates", kSha256Hex, kSha256Hex, of32);
     row("128 digits: three candidates", QByteArray(128, 'b'), QByteArray(128, 'b'),
         AlgorithmSet{HashAlgorithm::Sha512, HashAlgorithm::Sha3_512, HashAlgorithm::Blake2b});
     row("prefixed", "sha256:" + kSha256Hex, kSha256Hex, AlgorithmSet{HashAlgorithm::Sha256});

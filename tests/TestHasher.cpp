@@ -117,6 +117,42 @@ void TestHasher::knownAnswers_data()
                                 << QByteArray("6437b3ac38465133ffb63b75273a8db548c558465d79db03fd359c6cd5bd9d85");
     QTest::newRow("blake3 million a") << HashAlgorithm::Blake3 << millionA
                                       << QByteArray("616f575a1b58d4c9797d4217b9730ae5e6eb319d76edef6549b46f4efe31ff8b");
+
+    // BLAKE2b at other lengths (Python's hashlib, digest_size): the length is in the parameter block, so none of
+    // them is a cut BLAKE2b-512, and the shortest and longest lengths are each their own computation.
+    const auto blake2b = [](std::size_t bits) { return *algorithmOfLength(HashAlgorithm::Blake2b, bits / 8); };
+    QTest::newRow("blake2b-8 abc") << blake2b(8) << QByteArray("abc") << QByteArray("6b");
+    QTest::newRow("blake2b-128 abc") << blake2b(128) << QByteArray("abc")
+                                     << QByteArray("cf4ab791c62b8d2b2109c90275287816");
+    QTest::newRow("blake2b-160 abc") << blake2b(160) << QByteArray("abc")
+                                     << QByteArray("384264f676f39536840523f284921cdc68b6846b");
+    QTest::newRow("blake2b-160 empty") << blake2b(160) << QByteArray()
+                                       << QByteArray("3345524abf6bbe1809449224b5972c41790b6cf2");
+    QTest::newRow("blake2b-256 abc") << blake2b(256) << QByteArray("abc")
+                                     << QByteArray("bddd813c634239723171ef3fee98579b94964e3bb1cb3e427262c8c068d52319");
+    QTest::newRow("blake2b-256 million a")
+        << blake2b(256) << millionA << QByteArray("0741850f36cba4259628355d1073e24ddb9ca0e1bfac36fd39ae5dc2101e23a4");
+    QTest::newRow("blake2b-384 abc") << blake2b(384) << QByteArray("abc")
+                                     << QByteArray(
+                                            "6f56a82c8e7ef526dfe182eb5212f7db9df1317e57815dbda46083fc30f54ee6c66b"
+                                            "a83be64b302d7cba6ce15bb556f4");
+    QTest::newRow("blake2b-504 abc") << blake2b(504) << QByteArray("abc")
+                                     << QByteArray(
+                                            "eb5324bb0b0f9ca27381f22f5e49604d7c341b77371fe5bf61fb643c8ab481c7555e"
+                                            "f17c9b9e7c92f0daafff6c0d748cab97d2b267bf53f8225c173ea26f3e");
+
+    // BLAKE3's output read to other lengths (b3sum --length): a prefix of the longer output, past its 32 bytes too.
+    const auto blake3 = [](std::size_t bytes) { return *algorithmOfLength(HashAlgorithm::Blake3, bytes); };
+    QTest::newRow("blake3-8 abc") << blake3(1) << QByteArray("abc") << QByteArray("64");
+    QTest::newRow("blake3-128 abc") << blake3(16) << QByteArray("abc")
+                                    << QByteArray("6437b3ac38465133ffb63b75273a8db5");
+    QTest::newRow("blake3-512 abc") << blake3(64) << QByteArray("abc")
+                                    << QByteArray("6437b3ac38465133ffb63b75273a8db548c558465d79db03fd359c6cd5bd9d851fb2"
+                                                  "50ae7393f5d02813b65d521a0d492d9ba09cf7ce7f4cffd900f23374bf0b");
+    QTest::newRow("blake3-512 million a")
+        << blake3(64) << millionA
+        << QByteArray("616f575a1b58d4c9797d4217b9730ae5e6eb319d76edef6549b46f4efe31ff8b7b5b4203a06b18dbf8fac912a577c4c4"
+                      "7692a1535d83f99f199271e129cb0d6f");
 }
 
 void TestHasher::knownAnswers()
@@ -133,6 +169,10 @@ void TestHasher::splitFeedingMatchesOneShot_data()
     for (const AlgorithmInfo& info : kAlgorithms) {
         QTest::newRow(info.name.data()) << info.algorithm;
     }
+    for (const std::size_t bytes : {1, 20, 48, 63}) {
+        QTest::addRow("blake2b-%zu", bytes * 8) << *algorithmOfLength(HashAlgorithm::Blake2b, bytes);
+    }
+    QTest::newRow("blake3-512") << *algorithmOfLength(HashAlgorithm::Blake3, 64);
 }
 
 // Blocks arrive in arbitrary sizes, including empty ones; the digest must not depend on where they are cut.

@@ -14,7 +14,7 @@ install_missing() {
 }
 
 BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev libisal-dev libxcb1-dev
-    libxxhash-dev librust-blake3-dev
+    libxxhash-dev libb2-dev librust-blake3-dev
     fonts-dejavu-core)
 # locales: the German locale's sources, which tests/sum builds for itself (no root needed).
 TEST_PACKAGES=(coreutils rhash xvfb xdotool xclip x11-utils wmctrl openbox imagemagick clang-format weston qt6-wayland

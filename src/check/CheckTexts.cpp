@@ -132,8 +132,6 @@ QString pasteAnswerText(CheckSession::PasteResult result, const CheckSession& se
     }
     case CheckSession::PasteResult::NotUnderstood:
         return cutShortText(pasted).value_or(tr("Not understood: not a digest in any form this window knows."));
-    case CheckSession::PasteResult::NotSupported:
-        return tr("Not checked: %1 is not supported.").arg(blake2bName(unsupportedPastedDigits(pasted.toUtf8())));
     case CheckSession::PasteResult::NoFile:
         break;
     }

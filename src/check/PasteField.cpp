@@ -32,5 +32,5 @@ bool answersAtOnce(const QString& before, const QString& after)
         return false;
     }
     const QByteArray text = after.toUtf8();
-    return recognizePastedDigest(text).has_value() || unsupportedPastedDigits(text) > 0;
+    return recognizePastedDigest(text).has_value();
 }

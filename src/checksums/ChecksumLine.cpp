@@ -31,10 +31,11 @@ qsizetype hexLength(HashAlgorithm algorithm)
     return static_cast<qsizetype>(algorithmInfo(algorithm).digestBytes * 2);
 }
 
-// BLAKE2b may be cut to any whole number of bytes up to its 512 bits; only the full length is computed here.
-bool isOtherBlake2bLength(quint64 bits)
+// A family with lengths at so many bits: BLAKE2b-256, BLAKE3-512; any whole number of bytes up to 64.
+std::optional<HashAlgorithm> ofBits(HashAlgorithm family, quint64 bits)
 {
-    return bits % 8 == 0 && bits >= 8 && bits < algorithmInfo(HashAlgorithm::Blake2b).digestBytes * 8;
+    return bits % 8 == 0 ? algorithmOfLength(family, static_cast<std::size_t>(std::min<quint64>(bits / 8, 1000)))
+                         : std::nullopt;
 }
 
 struct TagMatch
@@ -153,13 +154,6 @@ ParsedLine ChecksumLineParser::parse(QByteArrayView line)
         entry = parseUntagged(rest, escaped);
     }
     const std::optional<HashAlgorithm> tagged = tag ? std::optional(tag->algorithm) : std::nullopt;
-    if (entry && entry->algorithm == HashAlgorithm::Blake2b &&
-        entry->expected.size() != hexLength(entry->algorithm) / 2) {
-        // Well formed, of an algorithm not computed here: never read as another algorithm of the same length.
-        ParsedLine unsupported{LineKind::Malformed, *entry, tagged, entry->expected.size() * 2};
-        unsupported.blake2bLength = true;
-        return unsupported;
-    }
     if (!entry && sfvAllowed()) {
         entry = parseSfv(line);
     }
@@ -175,21 +169,22 @@ ParsedLine ChecksumLineParser::parse(QByteArrayView line)
 std::optional<ChecksumEntry> ChecksumLineParser::parseTagged(QByteArrayView rest, bool escaped) const
 {
     const TagMatch tag = *tagAt(rest);
-    const HashAlgorithm algorithm = tag.algorithm;
-    if (m_options.algorithm && *m_options.algorithm != algorithm) {
+    HashAlgorithm algorithm = tag.algorithm;
+    // A given BLAKE2b takes its lines of any length, as the GNU tools do when checking; a given length, only its own.
+    if (m_options.algorithm && *m_options.algorithm != algorithm && familyOf(*m_options.algorithm) != algorithm) {
         return std::nullopt;
     }
     qsizetype i = tag.end;
-    qsizetype digits = hexLength(algorithm);
     if (i < rest.size() && rest[i] == '-') {
-        // "SHA256-256 (": the length must be the algorithm's own, and one space at most may follow it.
+        // "SHA256-256 (": the length must be the algorithm's own, or one of its family's, and one space at most
+        // may follow it.
         quint64 bits = 0;
         const std::optional<qsizetype> end = bitLengthAt(rest, i + 1, bits);
-        const bool otherBlake2b = end && algorithm == HashAlgorithm::Blake2b && isOtherBlake2bLength(bits);
-        if (!end || (bits != algorithmInfo(algorithm).digestBytes * 8 && !otherBlake2b)) {
+        const std::optional<HashAlgorithm> ofLength = end ? ofBits(algorithm, bits) : std::nullopt;
+        if (!end || (bits != algorithmInfo(algorithm).digestBytes * 8 && !ofLength)) {
             return std::nullopt;
         }
-        digits = static_cast<qsizetype>(bits / 4);
+        algorithm = ofLength ? *ofLength : algorithm;
         i = *end;
     } else if (i < rest.size() && isBlank(rest[i])) {
         ++i;
@@ -223,7 +218,11 @@ std::optional<ChecksumEntry> ChecksumLineParser::parseTagged(QByteArrayView rest
     if (const qsizetype nul = hex.indexOf('\0'); nul >= 0) {
         hex = hex.first(nul);
     }
-    if (hex.size() != digits) {
+    if (m_options.algorithm && familyOf(*m_options.algorithm) != *m_options.algorithm &&
+        *m_options.algorithm != algorithm) {
+        return std::nullopt;
+    }
+    if (hex.size() != hexLength(algorithm)) {
         return std::nullopt;
     }
     const std::optional<QByteArray> digest = bytesFromHex(hex);
@@ -239,9 +238,8 @@ std::optional<ChecksumEntry> ChecksumLineParser::parseTagged(QByteArrayView rest
 std::optional<HashAlgorithm> ChecksumLineParser::untaggedAlgorithm(qsizetype digits) const
 {
     const std::optional<HashAlgorithm> blake2b = m_options.algorithm ? m_options.algorithm : m_options.named;
-    if (blake2b == HashAlgorithm::Blake2b && digits % 2 == 0 &&
-        isOtherBlake2bLength(static_cast<quint64>(digits) * 4)) {
-        return HashAlgorithm::Blake2b;
+    if (blake2b == HashAlgorithm::Blake2b && digits % 2 == 0 && digits <= 128) {
+        return ofBits(HashAlgorithm::Blake2b, static_cast<quint64>(digits) * 4);
     }
     if (m_options.algorithm) {
         return digits == hexLength(*m_options.algorithm) ? m_options.algorithm : std::nullopt;

@@ -7,7 +7,8 @@
 #include <QByteArrayView>
 
 // The three forms of a checksum line:
-//   tagged     TAG (NAME) = HEX         (also "TAG(NAME)= HEX", and a row's other tag: BLAKE2b-512)
+//   tagged     TAG (NAME) = HEX         (also "TAG(NAME)= HEX", a row's other tag: BLAKE2b-512, and a family's
+//                                         lengths: BLAKE2b-256, BLAKE3-512)
 //   untagged   HEX  NAME, HEX *NAME     (and HEX NAME when an algorithm is given, as the GNU tools read it)
 //   SFV        NAME CRC32HEX            (";" starts a comment)
 // A tagged or untagged line that starts with a backslash holds an escaped name (see NameEscape.h).
@@ -46,9 +47,6 @@ struct ParsedLine
     // Malformed only: the digits of a "HEX  NAME" line whose length no algorithm here has (a BLAKE2b of 96 bits,
     // say), read without a given algorithm; 0 for any other line. Such a line is unsupported rather than wrong.
     qsizetype unsupportedDigits = 0;
-    // Malformed only: a whole line of BLAKE2b cut to another length than ours, unsupportedDigits long: tagged
-    // "BLAKE2b-256 (NAME) = HEX", or untagged where BLAKE2b is given or named. entry holds what it says.
-    bool blake2bLength = false;
 };
 
 struct ParserOptions
@@ -72,7 +70,6 @@ public:
     ParsedLine parse(QByteArrayView line);
 
 private:
-    // Both give a BLAKE2b line of another length than ours as an entry of that length: the caller refuses it.
     std::optional<ChecksumEntry> parseTagged(QByteArrayView rest, bool escaped) const;
     std::optional<ChecksumEntry> parseUntagged(QByteArrayView rest, bool escaped);
     std::optional<HashAlgorithm> untaggedAlgorithm(qsizetype digits) const;

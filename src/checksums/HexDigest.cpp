@@ -55,12 +55,18 @@ std::optional<QByteArray> bytesFromHex(QByteArrayView hex)
     return out;
 }
 
-AlgorithmSet algorithmsForDigestBytes(std::size_t bytes)
+AlgorithmSet algorithmsForDigestBytes(std::size_t bytes, Blake2bLengths blake2b)
 {
     AlgorithmSet set;
     for (const AlgorithmInfo& info : kAlgorithms) {
         if (info.digestBytes == bytes) {
             set.insert(info.algorithm);
+        }
+    }
+    constexpr std::size_t kCommonBlake2b = 32;
+    if (bytes == kCommonBlake2b || blake2b == Blake2bLengths::Any) {
+        if (const std::optional<HashAlgorithm> cut = algorithmOfLength(HashAlgorithm::Blake2b, bytes)) {
+            set.insert(*cut);
         }
     }
     return set;

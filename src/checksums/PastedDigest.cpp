@@ -153,10 +153,3 @@ std::optional<PastedDigest> recognizePastedDigest(QByteArrayView text)
     }
     return singleSpaceLine(text);
 }
-
-qsizetype unsupportedPastedDigits(QByteArrayView text)
-{
-    ChecksumLineParser parser;
-    const ParsedLine parsed = parser.parse(withoutInvisibleEnds(text));
-    return parsed.blake2bLength ? parsed.unsupportedDigits : 0;
-}

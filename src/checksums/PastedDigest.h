@@ -31,7 +31,3 @@ struct PastedDigest
 //   a whole checksum line in any of its forms, and "HEX NAME" with a single space.
 // Nothing for anything else.
 std::optional<PastedDigest> recognizePastedDigest(QByteArrayView text);
-
-// The digits of a pasted line of BLAKE2b cut to another length than ours ("BLAKE2b-256 (a) = HEX"): well formed, of
-// an algorithm not computed here; 0 for anything else.
-qsizetype unsupportedPastedDigits(QByteArrayView text);

@@ -42,6 +42,7 @@ enum class DigestLibrary
     IsaL,    // the CRC-32 of zip and PNG, and CRC-32C
     XxHash,  // XXH32, XXH64, XXH3, XXH128
     Blake3,  // the reference C implementation
+    Blake2,  // BLAKE2b at the lengths other than 512 bits
 };
 
 // One algorithm, named once: everything else (help texts, checksum lines, the files looked for beside a data file,
@@ -90,13 +91,23 @@ inline constexpr auto kAlgorithms = std::to_array<AlgorithmInfo>({
 });
 // clang-format on
 
-inline constexpr std::size_t kAlgorithmCount = kAlgorithms.size();
+inline constexpr std::size_t kNamedAlgorithmCount = kAlgorithms.size();
+
+// BLAKE2b and BLAKE3 at other lengths than their rows' are keys of their own after the named ones, one for each
+// whole number of bytes up to 64: BLAKE2b's length is in its parameter block, so each is its own computation, and
+// with keys of their own the engine, its slots and its results need nothing more. Their rows are made from the
+// family's (algorithmInfo); lists, help texts and file names go by the named rows alone.
+inline constexpr std::size_t kLengthKeysPerFamily = 64;
+inline constexpr std::array kFamiliesWithLengths = {HashAlgorithm::Blake2b, HashAlgorithm::Blake3};
+// Every key, named or not: the size of arrays indexed by them.
+inline constexpr std::size_t kAlgorithmCount =
+    kNamedAlgorithmCount + kFamiliesWithLengths.size() * kLengthKeysPerFamily;
 
 // Each enumerator has exactly one row, and the values leave no gap: arrays indexed by them have a slot for each.
 static_assert([] {
-    std::array<int, kAlgorithmCount> rows{};
+    std::array<int, kNamedAlgorithmCount> rows{};
     for (const AlgorithmInfo& info : kAlgorithms) {
-        if (indexOf(info.algorithm) >= kAlgorithmCount || rows[indexOf(info.algorithm)]++ != 0) {
+        if (indexOf(info.algorithm) >= kNamedAlgorithmCount || rows[indexOf(info.algorithm)]++ != 0) {
             return false;
         }
     }
@@ -123,7 +134,15 @@ inline constexpr auto kAlgorithmsByCommonness = [] {
     return rows;
 }();
 
+// A derived key's row is made once, with the family's cost and library, "BLAKE2b-256" as its tag and display name.
 const AlgorithmInfo& algorithmInfo(HashAlgorithm algorithm);
+
+// The family's key at bytes of digest: the named one at its own length, a derived one at another (1 to 64 bytes);
+// nothing for a family without lengths or a length out of range.
+std::optional<HashAlgorithm> algorithmOfLength(HashAlgorithm family, std::size_t bytes);
+// The named algorithm a key belongs to: itself for a named one, BLAKE2b for BLAKE2b-256.
+HashAlgorithm familyOf(HashAlgorithm algorithm);
+bool hasLengths(HashAlgorithm family);
 
 // Case-insensitive, as users type them: "SHA256", "sha3-512".
 std::optional<HashAlgorithm> algorithmFromName(std::string_view name);
@@ -150,11 +169,17 @@ public:
     bool empty() const { return m_bits.none(); }
     std::size_t size() const { return m_bits.count(); }
 
+    // The named ones in the table's order, then the derived ones by key.
     template <typename Visit> void forEach(Visit visit) const
     {
         for (const AlgorithmInfo& info : kAlgorithms) {
             if (contains(info.algorithm)) {
                 visit(info.algorithm);
+            }
+        }
+        for (std::size_t i = kNamedAlgorithmCount; i < kAlgorithmCount; ++i) {
+            if (m_bits.test(i)) {
+                visit(static_cast<HashAlgorithm>(i));
             }
         }
     }

@@ -7,7 +7,7 @@ namespace {
 class Blake3Hasher final : public Hasher
 {
 public:
-    Blake3Hasher() { blake3_hasher_init(&m_state); }
+    explicit Blake3Hasher(std::size_t digestBytes) : m_digestBytes(digestBytes) { blake3_hasher_init(&m_state); }
 
     bool addData(std::span<const std::byte> data) override
     {
@@ -17,8 +17,8 @@ public:
 
     std::optional<QByteArray> result() override
     {
-        QByteArray digest(BLAKE3_OUT_LEN, '\0');
-        blake3_hasher_finalize(&m_state, reinterpret_cast<uint8_t*>(digest.data()), BLAKE3_OUT_LEN);
+        QByteArray digest(static_cast<qsizetype>(m_digestBytes), '\0');
+        blake3_hasher_finalize(&m_state, reinterpret_cast<uint8_t*>(digest.data()), m_digestBytes);
         return digest;
     }
 
@@ -31,12 +31,13 @@ public:
     }
 
 private:
+    std::size_t m_digestBytes;
     blake3_hasher m_state;
 };
 
 } // namespace
 
-std::unique_ptr<Hasher> createBlake3Hasher()
+std::unique_ptr<Hasher> createBlake3Hasher(std::size_t digestBytes)
 {
-    return std::make_unique<Blake3Hasher>();
+    return std::make_unique<Blake3Hasher>(digestBytes);
 }

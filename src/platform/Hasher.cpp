@@ -1,5 +1,6 @@
 #include "Hasher.h"
 
+#include "Blake2bHasher.h"
 #include "Blake3Hasher.h"
 #include "IsalCrcHasher.h"
 #include "OpenSslHasher.h"
@@ -7,13 +8,16 @@
 
 std::unique_ptr<Hasher> Hasher::create(HashAlgorithm algorithm, QString* error)
 {
-    switch (algorithmInfo(algorithm).library) {
+    const AlgorithmInfo& info = algorithmInfo(algorithm);
+    switch (info.library) {
     case DigestLibrary::IsaL:
         return createIsalCrcHasher(algorithm);
     case DigestLibrary::XxHash:
         return createXxHashHasher(algorithm);
     case DigestLibrary::Blake3:
-        return createBlake3Hasher();
+        return createBlake3Hasher(info.digestBytes);
+    case DigestLibrary::Blake2:
+        return createBlake2bHasher(info.digestBytes, error);
     case DigestLibrary::OpenSsl:
         break;
     }

@@ -14,7 +14,10 @@ namespace {
 // asked again and comes with the library's reason.
 const EVP_MD* messageDigestFor(HashAlgorithm algorithm)
 {
-    static std::array<std::atomic<EVP_MD*>, kAlgorithmCount> fetched{};
+    if (indexOf(algorithm) >= kNamedAlgorithmCount) {
+        return nullptr; // the lengths of a family are computed by its own library
+    }
+    static std::array<std::atomic<EVP_MD*>, kNamedAlgorithmCount> fetched{};
     std::atomic<EVP_MD*>& kept = fetched[indexOf(algorithm)];
     if (EVP_MD* known = kept.load(std::memory_order_acquire)) {
         return known;

@@ -38,11 +38,9 @@ public:
         switch (event.outcome) {
         case VerifyOutcome::Malformed:
             if (event.unsupportedDigits > 0) {
-                // Not wrong, only beyond us: said whatever the options, never taken for a mismatch. A tag names the
-                // algorithm cut short, "BLAKE2b-256".
+                // Not wrong, only beyond us: said whatever the options, never taken for a mismatch.
                 printError(m_listName + ": " + QByteArray::number(event.lineNumber) + ": unsupported digest length: " +
-                           (event.tag ? tagText(*event.tag) + '-' + QByteArray::number(event.unsupportedDigits * 4)
-                                      : QByteArray::number(event.unsupportedDigits) + " hex digits"));
+                           QByteArray::number(event.unsupportedDigits) + " hex digits");
             } else if (m_options.warn) {
                 printError(m_listName + ": " + QByteArray::number(event.lineNumber) + ": improperly formatted " +
                            m_typeTag + " checksum line");

@@ -2,6 +2,8 @@
 
 #include "Messages.h"
 
+#include <algorithm>
+#include <cctype>
 #include <getopt.h>
 
 namespace {
@@ -22,6 +24,7 @@ enum LongOnly
 
 const option kLongOptions[] = {
     {"algorithm", required_argument, nullptr, 'a'},
+    {"length", required_argument, nullptr, 'l'},
     {"check", no_argument, nullptr, 'c'},
     {"untagged", no_argument, nullptr, OptionUntagged},
     {"tag", no_argument, nullptr, OptionTag},
@@ -81,6 +84,69 @@ QByteArray algorithmParagraph()
     return text + '\n';
 }
 
+// -l's number as the GNU tools read it: decimal, after blanks and a '+'; the message for anything else is theirs, and
+// comes at once, without the hint about --help.
+std::optional<std::size_t> lengthArgument(const QByteArray& text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) {
+        ++i;
+    }
+    i += i < text.size() && text[i] == '+' ? 1 : 0;
+    const QByteArray digits = text.sliced(i);
+    std::size_t bits = 0;
+    bool valid = !digits.isEmpty();
+    for (const char c : digits) {
+        valid = valid && c >= '0' && c <= '9';
+    }
+    if (!valid) {
+        printError("invalid length: " + quoted(text));
+        return std::nullopt;
+    }
+    bool fits = false;
+    bits = digits.toULongLong(&fits);
+    if (!fits) {
+        printError("invalid length: " + quoted(text) + ": Value too large for defined data type");
+        return std::nullopt;
+    }
+    if (bits % 8 != 0) {
+        printError("invalid length: " + quoted(text));
+        printError("length is not a multiple of 8");
+        return std::nullopt;
+    }
+    return bits;
+}
+
+// The families in the list at the length -l gives: BLAKE2b-256 for blake2b; an error, in the GNU tools' words, when
+// no algorithm takes a length or it is too long. The length is left out when checking, as they leave it: each line
+// says its own.
+bool applyLength(SumOptions& options)
+{
+    const auto takesLength = [](HashAlgorithm algorithm) { return hasLengths(algorithm); };
+    if (std::none_of(options.algorithms.begin(), options.algorithms.end(), takesLength)) {
+        printError("--length is only supported with --algorithm=blake2b");
+        return false;
+    }
+    for (HashAlgorithm& algorithm : options.algorithms) {
+        if (!hasLengths(algorithm)) {
+            continue;
+        }
+        const std::size_t longest = kLengthKeysPerFamily * 8;
+        const std::optional<HashAlgorithm> ofLength =
+            options.lengthBits <= longest ? algorithmOfLength(algorithm, options.lengthBits / 8) : std::nullopt;
+        if (!ofLength) {
+            printError("invalid length: " + quoted(QByteArray::number(static_cast<qulonglong>(options.lengthBits))));
+            const std::string_view tag = algorithmInfo(algorithm).tag;
+            printError("maximum digest length for " +
+                       quoted(QByteArray(tag.data(), static_cast<qsizetype>(tag.size()))) + " is " +
+                       QByteArray::number(static_cast<qulonglong>(longest)) + " bits");
+            return false;
+        }
+        algorithm = options.check ? algorithm : *ofLength;
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<std::vector<HashAlgorithm>> algorithmList(QByteArrayView text)
@@ -103,8 +169,16 @@ ParsedOptions parseSumOptions(int argc, char** argv)
     SumOptions& options = parsed.options;
     optind = 1;
     int c;
-    while ((c = getopt_long(argc, argv, "a:czwbt", kLongOptions, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, "a:l:czwbt", kLongOptions, nullptr)) != -1) {
         switch (c) {
+        case 'l': {
+            const std::optional<std::size_t> bits = lengthArgument(optarg);
+            if (!bits) {
+                return {ParseOutcome::UsageError, {}};
+            }
+            options.lengthBits = *bits;
+            break;
+        }
         case 'a': {
             const std::optional<std::vector<HashAlgorithm>> list = algorithmList(optarg);
             if (!list) {
@@ -171,6 +245,9 @@ ParsedOptions parseSumOptions(int argc, char** argv)
         options.algorithms = {HashAlgorithm::Crc32, HashAlgorithm::Md5, HashAlgorithm::Sha1, HashAlgorithm::Sha256};
     }
 
+    if (options.lengthBits != 0 && !applyLength(options)) {
+        return {ParseOutcome::UsageError, {}};
+    }
     if (options.check && options.zero) {
         return usageError("the --zero option is not supported when verifying checksums");
     }
@@ -202,6 +279,8 @@ Standard input is read when no FILE is given, and for each FILE that is -.
 
   -a, --algorithm=ALG[,ALG...]  the digests to compute, in this order (default
                           crc32,md5,sha1,sha256); see ALGORITHMS below
+  -l, --length=BITS     the length of blake2b's and blake3's digests, a
+                          multiple of 8 up to 512 (0: their own, 512 and 256)
   -c, --check           the FILEs are checksum lists: check every file they name
       --tag             tagged lines, "ALG (FILE) = HEX" (the default)
       --untagged        lines without the algorithm, "HEX  FILE" (one ALG only)
@@ -226,7 +305,9 @@ With --check only:
 When checking, lines may be tagged ("SHA256 (FILE) = HEX"), untagged
 ("HEX  FILE", the algorithm from -a or from the length of HEX) or SFV
 ("FILE CRC32"), mixed within one file. A tag may carry the algorithm's length
-in bits, "SHA256-256 (FILE) = HEX".
+in bits, "SHA256-256 (FILE) = HEX". BLAKE2b's lines are read at whatever length
+they have, whatever -l says: tagged, "BLAKE2b-256 (FILE) = HEX", and untagged
+with -a blake2b; without -a, 64 digits may be BLAKE2b-256 too.
 
 Exit status: 0 when everything is good, 1 when a file could not be read, a
 checksum did not match, or the command line was wrong.

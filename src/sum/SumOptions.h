@@ -10,6 +10,7 @@ struct SumOptions
 {
     std::vector<HashAlgorithm> algorithms; // in the order given; the default four when none
     bool algorithmGiven = false;
+    std::size_t lengthBits = 0; // -l: BLAKE2b's and BLAKE3's digest length; 0 for their own
     bool untagged = false;
     bool check = false;
     bool quiet = false;

@@ -25,10 +25,13 @@ std::optional<PublishedDigest> bareDigest(QByteArrayView line, std::optional<Has
     found.expected = pasted->digest;
     found.candidates = pasted->candidates;
     if (algorithm) {
-        if (!pasted->candidates.contains(*algorithm)) {
+        // "app.iso.b2" of b2sum -l 160: BLAKE2b of the digest's length.
+        const std::optional<HashAlgorithm> ofLength =
+            algorithmOfLength(*algorithm, static_cast<std::size_t>(pasted->digest.size()));
+        if (!pasted->candidates.contains(*algorithm) && !ofLength) {
             return std::nullopt;
         }
-        found.candidates = AlgorithmSet{*algorithm};
+        found.candidates = AlgorithmSet{ofLength.value_or(*algorithm)};
     }
     return found;
 }
@@ -55,13 +58,6 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
     QByteArray otherName; // the first name a line gives that is not this file's
     quint64 malformed = 0;
     quint64 number = 0;
-    // A digest published for this file, of an algorithm not computed here: said, never passed over.
-    const auto unsupported = [&](qsizetype digits) {
-        into.problems.append(QCoreApplication::translate("BesideDigests", "%1, line %2: %3 is not supported.")
-                                 .arg(nameText(beside.path.sliced(beside.path.lastIndexOf('/') + 1)))
-                                 .arg(number)
-                                 .arg(blake2bName(digits)));
-    };
     ParserOptions options;
     options.named = beside.named;
     ChecksumLineParser parser(options);
@@ -89,10 +85,6 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
         // input (`sha256sum < NAME > NAME.sha256`), or NAME with the folder it was made in.
         const bool aboutThisFile = entry.name == dataName || entry.name == "./" + dataName ||
                                    (beside.sidecar && (entry.name == "-" || entry.name.endsWith("/" + dataName)));
-        if (parsed.blake2bLength && aboutThisFile) {
-            unsupported(parsed.unsupportedDigits);
-            continue;
-        }
         if (parsed.kind == LineKind::Entry) {
             ++entries;
             if (aboutThisFile) {
@@ -115,12 +107,6 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
                 bare->source = beside.path;
                 bare->lineNumber = number;
                 into.found.push_back(std::move(*bare));
-                continue;
-            }
-            if (const std::optional<QByteArray> digest = bytesFromHex(line.trimmed());
-                digest && beside.named == HashAlgorithm::Blake2b && !digest->isEmpty() &&
-                digest->size() < static_cast<qsizetype>(algorithmInfo(HashAlgorithm::Blake2b).digestBytes)) {
-                unsupported(digest->size() * 2);
                 continue;
             }
         }
@@ -197,11 +183,6 @@ QString publishedNote(const PublishedDigest& digest)
     return note;
 }
 
-QString blake2bName(qsizetype digits)
-{
-    return QStringLiteral("%1-%2").arg(algorithmName(HashAlgorithm::Blake2b)).arg(digits * 4);
-}
-
 AlgorithmSet candidatesFor(const ChecksumEntry& entry, std::optional<HashAlgorithm> named)
 {
     if (entry.form != LineForm::Untagged) {
@@ -211,7 +192,12 @@ AlgorithmSet candidatesFor(const ChecksumEntry& entry, std::optional<HashAlgorit
     if (named && algorithmInfo(*named).digestBytes == bytes) {
         return AlgorithmSet{*named};
     }
-    return algorithmsForDigestBytes(bytes);
+    if (named && familyOf(entry.algorithm) == *named) {
+        return AlgorithmSet{entry.algorithm}; // "B2SUMS" of b2sum -l 256: BLAKE2b-256
+    }
+    // A list whose name says nothing may be b2sum's at any length: BLAKE2b of the line's length is computed too, so
+    // that such a list is never answered with another algorithm's mismatch.
+    return algorithmsForDigestBytes(bytes, named ? Blake2bLengths::Common : Blake2bLengths::Any);
 }
 
 BesideSearch findPublishedDigests(const QByteArray& dataPath)

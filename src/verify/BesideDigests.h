@@ -31,12 +31,9 @@ struct BesideSearch
 };
 
 // What an entry's digest may be a digest of. A tagged or SFV line says; an untagged line is of the algorithm its
-// file's name gives when the length fits, else of every algorithm of its length (64 digits: SHA-256 and SHA3-256),
-// all computed in the one read.
+// file's name gives when the length fits, else of every algorithm of its length (64 digits: SHA-256, SHA3-256, BLAKE3
+// and BLAKE2b-256; where the name gives no algorithm, BLAKE2b at any length), all computed in the one read.
 AlgorithmSet candidatesFor(const ChecksumEntry& entry, std::optional<HashAlgorithm> named);
-
-// "BLAKE2b-256" for a BLAKE2b digest of so many hex digits.
-QString blake2bName(qsizetype digits);
 
 // Reads the checksum files beside dataPath (file system work: call it on a worker) for lines naming the file, by
 // its name alone or as "./NAME". A NAME.suffix file may also hold the bare digest alone. Names are recognised in

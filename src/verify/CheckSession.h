@@ -62,7 +62,6 @@ public:
         Accepted,
         NotUnderstood, // not a digest in any accepted form
         NoFile,        // no data file to check it against
-        NotSupported,  // a digest of an algorithm not computed here (BLAKE2b cut short)
     };
 
     explicit CheckSession(CheckModel& model, CheckSessionOptions options = {}, QObject* parent = nullptr);

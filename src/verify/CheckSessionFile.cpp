@@ -58,7 +58,7 @@ CheckSession::PasteResult CheckSession::paste(const QString& text)
 {
     const std::optional<PastedDigest> pasted = recognizePastedDigest(text.toUtf8());
     if (!pasted) {
-        return unsupportedPastedDigits(text.toUtf8()) > 0 ? PasteResult::NotSupported : PasteResult::NotUnderstood;
+        return PasteResult::NotUnderstood;
     }
     if (m_mode != Mode::File) {
         return PasteResult::NoFile;
@@ -278,9 +278,9 @@ void CheckSession::showComputedDigests()
 AlgorithmSet CheckSession::computedAlgorithms() const
 {
     AlgorithmSet computed;
-    for (const AlgorithmInfo& info : kAlgorithms) {
-        if (!m_digests[indexOf(info.algorithm)].isEmpty()) {
-            computed.insert(info.algorithm);
+    for (std::size_t i = 0; i < kAlgorithmCount; ++i) {
+        if (!m_digests[i].isEmpty()) {
+            computed.insert(static_cast<HashAlgorithm>(i));
         }
     }
     return computed;

@@ -25,7 +25,7 @@ QString tr(const char* text)
 // Sizes go to the window in runs of this many entries, or when the list ends.
 constexpr std::size_t kSizesPerDelivery = 4096;
 
-// "B2SUMS" of another length than ours is BLAKE2b cut short, not a SHA of that length.
+// "B2SUMS" of b2sum -l 256 is BLAKE2b-256, not a SHA of that length.
 ParserOptions parserOptionsFor(const QByteArray& listPath)
 {
     ParserOptions parser;
@@ -122,7 +122,7 @@ void checkListJob(CheckRun& run, const QByteArray& listPath, DigestBatchOptions 
     LineFeed lines(std::move(list), parserOptionsFor(listPath), [&run](std::function<void()> read) {
         return run.startBeside([read = std::move(read)](CheckRun&) { read(); });
     });
-    ListRows rows(run, *watch, *outside, algorithmNamedBy(listPath));
+    ListRows rows(run, *watch, *outside);
     {
         DigestBatch batch(options);
         const AttachedBatch attached(run, batch);

@@ -25,9 +25,8 @@ constexpr std::chrono::milliseconds kStalledAfter{1000};
 
 } // namespace
 
-ListRows::ListRows(CheckRun& run, StallWatch& watch, LinkedOutside& outside, std::optional<HashAlgorithm> named)
-    : m_run(run), m_watch(watch), m_outside(outside), m_named(named),
-      m_seed(static_cast<std::size_t>(QHashSeed::globalSeed()))
+ListRows::ListRows(CheckRun& run, StallWatch& watch, LinkedOutside& outside)
+    : m_run(run), m_watch(watch), m_outside(outside), m_seed(static_cast<std::size_t>(QHashSeed::globalSeed()))
 {
     m_sinceFlush.start();
     m_sinceStallLook.start();
@@ -57,13 +56,7 @@ void ListRows::onVerdict(const VerifyEvent& event)
         // A list of a million lines not understood is not a million problems to read: the first are listed, the
         // rest counted.
         if (m_unread < kListedUnread) {
-            // BLAKE2b cut to another length is a digest of ours, which this program does not compute: said so.
-            const bool blake2b = (event.tag ? event.tag : m_named) == HashAlgorithm::Blake2b;
-            m_pending.unreadLines.append(event.unsupportedDigits > 0 && blake2b
-                                             ? tr("Line %1: %2 is not supported.")
-                                                   .arg(event.lineNumber)
-                                                   .arg(blake2bName(event.unsupportedDigits))
-                                             : lineTroubleText(event.lineNumber, event.trouble));
+            m_pending.unreadLines.append(lineTroubleText(event.lineNumber, event.trouble));
         } else {
             if (m_unread == kListedUnread) {
                 m_pending.unreadLines.append(

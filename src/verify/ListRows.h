@@ -16,8 +16,7 @@ class StallWatch;
 class ListRows : public VerifyObserver
 {
 public:
-    // named: the algorithm the list's file name gives, if any.
-    ListRows(CheckRun& run, StallWatch& watch, LinkedOutside& outside, std::optional<HashAlgorithm> named);
+    ListRows(CheckRun& run, StallWatch& watch, LinkedOutside& outside);
 
     void onEntryRead(const VerifyEntry& read) override;
     void onVerdict(const VerifyEvent& event) override;
@@ -47,7 +46,6 @@ private:
     CheckRun& m_run;
     StallWatch& m_watch;
     LinkedOutside& m_outside;
-    std::optional<HashAlgorithm> m_named; // by the list's file name
     Delivery m_pending;
     qsizetype m_pendingCount = 0;
     QElapsedTimer m_sinceFlush;

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """keswin-sum against the tools whose lists its new algorithms share: b3sum for BLAKE3, xxhsum for XXH32, XXH64,
-XXH3 and XXH128, rhash for CRC-32C. Each writes what the other reads: our lines equal theirs byte for byte, we check
-their lists, they check ours, and one changed digit is FAILED on both sides. The files' sizes straddle the
-algorithms' block and chunk boundaries. Then a list mixing digests of shared lengths is checked entry by entry.
+XXH3 and XXH128, rhash for CRC-32C, b2sum -l and b3sum --length for BLAKE2b and BLAKE3 at other lengths. Each
+writes what the other reads: our lines equal theirs byte for byte, we check their lists, they check ours, and one
+changed digit is FAILED on both sides. The files' sizes straddle the algorithms' block and chunk boundaries. Then a
+list mixing digests of shared lengths is checked entry by entry.
 Usage: other_tools.py KESWIN_SUM"""
 import hashlib
 import os
@@ -100,6 +101,58 @@ def mixed_lengths(work, files):
           f"{status} {output!r}")
 
 
+# The lengths in bits: the smallest, the common ones, the largest short of the default, and the default.
+BITS = [8, 128, 160, 256, 384, 504, 512]
+
+
+def lengths(work):
+    """-l against b2sum -l and b3sum --length: equal lines, each side checks the other's list, one changed digit
+    FAILED on both sides; all lengths and algorithms of a file from one run."""
+    names = []
+    for size in SIZES:
+        names.append(f"size {size}")
+        with open(os.path.join(work, names[-1]), "wb") as f:
+            f.write(os.urandom(size))
+    for bits in BITS:
+        sides = [("blake2b", ["b2sum", "-l", str(bits)], ["b2sum", "-l", str(bits), "--tag"], ["b2sum", "-c"]),
+                 ("blake3", ["b3sum", "--length", str(bits // 8)], None, ["b3sum", "-c"])]
+        for algorithm, untagged, tagged, their_check in sides:
+            for form, theirs in (("untagged", untagged), ("tagged", tagged)):
+                if theirs is None:
+                    continue
+                ours_args = [KESWIN, "-a", algorithm, "-l", str(bits)] + (["--untagged"] if form == "untagged" else [])
+                ours, status = run(ours_args + names, work)
+                expected, _ = run(theirs + names, work)
+                label = f"{algorithm} -l {bits} {form}"
+                check(f"{label} lines", status == 0 and ours == expected, f"{ours[:300]!r}\n    {expected[:300]!r}")
+                listing = os.path.join(work, f"list-{algorithm}-{bits}-{form}")
+                for who, text in (("theirs", expected), ("ours", ours)):
+                    with open(listing, "wb") as f:
+                        f.write(text)
+                    checkers = [[KESWIN, "-a", algorithm, "-c"]] if algorithm == "blake2b" else []
+                    checkers += [[KESWIN, "-c"]] if algorithm == "blake2b" and form == "tagged" else []
+                    # b3sum -c reads 32-byte digests alone.
+                    checkers += [their_check] if algorithm == "blake2b" or bits == 256 else []
+                    for checker in checkers:
+                        output, status = run(checker + [listing], work)
+                        check(f"{' '.join(checker)} {who} {label}",
+                              status == 0 and output.count(b": OK\n") == len(names), f"{status} {output!r}")
+                        with open(listing, "wb") as f:
+                            f.write(flipped(text))
+                        output, status = run(checker + [listing], work)
+                        check(f"{' '.join(checker)} {who} {label}, one digit changed",
+                              status == 1 and output.count(b": FAILED\n") == 1, f"{status} {output!r}")
+                        with open(listing, "wb") as f:
+                            f.write(text)
+    # Every length and algorithm of a file in one read: the same lines as each alone.
+    together, status = run([KESWIN, "-a", "sha256,blake2b,blake3", "-l", "384"] + names[-3:], work)
+    apart = b"".join(run([KESWIN, "-a", algorithm, "-l", "384", name], work)[0]
+                     for name in names[-3:] for algorithm in ("blake2b", "blake3"))
+    check("-a sha256,blake2b,blake3 -l 384", status == 0 and
+          [line for line in together.split(b"\n") if not line.startswith(b"SHA256")] == apart.split(b"\n"),
+          f"{together!r}")
+
+
 def main():
     with tempfile.TemporaryDirectory() as work:
         files = {"empty": b"", "one": b"a", "chunks": os.urandom(3 * 1024 * 1024 + 17), "with space": b"x" * 1025}
@@ -129,6 +182,7 @@ def main():
                     check(f"keswin-sum -c {who} {algorithm} {form}, one digit changed",
                           status == 1 and output.count(b": FAILED\n") == 1, f"{status} {output!r}")
         mixed_lengths(work, files)
+        lengths(work)
     print(f"{len(failures)} failed")
     return 1 if failures else 0
 

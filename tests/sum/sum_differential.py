@@ -252,20 +252,41 @@ def cases(work):
           b"PROG: b96.sums: 1: unsupported digest length: 24 hex digits\n"
           b"PROG: b96.sums: 2: unsupported digest length: 24 hex digits\n"
           b"PROG: WARNING: 2 lines are improperly formatted\n", repr((out, err, status)))
-    # Tagged lines of BLAKE2b cut to another length (b2sum -l N --tag) are unsupported too, never another algorithm's
-    # verdict; with -a blake2b its untagged lines of another length as well.
-    for bits in (128, 160, 256, 384):
-        tagged_list = run(shutil.which("b2sum"), ["-l", str(bits), "--tag", "x"], work)[0]
-        write(work, "b2-tagged.sums", tagged_list + run(GNU, ["-a", "md5", "x"], work)[0])
-        out, err, status = run(KESWIN, ["-c", "b2-tagged.sums"], work)
-        check(f"b2sum -l {bits} --tag list", (out, status) == (b"x: OK\n", 0) and normalised(err, KESWIN) ==
-              b"PROG: b2-tagged.sums: 1: unsupported digest length: BLAKE2b-%d\n" % bits +
-              b"PROG: WARNING: 1 line is improperly formatted\n", repr((out, err, status)))
-        write(work, "b2-untagged.sums", run(shutil.which("b2sum"), ["-l", str(bits), "x"], work)[0])
-        out, err, status = run(KESWIN, ["-a", "blake2b", "-c", "b2-untagged.sums"], work)
-        check(f"b2sum -l {bits} list, -a blake2b", (out, status) == (b"", 1) and normalised(err, KESWIN) ==
-              b"PROG: b2-untagged.sums: 1: unsupported digest length: %d hex digits\n" % (bits // 4) +
-              b"PROG: b2-untagged.sums: no properly formatted checksum lines found\n", repr((out, err, status)))
+    # BLAKE2b at other lengths (b2sum -l N) is checked as GNU checks it: tagged lines with or without -a, untagged
+    # ones with -a blake2b whatever -l says (a line gives its own length), one wrong digit FAILED, a length that is
+    # not a whole number of bytes or is past 512 bits improperly formatted.
+    for bits in (8, 128, 160, 256, 384, 504):
+        b2sum = shutil.which("b2sum")
+        tagged_list = run(b2sum, ["-l", str(bits), "--tag", "x", "big"], work)[0]
+        untagged_list = run(b2sum, ["-l", str(bits), "x", "big"], work)[0]
+        wrong = bytearray(tagged_list)
+        wrong[tagged_list.index(b"\n") - 1] ^= 1
+        write(work, "b2-tagged.sums", tagged_list + run(GNU, ["-a", "md5", "x"], work)[0] + bytes(wrong) +
+              b"BLAKE2b-%d (x) = %s\n" % (bits + 4, b"0" * ((bits + 4) // 4)) +
+              b"BLAKE2b-520 (x) = " + b"0" * 130 + b"\n")
+        write(work, "b2-untagged.sums", untagged_list)
+        for args in (["-c", "--warn", "b2-tagged.sums"], ["-a", "blake2b", "-c", "b2-tagged.sums"],
+                     ["-a", "blake2b", "-c", "b2-untagged.sums"], ["-a", "blake2b", "-l", "256", "-c",
+                                                                   "b2-untagged.sums"]):
+            same(f"b2sum -l {bits}: {' '.join(args)}", args, work)
+        # Without -a, 64 digits may be BLAKE2b-256 (with SHA-256, SHA3-256 and BLAKE3, all from one read); other
+        # lengths keep the algorithms of theirs.
+        out, err, status = run(KESWIN, ["-c", "b2-untagged.sums"], work)
+        if bits == 256:
+            check("b2sum -l 256 list without -a", (out, err, status) == (b"x: OK\nbig: OK\n", b"", 0),
+                  repr((out, err, status)))
+
+    # -l as GNU takes it: its words and status for a length that is no number, not a whole number of bytes, past 512
+    # bits or without blake2b; 0 for the algorithm's own; the last one given wins; lines tagged with the length.
+    for length in ("7", "600", "520", "abc", "-8", "", "0x10", "99999999999999999999999", "1024", "513"):
+        for algorithm in ("blake2b", "sha256"):
+            same(f"-a {algorithm} -l {length!r}", ["-a", algorithm, "-l", length, "x"], work)
+    for args in (["-l", "256", "x"], ["-a", "sha256", "-l", "256", "x"], ["-a", "blake2b", "-l", "0", "x"],
+                 ["-a", "blake2b", "-l", "016", "x"], ["-a", "blake2b", "-l", " +16", "x"],
+                 ["-a", "blake2b", "-l", "16", "-l", "0", "x"], ["-a", "blake2b", "--length=384", "x", "big"],
+                 ["-a", "blake2b", "-l", "512", "--untagged", "x"], ["-a", "blake2b", "-l", "7", "--bogus", "x"],
+                 ["-a", "blake2b", "-l", "160", "--untagged", "-z", "x"], ["-a", "blake2b", "-l", "8", "-", "x"]):
+        same(f"length: {' '.join(args)}", args, work, stdin=b"from standard input")
 
     # ---- the length a tag may carry, names and digests cut at a NUL, the empty name ----
     for algorithm in GNU_ALGORITHMS:
