@@ -74,7 +74,7 @@ if wants l; then
     cat "$large" >/dev/null
     echo "(l) one file of 2 GiB, -a xxh128, page cache warm (best of $rounds)"
     ours=$(best_of "$tool" -a xxh128 "$large")
-    theirs=$(best_of xxhsum -H2 "$large")
+    theirs=$(best_of xxhsum -q -H2 "$large")
     row "PROGRAM -a xxh128" "$ours"
     row "xxhsum -H2" "$theirs"
     row "cat (the copy from the page cache alone)" "$(best_of cat "$large")"
@@ -112,7 +112,7 @@ if wants o && ((skip_cold == 0)); then
             drop; b3=$(run_once "$tool" -a blake3 "$large")
             drop; xx=$(run_once "$tool" -a xxh128 "$large")
             drop; theirs_b3=$(run_once b3sum "$large")
-            drop; theirs_xx=$(run_once xxhsum -H2 "$large")
+            drop; theirs_xx=$(run_once xxhsum -q -H2 "$large")
             blake3_ratios+=("$(ratio "$b3" "$cat_s")")
             xxh128_ratios+=("$(ratio "$xx" "$cat_s")")
             printf '  round %d: cat %.2f s; PROGRAM -a blake3 %.2f s (%s), -a xxh128 %.2f s (%s); b3sum %.2f s, ' \
