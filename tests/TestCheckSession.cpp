@@ -1182,6 +1182,11 @@ void TestCheckSession::besideFile_data()
                                      << QList{CheckState::Mismatch} << "CRC-32";
     // Checked as what it is, and the row says what the name promised (see the note below).
     QTest::newRow("an MD5 in a .sha256") << "app.iso.sha256" << hexOf(kContent, H::Md5) + "  app.iso\n" << ok << "MD5";
+    // A .b2 promises the family, whatever length b2sum -l gave it.
+    QTest::newRow("b2sum -l 256 in a .b2") << "app.iso.b2" << hexOf(kContent, H::Blake2b_256) + "  app.iso\n"
+                                           << ok << "BLAKE2b-256";
+    QTest::newRow("b2sum -l 384 in a .b2") << "app.iso.b2" << hexOf(kContent, H::Blake2b_384) + "  app.iso\n"
+                                           << ok << "BLAKE2b-384";
 }
 
 void TestCheckSession::besideFile()
@@ -1210,6 +1215,7 @@ void TestCheckSession::besideFile()
         QVERIFY(rig.model.row(0).note.startsWith("from " + checksumFile + ", line "));
         // A digest of another algorithm than the checksum file's name promised is never OK in silence.
         const bool promisedOther = checksumFile.endsWith(".sha256") && algorithm != "SHA-256";
+        QCOMPARE(rig.model.row(0).note.contains("its name promised"), promisedOther);
         QCOMPARE(rig.model.row(0).note.endsWith("; its name promised SHA-256, and the digest is not one"),
                  promisedOther);
     }

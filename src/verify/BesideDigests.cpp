@@ -14,6 +14,14 @@
 
 namespace {
 
+// A name promises a family: "x.b2" holds BLAKE2b of whatever length b2sum -l gave it.
+bool promisedAmong(HashAlgorithm named, const AlgorithmSet& candidates)
+{
+    bool among = false;
+    candidates.forEach([&](HashAlgorithm candidate) { among = among || familyOf(candidate) == familyOf(named); });
+    return among;
+}
+
 // A bare digest on a NAME.suffix file's line: of the suffix's algorithm when the length fits it.
 std::optional<PublishedDigest> bareDigest(QByteArrayView line, std::optional<HashAlgorithm> algorithm)
 {
@@ -89,7 +97,7 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
             ++entries;
             if (aboutThisFile) {
                 PublishedDigest found{beside.path, number, candidatesFor(entry, beside.named), entry.expected, {}};
-                if (beside.named && !found.candidates.contains(*beside.named)) {
+                if (beside.named && !promisedAmong(*beside.named, found.candidates)) {
                     found.promised = beside.named; // checked as what it is, but never silently
                 }
                 into.found.push_back(std::move(found));
