@@ -102,6 +102,7 @@ private slots:
     void ambiguousPasteAnsweredAtOnce_data();
     void ambiguousPasteAnsweredAtOnce();
     void newPasteReplacesTheLast();
+    void withdrawnPasteShowsTheDigestsComputed();
     void pasteIsAnsweredFromTheVersionRead_data();
     void pasteIsAnsweredFromTheVersionRead();
     void replacedAsItIsReadIsNeverOk();
@@ -1113,6 +1114,32 @@ void TestCheckSession::newPasteReplacesTheLast()
     QCOMPARE(rig.session->summary(), QStringLiteral("2 of 2 checked: 2 OK"));
     QVERIFY(!rig.session->isRunning());
     QCOMPARE(rig.opens->load(), 3);
+    // Text that is no digest withdraws the last answer: no OK left standing for a value no longer in the field.
+    QCOMPARE(rig.session->paste(QStringLiteral("Hello World")), CheckSession::PasteResult::NotUnderstood);
+    QCOMPARE(rig.model.size(), qsizetype(1));
+    QCOMPARE(rig.session->summary(), QStringLiteral("1 of 1 checked: 1 OK"));
+    QVERIFY(!rig.session->report().contains("pasted"));
+}
+
+// With nothing published, withdrawing the only answer shows the digests computed again.
+void TestCheckSession::withdrawnPasteShowsTheDigestsComputed()
+{
+    const QString file = m_files.write("withdrawn.iso", kContent);
+    CheckRig rig;
+    rig.session->checkFile(native(file));
+    QVERIFY(rig.waitFinished());
+    const qsizetype computed = rig.model.size();
+    QVERIFY(computed > 1);
+    QCOMPARE(rig.session->paste(QString::fromLatin1(hexOf(kContent, H::Md5))), CheckSession::PasteResult::Accepted);
+    QVERIFY(rig.waitFinished(2));
+    QCOMPARE(rig.model.size(), qsizetype(1));
+    QCOMPARE(rig.state(0), CheckState::Ok);
+    QCOMPARE(rig.session->paste(QStringLiteral("md5:not-a-digest")), CheckSession::PasteResult::NotUnderstood);
+    QCOMPARE(rig.model.size(), computed);
+    for (qsizetype i = 0; i < computed; ++i) {
+        QCOMPARE(rig.state(i), CheckState::NotCompared);
+    }
+    QCOMPARE(rig.model.row(0).actual.toHex(), hexOf(kContent, H::Sha256));
 }
 
 void TestCheckSession::besideFile_data()

@@ -130,6 +130,7 @@ private:
     void takeDigests(const FileDigests& digests);
     // Answers the data file's rows from the digests known; reads again for candidates not yet computed.
     void settleFileRows();
+    void withdrawPaste();
     void showComputedDigests();
     void readEverythingAgain();
     AlgorithmSet algorithmsForRows() const;

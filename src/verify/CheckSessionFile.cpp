@@ -58,6 +58,7 @@ CheckSession::PasteResult CheckSession::paste(const QString& text)
 {
     const std::optional<PastedDigest> pasted = recognizePastedDigest(text.toUtf8());
     if (!pasted) {
+        withdrawPaste();
         return PasteResult::NotUnderstood;
     }
     if (m_mode != Mode::File) {
@@ -107,6 +108,27 @@ CheckSession::PasteResult CheckSession::paste(const QString& text)
         startRun([path](CheckRun& run) { lookJob(run, path); }, false);
     }
     return PasteResult::Accepted;
+}
+
+void CheckSession::withdrawPaste()
+{
+    // The field no longer holds the value the last answer was for: that answer must not stand beside it.
+    if (m_mode != Mode::File || m_pastedRow < 0) {
+        return;
+    }
+    if (m_run && m_candidateRead) {
+        abandonRun();
+    }
+    m_model.removeRow(std::exchange(m_pastedRow, -1));
+    if (m_model.size() == 0) {
+        CheckRow row;
+        row.name = baseName(m_subjects.value(0));
+        m_model.append({row});
+        m_placeholder = true;
+        if (!m_run) {
+            showComputedDigests();
+        }
+    }
 }
 
 bool CheckSession::continueFileCheck(const Delivery& delivery)
