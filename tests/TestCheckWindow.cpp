@@ -477,8 +477,9 @@ void TestCheckWindow::cloudFormsPastedInTurn()
          QStringLiteral("CRC-32C")},
         {QStringLiteral("x-amz-checksum-sha256: ") + sha256Base64, accepted.arg(QStringLiteral("SHA-256")),
          CheckState::Ok, QStringLiteral("SHA-256")},
+        // A near miss withdraws the last answer: the rows go back to the digests computed, none of them compared.
         {QStringLiteral("nFhvWg="), QStringLiteral("Not understood: not a digest in any form this window knows."),
-         CheckState::Ok, QStringLiteral("SHA-256")},
+         CheckState::NotCompared, QStringLiteral("SHA-256")},
     };
     for (const Paste& paste : pastes) {
         QGuiApplication::clipboard()->setText(paste.copied);
@@ -491,10 +492,15 @@ void TestCheckWindow::cloudFormsPastedInTurn()
         }
         QCOMPARE(answer->text(), paste.answer);
         QVERIFY(rig.waitIdle());
-        QCOMPARE(rig.window->model().size(), 1); // each paste replaces the answer to the last
         const CheckRow row = rig.window->model().row(0);
         QCOMPARE(row.state, paste.state);
         QCOMPARE(algorithmText(row), paste.algorithm);
+        if (paste.state == CheckState::NotCompared) {
+            QVERIFY(rig.window->model().size() > 1);
+            QVERIFY(!row.note.startsWith(QStringLiteral("pasted")));
+            continue;
+        }
+        QCOMPARE(rig.window->model().size(), 1); // each paste replaces the answer to the last
         QCOMPARE(row.note, QStringLiteral("pasted as base64"));
     }
 }
