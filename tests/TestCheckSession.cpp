@@ -570,8 +570,11 @@ void TestCheckSession::pipedListIsReadAsItComes()
     QTRY_COMPARE(rig.state(0), CheckState::Ok);
     QVERIFY(rig.session->isRunning());
     QCOMPARE(rig.session->mode(), CheckSession::Mode::List);
+    const QString partial = QStringLiteral("Copied while the list was still being checked");
+    QVERIFY(rig.session->report().contains(partial)); // a report taken now says it is not the whole list
     more->open();
     QVERIFY(rig.waitFinished());
+    QVERIFY(!rig.session->report().contains(partial));
     QCOMPARE(rig.model.size(), qsizetype(2));
     QCOMPARE(rig.state(1), second == "OK" ? CheckState::Ok : CheckState::Mismatch);
     QCOMPARE(rig.session->problems(), QStringList{});

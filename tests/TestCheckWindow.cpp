@@ -30,6 +30,8 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(CheckState)
@@ -99,6 +101,7 @@ private slots:
     void drops_data();
     void drops();
     void hostileNamesShowLiterally();
+    void pipeGivenAsFileSaysTheListIsStillRead();
     void paste_data();
     void paste();
     void answersAtOnce_data();
@@ -320,6 +323,36 @@ void TestCheckWindow::hostileNamesShowLiterally()
     QVERIFY2(found->text().contains(QStringLiteral("<b>bold&lt; caf\\xE9.sha256")), qPrintable(found->text()));
     // Shown as the table shows names: no checksum line's escape mark in front of the path.
     QVERIFY2(found->text().startsWith(QStringLiteral("Published digests found in: /")), qPrintable(found->text()));
+}
+
+// A FIFO given as a file is found to be a list on its worker: the heading says the list is still being checked
+// while its writer holds back the rest, and says it was checked once the writer is done.
+void TestCheckWindow::pipeGivenAsFileSaysTheListIsStillRead()
+{
+    QVERIFY(QDir().mkpath(m_files.path(QStringLiteral("piped"))));
+    m_files.write(QStringLiteral("piped/one.bin"), kContent);
+    const QByteArray fifo = QFile::encodeName(m_files.path(QStringLiteral("piped/feed")));
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    const auto more = std::make_shared<Gate>();
+    std::thread writer([fifo, more] {
+        const int fd = ::open(fifo.constData(), O_WRONLY | O_CLOEXEC); // until the window's worker opens it
+        const QByteArray line = sha256Hex(kContent) + "  one.bin\n";
+        (void)!::write(fd, line.constData(), static_cast<size_t>(line.size()));
+        more->wait();
+        ::close(fd);
+    });
+    const auto ending = qScopeGuard([&] {
+        more->open();
+        writer.join();
+    });
+    CheckWindowRig rig;
+    rig.window->takeFile(textForNativePath(fifo));
+    QLabel* heading = rig.find<QLabel>("lblFound");
+    QTRY_COMPARE(rig.window->model().size(), 1);
+    QTRY_VERIFY2(heading->text().startsWith(QStringLiteral("Checking the list")), qPrintable(heading->text()));
+    more->open();
+    QVERIFY(rig.waitIdle());
+    QVERIFY2(heading->text().startsWith(QStringLiteral("Checked the list")), qPrintable(heading->text()));
 }
 
 void TestCheckWindow::paste_data()

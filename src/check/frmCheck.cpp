@@ -66,7 +66,9 @@ frmCheck::frmCheck(FileDialog& fileDialog, Clipboard& clipboard, CheckSessionOpt
     connect(m_ui->cmdCancel, &QPushButton::clicked, &m_session, &CheckSession::cancel);
     connect(m_ui->cmdCopyResults, &QPushButton::clicked, this, &frmCheck::copyResults);
     connect(&m_reportCopy, &ReportCopy::written, this, [this](const QString& report) { m_clipboard.setText(report); });
-    connect(&m_session, &CheckSession::progressChanged, this, &frmCheck::showProgress);
+    // The heading says whether the check still runs: a FIFO given as a file turns into a list once its worker
+    // finds out, between the other signals.
+    connect(&m_session, &CheckSession::progressChanged, this, &frmCheck::showState);
     connect(&m_session, &CheckSession::problemsChanged, this, &frmCheck::showProblems);
     connect(&m_session, &CheckSession::foundFilesChanged, this, &frmCheck::showState);
     connect(&m_session, &CheckSession::finished, this, &frmCheck::showState);

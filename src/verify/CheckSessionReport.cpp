@@ -50,6 +50,12 @@ std::unique_ptr<ReportText> CheckSession::reportText() const
         const QDateTime at = m_checkedAt.toOffsetFromUtc(m_checkedAt.offsetFromUtc());
         header.append(tr("Checked: %1").arg(at.toString(Qt::ISODate)));
     }
+    if (isRunning()) {
+        // A report taken mid-check must not pass for a whole one: a list read as it comes may hold many more lines.
+        header.append(m_mode == Mode::List ? tr("Copied while the list was still being checked: it may hold more "
+                                                "lines than these.")
+                                           : tr("Copied while the check was still running."));
+    }
     const QString version = QCoreApplication::applicationVersion();
     if (!version.isEmpty()) {
         header.append(tr("By: %1 %2").arg(QCoreApplication::applicationName(), version));
