@@ -37,7 +37,8 @@ std::optional<PublishedDigest> bareDigest(QByteArrayView line, std::optional<Has
         const std::optional<HashAlgorithm> ofLength =
             algorithmOfLength(*algorithm, static_cast<std::size_t>(pasted->digest.size()));
         if (!pasted->candidates.contains(*algorithm) && !ofLength) {
-            return std::nullopt;
+            found.promised = algorithm; // checked as what its length says, but never silently
+            return found;
         }
         found.candidates = AlgorithmSet{ofLength.value_or(*algorithm)};
     }
@@ -69,6 +70,22 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
     ParserOptions options;
     options.named = beside.named;
     ChecksumLineParser parser(options);
+    const QString fileName = nameText(beside.path.sliced(beside.path.lastIndexOf('/') + 1));
+    const auto keep = [&](PublishedDigest found) {
+        if (found.promised) {
+            CheckRow asRow;
+            asRow.candidates = found.candidates;
+            // A weaker digest than the name promised may be a sign of tampering: counted, not only noted.
+            into.problems.append(QCoreApplication::translate("BesideDigests",
+                                                             "%1 is named for %2, but line %3 holds a digest of "
+                                                             "%4 hex digits, checked as %5.")
+                                     .arg(fileName, algorithmName(*found.promised))
+                                     .arg(number)
+                                     .arg(found.expected.size() * 2)
+                                     .arg(algorithmText(asRow)));
+        }
+        into.found.push_back(std::move(found));
+    };
     // Line by line with a bound on each line: a list of a million lines is streamed, a hostile line is not kept.
     while (!file.atEnd()) {
         const QByteArray raw = file.readLine(ChecksumListReader::kDefaultLineLimit);
@@ -100,7 +117,7 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
                 if (beside.named && !promisedAmong(*beside.named, found.candidates)) {
                     found.promised = beside.named; // checked as what it is, but never silently
                 }
-                into.found.push_back(std::move(found));
+                keep(std::move(found));
             } else if (otherName.isEmpty()) {
                 otherName = entry.name;
             }
@@ -114,7 +131,7 @@ void search(const BesideFile& beside, const QByteArray& dataName, BesideSearch& 
             if (std::optional<PublishedDigest> bare = bareDigest(line, beside.named)) {
                 bare->source = beside.path;
                 bare->lineNumber = number;
-                into.found.push_back(std::move(*bare));
+                keep(std::move(*bare));
                 continue;
             }
         }
