@@ -39,9 +39,9 @@ frmCheck::frmCheck(FileDialog& fileDialog, Clipboard& clipboard, CheckSessionOpt
         m_ui->tblResults->setItemDelegateForColumn(column, digests);
         m_ui->tblResults->setColumnWidth(column, DigestDelegate::widthForDigits(20));
     }
-    // A few rows stay in sight however small the window is made: the results are what it is for.
+    // Six rows stay in sight however small the window is made: the results are what it is for.
     m_ui->tblResults->setMinimumHeight(m_ui->tblResults->horizontalHeader()->sizeHint().height() +
-                                       4 * m_ui->tblResults->verticalHeader()->defaultSectionSize() +
+                                       6 * m_ui->tblResults->verticalHeader()->defaultSectionSize() +
                                        2 * m_ui->tblResults->frameWidth());
     // Room for the widest figures (terabytes, a speed, hours left), so the progress is never cut at the smallest size
     // nor wrapped; a longer text still never widens the window.
@@ -75,7 +75,7 @@ frmCheck::frmCheck(FileDialog& fileDialog, Clipboard& clipboard, CheckSessionOpt
 
     m_ui->lblSummary->setAccessibleDescription(m_ui->lblSummary->text());
     new DropFilter(this, [this](const QStringList& paths) { takeFiles(paths); });
-    showProgress();
+    showProblems();
     showState();
 }
 
@@ -198,6 +198,10 @@ void frmCheck::showProblems()
         m_ui->lstProblems->clear();
     }
     m_ui->lstProblems->addItems(problems.mid(m_ui->lstProblems->count()));
+    // Shown only when there are some: an empty box would take the results' rows at a small window size.
+    const bool any = m_ui->lstProblems->count() > 0;
+    m_ui->lblProblems->setVisible(any);
+    m_ui->lstProblems->setVisible(any);
 }
 
 void frmCheck::showState()
