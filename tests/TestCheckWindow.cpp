@@ -236,6 +236,7 @@ void TestCheckWindow::progressFigures()
     const QString text = progressText(progress);
     QVERIFY2(left.isEmpty() ? !text.contains(QStringLiteral("left")) : text.endsWith(left), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("/s")), qPrintable(text));
+    QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("(^|[^0-9.])1 bytes"))), qPrintable(text));
 }
 
 // Dropped on the results table: a list fills a row per entry; a data file is checked against the digest published
@@ -367,7 +368,7 @@ void TestCheckWindow::paste_data()
                              << CheckState::NotCompared;
     QTest::newRow("a digit short") << true << digest.left(63)
                                    << QStringLiteral("Not understood: 63 hex digits where 64 make a digest (SHA-256, "
-                                                     "SHA3-256 and BLAKE3): the digest is cut short.")
+                                                     "SHA3-256, BLAKE3 and BLAKE2b-256): the digest is cut short.")
                                    << CheckState::NotCompared;
     QTest::newRow("colon pairs, a digit short")
         << true << QStringLiteral("0c:c1:75:b9:c0:f1:b6:a8:31:c3:99:e2:69:77:26:6")

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 #include <QCoreApplication>
 #include <QLocale>
 
@@ -27,6 +28,12 @@ QString algorithmList(const AlgorithmSet& algorithms)
             names.append(algorithmName(info.algorithm));
         }
     }
+    // Then the lengths of a family the table names once: "BLAKE2b-256".
+    algorithms.forEach([&names](HashAlgorithm algorithm) {
+        if (indexOf(algorithm) >= kNamedAlgorithmCount) {
+            names.append(algorithmName(algorithm));
+        }
+    });
     if (names.size() < 2) {
         return names.value(0);
     }
@@ -82,19 +89,34 @@ QString nothingPublishedText(const CheckSession& session)
 
 } // namespace
 
+namespace {
+
+// The locale's sizes, but for the one it says "1 bytes" of, and for totals past its signed range (a list's sizes
+// add up without bound), which it would show as negative.
+QString sizeText(quint64 bytes)
+{
+    if (bytes == 1) {
+        return tr("1 byte");
+    }
+    if (bytes > static_cast<quint64>(std::numeric_limits<qint64>::max())) {
+        return tr("%1 EiB").arg(
+            QLocale().toString(static_cast<double>(bytes) / static_cast<double>(1ULL << 60), 'f', 2));
+    }
+    return QLocale().formattedDataSize(static_cast<qint64>(bytes));
+}
+
+} // namespace
+
 QString progressText(const CheckProgress& progress)
 {
-    const QLocale locale;
     QStringList parts;
-    const QString done = locale.formattedDataSize(static_cast<qint64>(progress.bytesDone));
-    parts.append(progress.totalBytes > 0
-                     ? tr("%1 of %2").arg(done, locale.formattedDataSize(static_cast<qint64>(progress.totalBytes)))
-                     : done);
+    const QString done = sizeText(progress.bytesDone);
+    parts.append(progress.totalBytes > 0 ? tr("%1 of %2").arg(done, sizeText(progress.totalBytes)) : done);
     if (progress.stalledSeconds > 0) {
         parts.append(tr("no progress for %1 s").arg(progress.stalledSeconds));
     }
     if (progress.bytesPerSecond > 0) {
-        parts.append(tr("%1/s").arg(locale.formattedDataSize(static_cast<qint64>(progress.bytesPerSecond))));
+        parts.append(tr("%1/s").arg(sizeText(static_cast<quint64>(progress.bytesPerSecond))));
     }
     if (progress.secondsLeft >= 0 && progress.bytesDone < progress.totalBytes) {
         const qint64 seconds = progress.secondsLeft;
