@@ -569,6 +569,7 @@ void TestCheckSession::pipedListIsReadAsItComes()
     QTRY_COMPARE(rig.model.size(), qsizetype(1));
     QTRY_COMPARE(rig.state(0), CheckState::Ok);
     QVERIFY(rig.session->isRunning());
+    QVERIFY(!rig.session->waitingForWriter());
     QCOMPARE(rig.session->mode(), CheckSession::Mode::List);
     const QString partial = QStringLiteral("Copied while the list was still being checked");
     QVERIFY(rig.session->report().contains(partial)); // a report taken now says it is not the whole list
@@ -603,6 +604,7 @@ void TestCheckSession::pipeWithoutWriterHoldsNothing()
     QCOMPARE(rig.session->mode(), CheckSession::Mode::List);
     QCOMPARE(rig.model.size(), qsizetype(0));
     QCOMPARE(rig.session->problems(), QStringList{});
+    QTRY_VERIFY(rig.session->waitingForWriter()); // said, rather than an empty list's "0 of 0 checked"
     held.restart();
     rig.session->cancel();
     QVERIFY(held.elapsed() < 100);

@@ -211,6 +211,9 @@ QString foundText(const CheckSession& session)
         }
         return comparisonText(*session.comparison());
     case CheckSession::Mode::List:
+        if (session.waitingForWriter()) {
+            return tr("Waiting for a program to write to the list %1\u2026").arg(nameText(session.subjects().value(0)));
+        }
         return (session.isRunning() ? tr("Checking the list %1\u2026") : tr("Checked the list %1"))
             .arg(nameText(session.subjects().value(0)));
     case CheckSession::Mode::Idle:

@@ -46,6 +46,9 @@ void Delivery::mergeFrom(Delivery&& later)
     }
     finished = finished || later.finished;
     dataFileIsPipe = dataFileIsPipe || later.dataFileIsPipe;
+    if (later.waitingForWriter) {
+        waitingForWriter = later.waitingForWriter;
+    }
 }
 
 CheckRun::CheckRun(QObject* receiver, const char* deliverMethod)

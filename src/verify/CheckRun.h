@@ -65,7 +65,8 @@ struct Delivery
     std::optional<FileIdentity> identity; // the data file as it was read, or as it was looked at again
     std::optional<Comparison> comparison;
     bool finished = false;
-    bool dataFileIsPipe = false; // the data file given is a pipe: a list, to be read as it comes
+    bool dataFileIsPipe = false;          // the data file given is a pipe: a list, to be read as it comes
+    std::optional<bool> waitingForWriter; // a piped list's writer has not come yet; false once it has
 
     void mergeFrom(Delivery&& later);
 };

@@ -48,6 +48,7 @@ void CheckSession::begin(Mode mode, QList<QByteArray> subjects)
     m_problems.clear();
     m_problemIsUnreadLine.clear();
     m_unlistedUnread = 0;
+    m_waitingForWriter = false;
     m_checkedAt = QDateTime::currentDateTime();
     m_fullSubjects.clear();
     // Names are taken against the folder current now: the report names the same file wherever it is pasted.
@@ -183,6 +184,9 @@ void CheckSession::apply()
     applyStalled(delivery.stalled);
     if (delivery.comparison) {
         m_comparison = delivery.comparison;
+    }
+    if (delivery.waitingForWriter) {
+        m_waitingForWriter = *delivery.waitingForWriter;
     }
     tick();
     if (!delivery.finished) {

@@ -83,6 +83,8 @@ public:
     void cancel();
 
     bool isRunning() const { return m_run != nullptr; }
+    // A list given as a FIFO whose writer has not come yet.
+    bool waitingForWriter() const { return m_waitingForWriter && isRunning(); }
     Mode mode() const { return m_mode; }
     CheckProgress progress() const;
     const QStringList& problems() const { return m_problems; }
@@ -175,4 +177,5 @@ private:
     qsizetype m_pastedRow = -1;                  // the row of the latest paste, which the next paste replaces
     std::optional<quint64> m_bytesWhenCancelled; // what a cancelled run had read, for its progress
     bool m_placeholder = false;
+    bool m_waitingForWriter = false;
 };

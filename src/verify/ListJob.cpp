@@ -104,10 +104,17 @@ void checkListJob(CheckRun& run, const QByteArray& listPath, DigestBatchOptions 
         return;
     }
     if (auto* pipe = dynamic_cast<ListPipe*>(list.get())) {
-        // A pipe is read once, as it comes: nothing to size its entries by ahead of the check.
+        // A pipe is read once, as it comes: nothing to size its entries by ahead of the check. Until its writer
+        // comes, the window says what it waits for rather than "0 of 0 checked".
+        Delivery waiting;
+        waiting.waitingForWriter = true;
+        run.post(std::move(waiting));
         if (!pipe->waitForWriter([&run] { return run.isCancelled(); })) {
             return;
         }
+        Delivery come;
+        come.waitingForWriter = false;
+        run.post(std::move(come));
     } else {
         run.startBeside([open, listPath](CheckRun& sizing) { sizeListJob(sizing, open, listPath); });
     }
