@@ -963,6 +963,11 @@ void TestCheckWindow::nothingPublishedSaysWhatIsComputed()
     QCOMPARE(rig.cell(0, CheckModel::AlgorithmColumn), QStringLiteral("SHA-256"));
     QVERIFY(rig.cell(0, CheckModel::ActualColumn).remove(u' ').contains(QString::fromLatin1(sha256Hex(kContent))));
     QCOMPARE(rig.find<QListWidget>("lstProblems")->count(), sidecar.isEmpty() ? 0 : 1);
+    // Digests computed are no verdict: the summary does not call them checked.
+    const QString summary = rig.find<QLabel>("lblSummary")->text();
+    QVERIFY2(
+        summary.startsWith(QStringLiteral("0 of %1 compared: nothing to compare with").arg(rig.window->model().size())),
+        qPrintable(summary));
 }
 
 // A read without progress says so, without a speed or a time left that it cannot keep.

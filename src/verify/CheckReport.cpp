@@ -54,8 +54,12 @@ QString checkSummary(const CheckModel& model, qsizetype problemCount)
             parts.append(QStringLiteral("%1 %2").arg(counts[k]).arg(state));
         }
     }
+    const qsizetype notCompared = model.count(CheckState::NotCompared);
     QString summary = tr("%1 of %2 checked").arg(settled).arg(model.size());
-    if (!parts.isEmpty()) {
+    if (notCompared > 0 && notCompared == model.size()) {
+        // Read, yet nothing was checked: "5 of 5 checked" would pass for a verdict.
+        summary = tr("0 of %1 compared: nothing to compare with").arg(notCompared);
+    } else if (!parts.isEmpty()) {
         summary += QStringLiteral(": ") + parts.join(QStringLiteral(", "));
     }
     if (problemCount > 0) {
