@@ -26,6 +26,8 @@ qsizetype hexRun(QByteArrayView text)
     return n;
 }
 
+constexpr QByteArrayView kXxh3Prefix = "XXH3_";
+
 qsizetype hexLength(HashAlgorithm algorithm)
 {
     return static_cast<qsizetype>(algorithmInfo(algorithm).digestBytes * 2);
@@ -124,6 +126,37 @@ qsizetype unsupportedLength(QByteArrayView rest)
     return shaped && !preferredAlgorithmForDigestBytes(static_cast<std::size_t>(digits / 2)) ? digits : 0;
 }
 
+// Whether the text after a tag has a tagged line's shape, "(NAME) = HEX" with hex of any length, a length or blanks
+// before the '('. "MD5 (x) = y E8B7BE43" has not: it is SFV's line for a file named "MD5 (x) = y".
+bool taggedShape(QByteArrayView rest, qsizetype afterTag)
+{
+    const qsizetype open = rest.indexOf('(', afterTag);
+    if (open < 0) {
+        return false;
+    }
+    for (const char c : rest.sliced(afterTag, open - afterTag)) {
+        if (!isBlank(c) && !isHexDigit(c) && c != '-' && c != '+' && c != 'x' && c != 'X') {
+            return false;
+        }
+    }
+    qsizetype at = rest.lastIndexOf(')');
+    if (at < open) {
+        return false;
+    }
+    ++at;
+    while (at < rest.size() && isBlank(rest[at])) {
+        ++at;
+    }
+    if (at >= rest.size() || rest[at] != '=') {
+        return false;
+    }
+    ++at;
+    while (at < rest.size() && isBlank(rest[at])) {
+        ++at;
+    }
+    return hexRun(rest.sliced(at)) == rest.size() - at;
+}
+
 } // namespace
 
 bool ChecksumLineParser::sfvAllowed() const
@@ -154,7 +187,8 @@ ParsedLine ChecksumLineParser::parse(QByteArrayView line)
         entry = parseUntagged(rest, escaped);
     }
     const std::optional<HashAlgorithm> tagged = tag ? std::optional(tag->algorithm) : std::nullopt;
-    if (!entry && sfvAllowed()) {
+    // A tagged line cut short or spoiled ("XXH64 (f) = 092f7eb0") is wrong, not an SFV line naming "XXH64 (f) =".
+    if (!entry && sfvAllowed() && !(tag && taggedShape(rest, tag->end))) {
         entry = parseSfv(line);
     }
     if (!entry && !tag && !m_options.algorithm) {
@@ -237,9 +271,11 @@ std::optional<ChecksumEntry> ChecksumLineParser::parseTagged(QByteArrayView rest
 // list's name say. BLAKE2b, given or named, takes any of its lengths, as its own tool writes them with -l.
 std::optional<HashAlgorithm> ChecksumLineParser::untaggedAlgorithm(qsizetype digits) const
 {
-    const std::optional<HashAlgorithm> blake2b = m_options.algorithm ? m_options.algorithm : m_options.named;
-    if (blake2b == HashAlgorithm::Blake2b && digits % 2 == 0 && digits <= 128) {
-        return ofBits(HashAlgorithm::Blake2b, static_cast<quint64>(digits) * 4);
+    // BLAKE3 given takes its lengths too (its tool's --length); named, only BLAKE2b's list names carry a length.
+    const bool blake3 = m_options.algorithm == HashAlgorithm::Blake3;
+    const std::optional<HashAlgorithm> family = m_options.algorithm ? m_options.algorithm : m_options.named;
+    if ((family == HashAlgorithm::Blake2b || blake3) && digits % 2 == 0 && digits <= 128) {
+        return ofBits(*family, static_cast<quint64>(digits) * 4);
     }
     if (m_options.algorithm) {
         return digits == hexLength(*m_options.algorithm) ? m_options.algorithm : std::nullopt;
@@ -251,17 +287,30 @@ std::optional<HashAlgorithm> ChecksumLineParser::untaggedAlgorithm(qsizetype dig
 
 std::optional<ChecksumEntry> ChecksumLineParser::parseUntagged(QByteArrayView rest, bool escaped)
 {
+    // "XXH3_HEX  NAME": XXH3's own untagged form, which keeps it apart from XXH64's of the same length.
+    const bool xxh3 = rest.startsWith(kXxh3Prefix);
+    if (xxh3) {
+        rest = rest.sliced(kXxh3Prefix.size());
+    }
     const qsizetype digits = hexRun(rest);
-    const std::optional<HashAlgorithm> algorithm = untaggedAlgorithm(digits);
+    std::optional<HashAlgorithm> algorithm = untaggedAlgorithm(digits);
+    if (xxh3) {
+        const bool fits = digits == hexLength(HashAlgorithm::Xxh3) &&
+                          (!m_options.algorithm || *m_options.algorithm == HashAlgorithm::Xxh3);
+        algorithm = fits ? std::optional(HashAlgorithm::Xxh3) : std::nullopt;
+    }
     if (!algorithm || rest.size() < digits + 1 || !isBlank(rest[digits])) {
         return std::nullopt;
     }
     qsizetype i = digits + 1;
     bool binary = false;
     if (rest.size() - i <= 1 || (rest[i] != ' ' && rest[i] != '*')) {
-        // "HEX NAME": read as the GNU tools read it, and only where an algorithm was given, since without one such a
-        // line is more likely SFV. "HEX " names the empty name, which no file has.
-        if (m_singleSpaceForm == 0 || !m_options.algorithm) {
+        // "HEX NAME": read as the GNU tools read it, except where it could be SFV's "NAME CRC32" instead (eight
+        // digits without an algorithm given). "HEX " names the empty name, which no file has; without an algorithm
+        // given such a line, or "HEX  ", is more likely cut short.
+        const bool nameless = i >= rest.size() || (i + 1 == rest.size() && isBlank(rest[i]));
+        const bool sfvLike = !m_options.algorithm && (digits == 8 || nameless);
+        if (m_singleSpaceForm == 0 || sfvLike) {
             return std::nullopt;
         }
         m_singleSpaceForm = 1;
