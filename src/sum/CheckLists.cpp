@@ -37,11 +37,11 @@ public:
         }
         switch (event.outcome) {
         case VerifyOutcome::Malformed:
-            if (event.unsupportedDigits > 0) {
-                // Not wrong, only beyond us: said whatever the options, never taken for a mismatch.
+            if (event.unsupportedDigits > 0 && !m_options.status) {
+                // Not wrong, only beyond us: said without -w, never taken for a mismatch; --status says nothing.
                 printError(m_listName + ": " + QByteArray::number(event.lineNumber) + ": unsupported digest length: " +
                            QByteArray::number(event.unsupportedDigits) + " hex digits");
-            } else if (m_options.warn) {
+            } else if (event.unsupportedDigits == 0 && m_options.warn) {
                 printError(m_listName + ": " + QByteArray::number(event.lineNumber) + ": improperly formatted " +
                            m_typeTag + " checksum line");
             }
@@ -115,8 +115,9 @@ bool checkOneList(const SumOptions& options, DigestSource& source, const QByteAr
     if (!options.algorithmGiven) {
         // A two-space line's length may fit several algorithms (128 digits: SHA-512, SHA3-512, BLAKE2b): each is
         // computed in the one read, and the entry is good when any of them matches.
+        // An untagged XXH3 line says it is XXH3 ("XXH3_HEX"): the one line of that form read as XXH3 without -a.
         verifyOptions.candidates = [](const ChecksumEntry& entry) {
-            return entry.form == LineForm::Untagged
+            return entry.form == LineForm::Untagged && entry.algorithm != HashAlgorithm::Xxh3
                        ? algorithmsForDigestBytes(static_cast<std::size_t>(entry.expected.size()))
                        : AlgorithmSet{entry.algorithm};
         };

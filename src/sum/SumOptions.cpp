@@ -124,7 +124,7 @@ bool applyLength(SumOptions& options)
 {
     const auto takesLength = [](HashAlgorithm algorithm) { return hasLengths(algorithm); };
     if (std::none_of(options.algorithms.begin(), options.algorithms.end(), takesLength)) {
-        printError("--length is only supported with --algorithm=blake2b");
+        printError("--length is only supported with --algorithm=blake2b or blake3");
         return false;
     }
     for (HashAlgorithm& algorithm : options.algorithms) {
@@ -149,13 +149,19 @@ bool applyLength(SumOptions& options)
 
 } // namespace
 
-std::optional<std::vector<HashAlgorithm>> algorithmList(QByteArrayView text)
+std::optional<std::vector<HashAlgorithm>> algorithmList(QByteArrayView text, QByteArray* repeated)
 {
     std::vector<HashAlgorithm> list;
-    for (const QByteArrayView name : QByteArrayView(text).toByteArray().split(',')) {
+    for (const QByteArray& name : QByteArrayView(text).toByteArray().split(',')) {
         const std::optional<HashAlgorithm> algorithm =
             algorithmFromName(std::string_view(name.data(), static_cast<std::size_t>(name.size())));
-        if (!algorithm || std::find(list.begin(), list.end(), *algorithm) != list.end()) {
+        if (!algorithm) {
+            return std::nullopt;
+        }
+        if (std::find(list.begin(), list.end(), *algorithm) != list.end()) {
+            if (repeated) {
+                *repeated = name;
+            }
             return std::nullopt;
         }
         list.push_back(*algorithm);
@@ -168,6 +174,7 @@ ParsedOptions parseSumOptions(int argc, char** argv)
     ParsedOptions parsed;
     SumOptions& options = parsed.options;
     optind = 1;
+    bool tagGiven = false; // --tag, and no --untagged after it
     int c;
     while ((c = getopt_long(argc, argv, "a:l:czwbt", kLongOptions, nullptr)) != -1) {
         switch (c) {
@@ -180,7 +187,12 @@ ParsedOptions parseSumOptions(int argc, char** argv)
             break;
         }
         case 'a': {
-            const std::optional<std::vector<HashAlgorithm>> list = algorithmList(optarg);
+            QByteArray repeated;
+            const std::optional<std::vector<HashAlgorithm>> list = algorithmList(optarg, &repeated);
+            if (!list && !repeated.isEmpty()) {
+                // Every name is known: listing them all would hide what is wrong.
+                return usageError("algorithm " + quoted(repeated) + " is named twice in " + quoted(optarg));
+            }
             if (!list) {
                 printError("invalid argument " + quoted(optarg) + " for " + quoted("--algorithm"));
                 printRaw("Valid arguments are:\n" + algorithmNames());
@@ -202,9 +214,11 @@ ParsedOptions parseSumOptions(int argc, char** argv)
             break;
         case OptionUntagged:
             options.untagged = true;
+            tagGiven = false;
             break;
         case OptionTag:
             options.untagged = false;
+            tagGiven = true;
             break;
         case OptionIgnoreMissing:
             options.ignoreMissing = true;
@@ -250,6 +264,9 @@ ParsedOptions parseSumOptions(int argc, char** argv)
     }
     if (options.check && options.zero) {
         return usageError("the --zero option is not supported when verifying checksums");
+    }
+    if (options.check && tagGiven) {
+        return usageError("the --tag option is meaningless when verifying checksums");
     }
     if (!options.check) {
         const std::pair<bool, const char*> checkOnly[] = {{options.ignoreMissing, "--ignore-missing"},
