@@ -137,6 +137,12 @@ def own_choices(work):
     good = run(GNU, ["-a", "md5", "x"], work)[0]
     write(work, "cut.sums", good + b"SHA256 (x) = 092f7eb0\n" + good)
     same("tagged line cut to eight digits", ["-c", "-w", "cut.sums"], work)
+    # Without -a the word in -w's warning is CRC until a line's tag names an algorithm, known or not, and that
+    # algorithm's after it, whatever the lines after it are.
+    md5_hex = good.rstrip(b"\n").rsplit(b" = ", 1)[1]
+    write(work, "words.sums", b"junk\nSHA1 (x) = 12\nmore junk\nMD4 (x) = 00\n" + good + b"x\nSHA1-160 (x) = 1\n"
+          b"BLAKE2b-7 (x) = 1\nx\nSHA256 (x  = " + md5_hex + b"\nx\nSHA512(x\nx\n")
+    same("-w's words without -a", ["-c", "-w", "words.sums"], work)
     write(work, "cut.sums", good + b"XXH64 (x) = 092f7eb0\n")
     out, err, status = run(KESWIN, ["-c", "-w", "cut.sums"], work)
     check("XXH64 line cut to eight digits", (out, status) == (b"x: OK\n", 0) and normalised(err, KESWIN) ==
