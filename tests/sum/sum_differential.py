@@ -338,7 +338,22 @@ def cases(work):
             same(f"b2sum -l {bits}: {' '.join(args)}", args, work)
         # Without -a, 64 digits may be BLAKE2b-256 (with SHA-256, SHA3-256 and BLAKE3, all from one read); other
         # lengths keep the algorithms of theirs.
+        # A list named for BLAKE2b is read as b2sum's at the length of its lines, however many digits: intact files
+        # OK, one changed digit FAILED; no other name changes anything.
+        wrong = bytearray(untagged_list)
+        wrong[0] = ord("0") if wrong[0] != ord("0") else ord("1")
+        for name in ("B2SUMS", "b2sums.txt", "x.b2", "X.B2", "B2SUM"):
+            for text, expected in ((untagged_list, (b"x: OK\nbig: OK\n", b"", 0)),
+                                   (bytes(wrong), (b"x: FAILED\nbig: OK\n",
+                                                   b"PROG: WARNING: 1 computed checksum did NOT match\n", 1))):
+                write(work, name, text)
+                out, err, status = run(KESWIN, ["-c", name], work)
+                check(f"b2sum -l {bits} list named {name} without -a", (out, normalised(err, KESWIN), status) ==
+                      expected, repr((out, err, status)))
         out, err, status = run(KESWIN, ["-c", "b2-untagged.sums"], work)
+        if bits not in (256, 512):
+            check(f"b2sum -l {bits} list named for no algorithm, without -a", status == 1 and b": OK" not in out,
+                  repr((out, err, status)))
         if bits == 256:
             check("b2sum -l 256 list without -a", (out, err, status) == (b"x: OK\nbig: OK\n", b"", 0),
                   repr((out, err, status)))
