@@ -320,11 +320,13 @@ With --check only:
 )" + algorithmParagraph() +
            R"(
 When checking, lines may be tagged ("SHA256 (FILE) = HEX"), untagged
-("HEX  FILE", the algorithm from -a or from the length of HEX) or SFV
-("FILE CRC32"), mixed within one file. A tag may carry the algorithm's length
-in bits, "SHA256-256 (FILE) = HEX". BLAKE2b's lines are read at whatever length
-they have, whatever -l says: tagged, "BLAKE2b-256 (FILE) = HEX", and untagged
-with -a blake2b; without -a, 64 digits may be BLAKE2b-256 too.
+("HEX  FILE", the algorithm from -a or from the length of HEX; XXH3's are
+"XXH3_HEX  FILE") or SFV ("FILE CRC32"), mixed within one file. A tag may carry
+the algorithm's length in bits, "SHA256-256 (FILE) = HEX". BLAKE2b's and
+BLAKE3's lines are read at whatever length they have, whatever -l says: tagged,
+"BLAKE2b-256 (FILE) = HEX", and untagged with -a blake2b or -a blake3
+(BLAKE2b's also without -a in a list named B2SUMS or FILE.b2); without -a, 64
+digits may be BLAKE2b-256 too.
 
 Exit status: 0 when everything is good, 1 when a file could not be read, a
 checksum did not match, or the command line was wrong.
