@@ -1,30 +1,12 @@
 #include "ChecksumLine.h"
 
 #include "HexDigest.h"
+#include "LineTags.h"
 #include "NameEscape.h"
 
-#include <limits>
+#include <algorithm>
 
 namespace {
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-bool isHexDigit(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-qsizetype hexRun(QByteArrayView text)
-{
-    qsizetype n = 0;
-    while (n < text.size() && isHexDigit(text[n])) {
-        ++n;
-    }
-    return n;
-}
 
 constexpr QByteArrayView kXxh3Prefix = "XXH3_";
 
@@ -38,71 +20,6 @@ std::optional<HashAlgorithm> ofBits(HashAlgorithm family, quint64 bits)
 {
     return bits % 8 == 0 ? algorithmOfLength(family, static_cast<std::size_t>(std::min<quint64>(bits / 8, 1000)))
                          : std::nullopt;
-}
-
-struct TagMatch
-{
-    HashAlgorithm algorithm;
-    qsizetype end; // where the text goes on after the tag
-};
-
-// The tag at the start of text; the longest wins, for "SHA3-256". A tag ends at a blank, '-' (a length follows), '('
-// or the end.
-std::optional<TagMatch> tagAt(QByteArrayView text)
-{
-    std::optional<TagMatch> found;
-    for (const AlgorithmInfo& info : kAlgorithms) {
-        const QByteArrayView tag(info.tag.data(), static_cast<qsizetype>(info.tag.size()));
-        if (!text.startsWith(tag) || (found && found->end >= tag.size())) {
-            continue;
-        }
-        const char after = text.size() > tag.size() ? text[tag.size()] : ' ';
-        if (isBlank(after) || after == '-' || after == '(') {
-            found = TagMatch{info.algorithm, tag.size()};
-        }
-    }
-    return found;
-}
-
-int digitValue(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : 99;
-}
-
-// The bit length in "SHA256-256 (", read at i as the other tools read it, a C number of any base: blanks first, then
-// '+', then "0x" for hex or a leading 0 for octal. Where the number ends; nothing when there is none or it overflows.
-std::optional<qsizetype> bitLengthAt(QByteArrayView text, qsizetype i, quint64& bits)
-{
-    while (i < text.size() && (isBlank(text[i]) || text[i] == '\v' || text[i] == '\f' || text[i] == '\r')) {
-        ++i;
-    }
-    if (i < text.size() && text[i] == '+') {
-        ++i;
-    }
-    quint64 base = 10;
-    if (i < text.size() && text[i] == '0') {
-        base = 8;
-        if (i + 2 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X') && isHexDigit(text[i + 2])) {
-            base = 16;
-            i += 2;
-        }
-    }
-    const qsizetype start = i;
-    bits = 0;
-    for (; i < text.size() && static_cast<quint64>(digitValue(text[i])) < base; ++i) {
-        const auto digit = static_cast<quint64>(digitValue(text[i]));
-        if (bits > (std::numeric_limits<quint64>::max() - digit) / base) {
-            return std::nullopt;
-        }
-        bits = bits * base + digit;
-    }
-    return i == start ? std::nullopt : std::optional(i);
 }
 
 // A name as the other tools take it from a line: up to its first NUL, or refused where it is escaped.
@@ -124,37 +41,6 @@ qsizetype unsupportedLength(QByteArrayView rest)
     const bool shaped = digits > 0 && digits % 2 == 0 && digits <= kLongest && rest.size() > digits + 2 &&
                         isBlank(rest[digits]) && (rest[digits + 1] == ' ' || rest[digits + 1] == '*');
     return shaped && !preferredAlgorithmForDigestBytes(static_cast<std::size_t>(digits / 2)) ? digits : 0;
-}
-
-// Whether the text after a tag has a tagged line's shape, "(NAME) = HEX" with hex of any length, a length or blanks
-// before the '('. "MD5 (x) = y E8B7BE43" has not: it is SFV's line for a file named "MD5 (x) = y".
-bool taggedShape(QByteArrayView rest, qsizetype afterTag)
-{
-    const qsizetype open = rest.indexOf('(', afterTag);
-    if (open < 0) {
-        return false;
-    }
-    for (const char c : rest.sliced(afterTag, open - afterTag)) {
-        if (!isBlank(c) && !isHexDigit(c) && c != '-' && c != '+' && c != 'x' && c != 'X') {
-            return false;
-        }
-    }
-    qsizetype at = rest.lastIndexOf(')');
-    if (at < open) {
-        return false;
-    }
-    ++at;
-    while (at < rest.size() && isBlank(rest[at])) {
-        ++at;
-    }
-    if (at >= rest.size() || rest[at] != '=') {
-        return false;
-    }
-    ++at;
-    while (at < rest.size() && isBlank(rest[at])) {
-        ++at;
-    }
-    return hexRun(rest.sliced(at)) == rest.size() - at;
 }
 
 } // namespace
