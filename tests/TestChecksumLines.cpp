@@ -262,7 +262,33 @@ void TestChecksumLines::parsedLines_data()
     other("tagged, no '='", "MD5 (f) " + md5Hex, any, LineKind::Malformed);
     other("tagged, no ')'", "MD5 (f = " + md5Hex, any, LineKind::Malformed);
     other("bad escape", "\\MD5 (a\\tb) = " + md5Hex, any, LineKind::Malformed);
-    other("single space without -a", md5Hex + " f", any, LineKind::Malformed);
+    // Without -a a single space is read as the GNU tools read it, but at eight digits, where SFV's "NAME CRC32" is
+    // meant as often.
+    entry("single space without -a", md5Hex + " f", any, HashAlgorithm::Md5, LineForm::Untagged, "f");
+    entry("tab without -a", kSha256Hex + "\tf g", any, HashAlgorithm::Sha256, LineForm::Untagged, "f g");
+    other("single space without -a, eight digits", "e8b7be43 f", any, LineKind::Malformed);
+    entry("single space with -a crc32, eight digits", "e8b7be43 f", crc, HashAlgorithm::Crc32, LineForm::Untagged, "f");
+    entry("single space, name ending in a CRC", md5Hex + " x e8b7be43", any, HashAlgorithm::Md5, LineForm::Untagged,
+          "x e8b7be43");
+    // A tagged line cut short is wrong, never SFV's line for a file named "XXH64 (s1) =".
+    other("tagged XXH64, half its digest", "XXH64 (s1) = 092f7eb0", any, LineKind::Malformed);
+    other("tagged SHA256, CRC-long digest", "SHA256 (f) = e8b7be43", crc, LineKind::Malformed);
+    other("tagged BLAKE2b-256, CRC-long digest", "BLAKE2b-256 (f) =\te8b7be43", any, LineKind::Malformed);
+    entry("SFV, name starting with a tag", "MD5 notes.txt e8b7be43", any, HashAlgorithm::Crc32, LineForm::Sfv,
+          "MD5 notes.txt");
+    entry("SFV, name of a tagged line's shape", "MD5 (x) = y e8b7be43", any, HashAlgorithm::Crc32, LineForm::Sfv,
+          "MD5 (x) = y");
+    // XXH3's untagged form names it; XXH64's, of the same length, is the bare digest.
+    const QByteArray xxh3Hex = "99fc819aaba2462a";
+    const std::optional<HashAlgorithm> xxh3 = HashAlgorithm::Xxh3;
+    entry("XXH3_ without -a", "XXH3_" + xxh3Hex + "  f", any, HashAlgorithm::Xxh3, LineForm::Untagged, "f");
+    entry("XXH3_ with -a xxh3", "XXH3_" + xxh3Hex + "  f", xxh3, HashAlgorithm::Xxh3, LineForm::Untagged, "f");
+    entry("XXH3_, escaped", "\\XXH3_" + xxh3Hex + "  n\\nl", any, HashAlgorithm::Xxh3, LineForm::Untagged, "n\nl");
+    entry("bare 16 digits without -a: XXH64", xxh3Hex + "  f", any, HashAlgorithm::Xxh64, LineForm::Untagged, "f");
+    other("XXH3_ with -a xxh64", "XXH3_" + xxh3Hex + "  f", HashAlgorithm::Xxh64, LineKind::Malformed);
+    other("XXH3_, 8 digits", "XXH3_e8b7be43  f", any, LineKind::Malformed);
+    other("XXH3_, 32 digits", "XXH3_" + md5Hex + "  f", any, LineKind::Malformed);
+    other("xxh3_ in lower case", "xxh3_" + xxh3Hex + "  f", any, LineKind::Malformed);
     other("digest only", md5Hex, any, LineKind::Malformed);
     // One blank and nothing after: the empty name, which no file has, as the GNU tools read it.
     entry("digest and one blank", md5Hex + " ", md5, HashAlgorithm::Md5, LineForm::Untagged, "");
@@ -395,6 +421,22 @@ void TestChecksumLines::otherBlake2bLengths_data()
     row("BLAKE3 tagged at its own 256 bits", "BLAKE3-256 (a) = " + hex(64), none, none, K::Entry, 0,
         HashAlgorithm::Blake3);
     row("BLAKE3 tagged at 520 bits", "BLAKE3-520 (a) = " + hex(130), none, none, K::Malformed, 0, none);
+    // BLAKE3 given reads untagged lines at their own length too, as its tool writes them with --length.
+    const std::optional<HashAlgorithm> blake3 = HashAlgorithm::Blake3;
+    const auto b3 = [](int bits) {
+        return algorithmOfLength(HashAlgorithm::Blake3, static_cast<std::size_t>(bits / 8));
+    };
+    row("untagged 32, BLAKE3 given", hex(32) + "  a", blake3, none, K::Entry, 0, b3(128));
+    row("untagged 2, BLAKE3 given", hex(2) + "  a", blake3, none, K::Entry, 0, b3(8));
+    row("untagged 64, BLAKE3 given", hex(64) + "  a", blake3, none, K::Entry, 0, blake3);
+    row("untagged 128, BLAKE3 given", hex(128) + "  a", blake3, none, K::Entry, 0, b3(512));
+    row("untagged 32, BLAKE3 given, one space", hex(32) + " a", blake3, none, K::Entry, 0, b3(128));
+    row("untagged 130, BLAKE3 given: past 512 bits", hex(130) + "  a", blake3, none, K::Malformed, 0, none);
+    row("untagged 31, BLAKE3 given: odd", hex(31) + "  a", blake3, none, K::Malformed, 0, none);
+    row("untagged 32, BLAKE3-128 given", hex(32) + "  a", b3(128), none, K::Entry, 0, b3(128));
+    row("untagged 64, BLAKE3-128 given", hex(64) + "  a", b3(128), none, K::Malformed, 0, none);
+    row("untagged 32, list named for BLAKE3: no length", hex(32) + "  a", none, blake3, K::Entry, 0,
+        HashAlgorithm::Md5);
 }
 
 void TestChecksumLines::otherBlake2bLengths()
@@ -484,6 +526,25 @@ void TestChecksumLines::writtenLinesReadBack()
             QCOMPARE(parsed.entry.name, name);
             QCOMPARE(parsed.entry.expected, digest);
             QCOMPARE(parsed.entry.algorithm, info.algorithm);
+        }
+    }
+    // The lines keswin-sum --untagged writes, XXH3's with its prefix: read back with -a, and without it as of the
+    // same length, XXH3's as XXH3.
+    for (const AlgorithmInfo& info : kAlgorithms) {
+        const QByteArray digest(static_cast<qsizetype>(info.digestBytes), '\x5a');
+        QByteArray line;
+        appendUntaggedLine(line, info.algorithm, digest, name);
+        line.chop(1);
+        for (const std::optional<HashAlgorithm> given :
+             {std::optional(info.algorithm), std::optional<HashAlgorithm>()}) {
+            ChecksumLineParser parser({given, false, {}});
+            const ParsedLine parsed = parser.parse(line);
+            QVERIFY2(parsed.kind == LineKind::Entry, line.constData());
+            QCOMPARE(parsed.entry.name, name);
+            QCOMPARE(parsed.entry.expected, digest);
+            if (given || info.algorithm == HashAlgorithm::Xxh3) {
+                QCOMPARE(parsed.entry.algorithm, info.algorithm);
+            }
         }
     }
     const QByteArray crc = QByteArray::fromHex("e8b7be43");

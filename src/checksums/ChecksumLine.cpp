@@ -1,30 +1,14 @@
 #include "ChecksumLine.h"
 
 #include "HexDigest.h"
+#include "LineTags.h"
 #include "NameEscape.h"
 
-#include <limits>
+#include <algorithm>
 
 namespace {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-bool isHexDigit(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-qsizetype hexRun(QByteArrayView text)
-{
-    qsizetype n = 0;
-    while (n < text.size() && isHexDigit(text[n])) {
-        ++n;
-    }
-    return n;
-}
+constexpr QByteArrayView kXxh3Prefix = "XXH3_";
 
 qsizetype hexLength(HashAlgorithm algorithm)
 {
@@ -36,71 +20,6 @@ std::optional<HashAlgorithm> ofBits(HashAlgorithm family, quint64 bits)
 {
     return bits % 8 == 0 ? algorithmOfLength(family, static_cast<std::size_t>(std::min<quint64>(bits / 8, 1000)))
                          : std::nullopt;
-}
-
-struct TagMatch
-{
-    HashAlgorithm algorithm;
-    qsizetype end; // where the text goes on after the tag
-};
-
-// The tag at the start of text; the longest wins, for "SHA3-256". A tag ends at a blank, '-' (a length follows), '('
-// or the end.
-std::optional<TagMatch> tagAt(QByteArrayView text)
-{
-    std::optional<TagMatch> found;
-    for (const AlgorithmInfo& info : kAlgorithms) {
-        const QByteArrayView tag(info.tag.data(), static_cast<qsizetype>(info.tag.size()));
-        if (!text.startsWith(tag) || (found && found->end >= tag.size())) {
-            continue;
-        }
-        const char after = text.size() > tag.size() ? text[tag.size()] : ' ';
-        if (isBlank(after) || after == '-' || after == '(') {
-            found = TagMatch{info.algorithm, tag.size()};
-        }
-    }
-    return found;
-}
-
-int digitValue(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : 99;
-}
-
-// The bit length in "SHA256-256 (", read at i as the other tools read it, a C number of any base: blanks first, then
-// '+', then "0x" for hex or a leading 0 for octal. Where the number ends; nothing when there is none or it overflows.
-std::optional<qsizetype> bitLengthAt(QByteArrayView text, qsizetype i, quint64& bits)
-{
-    while (i < text.size() && (isBlank(text[i]) || text[i] == '\v' || text[i] == '\f' || text[i] == '\r')) {
-        ++i;
-    }
-    if (i < text.size() && text[i] == '+') {
-        ++i;
-    }
-    quint64 base = 10;
-    if (i < text.size() && text[i] == '0') {
-        base = 8;
-        if (i + 2 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X') && isHexDigit(text[i + 2])) {
-            base = 16;
-            i += 2;
-        }
-    }
-    const qsizetype start = i;
-    bits = 0;
-    for (; i < text.size() && static_cast<quint64>(digitValue(text[i])) < base; ++i) {
-        const auto digit = static_cast<quint64>(digitValue(text[i]));
-        if (bits > (std::numeric_limits<quint64>::max() - digit) / base) {
-            return std::nullopt;
-        }
-        bits = bits * base + digit;
-    }
-    return i == start ? std::nullopt : std::optional(i);
 }
 
 // A name as the other tools take it from a line: up to its first NUL, or refused where it is escaped.
@@ -154,7 +73,8 @@ ParsedLine ChecksumLineParser::parse(QByteArrayView line)
         entry = parseUntagged(rest, escaped);
     }
     const std::optional<HashAlgorithm> tagged = tag ? std::optional(tag->algorithm) : std::nullopt;
-    if (!entry && sfvAllowed()) {
+    // A tagged line cut short or spoiled ("XXH64 (f) = 092f7eb0") is wrong, not an SFV line naming "XXH64 (f) =".
+    if (!entry && sfvAllowed() && !(tag && taggedShape(rest, tag->end))) {
         entry = parseSfv(line);
     }
     if (!entry && !tag && !m_options.algorithm) {
@@ -237,9 +157,11 @@ std::optional<ChecksumEntry> ChecksumLineParser::parseTagged(QByteArrayView rest
 // list's name say. BLAKE2b, given or named, takes any of its lengths, as its own tool writes them with -l.
 std::optional<HashAlgorithm> ChecksumLineParser::untaggedAlgorithm(qsizetype digits) const
 {
-    const std::optional<HashAlgorithm> blake2b = m_options.algorithm ? m_options.algorithm : m_options.named;
-    if (blake2b == HashAlgorithm::Blake2b && digits % 2 == 0 && digits <= 128) {
-        return ofBits(HashAlgorithm::Blake2b, static_cast<quint64>(digits) * 4);
+    // BLAKE3 given takes its lengths too (its tool's --length); named, only BLAKE2b's list names carry a length.
+    const bool blake3 = m_options.algorithm == HashAlgorithm::Blake3;
+    const std::optional<HashAlgorithm> family = m_options.algorithm ? m_options.algorithm : m_options.named;
+    if ((family == HashAlgorithm::Blake2b || blake3) && digits % 2 == 0 && digits <= 128) {
+        return ofBits(*family, static_cast<quint64>(digits) * 4);
     }
     if (m_options.algorithm) {
         return digits == hexLength(*m_options.algorithm) ? m_options.algorithm : std::nullopt;
@@ -251,17 +173,30 @@ std::optional<HashAlgorithm> ChecksumLineParser::untaggedAlgorithm(qsizetype dig
 
 std::optional<ChecksumEntry> ChecksumLineParser::parseUntagged(QByteArrayView rest, bool escaped)
 {
+    // "XXH3_HEX  NAME": XXH3's own untagged form, which keeps it apart from XXH64's of the same length.
+    const bool xxh3 = rest.startsWith(kXxh3Prefix);
+    if (xxh3) {
+        rest = rest.sliced(kXxh3Prefix.size());
+    }
     const qsizetype digits = hexRun(rest);
-    const std::optional<HashAlgorithm> algorithm = untaggedAlgorithm(digits);
+    std::optional<HashAlgorithm> algorithm = untaggedAlgorithm(digits);
+    if (xxh3) {
+        const bool fits = digits == hexLength(HashAlgorithm::Xxh3) &&
+                          (!m_options.algorithm || *m_options.algorithm == HashAlgorithm::Xxh3);
+        algorithm = fits ? std::optional(HashAlgorithm::Xxh3) : std::nullopt;
+    }
     if (!algorithm || rest.size() < digits + 1 || !isBlank(rest[digits])) {
         return std::nullopt;
     }
     qsizetype i = digits + 1;
     bool binary = false;
     if (rest.size() - i <= 1 || (rest[i] != ' ' && rest[i] != '*')) {
-        // "HEX NAME": read as the GNU tools read it, and only where an algorithm was given, since without one such a
-        // line is more likely SFV. "HEX " names the empty name, which no file has.
-        if (m_singleSpaceForm == 0 || !m_options.algorithm) {
+        // "HEX NAME": read as the GNU tools read it, except where it could be SFV's "NAME CRC32" instead (eight
+        // digits without an algorithm given). "HEX " names the empty name, which no file has; without an algorithm
+        // given such a line, or "HEX  ", is more likely cut short.
+        const bool nameless = i >= rest.size() || (i + 1 == rest.size() && isBlank(rest[i]));
+        const bool sfvLike = !m_options.algorithm && (digits == 8 || nameless);
+        if (m_singleSpaceForm == 0 || sfvLike) {
             return std::nullopt;
         }
         m_singleSpaceForm = 1;

@@ -9,7 +9,8 @@
 // The three forms of a checksum line:
 //   tagged     TAG (NAME) = HEX         (also "TAG(NAME)= HEX", a row's other tag: BLAKE2b-512, and a family's
 //                                         lengths: BLAKE2b-256, BLAKE3-512)
-//   untagged   HEX  NAME, HEX *NAME     (and HEX NAME when an algorithm is given, as the GNU tools read it)
+//   untagged   HEX  NAME, HEX *NAME     (and HEX NAME, as the GNU tools read it, but for eight digits without an
+//                                         algorithm given, which may be SFV); XXH3_HEX  NAME for XXH3
 //   SFV        NAME CRC32HEX            (";" starts a comment)
 // A tagged or untagged line that starts with a backslash holds an escaped name (see NameEscape.h).
 enum class LineForm
@@ -87,4 +88,7 @@ QByteArray untaggedLine(QByteArrayView digest, QByteArrayView name, bool zeroTer
 void appendTaggedLine(QByteArray& out, HashAlgorithm algorithm, QByteArrayView digest, QByteArrayView name,
                       bool zeroTerminated = false);
 void appendUntaggedLine(QByteArray& out, QByteArrayView digest, QByteArrayView name, bool zeroTerminated = false);
+// XXH3's untagged line says it is XXH3: "XXH3_HEX  NAME".
+void appendUntaggedLine(QByteArray& out, HashAlgorithm algorithm, QByteArrayView digest, QByteArrayView name,
+                        bool zeroTerminated = false);
 QByteArray sfvLine(QByteArrayView crc32Digest, QByteArrayView name);

@@ -35,9 +35,19 @@ void appendTaggedLine(QByteArray& out, HashAlgorithm algorithm, QByteArrayView d
 
 void appendUntaggedLine(QByteArray& out, QByteArrayView digest, QByteArrayView name, bool zeroTerminated)
 {
+    appendUntaggedLine(out, HashAlgorithm::Md5, digest, name, zeroTerminated);
+}
+
+void appendUntaggedLine(QByteArray& out, HashAlgorithm algorithm, QByteArrayView digest, QByteArrayView name,
+                        bool zeroTerminated)
+{
     const bool escape = !zeroTerminated && nameNeedsEscape(name);
     if (escape) {
         out += '\\';
+    }
+    // XXH3's digits alone would be read as XXH64's, of the same length, by the tools that share its lists.
+    if (algorithm == HashAlgorithm::Xxh3) {
+        out += "XXH3_";
     }
     appendHexDigest(out, digest);
     out += "  ";

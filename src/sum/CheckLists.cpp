@@ -1,5 +1,6 @@
 #include "CheckLists.h"
 
+#include "ChecksumFileNames.h"
 #include "ChecksumListReader.h"
 #include "HexDigest.h"
 #include "ListFile.h"
@@ -37,11 +38,11 @@ public:
         }
         switch (event.outcome) {
         case VerifyOutcome::Malformed:
-            if (event.unsupportedDigits > 0) {
-                // Not wrong, only beyond us: said whatever the options, never taken for a mismatch.
+            if (event.unsupportedDigits > 0 && !m_options.status) {
+                // Not wrong, only beyond us: said without -w, never taken for a mismatch; --status says nothing.
                 printError(m_listName + ": " + QByteArray::number(event.lineNumber) + ": unsupported digest length: " +
                            QByteArray::number(event.unsupportedDigits) + " hex digits");
-            } else if (m_options.warn) {
+            } else if (event.unsupportedDigits == 0 && m_options.warn) {
                 printError(m_listName + ": " + QByteArray::number(event.lineNumber) + ": improperly formatted " +
                            m_typeTag + " checksum line");
             }
@@ -83,13 +84,22 @@ QByteArray plural(quint64 count, const char* one, const char* many)
     return "WARNING: " + QByteArray::number(count) + ' ' + (count == 1 ? one : many);
 }
 
-ParserOptions parserOptionsFor(const SumOptions& options, bool listIsStandardInput)
+// A list named for BLAKE2b ("B2SUMS", "x.b2") may be its tool's at any length (-l): its untagged lines are read at
+// theirs. No other name changes how a list is read.
+bool namedForBlake2b(const QByteArray& list)
+{
+    return list != "-" && algorithmNamedBy(list) == HashAlgorithm::Blake2b;
+}
+
+ParserOptions parserOptionsFor(const SumOptions& options, const QByteArray& list)
 {
     ParserOptions parserOptions;
     if (options.algorithmGiven) {
         parserOptions.algorithm = options.algorithms.front();
+    } else if (namedForBlake2b(list)) {
+        parserOptions.named = HashAlgorithm::Blake2b;
     }
-    parserOptions.listIsStandardInput = listIsStandardInput;
+    parserOptions.listIsStandardInput = list == "-";
     return parserOptions;
 }
 
@@ -107,7 +117,8 @@ bool checkOneList(const SumOptions& options, DigestSource& source, const QByteAr
     // long to open, not counted improperly formatted. Past the limit a line is skipped unheld, so that a list with no
     // line ends (/dev/zero) costs no more memory than this.
     constexpr qsizetype kLineLimit = qsizetype{1} << 20;
-    ChecksumListReader reader(file, parserOptionsFor(options, fromStandardInput), kLineLimit);
+    const ParserOptions parserOptions = parserOptionsFor(options, list);
+    ChecksumListReader reader(file, parserOptions, kLineLimit);
     PrintingObserver observer(options, listName);
     VerifyOptions verifyOptions;
     verifyOptions.ignoreMissing = options.ignoreMissing;
@@ -115,10 +126,18 @@ bool checkOneList(const SumOptions& options, DigestSource& source, const QByteAr
     if (!options.algorithmGiven) {
         // A two-space line's length may fit several algorithms (128 digits: SHA-512, SHA3-512, BLAKE2b): each is
         // computed in the one read, and the entry is good when any of them matches.
-        verifyOptions.candidates = [](const ChecksumEntry& entry) {
-            return entry.form == LineForm::Untagged
-                       ? algorithmsForDigestBytes(static_cast<std::size_t>(entry.expected.size()))
-                       : AlgorithmSet{entry.algorithm};
+        // An untagged XXH3 line says it is XXH3 ("XXH3_HEX"): the one line of that form read as XXH3 without -a.
+        // In a list named for BLAKE2b a line is read as BLAKE2b of its length, computed beside the others.
+        const bool blake2bList = parserOptions.named.has_value();
+        verifyOptions.candidates = [blake2bList](const ChecksumEntry& entry) {
+            if (entry.form != LineForm::Untagged || entry.algorithm == HashAlgorithm::Xxh3) {
+                return AlgorithmSet{entry.algorithm};
+            }
+            AlgorithmSet candidates = algorithmsForDigestBytes(static_cast<std::size_t>(entry.expected.size()));
+            if (blake2bList) {
+                candidates.insert(entry.algorithm);
+            }
+            return candidates;
         };
     }
     const VerifyCounts counts = verifyList(reader, source, observer, verifyOptions);
@@ -173,7 +192,7 @@ quint64 listedBytes(const SumOptions& options)
         if (list == "-" || ::stat(list.constData(), &status) != 0 || !S_ISREG(status.st_mode)) {
             return 0;
         }
-        total += ::listedBytes(list, parserOptionsFor(options, false), VerifyOptions{});
+        total += ::listedBytes(list, parserOptionsFor(options, list), VerifyOptions{});
     }
     return total;
 }

@@ -29,7 +29,7 @@ bool printResult(const SumOptions& options, const QByteArray& name, const FileDi
     lines.resize(0); // keeps its room: no allocation per file
     for (const HashAlgorithm algorithm : options.algorithms) {
         if (options.untagged) {
-            appendUntaggedLine(lines, result.digest(algorithm), name, options.zero);
+            appendUntaggedLine(lines, algorithm, result.digest(algorithm), name, options.zero);
         } else {
             appendTaggedLine(lines, algorithm, result.digest(algorithm), name, options.zero);
         }

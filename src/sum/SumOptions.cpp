@@ -59,31 +59,6 @@ QByteArray algorithmNames()
     return names;
 }
 
-// "crc32, md5, ..., blake2b (512 bits).", filled into lines of at most 79 columns after "ALGORITHMS:". An algorithm
-// whose family has other lengths (its other tag names the length) says which one it is.
-QByteArray algorithmParagraph()
-{
-    constexpr qsizetype kWidth = 79;
-    QByteArray text = "ALGORITHMS:";
-    qsizetype lineStart = 0;
-    for (std::size_t i = 0; i < kAlgorithms.size(); ++i) {
-        const AlgorithmInfo& info = kAlgorithms[i];
-        QByteArray word(info.name.data(), static_cast<qsizetype>(info.name.size()));
-        if (!info.otherTag.empty()) {
-            word += " (" + QByteArray::number(static_cast<qulonglong>(info.digestBytes * 8)) + " bits)";
-        }
-        word += i + 1 < kAlgorithms.size() ? ',' : '.';
-        if (text.size() - lineStart + 1 + word.size() > kWidth) {
-            text += '\n';
-            lineStart = text.size();
-        } else {
-            text += ' ';
-        }
-        text += word;
-    }
-    return text + '\n';
-}
-
 // -l's number as the GNU tools read it: decimal, after blanks and a '+'; the message for anything else is theirs, and
 // comes at once, without the hint about --help.
 std::optional<std::size_t> lengthArgument(const QByteArray& text)
@@ -124,7 +99,7 @@ bool applyLength(SumOptions& options)
 {
     const auto takesLength = [](HashAlgorithm algorithm) { return hasLengths(algorithm); };
     if (std::none_of(options.algorithms.begin(), options.algorithms.end(), takesLength)) {
-        printError("--length is only supported with --algorithm=blake2b");
+        printError("--length is only supported with --algorithm=blake2b or blake3");
         return false;
     }
     for (HashAlgorithm& algorithm : options.algorithms) {
@@ -149,13 +124,19 @@ bool applyLength(SumOptions& options)
 
 } // namespace
 
-std::optional<std::vector<HashAlgorithm>> algorithmList(QByteArrayView text)
+std::optional<std::vector<HashAlgorithm>> algorithmList(QByteArrayView text, QByteArray* repeated)
 {
     std::vector<HashAlgorithm> list;
-    for (const QByteArrayView name : QByteArrayView(text).toByteArray().split(',')) {
+    for (const QByteArray& name : QByteArrayView(text).toByteArray().split(',')) {
         const std::optional<HashAlgorithm> algorithm =
             algorithmFromName(std::string_view(name.data(), static_cast<std::size_t>(name.size())));
-        if (!algorithm || std::find(list.begin(), list.end(), *algorithm) != list.end()) {
+        if (!algorithm) {
+            return std::nullopt;
+        }
+        if (std::find(list.begin(), list.end(), *algorithm) != list.end()) {
+            if (repeated) {
+                *repeated = name;
+            }
             return std::nullopt;
         }
         list.push_back(*algorithm);
@@ -168,6 +149,7 @@ ParsedOptions parseSumOptions(int argc, char** argv)
     ParsedOptions parsed;
     SumOptions& options = parsed.options;
     optind = 1;
+    bool tagGiven = false; // --tag, and no --untagged after it
     int c;
     while ((c = getopt_long(argc, argv, "a:l:czwbt", kLongOptions, nullptr)) != -1) {
         switch (c) {
@@ -180,7 +162,12 @@ ParsedOptions parseSumOptions(int argc, char** argv)
             break;
         }
         case 'a': {
-            const std::optional<std::vector<HashAlgorithm>> list = algorithmList(optarg);
+            QByteArray repeated;
+            const std::optional<std::vector<HashAlgorithm>> list = algorithmList(optarg, &repeated);
+            if (!list && !repeated.isEmpty()) {
+                // Every name is known: listing them all would hide what is wrong.
+                return usageError("algorithm " + quoted(repeated) + " is named twice in " + quoted(optarg));
+            }
             if (!list) {
                 printError("invalid argument " + quoted(optarg) + " for " + quoted("--algorithm"));
                 printRaw("Valid arguments are:\n" + algorithmNames());
@@ -202,9 +189,11 @@ ParsedOptions parseSumOptions(int argc, char** argv)
             break;
         case OptionUntagged:
             options.untagged = true;
+            tagGiven = false;
             break;
         case OptionTag:
             options.untagged = false;
+            tagGiven = true;
             break;
         case OptionIgnoreMissing:
             options.ignoreMissing = true;
@@ -251,6 +240,9 @@ ParsedOptions parseSumOptions(int argc, char** argv)
     if (options.check && options.zero) {
         return usageError("the --zero option is not supported when verifying checksums");
     }
+    if (options.check && tagGiven) {
+        return usageError("the --tag option is meaningless when verifying checksums");
+    }
     if (!options.check) {
         const std::pair<bool, const char*> checkOnly[] = {{options.ignoreMissing, "--ignore-missing"},
                                                           {options.status, "--status"},
@@ -269,47 +261,4 @@ ParsedOptions parseSumOptions(int argc, char** argv)
         return usageError("--check takes at most one algorithm");
     }
     return parsed;
-}
-
-QByteArray helpText(const QByteArray& program)
-{
-    return "Usage: " + program + R"( [OPTION]... [FILE]...
-Print or check checksums: every digest asked for comes from one read of each file.
-Standard input is read when no FILE is given, and for each FILE that is -.
-
-  -a, --algorithm=ALG[,ALG...]  the digests to compute, in this order (default
-                          crc32,md5,sha1,sha256); see ALGORITHMS below
-  -l, --length=BITS     the length of blake2b's and blake3's digests, a
-                          multiple of 8 up to 512 (0: their own, 512 and 256)
-  -c, --check           the FILEs are checksum lists: check every file they name
-      --tag             tagged lines, "ALG (FILE) = HEX" (the default)
-      --untagged        lines without the algorithm, "HEX  FILE" (one ALG only)
-  -z, --zero            lines end with NUL instead of a line feed; names are
-                          written as they are, unescaped
-      --progress        show bytes done, total and speed on standard error
-                          when it is a terminal
-
-With --check only:
-      --ignore-missing  a listed file that is not there is neither reported
-                          nor a failure
-      --quiet           print nothing for files that match
-      --status          print nothing at all: the exit status tells
-      --strict          lines that cannot be understood make the exit status 1
-  -w, --warn            print a warning for each line that cannot be understood
-
-      --help            print this text
-      --version         print the version
-
-)" + algorithmParagraph() +
-           R"(
-When checking, lines may be tagged ("SHA256 (FILE) = HEX"), untagged
-("HEX  FILE", the algorithm from -a or from the length of HEX) or SFV
-("FILE CRC32"), mixed within one file. A tag may carry the algorithm's length
-in bits, "SHA256-256 (FILE) = HEX". BLAKE2b's lines are read at whatever length
-they have, whatever -l says: tagged, "BLAKE2b-256 (FILE) = HEX", and untagged
-with -a blake2b; without -a, 64 digits may be BLAKE2b-256 too.
-
-Exit status: 0 when everything is good, 1 when a file could not be read, a
-checksum did not match, or the command line was wrong.
-)";
 }

@@ -41,7 +41,8 @@ struct ParsedOptions
 // usage errors in their words, on standard error, under the program's name.
 ParsedOptions parseSumOptions(int argc, char** argv);
 
-// The algorithms of "-a md5,sha256"; nothing when any name is unknown or repeated.
-std::optional<std::vector<HashAlgorithm>> algorithmList(QByteArrayView text);
+// The algorithms of "-a md5,sha256"; nothing when any name is unknown or repeated, and then, for a repeated one,
+// its name in repeated.
+std::optional<std::vector<HashAlgorithm>> algorithmList(QByteArrayView text, QByteArray* repeated = nullptr);
 
 QByteArray helpText(const QByteArray& program);

@@ -42,7 +42,7 @@ def check(name, condition, detail=""):
 def flipped(listing):
     """The list with the last hex digit of its first line changed."""
     first, _, rest = listing.partition(b"\n")
-    if first.startswith(b"XXH") or b") = " in first:
+    if b") = " in first:
         at = len(first) - 1
     else:
         at = first.index(b" ") - 1
@@ -129,7 +129,8 @@ def lengths(work):
                 for who, text in (("theirs", expected), ("ours", ours)):
                     with open(listing, "wb") as f:
                         f.write(text)
-                    checkers = [[KESWIN, "-a", algorithm, "-c"]] if algorithm == "blake2b" else []
+                    # Each reads untagged lines at their own length, whatever -l says.
+                    checkers = [[KESWIN, "-a", algorithm, "-c"], [KESWIN, "-a", algorithm, "-l", str(bits), "-c"]]
                     checkers += [[KESWIN, "-c"]] if algorithm == "blake2b" and form == "tagged" else []
                     # b3sum -c reads 32-byte digests alone.
                     checkers += [their_check] if algorithm == "blake2b" or bits == 256 else []
@@ -151,6 +152,35 @@ def lengths(work):
     check("-a sha256,blake2b,blake3 -l 384", status == 0 and
           [line for line in together.split(b"\n") if not line.startswith(b"SHA256")] == apart.split(b"\n"),
           f"{together!r}")
+
+
+def xxh3_untagged(work, names):
+    """Untagged XXH3 lines say they are XXH3, "XXH3_HEX  NAME", as xxhsum -H3 writes them from 0.8.2: our -c reads
+    them with and without -a, beside XXH64's bare digests of the same length, and xxhsum -c never takes them for
+    XXH64 (0.8.1 reads no untagged XXH3 line at all, and says so)."""
+    theirs, _ = run(["xxhsum", "-H3"] + names, work)
+    if not theirs.startswith(b"XXH3_"):  # before 0.8.2 xxhsum -H3 writes tagged lines only: the same digests
+        theirs = b"".join(b"XXH3_%s  %s\n" % (line.rsplit(b" = ", 1)[1], line[6:line.rindex(b") = ")])
+                          for line in theirs.splitlines())
+    ours, status = run([KESWIN, "-a", "xxh3", "--untagged"] + names, work)
+    check("xxh3 untagged lines", status == 0 and ours == theirs, f"{ours!r}\n    {theirs!r}")
+    listing = os.path.join(work, "list-xxh3-untagged")
+    xxh64, _ = run(["xxhsum", "-H1"] + names, work)
+    for label, text, wrong in (("ours", ours, 0), ("one digit changed", flipped(ours), 1),
+                               ("with XXH64 lines", ours + xxh64, 0)):
+        with open(listing, "wb") as f:
+            f.write(text)
+        checkers = [[KESWIN, "-c"]] + ([[KESWIN, "-a", "xxh3", "-c"]] if text != ours + xxh64 else [])
+        for checker in checkers:
+            output, status = run(checker + [listing], work)
+            check(f"{' '.join(checker)} xxh3 untagged, {label}",
+                  status == (1 if wrong else 0) and output.count(b": FAILED\n") == wrong and
+                  output.count(b": OK\n") == text.count(b"\n") - wrong, f"{status} {output!r}")
+    with open(listing, "wb") as f:
+        f.write(ours)
+    output, status = run(["xxhsum", "-c", listing], work)
+    check("xxhsum -c ours, xxh3 untagged", b"FAILED" not in output and
+          (status == 0) == (output.count(b": OK\n") == len(names)), f"{status} {output!r}")
 
 
 def main():
@@ -181,6 +211,7 @@ def main():
                     output, status = run([KESWIN, "-c", listing], work)
                     check(f"keswin-sum -c {who} {algorithm} {form}, one digit changed",
                           status == 1 and output.count(b": FAILED\n") == 1, f"{status} {output!r}")
+        xxh3_untagged(work, names)
         mixed_lengths(work, files)
         lengths(work)
     print(f"{len(failures)} failed")

@@ -52,6 +52,11 @@ def check(name, condition, detail=""):
         print(f"FAIL {name}\n    {detail}")
 
 
+# Where our words knowingly differ from GNU's: an algorithm it lacks.
+REWORDED = [(b"--length is only supported with --algorithm=blake2b\n",
+             b"--length is only supported with --algorithm=blake2b or blake3\n")]
+
+
 def same(name, args, cwd, stdin=b"", user=None, stdout=subprocess.PIPE, ignore_sigpipe=False, stderr_lines=None,
          env=None):
     """Both programs, the same arguments: the same output, messages and status."""
@@ -59,6 +64,8 @@ def same(name, args, cwd, stdin=b"", user=None, stdout=subprocess.PIPE, ignore_s
     theirs = run(GNU, args, cwd, stdin, env, user=user, stdout=stdout, ignore_sigpipe=ignore_sigpipe)
     ours_err = normalised(ours[1], KESWIN)
     theirs_err = normalised(theirs[1], GNU)
+    for gnu_words, our_words in REWORDED:
+        theirs_err = theirs_err.replace(gnu_words, our_words)
     if stderr_lines is not None:
         ours_err = b"\n".join(ours_err.split(b"\n")[:stderr_lines])
         theirs_err = b"\n".join(theirs_err.split(b"\n")[:stderr_lines])
@@ -91,6 +98,56 @@ def main():
         shutil.rmtree(work)
     print(f"{passes} passed, {len(failures)} failed")
     sys.exit(1 if failures else 0)
+
+
+def own_choices(work):
+    """What keswin-sum does where cksum is no guide: the one-algorithm tools' answers where they have one, else our
+    own words, exactly."""
+    def ours_and(program, args, ours_args=None):
+        ours = run(KESWIN, ours_args if ours_args is not None else args, work)
+        path = shutil.which(program)
+        theirs = run(path, args, work)
+        return (ours[0], normalised(ours[1], KESWIN), ours[2]), (theirs[0], normalised(theirs[1], path), theirs[2])
+
+    write(work, "sha256.sums", run(GNU, ["-a", "sha256", "--untagged", "x", "big"], work)[0])
+    # --tag makes no sense when checking: refused in sha256sum's words, whatever the order; --untagged after it wins.
+    for args in (["-c", "--tag", "sha256.sums"], ["--tag", "-c", "sha256.sums"], ["-c", "--tag", "-z", "sha256.sums"]):
+        ours, theirs = ours_and("sha256sum", args, ["-a", "sha256"] + args)
+        check(f"-a sha256 {' '.join(args)}", ours == theirs, f"ours {ours!r}\n    theirs {theirs!r}")
+    out, _, status = run(KESWIN, ["-a", "sha256", "-c", "--tag", "--untagged", "sha256.sums"], work)
+    check("-c --tag --untagged", (out, status) == (b"x: OK\nbig: OK\n", 0), repr((out, status)))
+    # A name given twice in -a: that, not the list of every algorithm.
+    out, err, status = run(KESWIN, ["-a", "blake3,md5,blake3", "x"], work)
+    check("-a blake3,md5,blake3", (out, normalised(err, KESWIN), status) == (
+        b"", "PROG: algorithm \u2018blake3\u2019 is named twice in \u2018blake3,md5,blake3\u2019\n"
+             "Try 'PROG --help' for more information.\n".encode(), 1), repr((out, err, status)))
+
+    # Single-space "HEX NAME" lines without -a, as the one-algorithm tools read them, wrong digits too; eight digits
+    # stay SFV's.
+    for program, algorithm in (("sha256sum", "sha256"), ("md5sum", "md5"), ("sha1sum", "sha1"), ("b2sum", "blake2b")):
+        lines = run(GNU, ["-a", algorithm, "--untagged", "x", "big"], work)[0].replace(b"  ", b" ")
+        bad = b"0" + lines[1:] if lines[:1] != b"0" else b"1" + lines[1:]
+        for name, text in (("intact", lines), ("one wrong", bad), ("tab", lines.replace(b" ", b"\t", 1))):
+            write(work, "single.sums", text)
+            ours, theirs = ours_and(program, ["-c", "single.sums"])
+            check(f"single space, {algorithm}, {name}, without -a", ours == theirs,
+                  f"ours {ours!r}\n    theirs {theirs!r}")
+
+    # A tagged line cut short is improperly formatted, never SFV's "NAME CRC" for a file named "SHA256 (x) =".
+    good = run(GNU, ["-a", "md5", "x"], work)[0]
+    write(work, "cut.sums", good + b"SHA256 (x) = 092f7eb0\n" + good)
+    same("tagged line cut to eight digits", ["-c", "-w", "cut.sums"], work)
+    # Without -a the word in -w's warning is CRC until a line's tag names an algorithm, known or not, and that
+    # algorithm's after it, whatever the lines after it are.
+    md5_hex = good.rstrip(b"\n").rsplit(b" = ", 1)[1]
+    write(work, "words.sums", b"junk\nSHA1 (x) = 12\nmore junk\nMD4 (x) = 00\n" + good + b"x\nSHA1-160 (x) = 1\n"
+          b"BLAKE2b-7 (x) = 1\nx\nSHA256 (x  = " + md5_hex + b"\nx\nSHA512(x\nx\n")
+    same("-w's words without -a", ["-c", "-w", "words.sums"], work)
+    write(work, "cut.sums", good + b"XXH64 (x) = 092f7eb0\n")
+    out, err, status = run(KESWIN, ["-c", "-w", "cut.sums"], work)
+    check("XXH64 line cut to eight digits", (out, status) == (b"x: OK\n", 0) and normalised(err, KESWIN) ==
+          b"PROG: cut.sums: 2: improperly formatted XXH64 checksum line\n"
+          b"PROG: WARNING: 1 line is improperly formatted\n", repr((out, err, status)))
 
 
 def cases(work):
@@ -252,6 +309,16 @@ def cases(work):
           b"PROG: b96.sums: 1: unsupported digest length: 24 hex digits\n"
           b"PROG: b96.sums: 2: unsupported digest length: 24 hex digits\n"
           b"PROG: WARNING: 2 lines are improperly formatted\n", repr((out, err, status)))
+    # --status says nothing of them either; --quiet still does, as it still names FAILED files.
+    out, err, status = run(KESWIN, ["-c", "--status", "b96.sums"], work)
+    check("b2sum -l 96 list, --status", (out, err, status) == (b"", b"", 0), repr((out, err, status)))
+    out, err, status = run(KESWIN, ["-c", "--quiet", "b96.sums"], work)
+    check("b2sum -l 96 list, --quiet", out == b"" and status == 0 and err.count(b"unsupported digest length") == 2,
+          repr((out, err, status)))
+    out, err, status = run(KESWIN, ["-c", "--status"], work, stdin=b"51  x\n" + run(GNU, ["-a", "md5", "--untagged",
+                                                                                       "x"], work)[0])
+    check("one byte's digest, --status", (out, err, status) == (b"", b"", 0), repr((out, err, status)))
+    own_choices(work)
     # BLAKE2b at other lengths (b2sum -l N) is checked as GNU checks it: tagged lines with or without -a, untagged
     # ones with -a blake2b whatever -l says (a line gives its own length), one wrong digit FAILED, a length that is
     # not a whole number of bytes or is past 512 bits improperly formatted.
@@ -271,7 +338,22 @@ def cases(work):
             same(f"b2sum -l {bits}: {' '.join(args)}", args, work)
         # Without -a, 64 digits may be BLAKE2b-256 (with SHA-256, SHA3-256 and BLAKE3, all from one read); other
         # lengths keep the algorithms of theirs.
+        # A list named for BLAKE2b is read as b2sum's at the length of its lines, however many digits: intact files
+        # OK, one changed digit FAILED; no other name changes anything.
+        wrong = bytearray(untagged_list)
+        wrong[0] = ord("0") if wrong[0] != ord("0") else ord("1")
+        for name in ("B2SUMS", "b2sums.txt", "x.b2", "X.B2", "B2SUM"):
+            for text, expected in ((untagged_list, (b"x: OK\nbig: OK\n", b"", 0)),
+                                   (bytes(wrong), (b"x: FAILED\nbig: OK\n",
+                                                   b"PROG: WARNING: 1 computed checksum did NOT match\n", 1))):
+                write(work, name, text)
+                out, err, status = run(KESWIN, ["-c", name], work)
+                check(f"b2sum -l {bits} list named {name} without -a", (out, normalised(err, KESWIN), status) ==
+                      expected, repr((out, err, status)))
         out, err, status = run(KESWIN, ["-c", "b2-untagged.sums"], work)
+        if bits not in (256, 512):
+            check(f"b2sum -l {bits} list named for no algorithm, without -a", status == 1 and b": OK" not in out,
+                  repr((out, err, status)))
         if bits == 256:
             check("b2sum -l 256 list without -a", (out, err, status) == (b"x: OK\nbig: OK\n", b"", 0),
                   repr((out, err, status)))
