@@ -121,6 +121,13 @@ void CheckSession::cancel()
     if (!m_run) {
         return;
     }
+    // What the worker found before the Cancel is kept, though the next model update was not due yet: the rows read
+    // so far, and what was published beside the file.
+    m_applyTimer.stop();
+    apply();
+    if (!m_run) {
+        return; // it had finished
+    }
     m_bytesWhenCancelled = m_run->bytesDone();
     abandonRun();
     m_model.update(0, m_model.size() - 1, [](CheckRow& row, qsizetype) {
