@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
-#include <QVarLengthArray>
+#include <vector>
 
 // A value for each algorithm key, indexed like an array, holding only the keys given one: a file's answer moves from
 // thread to thread for every file, and of the many keys (each length of BLAKE2b and BLAKE3) a read uses a few.
@@ -20,7 +20,7 @@ public:
                 return entry.value;
             }
         }
-        m_entries.append(Entry{key, Value()});
+        m_entries.push_back(Entry{key, Value()});
         return m_entries.back().value;
     }
     // An empty value for a key never given one.
@@ -59,7 +59,8 @@ private:
         std::size_t key;
         Value value;
     };
-    using Entries = QVarLengthArray<Entry, 4>;
+    // A vector: copies of Qt 6.4.2's QVarLengthArray that had outgrown their inline room leaked under the sanitizer.
+    using Entries = std::vector<Entry>;
     struct ValueIterator
     {
         typename Entries::const_iterator at;
